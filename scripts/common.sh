@@ -1,0 +1,33 @@
+# Shared by ./run and ./test: the Debian packages the project needs and the build steps.
+# shellcheck shell=bash
+
+SATVIEW_PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config clang-format
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libwxgtk3.2-dev libudev-dev libsystemd-dev libsimpleini-dev libspdlog-dev libcli11-dev
+  libpugixml-dev xvfb xauth xdg-utils
+)
+
+# Install whatever is missing; as a user other than root, print the one line to run and stop.
+ensure_packages() {
+  local missing=() p
+  for p in "${SATVIEW_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Satview needs these Debian packages. Run, then try again:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "== installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR [cmake options...]: configure DIR (once) and build everything in it.
+configure_and_build() {
+  local dir=$1; shift
+  cmake -S "$SATVIEW_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)"
+}

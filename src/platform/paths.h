@@ -1,0 +1,20 @@
+// The program directory and path helpers.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Directory of the running executable (from /proc/self/exe), without a trailing separator.
+std::string ProgramDirectory();
+
+// Joins two path pieces with exactly one '/' between them. An absolute `tail` wins.
+std::string JoinPath(const std::string& head, const std::string& tail);
+
+// Resolves `relative` below `directory`. Where a component with the exact name is missing,
+// a sibling whose name differs only in letter case is taken ("RunInfo.ini" finds
+// "Runinfo.ini"). Components that match nothing are kept as given, so the result names
+// where a new file would be created. A '\' in `relative` counts as a separator.
+std::string ResolveNoCase(const std::string& directory, const std::string& relative);
+
+}  // namespace platform

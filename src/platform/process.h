@@ -1,0 +1,17 @@
+// Starting programs and opening documents, never through a shell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts `program` with `args` (not including argv[0]) and does not wait for it. False when
+// the program does not exist, is not executable or cannot be started.
+bool StartProgram(const std::string& program, const std::vector<std::string>& args = {});
+
+// Opens a URL or file with the desktop's default handler (xdg-open). False when the handler
+// cannot be started.
+bool OpenWithDefaultHandler(const std::string& target);
+
+}  // namespace platform

@@ -1,0 +1,15 @@
+// Conversions between UTF-8 narrow strings and wide strings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// UTF-8 to wide. Invalid UTF-8 gives an empty string, never a partial one.
+std::wstring Utf8ToWide(std::string_view text);
+
+// Wide to UTF-8. A value that is not a Unicode scalar gives an empty string.
+std::string WideToUtf8(std::wstring_view text);
+
+}  // namespace platform

@@ -1,0 +1,1 @@
+extern "C" int satview_test_answer() { return 42; }

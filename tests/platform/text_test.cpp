@@ -1,0 +1,31 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+using platform::Utf8ToWide;
+using platform::WideToUtf8;
+
+TEST(Text, RoundTripsJapanesePortugueseAndAstralText) {
+    const std::string utf8 = "Posi\xC3\xA7\xC3\xA3o \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xB0";
+    std::wstring wide = Utf8ToWide(utf8);
+    EXPECT_EQ(wide, L"Posi\u00E7\u00E3o \u65E5\u672C \U0001F6F0");
+    EXPECT_EQ(WideToUtf8(wide), utf8);
+    EXPECT_EQ(Utf8ToWide(""), L"");
+    EXPECT_EQ(WideToUtf8(L""), "");
+}
+
+TEST(Text, BadUtf8GivesEmptyNotPartial) {
+    EXPECT_EQ(Utf8ToWide("abc\xFF" "def"), L"");    // invalid byte in the middle
+    EXPECT_EQ(Utf8ToWide("abc\xC3"), L"");          // truncated sequence at the end
+    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"");         // overlong encoding of '/'
+    EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"");     // encoded surrogate
+}
+
+TEST(Text, WideValuesThatAreNotCharactersGiveEmpty) {
+    std::wstring surrogate = L"ab";
+    surrogate += static_cast<wchar_t>(0xD800);
+    EXPECT_EQ(WideToUtf8(surrogate), "");
+    std::wstring tooLarge = L"x";
+    tooLarge += static_cast<wchar_t>(0x110000);
+    EXPECT_EQ(WideToUtf8(tooLarge), "");
+}
