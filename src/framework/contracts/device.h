@@ -1,0 +1,115 @@
+// The device manager's interfaces, its device objects and the event sinks it calls.
+// Operations are declared in table order; slot 0 releases, slot 1 answers the last error.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/contracts/plugin.h"
+
+namespace framework {
+
+// Receives one AT answer: information lines and the final result code together.
+using AnswerHandler = void (*)(const char* answer);
+
+// The current device's command channel (its first interface).
+class IDeviceChannel : public IBaseInterface {
+  public:
+    // One handler at a time; answers that arrive while it is registered reach it.
+    virtual bool SetAnswerHandler(AnswerHandler handler) = 0;
+    // Sends one command line ending in "\r\n".
+    virtual bool SendCommand(const char* line) = 0;
+    virtual void EndExchange() = 0;
+    virtual void RemoveAnswerHandler(AnswerHandler handler) = 0;
+};
+
+// The current device's GPS receiver control (its second interface).
+class IGpsControl : public IBaseInterface {
+  public:
+    // Each takes a status word preset to 0; true on success.
+    virtual bool OpenGps(uint32_t* status) = 0;
+    virtual bool CloseGps(uint32_t* status) = 0;
+};
+
+// Device events (card arrival, SIM status, readiness, loss, removal, GPS data).
+class IDeviceMgrEvent {
+  public:
+    virtual bool OnDeviceEvent(uint32_t event, void* data) = 0;
+
+  protected:
+    virtual ~IDeviceMgrEvent() = default;
+};
+
+// Describes the device that became current.
+class IDeviceInfo {
+  public:
+    virtual const char* GetDeviceName() = 0;
+    virtual const char* GetCustomizeText() = 0;
+
+  protected:
+    virtual ~IDeviceInfo() = default;
+};
+
+// The current device changed; 0 no change, -1 failure, -2 the plug-in set differs.
+class IMultiDeviceMgrEvent {
+  public:
+    virtual int OnDeviceChanged(void* unused, IDeviceInfo* info) = 0;
+
+  protected:
+    virtual ~IMultiDeviceMgrEvent() = default;
+};
+
+// The devices found at start-up, walked with a cursor.
+class IDeviceList {
+  public:
+    virtual int GetCount() = 0;
+    virtual const char* GetCurrentId() = 0;
+    virtual int GetCurrentPort() = 0;
+    virtual bool MoveFirst() = 0;
+    virtual bool MoveNext() = 0;
+
+  protected:
+    virtual ~IDeviceList() = default;
+};
+
+class IDeviceInitializeEvent {
+  public:
+    virtual bool OnDeviceInitialize(int event, IDeviceList* devices) = 0;
+
+  protected:
+    virtual ~IDeviceInitializeEvent() = default;
+};
+
+class IDeviceMgr : public IBaseInterface {
+  public:
+    // The current device's channel; null when there is none. Not released by its users;
+    // its IGpsControl is reached by dynamic_cast.
+    virtual IDeviceChannel* GetCurrentDevice() = 0;
+    virtual bool AddEventSink(IDeviceMgrEvent* sink) = 0;
+    virtual bool RemoveEventSink(IDeviceMgrEvent* sink) = 0;
+};
+
+class IMultiDeviceMgr : public IBaseInterface {
+  public:
+    // Called once when the GPS dialog's window is created.
+    virtual bool Refresh() = 0;
+    virtual bool AddEventSink(IMultiDeviceMgrEvent* sink) = 0;
+    virtual bool RemoveEventSink(IMultiDeviceMgrEvent* sink) = 0;
+};
+
+// Looked up and released by the GPS plug-in; nothing else is used.
+class IDeviceMgrUI : public IBaseInterface {};
+
+// What a directly loaded device manager plug-in hands out by interface number
+// (kNotificationSourceInterface, kCustomizeSourceInterface).
+class IDeviceNotificationSource : public IBaseInterface {
+  public:
+    virtual bool AddInitializeSink(IDeviceInitializeEvent* sink) = 0;
+    virtual bool RemoveInitializeSink(IDeviceInitializeEvent* sink) = 0;
+};
+
+class ICustomizeSource : public IBaseInterface {
+  public:
+    virtual const char* GetCustomizeText() = 0;
+};
+
+}  // namespace framework
