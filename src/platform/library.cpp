@@ -7,7 +7,8 @@
 namespace platform {
 
 std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& path, std::string& error) {
-    std::string full = path.empty() || path.front() == '/' ? path : JoinPath(ProgramDirectory(), path);
+    std::string full =
+        path.empty() || path.front() == '/' ? path : JoinPath(ProgramDirectory(), path);
     if (full.empty()) {
         error = "empty library path";
         return nullptr;
@@ -21,7 +22,9 @@ std::unique_ptr<SharedLibrary> SharedLibrary::Load(const std::string& path, std:
     return std::unique_ptr<SharedLibrary>(new SharedLibrary(handle, full));
 }
 
-SharedLibrary::~SharedLibrary() { ::dlclose(handle_); }
+SharedLibrary::~SharedLibrary() {
+    ::dlclose(handle_);
+}
 
 void* SharedLibrary::Symbol(const std::string& name, std::string& error) const {
     ::dlerror();
@@ -33,6 +36,8 @@ void* SharedLibrary::Symbol(const std::string& name, std::string& error) const {
     return address;
 }
 
-const char* SharedLibrarySuffix() { return ".so"; }
+const char* SharedLibrarySuffix() {
+    return ".so";
+}
 
 }  // namespace platform

@@ -7,7 +7,7 @@
 namespace platform {
 
 class SharedLibrary {
-public:
+  public:
     // Loads `path`; a relative path resolves against the program directory. Null on failure,
     // with the loader's message in `error`.
     static std::unique_ptr<SharedLibrary> Load(const std::string& path, std::string& error);
@@ -26,7 +26,7 @@ public:
 
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     SharedLibrary(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
     void* handle_;
     std::string path_;

@@ -36,7 +36,8 @@ std::string ResolveNoCase(const std::string& directory, const std::string& relat
     size_t pos = 0;
     while (pos <= rest.size()) {
         size_t slash = rest.find('/', pos);
-        std::string part = rest.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
+        std::string part =
+            rest.substr(pos, slash == std::string::npos ? std::string::npos : slash - pos);
         pos = slash == std::string::npos ? rest.size() + 1 : slash + 1;
         if (part.empty() || part == ".") continue;
         std::error_code ec;

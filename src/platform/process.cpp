@@ -19,8 +19,9 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, boo
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid;
-    int rc = searchPath ? ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
-                        : ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    int rc = searchPath
+                 ? ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
+                 : ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
     if (rc != 0) return false;
     // The caller does not wait; a detached reaper keeps the child from lingering as a zombie.
     std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();

@@ -11,13 +11,13 @@ namespace platform {
 
 // Auto-reset event: `Set` releases one waiter (or the next one to wait) and resets itself.
 class Event {
-public:
+  public:
     void Set();
     void Reset();
     // Waits up to `milliseconds` (negative: forever); true when the event was signalled.
     bool Wait(int milliseconds);
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool signalled_ = false;

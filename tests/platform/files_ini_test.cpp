@@ -51,7 +51,8 @@ TEST(Files, MissingFiles) {
 
 TEST(Ini, NamesCompareWithoutCaseAndDefaultsApply) {
     testing_support::TempDir dir;
-    std::string path = dir.Write("Runinfo.ini", "[Language]\nActive=ja\n[Other]\nKey = spaced value \n");
+    std::string path =
+        dir.Write("Runinfo.ini", "[Language]\nActive=ja\n[Other]\nKey = spaced value \n");
     EXPECT_EQ(IniReadString(path, "language", "ACTIVE", "en-us"), "ja");
     EXPECT_EQ(IniReadString(path, "Other", "key", ""), "spaced value");
     EXPECT_EQ(IniReadString(path, "Language", "Missing", "dflt"), "dflt");

@@ -1,1 +1,3 @@
-extern "C" int satview_test_answer() { return 42; }
+extern "C" int satview_test_answer() {
+    return 42;
+}

@@ -15,10 +15,12 @@ TEST(Text, RoundTripsJapanesePortugueseAndAstralText) {
 }
 
 TEST(Text, BadUtf8GivesEmptyNotPartial) {
-    EXPECT_EQ(Utf8ToWide("abc\xFF" "def"), L"");    // invalid byte in the middle
-    EXPECT_EQ(Utf8ToWide("abc\xC3"), L"");          // truncated sequence at the end
-    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"");         // overlong encoding of '/'
-    EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"");     // encoded surrogate
+    EXPECT_EQ(Utf8ToWide("abc\xFF"
+                         "def"),
+              L"");                              // invalid byte in the middle
+    EXPECT_EQ(Utf8ToWide("abc\xC3"), L"");       // truncated sequence at the end
+    EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"");      // overlong encoding of '/'
+    EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"");  // encoded surrogate
 }
 
 TEST(Text, WideValuesThatAreNotCharactersGiveEmpty) {

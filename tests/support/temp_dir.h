@@ -8,9 +8,10 @@
 namespace testing_support {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "satview-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "satview-test-XXXXXX").string();
         path_ = ::mkdtemp(tmpl.data());
     }
     ~TempDir() {
@@ -31,7 +32,7 @@ public:
         return full.string();
     }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,178 @@
+// The AT command layer of the plug-in object.
+#include <chrono>
+
+#include "framework/contracts/ids.h"
+#include "orbitpane/win32/answer_target.h"
+#include "orbitpane/win32/container_ref.h"
+#include "orbitpane/win32/orbitpaneimpl.h"
+
+using framework::IDeviceChannel;
+using framework::IDeviceMgr;
+
+namespace {
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+IDeviceChannel* COrbitpaneImpl::GetDeviceChannel() {
+    auto* manager = orbitpane::LookUp<IDeviceMgr>(container_.load(), framework::kDeviceMgrId,
+                                                  framework::kDeviceMgrFlag);
+    if (!manager) return nullptr;
+    IDeviceChannel* channel = nullptr;
+    try {
+        channel = manager->GetCurrentDevice();
+    } catch (...) {
+        channel = nullptr;
+    }
+    manager->Release();
+    return channel;
+}
+
+void COrbitpaneImpl::OnAnswer(const char* answer) {
+    std::string text(answer);
+    {
+        std::lock_guard<std::mutex> lock(answerMutex_);
+        // Answers outside an exchange, or after its final answer, belong to nobody.
+        if (!exchangeActive_ || outcome_ != Outcome::kPending) return;
+        if (Contains(text, "OK")) {
+            outcome_ = Outcome::kOk;
+        } else if (Contains(text, "ERROR")) {
+            outcome_ = Outcome::kError;
+        } else {
+            return;  // not a final answer
+        }
+        pendingAnswer_ = std::move(text);
+    }
+    replyEvent_.Set();
+}
+
+COrbitpaneImpl::ExchangeResult COrbitpaneImpl::Exchange(const std::string& line, Handler handler) {
+    std::lock_guard<std::mutex> serial(exchangeMutex_);
+    ExchangeResult result;
+    orbitpane::SetAnswerTargetIfEmpty(this);
+    if (!deviceChannel_) deviceChannel_ = GetDeviceChannel();
+    IDeviceChannel* channel = deviceChannel_;
+    if (!channel) return result;
+
+    {
+        std::lock_guard<std::mutex> lock(answerMutex_);
+        exchangeActive_ = true;
+        outcome_ = Outcome::kPending;
+        pendingAnswer_.clear();
+    }
+    replyEvent_.Reset();
+    framework::AnswerHandler fn =
+        handler == Handler::kType ? orbitpane::TypeAnswerHandler : orbitpane::OkAnswerHandler;
+    channel->SetAnswerHandler(fn);
+    result.sent = true;
+    if (channel->SendCommand(line.c_str())) {
+        // The window ends with the first final answer, or after 500 ms without one.
+        replyEvent_.Wait(kReplyWindowMs);
+    }
+    channel->EndExchange();
+    channel->RemoveAnswerHandler(fn);
+
+    std::lock_guard<std::mutex> lock(answerMutex_);
+    exchangeActive_ = false;
+    result.outcome = outcome_ == Outcome::kPending ? Outcome::kTimeout : outcome_;
+    result.answer = std::move(pendingAnswer_);
+    if (handler == Handler::kType && result.outcome == Outcome::kOk) answerText_ = result.answer;
+    return result;
+}
+
+int COrbitpaneImpl::SetCommand(const std::string& line) {
+    ExchangeResult r = Exchange(line, Handler::kOk);
+    return r.outcome == Outcome::kOk ? 1 : 0;
+}
+
+int COrbitpaneImpl::QueryGpsType() {
+    ExchangeResult r = Exchange("AT^GPSTYPE?\r\n", Handler::kType);
+    // Only this exchange's own acknowledged answer counts.
+    if (r.outcome != Outcome::kOk) return kGpsTypeNone;
+    static const struct {
+        const char* text;
+        int result;
+    } kTable[] = {
+        {"^GPSTYPE:0", kGpsTypeNone},
+        {"^GPSTYPE:1", kGpsTypeGpsOnly},
+        {"^GPSTYPE:2", kGpsTypeAgps},
+        {"^GPSTYPE:3", kGpsTypeAgps},
+    };
+    for (const auto& row : kTable) {
+        if (Contains(r.answer, row.text)) return row.result;
+    }
+    return kGpsTypeNone;
+}
+
+int COrbitpaneImpl::SetApn(const std::string& apn) {
+    return SetCommand("AT^SOCKETCONT=1,\"IP\",\"" + apn + "\"\r\n");
+}
+
+int COrbitpaneImpl::SetSuplServer(const std::string& server) {
+    return SetCommand("AT^WPURL=" + server + "\r\n");
+}
+
+int COrbitpaneImpl::SetPositionMode(int mode) {
+    return SetCommand("AT^WPDOM=" + std::to_string(mode) + "\r\n");
+}
+
+int COrbitpaneImpl::SetFixInterval(int seconds) {
+    return SetCommand("AT^WPDFR=65536," + std::to_string(seconds) + "\r\n");
+}
+
+int COrbitpaneImpl::SetSecTime(const std::string& timeText) {
+    return SetCommand("AT^SECTIME=\"" + timeText + "\"\r\n");
+}
+
+bool COrbitpaneImpl::ProbeCard() {
+    return Exchange("AT^WPDGP\r\n", Handler::kOk).outcome == Outcome::kOk;
+}
+
+std::string COrbitpaneImpl::AnswerText() const {
+    std::lock_guard<std::mutex> lock(answerMutex_);
+    return answerText_;
+}
+
+bool COrbitpaneImpl::SwitchGps(bool open) {
+    // A fresh device object each time: the receiver follows the card now present.
+    IDeviceChannel* channel = GetDeviceChannel();
+    if (!channel) return false;
+    auto* gps = dynamic_cast<framework::IGpsControl*>(channel);
+    if (!gps) return false;
+    uint32_t status = 0;
+    return open ? gps->OpenGps(&status) : gps->CloseGps(&status);
+}
+
+int COrbitpaneImpl::OpenGps() {
+    return SwitchGps(true) ? 1 : 0;
+}
+
+int COrbitpaneImpl::CloseGps() {
+    return SwitchGps(false) ? 1 : 0;
+}
+
+void COrbitpaneImpl::SetDeviceEventSink(bool add) {
+    auto* manager = orbitpane::LookUp<IDeviceMgr>(container_.load(), framework::kDeviceMgrId,
+                                                  framework::kDeviceMgrFlag);
+    if (!manager) return;
+    try {
+        if (add) {
+            manager->AddEventSink(this);
+        } else {
+            manager->RemoveEventSink(this);
+        }
+    } catch (...) {
+    }
+    manager->Release();
+}
+
+void COrbitpaneImpl::RegisterDeviceEvents() {
+    SetDeviceEventSink(true);
+}
+
+void COrbitpaneImpl::UnregisterDeviceEvents() {
+    SetDeviceEventSink(false);
+}

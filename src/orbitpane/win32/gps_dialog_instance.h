@@ -1,0 +1,44 @@
+// The one GPS dialog of the process, as the plug-in object sees it.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "framework/contracts/plugin.h"
+
+class COrbitpaneImpl;
+
+namespace orbitpane {
+
+// What the plug-in object asks of the GPS dialog. Every operation is harmless when the
+// dialog has no window.
+class IGpsDialog {
+  public:
+    virtual ~IGpsDialog() = default;
+    virtual bool HasWindow() = 0;
+    virtual void Reparent(framework::WindowHandle parent) = 0;
+    virtual void MoveWindow(int x, int y, int width, int height) = 0;  // with repainting
+    virtual void ShowWindow() = 0;
+    virtual void HideWindow() = 0;
+    virtual void DestroyWindow() = 0;
+    // The back-pointer that Start, Stop, the type query and the card probe go through.
+    virtual void SetPluginObject(COrbitpaneImpl* plugin) = 0;
+    // Creates the window from its template and runs it modally; the dialog's result.
+    virtual int RunModal() = 0;
+    // Hands a GPS data record to the window thread and waits until it has been read.
+    virtual void SendGpsData(void* record) = 0;
+};
+
+using GpsDialogFactory = std::function<std::unique_ptr<IGpsDialog>()>;
+
+// Chooses how the dialog is made; until a factory is set there is no dialog.
+void SetGpsDialogFactory(GpsDialogFactory factory);
+
+// Get-or-create: the existing instance, or a new one from the factory. An exception is traced
+// and leaves the instance as it was.
+IGpsDialog* GetGpsDialogInstance();
+
+// Deletes the instance, if any, and forgets it.
+void DestroyGpsDialogInstance();
+
+}  // namespace orbitpane

@@ -1,0 +1,146 @@
+#include "orbitpane/win32/orbitpaneimpl.h"
+
+#include "framework/contracts/ids.h"
+#include "orbitpane/win32/answer_target.h"
+#include "orbitpane/win32/container_ref.h"
+#include "orbitpane/win32/gps_dialog_instance.h"
+
+using framework::IBaseInterface;
+
+namespace {
+constexpr const char* kModule = "Orbitpane";
+constexpr const char* kName = "Orbitpane";
+constexpr int kVersion = 0x0101;
+}  // namespace
+
+COrbitpaneImpl::COrbitpaneImpl() = default;
+
+COrbitpaneImpl::~COrbitpaneImpl() {
+    // The answer handlers must never reach this object again.
+    orbitpane::ClearAnswerTarget(this);
+    orbitpane::DestroyGpsDialogInstance();
+    dialog_ = nullptr;
+    orbitpane::ForgetSingleton(this);
+}
+
+void COrbitpaneImpl::TraceError(const char* message, int line) {
+    orbitpane::Trace(orbitpane::Container(), framework::kTraceWarning, kModule, __FILE__, line,
+                     message);
+}
+
+void COrbitpaneImpl::Release() {
+    delete this;
+}
+
+void COrbitpaneImpl::SetContainer(framework::IPluginContainer* container) {
+    container_ = container;
+    orbitpane::SetContainerRef(container);
+}
+
+bool COrbitpaneImpl::QueryInterface(uint32_t number, IBaseInterface** object) {
+    try {
+        if (number == framework::kUiPluginInterface) {
+            if (object) *object = this;
+            lastError_ = 0;
+            return true;
+        }
+        TraceError("Query Interface Error!", __LINE__);
+        return false;
+    } catch (...) {
+        TraceError("Destruct COrbitpaneImpl Instance Error!", __LINE__);
+        if (object) *object = nullptr;
+        lastError_ = -1;
+        return false;
+    }
+}
+
+int COrbitpaneImpl::GetState() {
+    lastError_ = 0;
+    return 0;
+}
+
+const char* COrbitpaneImpl::GetPluginId() {
+    lastError_ = 0;
+    return framework::kOrbitpanePluginId;
+}
+
+int COrbitpaneImpl::GetVersion() {
+    lastError_ = 0;
+    return kVersion;
+}
+
+const char* COrbitpaneImpl::GetName() {
+    lastError_ = 0;
+    return kName;
+}
+
+bool COrbitpaneImpl::ShowWindow(framework::WindowHandle parent, int x, int y, int width,
+                                int height) {
+    try {
+        orbitpane::IGpsDialog* dialog = orbitpane::GetGpsDialogInstance();
+        dialog_ = dialog;
+        // Without a window the re-parent, move and show have nothing to act on.
+        if (dialog && dialog->HasWindow()) {
+            dialog->Reparent(parent);
+            dialog->MoveWindow(x, y, width, height);
+            dialog->ShowWindow();
+        }
+        lastError_ = 0;
+        return true;
+    } catch (...) {
+        TraceError("Show Window Error!", __LINE__);
+        lastError_ = -1;
+        return false;
+    }
+}
+
+int COrbitpaneImpl::DoModal() {
+    try {
+        orbitpane::IGpsDialog* dialog = orbitpane::GetGpsDialogInstance();
+        dialog_ = dialog;
+        if (!dialog) return 0;
+        if (dialog->HasWindow()) dialog->DestroyWindow();
+        dialog->SetPluginObject(this);
+        dialog->RunModal();
+        return 0;
+    } catch (...) {
+        TraceError("Do Modal Error!", __LINE__);
+        return -1;
+    }
+}
+
+void COrbitpaneImpl::HideWindow() {
+    try {
+        orbitpane::IGpsDialog* dialog = dialog_;
+        if (dialog && dialog->HasWindow()) dialog->HideWindow();
+    } catch (...) {
+        TraceError("Hide Window Error!", __LINE__);
+    }
+}
+
+void COrbitpaneImpl::FitSize(int x, int y, int width, int height) {
+    try {
+        orbitpane::IGpsDialog* dialog = dialog_;
+        if (dialog && dialog->HasWindow()) {
+            dialog->MoveWindow(x, y, width, height);
+            lastError_ = 0;
+        }
+    } catch (...) {
+        TraceError("Fit Size Error!", __LINE__);
+        lastError_ = -1;
+    }
+}
+
+void COrbitpaneImpl::OnDestroyEvent() {
+    orbitpane::IGpsDialog* dialog = dialog_;
+    if (dialog && dialog->HasWindow()) dialog->DestroyWindow();
+}
+
+bool COrbitpaneImpl::OnDeviceEvent(uint32_t event, void* data) {
+    if (!data) return false;
+    if (event == framework::kEventGpsData) {
+        orbitpane::IGpsDialog* dialog = dialog_;
+        if (dialog && dialog->HasWindow()) dialog->SendGpsData(data);
+    }
+    return true;
+}

@@ -1,0 +1,113 @@
+// COrbitpaneImpl: the GPS plug-in object. It answers the container's plug-in operations,
+// forwards device events to the GPS dialog and carries the AT command exchanges with the card.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "framework/contracts/container.h"
+#include "framework/contracts/device.h"
+#include "platform/sync.h"
+
+namespace orbitpane {
+class IGpsDialog;
+}
+
+// GPS capability of the card as classified from its "^GPSTYPE:" answer.
+enum GpsTypeResult : int {
+    kGpsTypeGpsOnly = 0,  // stand-alone GPS
+    kGpsTypeAgps = 1,     // network-assisted GPS too
+    kGpsTypeNone = 2,     // no GPS, or no answer
+};
+
+class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgrEvent {
+  public:
+    COrbitpaneImpl();
+    ~COrbitpaneImpl() override;
+    COrbitpaneImpl(const COrbitpaneImpl&) = delete;
+    COrbitpaneImpl& operator=(const COrbitpaneImpl&) = delete;
+
+    // IBaseInterface
+    void Release() override;
+    int GetLastErrorCode() override { return lastError_; }
+    // IBasePlugin
+    void SetContainer(framework::IPluginContainer* container) override;
+    bool Initialize() override { return true; }
+    bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override;
+    int GetState() override;
+    const char* GetPluginId() override;
+    int GetVersion() override;
+    const char* GetName() override;
+    bool Uninitialize() override { return true; }
+    // IUIPlugin
+    bool ShowWindow(framework::WindowHandle parent, int x, int y, int width, int height) override;
+    int DoModal() override;
+    void HideWindow() override;
+    void FitSize(int x, int y, int width, int height) override;
+    bool GetStateFlag() override { return stateFlag_; }
+    // IDestroyEvent
+    void OnDestroyEvent() override;
+    // IDeviceMgrEvent
+    bool OnDeviceEvent(uint32_t event, void* data) override;
+
+    // The AT command layer. Each exchange sends one line and waits up to 500 ms for the
+    // card's final answer; exchanges never overlap, whichever thread asks.
+    virtual framework::IDeviceChannel* GetDeviceChannel();
+    virtual int QueryGpsType();
+    virtual int SetApn(const std::string& apn);
+    virtual int SetSuplServer(const std::string& server);
+    virtual int SetPositionMode(int mode);
+    virtual int SetFixInterval(int seconds);
+    virtual int SetSecTime(const std::string& timeText);
+    virtual int OpenGps();
+    virtual int CloseGps();
+    virtual void RegisterDeviceEvents();
+    virtual void UnregisterDeviceEvents();
+    // True when the card acknowledged "AT^WPDGP" with "OK".
+    bool ProbeCard();
+
+    // The last answer of a GPS-type query that the card acknowledged.
+    std::string AnswerText() const;
+
+    // Called by the answer handlers with each answer that reaches the registered handler.
+    void OnAnswer(const char* answer);
+
+    static constexpr int kReplyWindowMs = 500;
+
+  private:
+    enum class Outcome { kPending, kOk, kError, kTimeout };
+    enum class Handler { kOk, kType };
+    struct ExchangeResult {
+        bool sent = false;  // false: no device object, nothing was sent
+        Outcome outcome = Outcome::kTimeout;
+        std::string answer;
+    };
+
+    ExchangeResult Exchange(const std::string& line, Handler handler);
+    int SetCommand(const std::string& line);
+    bool SwitchGps(bool open);
+    void SetDeviceEventSink(bool add);
+    void TraceError(const char* message, int line);
+
+    platform::Event replyEvent_;
+    std::string answerText_;
+    std::atomic<int> lastError_{0};
+    bool stateFlag_ = false;
+    std::atomic<framework::IPluginContainer*> container_{nullptr};
+    std::atomic<orbitpane::IGpsDialog*> dialog_{nullptr};
+    framework::IDeviceChannel* deviceChannel_ = nullptr;
+
+    // One exchange at a time; the state below is shared with the answer handlers.
+    std::mutex exchangeMutex_;
+    mutable std::mutex answerMutex_;
+    bool exchangeActive_ = false;
+    Outcome outcome_ = Outcome::kPending;
+    std::string pendingAnswer_;
+};
+
+// The plug-in singleton; null until CreatePlugin and again after its Release.
+COrbitpaneImpl* OrbitpaneSingleton();
+
+extern "C" framework::IBasePlugin* CreatePlugin();

@@ -1,0 +1,1 @@
+// The plug-in module: everything, CreatePlugin included, comes from orbitpane_core.

@@ -1,0 +1,61 @@
+// A GPS dialog double that records what the plug-in object asks of it.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "orbitpane/win32/gps_dialog_instance.h"
+
+namespace orbitpane_test {
+
+struct DialogLog {
+    std::vector<std::string> calls;
+    COrbitpaneImpl* plugin = nullptr;
+    void* lastRecord = nullptr;
+    int destroyed = 0;
+};
+
+class FakeDialog : public orbitpane::IGpsDialog {
+  public:
+    FakeDialog(DialogLog& log, bool hasWindow, bool throwing)
+        : log_(log), hasWindow_(hasWindow), throwing_(throwing) {}
+    ~FakeDialog() override { ++log_.destroyed; }
+
+    bool HasWindow() override { return hasWindow_; }
+    void Reparent(framework::WindowHandle) override { Note("reparent"); }
+    void MoveWindow(int x, int y, int w, int h) override {
+        Note("move " + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(w) + "," +
+             std::to_string(h));
+    }
+    void ShowWindow() override { Note("show"); }
+    void HideWindow() override { Note("hide"); }
+    void DestroyWindow() override {
+        Note("destroy-window");
+        hasWindow_ = false;
+    }
+    void SetPluginObject(COrbitpaneImpl* plugin) override {
+        Note("set-plugin");
+        log_.plugin = plugin;
+    }
+    int RunModal() override {
+        Note("modal");
+        hasWindow_ = true;
+        return 7;
+    }
+    void SendGpsData(void* record) override {
+        Note("gps-data");
+        log_.lastRecord = record;
+    }
+
+  private:
+    void Note(const std::string& what) {
+        if (throwing_) throw std::runtime_error(what);
+        log_.calls.push_back(what);
+    }
+    DialogLog& log_;
+    bool hasWindow_;
+    bool throwing_;
+};
+
+}  // namespace orbitpane_test
