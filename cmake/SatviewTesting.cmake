@@ -9,6 +9,10 @@ include_guard(GLOBAL)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
+# Aggregates, so that a sanitizer or fuzzing build compiles only what it runs.
+add_custom_target(satview_threaded_tests)
+add_custom_target(satview_fuzzers)
+
 function(satview_add_test name)
   cmake_parse_arguments(T "THREADED;GUI" "" "SOURCES;LIBS" ${ARGN})
   if(SATVIEW_FUZZ OR (SATVIEW_SANITIZE STREQUAL "thread" AND NOT T_THREADED))
@@ -20,6 +24,9 @@ function(satview_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(T_THREADED)
+    add_dependencies(satview_threaded_tests ${name})
+  endif()
   # One label per test (a list does not survive test discovery); ctest -L takes a regex, so
   # "-L threaded" and "-LE gui" select on the parts of the name.
   set(labels unit)
@@ -48,6 +55,7 @@ function(satview_add_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzzers)
+  add_dependencies(satview_fuzzers ${name})
   file(APPEND ${CMAKE_BINARY_DIR}/fuzzers.txt "${name}\n")
 endfunction()
 

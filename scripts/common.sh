@@ -25,9 +25,10 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build DIR [cmake options...]: configure DIR (once) and build everything in it.
+# configure_and_build DIR [cmake options...]: configure DIR and build everything in it.
+# With SATVIEW_TARGET set, only that target (and what it needs) is built.
 configure_and_build() {
   local dir=$1; shift
   cmake -S "$SATVIEW_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" --parallel "$(nproc)"
+  cmake --build "$dir" --parallel "$(nproc)" ${SATVIEW_TARGET:+--target "$SATVIEW_TARGET"}
 }
