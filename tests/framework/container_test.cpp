@@ -1,0 +1,251 @@
+// The container end to end: a plugins.xml naming the test plug-ins, every lookup the launcher
+// and the plug-ins make, the main frame's run, and bad lists and libraries.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "framework/container/program_directory.h"
+#include "framework/contracts/container.h"
+#include "framework/contracts/device.h"
+#include "framework/contracts/ids.h"
+#include "framework/contracts/services.h"
+#include "platform/library.h"
+#include "scripted_device.h"
+#include "temp_dir.h"
+#include "test_plugins.h"
+
+using namespace framework;
+using test_plugins::LibraryPath;
+
+namespace {
+
+struct Entry {
+    std::string id;
+    std::string url;
+};
+
+std::string PluginsXml(const std::string& mainFrameId, const std::vector<Entry>& entries) {
+    std::string xml = "<main>\r\n\t<mainplugin>" + mainFrameId + "</mainplugin>\r\n";
+    for (const Entry& entry : entries) {
+        // The children in the order the launcher writes them.
+        xml +=
+            "\t<plugin>\r\n\t\t<channel>0</channel>\r\n\t\t<name>n</name>\r\n"
+            "\t\t<alias>a</alias>\r\n\t\t<clsid>" +
+            entry.id + "</clsid>\r\n\t\t<url>" + entry.url +
+            "</url>\r\n\t\t<setting_title/>\r\n\t\t<version>1</version>\r\n"
+            "\t\t<type>0</type>\r\n\t\t<active>1</active>\r\n\t\t<static>0</static>\r\n"
+            "\t</plugin>\r\n";
+    }
+    return xml + "</main>";
+}
+
+bool IsLoaded(const std::string& path) {
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle) ::dlclose(handle);
+    return handle != nullptr;
+}
+
+std::string ReadLog(const testing_support::TempDir& dir) {
+    std::ifstream in(dir / "Log/dodevizi_trace_0.log");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+template <typename T>
+T* Lookup(IPluginContainer* container, const char* id, uint32_t flag) {
+    IBaseInterface* object = nullptr;
+    if (!container->QueryService(id, flag, &object) || !object) return nullptr;
+    return dynamic_cast<T*>(object);
+}
+
+class ContainerTest : public ::testing::Test {
+  protected:
+    void TearDown() override { SetProgramDirectory(""); }
+    testing_support::TempDir dir;
+};
+
+TEST_F(ContainerTest, LoadsAnswersRunsAndUnloadsTheTestPlugins) {
+    // The test holds the main frame's library to choose its result codes.
+    std::string error;
+    auto mainFrameLibrary =
+        platform::SharedLibrary::Load(LibraryPath(test_plugins::kMainFrame), error);
+    ASSERT_NE(mainFrameLibrary, nullptr) << error;
+    auto setResults = mainFrameLibrary->Function<test_plugins::MainFrameSetResultsFn>(
+        test_plugins::kMainFrameSetResults, error);
+    auto lastRun = mainFrameLibrary->Function<test_plugins::MainFrameLastRunFn>(
+        test_plugins::kMainFrameLastRun, error);
+    ASSERT_TRUE(setResults && lastRun) << error;
+    const int codes[] = {kMainFrameReinitialize, 0};
+    setResults(codes, 2);
+
+    std::vector<Entry> entries = {{kDeviceMgrId, LibraryPath(test_plugins::kScriptedDeviceMgr)},
+                                  {test_plugins::kUiPluginId, LibraryPath(test_plugins::kUiPlugin)},
+                                  {kMainFramePluginId, LibraryPath(test_plugins::kMainFrame)},
+                                  {kConfigPluginId, CONFIG_PLUGIN_PATH}};
+    std::string list = dir.Write("plugins.xml", PluginsXml(kMainFramePluginId, entries));
+    dir.Write("plugins/xframeplugin/XFramePlugin_ja.lang",
+              "[XFramePlugin]\nIDS_MAINFRM_REINITIALIZE=\xE5\x86\x8D\n");
+    dir.Write("Runinfo.ini", "[language]\nactive=_ja\n");
+
+    IPluginContainer* container = CContainerFactory::CreatePluginContainer(list.c_str());
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(ProgramDirectory(), dir.path());
+    ASSERT_NE(container->GetMainFrameId(), nullptr);
+    EXPECT_STREQ(container->GetMainFrameId(), kMainFramePluginId);
+
+    // The container's own services, each only with its flag.
+    auto* trace = Lookup<ITraceService>(container, kTraceServiceId, kTraceServiceFlag);
+    ASSERT_NE(trace, nullptr);
+    trace->Trace(kTraceWarning, "Orbitpane", "orbitpaneimpl.cpp", 12, "from a plug-in");
+    IBaseInterface* untouched = trace;
+    EXPECT_FALSE(container->QueryService(kTraceServiceId, 2, &untouched));
+    EXPECT_EQ(untouched, trace);
+    EXPECT_FALSE(container->QueryService(nullptr, 1, &untouched));
+    EXPECT_FALSE(container->QueryService(kTraceServiceId, 1, nullptr));
+
+    auto* locale = Lookup<ILocaleMgrService>(container, kLocaleServiceId, kLocaleServiceFlag);
+    ASSERT_NE(locale, nullptr);
+    const wchar_t* text = locale->LoadString("IDS_MAINFRM_REINITIALIZE", "XFramePlugin", nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::wstring(text), L"\u518D");
+    locale->Release();
+
+    auto* config = Lookup<IConfigService>(container, kConfigPluginId, kConfigServiceFlag);
+    ASSERT_NE(config, nullptr);
+    EXPECT_TRUE(config->WriteValue(L"xframemodule", L"nosplashscreen", L"1", 1));
+    config->Release();
+
+    // The plug-in list as written, walked from before the first entry.
+    auto* walker = Lookup<IQueryPluginConfigProperty>(container, kPluginConfigPropertyId,
+                                                      kPluginConfigPropertyFlag);
+    ASSERT_NE(walker, nullptr);
+    EXPECT_EQ(walker->GetId(), nullptr);
+    for (const Entry& entry : entries) {
+        ASSERT_TRUE(walker->MoveNext());
+        EXPECT_EQ(walker->GetId(), entry.id);
+        EXPECT_EQ(walker->GetUrl(), entry.url);
+    }
+    EXPECT_FALSE(walker->MoveNext());
+    EXPECT_EQ(walker->GetUrl(), nullptr);
+    walker->Release();
+
+    // Plug-ins, asked with the caller's flag.
+    auto* manager = Lookup<IDeviceMgr>(container, kDeviceMgrId, kDeviceMgrFlag);
+    auto* multi = Lookup<IMultiDeviceMgr>(container, kDeviceMgrId, kMultiDeviceMgrFlag);
+    auto* control =
+        Lookup<scripted::IScriptedDevice>(container, kDeviceMgrId, scripted::kControlInterface);
+    ASSERT_TRUE(manager && multi && control);
+    EXPECT_NE(manager->GetCurrentDevice(), nullptr);
+    manager->Release();
+    multi->Release();
+    EXPECT_EQ(control->GetCounters().interfacesReleased, 2);
+    control->Release();
+    auto* ui = Lookup<IUIPlugin>(container, test_plugins::kUiPluginId, kUiPluginInterface);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(ui->GetState(), 0);
+    EXPECT_NE(Lookup<IDeviceMgrUI>(container, test_plugins::kUiPluginId, kDeviceMgrUiFlag),
+              nullptr);
+    EXPECT_FALSE(container->QueryService(kDeviceMgrUiId, kDeviceMgrUiFlag, &untouched));
+    EXPECT_FALSE(container->QueryService(test_plugins::kUiPluginId, 0x5002, &untouched));
+
+    // Two runs of the main frame: it reaches the UI plug-in and the configuration through the
+    // container, and its result codes come back.
+    EXPECT_EQ(container->RunMainFrame(kMainFramePluginId), kMainFrameReinitialize);
+    test_plugins::MainFrameRun run = lastRun();
+    EXPECT_EQ(run.uiModalResult, test_plugins::kUiModalResult);
+    EXPECT_STREQ(run.noSplashScreen, "1");
+    EXPECT_EQ(container->RunMainFrame(kMainFramePluginId), 0);
+    EXPECT_EQ(lastRun().runs, 2);
+    EXPECT_EQ(container->RunMainFrame(kDeviceMgrId), -1);  // no UI interface
+    EXPECT_EQ(container->RunMainFrame("unknown"), -1);
+    EXPECT_EQ(container->RunMainFrame(nullptr), -1);
+
+    container->Release();  // changes nothing: the factory ends the container
+    CContainerFactory::DestroyPluginContainer(container);
+    EXPECT_FALSE(IsLoaded(LibraryPath(test_plugins::kScriptedDeviceMgr)));
+    EXPECT_FALSE(IsLoaded(LibraryPath(test_plugins::kUiPlugin)));
+    EXPECT_FALSE(IsLoaded(CONFIG_PLUGIN_PATH));
+    EXPECT_TRUE(IsLoaded(LibraryPath(test_plugins::kMainFrame)));  // still held by the test
+
+    std::string log = ReadLog(dir);
+    EXPECT_NE(log.find("[warning] [Orbitpane] orbitpaneimpl.cpp:12 from a plug-in"),
+              std::string::npos);
+    EXPECT_NE(log.find("[Container]"), std::string::npos);
+}
+
+TEST_F(ContainerTest, BrokenLibrariesAreLeftOutAndTheRestLoads) {
+    std::vector<Entry> entries = {
+        {"A-MISSING", dir / "no_such_plugin.so"},
+        {"B-NOEXPORT", LibraryPath(test_plugins::kNoCreatePlugin)},
+        {"C-NULL", LibraryPath(test_plugins::kNullPlugin)},
+        {"D-THROWS", LibraryPath(test_plugins::kThrowingPlugin)},
+        {"E-NOURL", ""},
+        {test_plugins::kUiPluginId, LibraryPath(test_plugins::kUiPlugin)},
+        {test_plugins::kUiPluginId, LibraryPath(test_plugins::kMainFrame)},
+        {"F-NOTELF", dir.Write("notelf.so", "text")},
+    };
+    std::string list = dir.Write("plugins.xml", PluginsXml("", entries));
+    IPluginContainer* container = CContainerFactory::CreatePluginContainer(list.c_str());
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->GetMainFrameId(), nullptr);
+    IBaseInterface* object = nullptr;
+    for (const char* id :
+         {"A-MISSING", "B-NOEXPORT", "C-NULL", "D-THROWS", "E-NOURL", "F-NOTELF"}) {
+        EXPECT_FALSE(container->QueryService(id, kUiPluginInterface, &object)) << id;
+    }
+    auto* ui = Lookup<IBasePlugin>(container, test_plugins::kUiPluginId, kUiPluginInterface);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_STREQ(ui->GetName(), "TestUiPlugin");  // the first of the two entries
+    CContainerFactory::DestroyPluginContainer(container);
+    for (const char* name :
+         {test_plugins::kNoCreatePlugin, test_plugins::kNullPlugin, test_plugins::kThrowingPlugin,
+          test_plugins::kUiPlugin, test_plugins::kMainFrame}) {
+        EXPECT_FALSE(IsLoaded(LibraryPath(name))) << name;
+    }
+
+    std::string log = ReadLog(dir);
+    for (const char* reason :
+         {"A-MISSING (", "cannot load", "no CreatePlugin export",
+          "CreatePlugin returned no plug-in", "CreatePlugin threw: plug-in construction failed",
+          "lacks its clsid or url", "listed twice", "F-NOTELF"}) {
+        EXPECT_NE(log.find(reason), std::string::npos) << reason << "\n" << log;
+    }
+}
+
+TEST_F(ContainerTest, UnusableListsGiveNoContainer) {
+    EXPECT_EQ(CContainerFactory::CreatePluginContainer(nullptr), nullptr);
+    EXPECT_EQ(CContainerFactory::CreatePluginContainer(""), nullptr);
+    EXPECT_EQ(CContainerFactory::CreatePluginContainer((dir / "plugins.xml").c_str()), nullptr);
+    std::string malformed = dir.Write("plugins.xml", "<main><mainplugin>x</main>");
+    EXPECT_EQ(CContainerFactory::CreatePluginContainer(malformed.c_str()), nullptr);
+    std::string wrongRoot = dir.Write("other.xml", "<plugins><plugin/></plugins>");
+    EXPECT_EQ(CContainerFactory::CreatePluginContainer(wrongRoot.c_str()), nullptr);
+    CContainerFactory::DestroyPluginContainer(nullptr);
+
+    std::string log = ReadLog(dir);
+    EXPECT_NE(log.find("cannot read " + dir / "plugins.xml"), std::string::npos) << log;
+    EXPECT_NE(log.find("cannot parse " + dir / "plugins.xml"), std::string::npos) << log;
+    EXPECT_NE(log.find("has no <main> root"), std::string::npos) << log;
+
+    // An empty list is a container with nothing in it.
+    std::string empty = dir.Write("empty.xml", "<main/>");
+    IPluginContainer* container = CContainerFactory::CreatePluginContainer(empty.c_str());
+    ASSERT_NE(container, nullptr);
+    EXPECT_EQ(container->GetMainFrameId(), nullptr);
+    EXPECT_EQ(container->RunMainFrame(kMainFramePluginId), -1);
+    CContainerFactory::DestroyPluginContainer(container);
+}
+
+// Relative library paths start at the list's folder, found without regard to letter case.
+TEST_F(ContainerTest, RelativeUrlsResolveBelowTheProgramDirectory) {
+    std::filesystem::create_directories(dir / "Plugins");
+    std::filesystem::copy_file(LibraryPath(test_plugins::kUiPlugin), dir / "Plugins/ui.so");
+    std::string list =
+        dir.Write("plugins.xml", PluginsXml("", {{test_plugins::kUiPluginId, "plugins/UI.so"}}));
+    IPluginContainer* container = CContainerFactory::CreatePluginContainer(list.c_str());
+    ASSERT_NE(container, nullptr);
+    EXPECT_NE(Lookup<IUIPlugin>(container, test_plugins::kUiPluginId, kUiPluginInterface), nullptr);
+    CContainerFactory::DestroyPluginContainer(container);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// A main-frame plug-in for the tests: runs the test UI plug-in through the container, reads the
+// splash-screen setting, and ends with the result code the test chose.
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <new>
+
+#include "framework/contracts/container.h"
+#include "framework/contracts/ids.h"
+#include "framework/contracts/services.h"
+#include "test_plugins.h"
+
+namespace {
+
+struct Steering {
+    std::mutex mutex;
+    std::deque<int> results;
+    test_plugins::MainFrameRun lastRun;
+};
+
+Steering& State() {
+    static Steering steering;
+    return steering;
+}
+
+class TestMainFrame final : public framework::IUIPlugin {
+  public:
+    void Release() override { delete this; }
+    int GetLastErrorCode() override { return 0; }
+    void OnDestroyEvent() override {}
+    void SetContainer(framework::IPluginContainer* container) override { container_ = container; }
+    bool Initialize() override { return true; }
+    bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override {
+        if (!object || number != framework::kUiPluginInterface) return false;
+        *object = static_cast<framework::IUIPlugin*>(this);
+        return true;
+    }
+    int GetState() override { return 0; }
+    const char* GetPluginId() override { return framework::kMainFramePluginId; }
+    int GetVersion() override { return 1; }
+    const char* GetName() override { return "XFramePlugin"; }
+    bool Uninitialize() override { return true; }
+    bool ShowWindow(framework::WindowHandle, int, int, int, int) override { return true; }
+    void HideWindow() override {}
+    void FitSize(int, int, int, int) override {}
+    bool GetStateFlag() override { return false; }
+
+    int DoModal() override {
+        test_plugins::MainFrameRun run;
+        if (container_) {
+            framework::IBaseInterface* object = nullptr;
+            if (container_->QueryService(test_plugins::kUiPluginId, framework::kUiPluginInterface,
+                                         &object)) {
+                if (auto* ui = dynamic_cast<framework::IUIPlugin*>(object)) {
+                    run.uiModalResult = ui->DoModal();
+                }
+            }
+            object = nullptr;
+            if (container_->QueryService(framework::kConfigPluginId, framework::kConfigServiceFlag,
+                                         &object)) {
+                if (auto* config = dynamic_cast<framework::IConfigService*>(object)) {
+                    wchar_t value[16] = {};
+                    if (config->ReadValue(L"xframemodule", L"nosplashscreen", value, 16, 1) > 0) {
+                        for (size_t i = 0; i + 1 < sizeof run.noSplashScreen && value[i]; ++i) {
+                            run.noSplashScreen[i] = static_cast<char>(value[i]);
+                        }
+                    }
+                }
+                if (object) object->Release();
+            }
+        }
+        Steering& state = State();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        run.runs = state.lastRun.runs + 1;
+        state.lastRun = run;
+        if (state.results.empty()) return 0;
+        int result = state.results.front();
+        state.results.pop_front();
+        return result;
+    }
+
+  private:
+    framework::IPluginContainer* container_ = nullptr;
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) framework::IBasePlugin* CreatePlugin() {
+    return new (std::nothrow) TestMainFrame;
+}
+
+extern "C" __attribute__((visibility("default"))) void TestMainFrameSetResults(const int* codes,
+                                                                               int count) {
+    Steering& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.results.assign(codes, codes + (count > 0 ? count : 0));
+}
+
+extern "C" __attribute__((visibility("default"))) test_plugins::MainFrameRun
+TestMainFrameLastRun() {
+    Steering& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.lastRun;
+}

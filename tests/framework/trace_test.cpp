@@ -1,0 +1,105 @@
+// The trace library and the trace service: where lines go, what a line holds, and that
+// tracing survives bad input, closing and concurrent callers.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "framework/trace/trace_service.h"
+#include "framework/trace/zeltotrace.h"
+#include "temp_dir.h"
+
+using framework::TraceService;
+
+namespace {
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class TraceTest : public ::testing::Test {
+  protected:
+    void SetUp() override { CZeltoTrace::SetProgramDirectory(dir.path()); }
+    void TearDown() override {
+        CZeltoTrace::destroy();
+        CZeltoTrace::SetProgramDirectory("");
+    }
+    std::string LogPath() const { return dir / "Log/dodevizi_trace_0.log"; }
+    testing_support::TempDir dir;
+};
+
+TEST_F(TraceTest, EachTraceIsOneLineWithAllFiveFields) {
+    CZeltoTrace* trace = CZeltoTrace::instance("./dodevizi_trace_0.log");
+    ASSERT_EQ(trace, CZeltoTrace::instance("other.log"));
+    EXPECT_EQ(CZeltoTrace::LogFilePath(), LogPath());
+    trace->Traceout(2, "Startup", "src\\Startup\\Win32\\Startup", 412, "Init fail !");
+    trace->TraceoutF(4, "Startup", "src/Startup/Win32/Startup", 7, "version %s", "1.0.3");
+    TraceService service;
+    service.Trace(1, "Orbitpane", "orbitpaneimpl.cpp", 88, "two\r\nlines");
+    service.Trace(9, nullptr, nullptr, -1, nullptr);
+
+    auto lines = ReadLines(LogPath());
+    ASSERT_EQ(lines.size(), 4u);
+    std::regex time(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+    for (const auto& line : lines) EXPECT_TRUE(std::regex_search(line, time)) << line;
+    EXPECT_NE(lines[0].find(" [warning] [Startup] src\\Startup\\Win32\\Startup:412 Init fail !"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find(" [info] [Startup] src/Startup/Win32/Startup:7 version 1.0.3"),
+              std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[2].find(" [error] [Orbitpane] orbitpaneimpl.cpp:88 two  lines"),
+              std::string::npos)
+        << lines[2];
+    EXPECT_NE(lines[3].find(" [level 9] [] :-1 "), std::string::npos) << lines[3];
+}
+
+TEST_F(TraceTest, DestroyClosesAndTheNextTraceAppends) {
+    CZeltoTrace::instance("dodevizi_trace_0.log")->Traceout(3, "A", "a.cpp", 1, "first");
+    CZeltoTrace::destroy();
+    CZeltoTrace::destroy();
+    CZeltoTrace::instance("dodevizi_trace_0.log")->Traceout(3, "A", "a.cpp", 2, "second");
+    auto lines = ReadLines(LogPath());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("[notice] [A] a.cpp:1 first"), std::string::npos);
+    EXPECT_NE(lines[1].find("a.cpp:2 second"), std::string::npos);
+}
+
+TEST_F(TraceTest, AnUnwritableLogFolderDropsTracesQuietly) {
+    dir.Write("Log", "a file where the folder should be");
+    CZeltoTrace* trace = CZeltoTrace::instance("dodevizi_trace_0.log");
+    trace->Traceout(1, "A", "a.cpp", 1, "lost");
+    trace->Traceout(1, "A", "a.cpp", 2, "lost too");
+    SUCCEED();
+    // A new program directory is tried afresh.
+    testing_support::TempDir other;
+    CZeltoTrace::SetProgramDirectory(other.path());
+    trace->Traceout(1, "A", "a.cpp", 3, "kept");
+    EXPECT_EQ(ReadLines(other / "Log/dodevizi_trace_0.log").size(), 1u);
+}
+
+TEST_F(TraceTest, ConcurrentTracesKeepWholeLines) {
+    TraceService service;
+    constexpr int kThreads = 4, kEach = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&service, t] {
+            std::string module = "T" + std::to_string(t);
+            for (int i = 0; i < kEach; ++i) {
+                service.Trace(4, module.c_str(), "worker.cpp", i, "message body");
+                if (t == 0 && i == kEach / 2) CZeltoTrace::destroy();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    auto lines = ReadLines(LogPath());
+    EXPECT_EQ(lines.size(), size_t{kThreads * kEach});
+    std::regex whole(R"(^\S+ \S+ \[info\] \[T\d\] worker\.cpp:\d+ message body$)");
+    for (const auto& line : lines) ASSERT_TRUE(std::regex_match(line, whole)) << line;
+}
+
+}  // namespace
