@@ -151,11 +151,13 @@ TEST_F(ContainerTest, LoadsAnswersRunsAndUnloadsTheTestPlugins) {
     // Two runs of the main frame: it reaches the UI plug-in and the configuration through the
     // container, and its result codes come back.
     EXPECT_EQ(container->RunMainFrame(kMainFramePluginId), kMainFrameReinitialize);
-    test_plugins::MainFrameRun run = lastRun();
+    test_plugins::MainFrameRun run;
+    lastRun(&run);
     EXPECT_EQ(run.uiModalResult, test_plugins::kUiModalResult);
     EXPECT_STREQ(run.noSplashScreen, "1");
     EXPECT_EQ(container->RunMainFrame(kMainFramePluginId), 0);
-    EXPECT_EQ(lastRun().runs, 2);
+    lastRun(&run);
+    EXPECT_EQ(run.runs, 2);
     EXPECT_EQ(container->RunMainFrame(kDeviceMgrId), -1);  // no UI interface
     EXPECT_EQ(container->RunMainFrame("unknown"), -1);
     EXPECT_EQ(container->RunMainFrame(nullptr), -1);
@@ -233,6 +235,51 @@ TEST_F(ContainerTest, UnusableListsGiveNoContainer) {
     ASSERT_NE(container, nullptr);
     EXPECT_EQ(container->GetMainFrameId(), nullptr);
     EXPECT_EQ(container->RunMainFrame(kMainFramePluginId), -1);
+    CContainerFactory::DestroyPluginContainer(container);
+}
+
+// A sink that traces through the container from the device manager's thread, as Orbitpane's
+// sinks do, while the test thread makes lookups of its own.
+class TracingSink final : public IDeviceMgrEvent {
+  public:
+    explicit TracingSink(IPluginContainer* container) : container_(container) {}
+    bool OnDeviceEvent(uint32_t event, void*) override {
+        auto* trace = Lookup<ITraceService>(container_, kTraceServiceId, kTraceServiceFlag);
+        if (!trace) return false;
+        trace->Trace(kTraceInfo, "CGPSUIDlg", "gpsuidlg.cpp", static_cast<int>(event), "event");
+        return true;
+    }
+
+  private:
+    IPluginContainer* container_;
+};
+
+TEST_F(ContainerTest, LookupsFromTheDeviceManagersThread) {
+    std::string list =
+        dir.Write("plugins.xml",
+                  PluginsXml("", {{kDeviceMgrId, LibraryPath(test_plugins::kScriptedDeviceMgr)}}));
+    IPluginContainer* container = CContainerFactory::CreatePluginContainer(list.c_str());
+    ASSERT_NE(container, nullptr);
+    auto* manager = Lookup<IDeviceMgr>(container, kDeviceMgrId, kDeviceMgrFlag);
+    auto* control =
+        Lookup<scripted::IScriptedDevice>(container, kDeviceMgrId, scripted::kControlInterface);
+    ASSERT_TRUE(manager && control);
+    TracingSink sink(container);
+    ASSERT_TRUE(manager->AddEventSink(&sink));
+    for (int i = 0; i < 50; ++i) control->RaiseBareEvent(kEventCardReady);
+    for (int i = 0; i < 50; ++i) {
+        auto* walker = Lookup<IQueryPluginConfigProperty>(container, kPluginConfigPropertyId,
+                                                          kPluginConfigPropertyFlag);
+        ASSERT_NE(walker, nullptr);
+        walker->Release();
+        auto* trace = Lookup<ITraceService>(container, kTraceServiceId, kTraceServiceFlag);
+        trace->Trace(kTraceInfo, "Startup", "startup.cpp", i, "main");
+    }
+    ASSERT_TRUE(control->WaitIdle(5000));
+    EXPECT_EQ(control->DeviceEventResults(), std::vector<bool>(50, true));
+    manager->RemoveEventSink(&sink);
+    manager->Release();
+    control->Release();
     CContainerFactory::DestroyPluginContainer(container);
 }
 

@@ -12,8 +12,11 @@
 //    path): its export kControlExport (ScriptedDeviceLibrary in scripted_device_access.h
 //    does this).
 // Every plug-in object of one loaded library shares one script, one device and one set of
-// sinks. The control interface is released when the test is done with it; the manager's
-// thread stops when the last plug-in object and control are released.
+// sinks. Sinks and the answer handler stay registered until removed, whoever registered them;
+// removal does not wait for a call already running on the manager's thread (WaitIdle does),
+// so a test destroys a sink only after removing it and waiting. The control interface is released
+// when the test is done with it; the manager's thread stops when the last plug-in object and
+// control are released.
 //
 // Example:
 //   device->QueueAnswer("AT^GPSTYPE?", "\r\n^GPSTYPE:2\r\n\r\nOK\r\n");
@@ -89,7 +92,8 @@ class IScriptedDevice : public framework::IBaseInterface {
     // line but schedules no answer.
     virtual void SetSendResult(bool result) = 0;
     virtual void SetGpsResults(bool openResult, bool closeResult) = 0;
-    // The customize source's text (default empty).
+    // The customize source's text (default empty); a text handed out stays valid until the
+    // next change.
     virtual void SetCustomizeText(const std::string& text) = 0;
 
     // ---- Events, delivered on the manager's thread `delayMs` from now, in the order raised.

@@ -57,7 +57,7 @@ class EventRecorder final : public IDeviceMgrEvent {
     int nullData = 0;
 };
 
-class DeviceFixture : public ::testing::Test {
+class ScriptedDevice : public ::testing::Test {
   protected:
     void SetUp() override {
         std::lock_guard<std::mutex> lock(Seen().mutex);
@@ -87,7 +87,7 @@ class DeviceFixture : public ::testing::Test {
     IDeviceChannel* channel = nullptr;
 };
 
-TEST_F(DeviceFixture, AnswersFollowTheScriptOnTheManagersThread) {
+TEST_F(ScriptedDevice, AnswersFollowTheScriptOnTheManagersThread) {
     device->QueueAnswer("AT^GPSTYPE?", "^GPSTYPE:2\r\nOK");
     device->QueueAnswer("AT^GPSTYPE?", "^GPSTYPE:0\r\nOK");
     device->SetStandingAnswer("AT^WPDGP", "OK");
@@ -112,7 +112,7 @@ TEST_F(DeviceFixture, AnswersFollowTheScriptOnTheManagersThread) {
     for (auto id : Seen().threads) EXPECT_NE(id, std::this_thread::get_id());
 }
 
-TEST_F(DeviceFixture, LateAnswersReachOnlyAHandlerStillRegistered) {
+TEST_F(ScriptedDevice, LateAnswersReachOnlyAHandlerStillRegistered) {
     device->QueueAnswer("AT^WPDOM=5", "OK late", 1000);
     device->QueueAnswer("AT^WPDFR=65536,1", "OK", 20);
     ASSERT_TRUE(channel->SetAnswerHandler(RecordAnswer));
@@ -144,7 +144,7 @@ TEST_F(DeviceFixture, LateAnswersReachOnlyAHandlerStillRegistered) {
     EXPECT_FALSE(channel->SendCommand(nullptr));
 }
 
-TEST_F(DeviceFixture, FailedSendsAndGpsControlFollowTheScript) {
+TEST_F(ScriptedDevice, FailedSendsAndGpsControlFollowTheScript) {
     device->SetStandingAnswer("AT", "OK");
     device->SetSendResult(false);
     ASSERT_TRUE(channel->SetAnswerHandler(RecordAnswer));
@@ -169,7 +169,7 @@ TEST_F(DeviceFixture, FailedSendsAndGpsControlFollowTheScript) {
     EXPECT_TRUE(device->SentLines().empty());
 }
 
-TEST_F(DeviceFixture, EventsReachEverySinkWithTheirData) {
+TEST_F(ScriptedDevice, EventsReachEverySinkWithTheirData) {
     EventRecorder first, second;
     ASSERT_TRUE(manager->AddEventSink(&first));
     ASSERT_TRUE(manager->AddEventSink(&second));
@@ -231,7 +231,7 @@ class InitializeRecorder final : public IDeviceInitializeEvent {
     std::vector<std::string> walks;
 };
 
-TEST_F(DeviceFixture, MultiDeviceAndDirectLoadInterfacesShareOneDevice) {
+TEST_F(ScriptedDevice, MultiDeviceAndDirectLoadInterfacesShareOneDevice) {
     IBaseInterface* object = nullptr;
     ASSERT_TRUE(plugin->QueryInterface(kMultiDeviceMgrFlag, &object));
     auto* multi = dynamic_cast<IMultiDeviceMgr*>(object);
@@ -285,7 +285,7 @@ class ReentrantSink final : public IDeviceMgrEvent {
     IDeviceMgr* manager = nullptr;
 };
 
-TEST_F(DeviceFixture, SinksMayCallBackIntoTheManager) {
+TEST_F(ScriptedDevice, SinksMayCallBackIntoTheManager) {
     ReentrantSink reentrant;
     reentrant.manager = manager;
     EventRecorder recorder;

@@ -1,5 +1,6 @@
 // The configuration plug-in: hands out the configuration service (interface number 0x4000)
 // over SysSetting.xml in the program directory, for callers that load it directly.
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -47,7 +48,7 @@ class ConfigPlugin final : public framework::IBasePlugin {
 
   private:
     framework::IPluginContainer* container_ = nullptr;
-    int lastError_ = 0;
+    std::atomic<int> lastError_{0};  // lookups come from several threads
     std::mutex mutex_;
     std::unique_ptr<framework::ConfigService> service_;
 };

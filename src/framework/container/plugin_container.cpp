@@ -13,6 +13,7 @@ namespace framework {
 namespace {
 
 constexpr const char* kModule = "Container";
+constexpr const char* kSource = "src/framework/container/plugin_container";
 
 std::string Describe(const std::exception_ptr& error) {
     try {
@@ -39,7 +40,7 @@ PluginContainer::PluginContainer(std::string directory, PluginList list)
 std::unique_ptr<PluginContainer> PluginContainer::Create(const std::string& pluginListPath) {
     TraceService trace;
     if (pluginListPath.empty()) {
-        trace.Trace(kTraceError, kModule, __FILE__, __LINE__, "no plug-in list given");
+        trace.Trace(kTraceError, kModule, kSource, __LINE__, "no plug-in list given");
         return nullptr;
     }
     std::error_code ignored;
@@ -50,7 +51,7 @@ std::unique_ptr<PluginContainer> PluginContainer::Create(const std::string& plug
     std::string error;
     std::optional<PluginList> list = ReadPluginList(full.string(), error);
     if (!list) {
-        trace.Trace(kTraceError, kModule, __FILE__, __LINE__, error.c_str());
+        trace.Trace(kTraceError, kModule, kSource, __LINE__, error.c_str());
         return nullptr;
     }
     std::unique_ptr<PluginContainer> container(new PluginContainer(directory, std::move(*list)));
@@ -60,7 +61,7 @@ std::unique_ptr<PluginContainer> PluginContainer::Create(const std::string& plug
 }
 
 void PluginContainer::Trace(int level, int line, const std::string& message) {
-    trace_.Trace(level, kModule, __FILE__, line, message.c_str());
+    trace_.Trace(level, kModule, kSource, line, message.c_str());
 }
 
 void PluginContainer::Load(const PluginEntry& entry) {

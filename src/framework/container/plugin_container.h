@@ -2,6 +2,7 @@
 // answers service lookups and runs the main frame.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,7 +61,7 @@ class PluginContainer final : public IPluginContainer {
     std::string directory_;
     PluginList list_;
     std::vector<LoadedPlugin> plugins_;
-    int lastError_ = 0;
+    std::atomic<int> lastError_{0};  // lookups come from several threads
     TraceService trace_;
     LocaleService locale_;
     ConfigService config_;

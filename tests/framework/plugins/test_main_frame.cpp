@@ -96,9 +96,9 @@ extern "C" __attribute__((visibility("default"))) void TestMainFrameSetResults(c
     state.results.assign(codes, codes + (count > 0 ? count : 0));
 }
 
-extern "C" __attribute__((visibility("default"))) test_plugins::MainFrameRun
-TestMainFrameLastRun() {
+extern "C" __attribute__((visibility("default"))) void TestMainFrameLastRun(
+    test_plugins::MainFrameRun* run) {
     Steering& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    return state.lastRun;
+    if (run) *run = state.lastRun;
 }

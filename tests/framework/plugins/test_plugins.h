@@ -25,7 +25,7 @@ inline constexpr int kUiModalResult = 7;
 
 // The main frame: DoModal runs the UI plug-in kUiPluginId (when the container has it) and
 // answers the next code of the list set with kMainFrameSetResults, then 0 once the list is
-// used up. Every run records what it saw (kMainFrameLastRun).
+// used up. Every run records what it saw; kMainFrameLastRun copies the last record out.
 inline constexpr const char* kMainFrameSetResults = "TestMainFrameSetResults";
 using MainFrameSetResultsFn = void (*)(const int* codes, int count);
 
@@ -36,6 +36,6 @@ struct MainFrameRun {
     char noSplashScreen[16] = {};
 };
 inline constexpr const char* kMainFrameLastRun = "TestMainFrameLastRun";
-using MainFrameLastRunFn = MainFrameRun (*)();
+using MainFrameLastRunFn = void (*)(MainFrameRun* run);
 
 }  // namespace test_plugins

@@ -1,5 +1,6 @@
 // A UI plug-in for the tests: answers the UI interface with itself and the device manager's UI
 // interface with a small object of its own.
+#include <atomic>
 #include <new>
 
 #include "framework/contracts/device.h"
@@ -51,7 +52,7 @@ class TestUiPlugin final : public framework::IUIPlugin {
 
   private:
     framework::IPluginContainer* container_ = nullptr;
-    int lastError_ = 0;
+    std::atomic<int> lastError_{0};  // lookups come from several threads
     bool shown_ = false;
     DeviceMgrUi deviceMgrUi_;
 };

@@ -1,4 +1,5 @@
 // The scripted device manager's plug-in object and the library's exports.
+#include <atomic>
 #include <new>
 
 #include "faces.h"
@@ -47,7 +48,7 @@ class ScriptedDeviceMgrPlugin final : public framework::IBasePlugin {
 
   private:
     framework::IPluginContainer* container_ = nullptr;
-    int lastError_ = 0;
+    std::atomic<int> lastError_{0};  // lookups come from several threads
     ManagerFace manager_;
     MultiManagerFace multiManager_;
 };
