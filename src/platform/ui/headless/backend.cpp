@@ -1,0 +1,317 @@
+#include "platform/ui/headless/backend.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <future>
+
+#include "platform/ui/detail/access.h"
+
+namespace ui::headless {
+
+using detail::DialogAccess;
+
+namespace {
+
+// Dialog units to pixels with the base units of an 8-point dialog font at 96 dpi.
+constexpr int kBaseX = 6;
+constexpr int kBaseY = 13;
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+
+int Scale(int units, int base, int divisor) {
+    int scaled = units * base;
+    return scaled >= 0 ? (scaled + divisor / 2) / divisor : -((-scaled + divisor / 2) / divisor);
+}
+
+class HeadlessView : public detail::View {
+  public:
+    HeadlessView(HeadlessBackend& backend, Dialog& dialog) : backend_(backend), dialog_(dialog) {}
+    Rect ToPixels(const Rect& r) const override {
+        return Rect{Scale(r.x, kBaseX, 4), Scale(r.y, kBaseY, 8), Scale(r.width, kBaseX, 4),
+                    Scale(r.height, kBaseY, 8)};
+    }
+    bool Shows() const override { return false; }
+    void SyncControl(int) override {}
+    void SyncWindow() override {}
+    void Focus(int) override {}
+    void RunModal() override {
+        backend_.RunUntil([this] { return DialogAccess::ModalDone(dialog_); });
+    }
+    void EndModal() override {}
+    void Center() override {
+        detail::WindowState window = DialogAccess::Window(dialog_);
+        Rect area{0, 0, kScreenWidth, kScreenHeight};
+        if (window.parent) {
+            if (detail::KitState* kit = detail::Kit()) {
+                kit->registry.With(window.parent, [&](Dialog& parent) {
+                    area = parent.WindowRect();
+                    area.x = area.y = 0;  // the child's coordinates are the parent's client area
+                });
+            }
+        }
+        Rect r = window.rect;
+        r.x = area.x + (area.width - r.width) / 2;
+        r.y = area.y + (area.height - r.height) / 2;
+        DialogAccess::Moved(dialog_, r);
+    }
+    void Raise() override {}
+    void Invalidate() override {}
+
+  private:
+    HeadlessBackend& backend_;
+    Dialog& dialog_;
+};
+
+}  // namespace
+
+HeadlessBackend::~HeadlessBackend() {
+    Stop();
+}
+
+bool HeadlessBackend::Start(int, char**) {
+    std::promise<void> started;
+    auto ready = started.get_future();
+    try {
+        thread_ = std::thread([this, &started] {
+            windowThread_ = std::this_thread::get_id();
+            started.set_value();
+            RunUntil([] { return false; });
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    ready.wait();
+    return true;
+}
+
+void HeadlessBackend::Stop() {
+    if (!thread_.joinable()) return;
+    if (IsWindowThread()) {
+        std::fprintf(stderr, "window kit: the headless back end cannot stop from its own thread\n");
+        return;
+    }
+    stop_ = true;
+    kit_.queue.Kick();
+    thread_.join();
+}
+
+bool HeadlessBackend::IsWindowThread() const {
+    return std::this_thread::get_id() == windowThread_.load();
+}
+
+std::unique_ptr<detail::View> HeadlessBackend::CreateView(Dialog& dialog) {
+    return std::make_unique<HeadlessView>(*this, dialog);
+}
+
+void HeadlessBackend::RunUntil(const std::function<bool()>& done) {
+    while (!stop_ && !done()) {
+        if (kit_.queue.RunOne(false)) continue;
+        if (FireDueTimer()) continue;
+        if (stop_ || done()) break;
+        kit_.queue.Wait(NextDeadline());
+    }
+}
+
+void HeadlessBackend::ProcessPending() {
+    while (kit_.queue.RunOne(false) || FireDueTimer()) {
+    }
+}
+
+// ---- timers ----
+
+HeadlessBackend::Clock::time_point HeadlessBackend::NowLocked() const {
+    return manualClock_ ? manualNow_ : Clock::now();
+}
+
+unsigned HeadlessBackend::SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) {
+    // As with system timers, a zero period still waits a little between firings.
+    auto period = std::chrono::milliseconds(std::max(milliseconds, 10u));
+    {
+        std::lock_guard<std::mutex> lock(timerMutex_);
+        auto now = NowLocked();
+        auto it = std::find_if(timers_.begin(), timers_.end(),
+                               [&](const Timer& t) { return t.window == window && t.id == id; });
+        if (it != timers_.end()) {
+            it->period = period;
+            it->due = now + period;
+        } else {
+            timers_.push_back(Timer{window, id, period, now + period});
+        }
+    }
+    kit_.queue.Kick();
+    return id;
+}
+
+bool HeadlessBackend::KillTimer(WindowHandle window, unsigned id) {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    auto it = std::find_if(timers_.begin(), timers_.end(),
+                           [&](const Timer& t) { return t.window == window && t.id == id; });
+    if (it == timers_.end()) return false;
+    timers_.erase(it);
+    return true;
+}
+
+void HeadlessBackend::KillTimers(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    std::erase_if(timers_, [&](const Timer& t) { return t.window == window; });
+}
+
+std::vector<unsigned> HeadlessBackend::Timers(WindowHandle window) const {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    std::vector<unsigned> ids;
+    for (const Timer& t : timers_) {
+        if (t.window == window) ids.push_back(t.id);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+bool HeadlessBackend::FireDueTimer() {
+    WindowHandle window;
+    unsigned id = 0;
+    {
+        std::lock_guard<std::mutex> lock(timerMutex_);
+        auto now = NowLocked();
+        Timer* next = nullptr;
+        for (Timer& t : timers_) {
+            if (t.due <= now && (next == nullptr || t.due < next->due)) next = &t;
+        }
+        if (next == nullptr) return false;
+        window = next->window;
+        id = next->id;
+        // The manual clock keeps the cadence exactly; real time never queues missed firings.
+        next->due = manualClock_ ? next->due + next->period : now + next->period;
+    }
+    if (Dialog* dialog = kit_.registry.Find(window)) DialogAccess::Timer(*dialog, id);
+    return true;
+}
+
+bool HeadlessBackend::TimerDue() const {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    auto now = NowLocked();
+    return std::any_of(timers_.begin(), timers_.end(),
+                       [&](const Timer& t) { return t.due <= now; });
+}
+
+std::optional<HeadlessBackend::Clock::time_point> HeadlessBackend::NextDeadline() const {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    if (manualClock_ || timers_.empty()) return std::nullopt;
+    auto next = timers_.front().due;
+    for (const Timer& t : timers_) next = std::min(next, t.due);
+    return next;
+}
+
+bool HeadlessBackend::UseManualClock(bool manual) {
+    {
+        std::lock_guard<std::mutex> lock(timerMutex_);
+        if (manual == manualClock_) return true;
+        auto realNow = Clock::now();
+        if (manual) {
+            manualNow_ = realNow;
+        } else {
+            // Real time takes over where the manual clock stands.
+            for (Timer& t : timers_) t.due = realNow + (t.due - manualNow_);
+        }
+        manualClock_ = manual;
+    }
+    kit_.queue.Kick();
+    return true;
+}
+
+bool HeadlessBackend::AdvanceClock(int milliseconds) {
+    if (IsWindowThread()) return false;
+    Clock::time_point target;
+    {
+        std::lock_guard<std::mutex> lock(timerMutex_);
+        if (!manualClock_ || milliseconds < 0) return false;
+        target = manualNow_ + std::chrono::milliseconds(milliseconds);
+    }
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(timerMutex_);
+            std::optional<Clock::time_point> next;
+            for (const Timer& t : timers_) {
+                if (t.due <= target && (!next || t.due < *next)) next = t.due;
+            }
+            if (!next) {
+                manualNow_ = target;
+                break;
+            }
+            manualNow_ = std::max(manualNow_, *next);
+        }
+        kit_.queue.Kick();
+        if (!WaitIdle(10000)) return false;
+    }
+    return WaitIdle(10000);
+}
+
+bool HeadlessBackend::WaitIdle(int timeoutMilliseconds) {
+    if (IsWindowThread()) return false;
+    return kit_.queue.WaitIdle([this] { return TimerDue(); },
+                               std::chrono::milliseconds(timeoutMilliseconds));
+}
+
+// ---- message boxes and file dialogs ----
+
+int HeadlessBackend::MessageBox(WindowHandle owner, const std::wstring& text,
+                                const std::wstring& caption, unsigned style) {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    int answer = (style & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+    if (!boxAnswers_.empty()) {
+        answer = boxAnswers_.front();
+        boxAnswers_.pop_front();
+    }
+    boxes_.push_back(MessageBoxRecord{owner, text, caption, style, answer});
+    return answer;
+}
+
+std::optional<std::wstring> HeadlessBackend::OpenFile(const FileDialogRequest& request) {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    fileRequests_.push_back(request);
+    if (fileAnswers_.empty()) return std::nullopt;
+    auto answer = fileAnswers_.front();
+    fileAnswers_.pop_front();
+    return answer;
+}
+
+void HeadlessBackend::ScriptMessageBoxAnswer(int answer) {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    boxAnswers_.push_back(answer);
+}
+
+void HeadlessBackend::ScriptFileDialogAnswer(std::optional<std::wstring> path) {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    fileAnswers_.push_back(std::move(path));
+}
+
+std::vector<MessageBoxRecord> HeadlessBackend::MessageBoxes() const {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    return boxes_;
+}
+
+std::vector<FileDialogRequest> HeadlessBackend::FileDialogs() const {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    return fileRequests_;
+}
+
+void HeadlessBackend::ClearRecords() {
+    std::lock_guard<std::mutex> lock(scriptMutex_);
+    boxAnswers_.clear();
+    fileAnswers_.clear();
+    boxes_.clear();
+    fileRequests_.clear();
+}
+
+HeadlessBackend* Running() {
+    detail::KitState* kit = detail::Kit();
+    if (kit == nullptr || kit->kind != BackendKind::Headless) return nullptr;
+    return static_cast<HeadlessBackend*>(kit->backend.get());
+}
+
+}  // namespace ui::headless
+
+namespace ui::detail {
+std::unique_ptr<Backend> MakeHeadlessBackend(KitState& kit) {
+    return std::make_unique<headless::HeadlessBackend>(kit);
+}
+}  // namespace ui::detail

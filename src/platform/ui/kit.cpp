@@ -1,0 +1,198 @@
+#include "platform/ui/kit.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/ui/detail/access.h"
+#include "platform/ui/detail/backend.h"
+
+namespace ui {
+
+namespace detail {
+
+std::unique_ptr<Backend> MakeHeadlessBackend(KitState& kit);
+std::unique_ptr<Backend> MakeWxBackend(KitState& kit);
+
+namespace {
+std::atomic<KitState*> runningKit{nullptr};
+std::mutex lifeMutex;
+}  // namespace
+
+KitState* Kit() {
+    return runningKit.load(std::memory_order_acquire);
+}
+
+}  // namespace detail
+
+using detail::DialogAccess;
+using detail::Kit;
+using detail::KitState;
+
+BackendKind ChooseBackend(int argc, const char* const* argv, const char* uiVariable,
+                          const char* display, const char* waylandDisplay) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && std::strcmp(argv[i], "--headless") == 0) {
+            return BackendKind::Headless;
+        }
+    }
+    if (uiVariable != nullptr && std::strcmp(uiVariable, "headless") == 0) {
+        return BackendKind::Headless;
+    }
+    bool hasDisplay = (display != nullptr && *display != '\0') ||
+                      (waylandDisplay != nullptr && *waylandDisplay != '\0');
+    return hasDisplay ? BackendKind::Wx : BackendKind::Headless;
+}
+
+BackendKind ChooseBackend(int argc, const char* const* argv) {
+    return ChooseBackend(argc, argv, std::getenv("SATVIEW_UI"), std::getenv("DISPLAY"),
+                         std::getenv("WAYLAND_DISPLAY"));
+}
+
+bool Initialize(BackendKind kind, int argc, char** argv) {
+    std::lock_guard<std::mutex> lock(detail::lifeMutex);
+    if (KitState* kit = Kit()) return kit->kind == kind;
+    auto kit = std::make_unique<KitState>();
+    kit->kind = kind;
+    kit->backend = kind == BackendKind::Headless ? detail::MakeHeadlessBackend(*kit)
+                                                 : detail::MakeWxBackend(*kit);
+    if (!kit->backend->Start(argc, argv)) return false;
+    detail::runningKit.store(kit.release(), std::memory_order_release);
+    return true;
+}
+
+bool Initialize(int argc, char** argv) {
+    return Initialize(ChooseBackend(argc, argv), argc, argv);
+}
+
+void Shutdown() {
+    std::lock_guard<std::mutex> lock(detail::lifeMutex);
+    KitState* kit = Kit();
+    if (kit == nullptr) return;
+    RunOnWindowThread([kit] {
+        for (WindowHandle handle : kit->registry.Handles()) {
+            if (Dialog* dialog = kit->registry.Find(handle)) dialog->DestroyWindow();
+        }
+    });
+    kit->backend->Stop();
+    kit->queue.Close();
+    detail::runningKit.store(nullptr, std::memory_order_release);
+    delete kit;
+}
+
+std::optional<BackendKind> CurrentBackend() {
+    KitState* kit = Kit();
+    if (kit == nullptr) return std::nullopt;
+    return kit->kind;
+}
+
+bool IsWindowThread() {
+    KitState* kit = Kit();
+    return kit != nullptr && kit->backend->IsWindowThread();
+}
+
+bool IsWindow(WindowHandle window) {
+    KitState* kit = Kit();
+    return kit != nullptr && kit->registry.Contains(window);
+}
+
+bool Post(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    KitState* kit = Kit();
+    if (kit == nullptr || !kit->registry.Contains(window)) return false;
+    return kit->queue.Post([kit, window, message, wParam, lParam] {
+        if (Dialog* dialog = kit->registry.Find(window)) {
+            DialogAccess::Message(*dialog, message, wParam, lParam);
+        }
+    });
+}
+
+LResult Send(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return 0;
+    LResult result = 0;
+    auto deliver = [&] {
+        if (Dialog* dialog = kit->registry.Find(window)) {
+            result = DialogAccess::Message(*dialog, message, wParam, lParam);
+        }
+    };
+    if (kit->backend->IsWindowThread()) {
+        deliver();
+    } else if (kit->registry.Contains(window)) {
+        kit->queue.Send(deliver);
+    }
+    return result;
+}
+
+bool RunOnWindowThread(const std::function<void()>& work) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return false;
+    if (kit->backend->IsWindowThread()) {
+        work();
+        return true;
+    }
+    return kit->queue.Send(work);
+}
+
+void BroadcastPower(unsigned event, LParam data) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return;
+    RunOnWindowThread([&] {
+        for (WindowHandle handle : kit->registry.Handles()) {
+            Dialog* dialog = kit->registry.Find(handle);
+            if (dialog != nullptr && !dialog->Parent()) DialogAccess::Power(*dialog, event, data);
+        }
+    });
+}
+
+int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                   unsigned style) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return 0;
+    int answer = 0;
+    RunOnWindowThread([&] { answer = kit->backend->MessageBox(owner, text, caption, style); });
+    return answer;
+}
+
+std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return std::nullopt;
+    std::optional<std::wstring> chosen;
+    RunOnWindowThread([&] { chosen = kit->backend->OpenFile(request); });
+    return chosen;
+}
+
+bool WaitServingSends(const std::function<bool()>& done, int timeoutMilliseconds) {
+    using Clock = std::chrono::steady_clock;
+    const auto slice = std::chrono::milliseconds(2);
+    std::optional<Clock::time_point> deadline;
+    if (timeoutMilliseconds >= 0) {
+        deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+    }
+    KitState* kit = Kit();
+    bool serve = kit != nullptr && kit->backend->IsWindowThread();
+    while (!done()) {
+        if (serve && kit->queue.RunOne(true)) continue;
+        auto now = Clock::now();
+        if (deadline && now >= *deadline) return false;
+        auto until = deadline ? std::min(*deadline, now + slice) : now + slice;
+        if (serve) {
+            kit->queue.WaitForSend(until);
+        } else {
+            std::this_thread::sleep_until(until);
+        }
+    }
+    return true;
+}
+
+void ProcessPendingWork() {
+    KitState* kit = Kit();
+    if (kit == nullptr || !kit->backend->IsWindowThread()) return;
+    while (kit->queue.RunOne(false)) {
+    }
+    kit->backend->ProcessPending();
+}
+
+}  // namespace ui

@@ -1,0 +1,76 @@
+// The window kit's process-wide services: choosing and starting the back end, messages to
+// windows by handle, power broadcasts, message boxes and the file-open dialog.
+//
+// Threads. Each process has one window thread. Every handler of every window runs on it:
+// commands, timers, messages, close, creation and initialisation. With the wx back end it is
+// the thread that called Initialize (the main thread); the headless back end starts a thread
+// of its own. Every operation of the kit may be called from any thread: window operations
+// (create, destroy, show, move, timers, modal runs, message boxes) are carried to the window
+// thread and waited for; control state (texts, checks, items, cells) is kept in the dialog's
+// own table under its lock, so reads and writes never wait for the window thread, and the wx
+// back end repaints changed controls on the window thread afterwards.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/ui/types.h"
+
+namespace ui {
+
+enum class BackendKind { Headless, Wx };
+
+// Headless when asked ("--headless" among the arguments, or SATVIEW_UI=headless) or when
+// there is no display ($DISPLAY and $WAYLAND_DISPLAY unset or empty); wx otherwise.
+BackendKind ChooseBackend(int argc, const char* const* argv, const char* uiVariable,
+                          const char* display, const char* waylandDisplay);
+// The same from the process environment.
+BackendKind ChooseBackend(int argc, const char* const* argv);
+
+// Starts the kit once per process. With wx the calling thread becomes the window thread and
+// must be the main thread. A second call changes nothing and answers whether the running kit
+// has `kind`. False when the back end cannot start (wx without a usable display).
+bool Initialize(BackendKind kind, int argc = 0, char** argv = nullptr);
+// Chooses with ChooseBackend, then starts.
+bool Initialize(int argc, char** argv);
+// Destroys the windows left and stops the back end; call it on the thread that initialised
+// the kit, after the threads that use windows have ended.
+void Shutdown();
+std::optional<BackendKind> CurrentBackend();
+
+bool IsWindowThread();
+bool IsWindow(WindowHandle window);
+
+// Queues a message for `window`; false when there is no such window. A message whose window
+// is destroyed before it is handled is dropped.
+bool Post(WindowHandle window, unsigned message, WParam wParam = 0, LParam lParam = 0);
+// Runs the window's handler of `message` on the window thread and waits for its result;
+// on the window thread it calls the handler directly. 0 when there is no such window, or the
+// window goes before the message is handled. Sent messages are served before posted ones.
+LResult Send(WindowHandle window, unsigned message, WParam wParam = 0, LParam lParam = 0);
+// Runs `work` on the window thread and waits for it (directly when already there). False when
+// the kit is not running.
+bool RunOnWindowThread(const std::function<void()>& work);
+
+// Sends the power event to every top-level window (those without a parent).
+void BroadcastPower(unsigned event, LParam data = 0);
+
+// A modal message box; answers the id of the button chosen (kIdOk, kIdCancel, ...).
+int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                   unsigned style = kMbOk);
+// The system's file-open dialog; the full path chosen, or nothing when cancelled.
+std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request);
+
+// Window thread: waits for `done()` while serving sent messages, so that a thread being
+// waited for can finish a Send or a window operation it is blocked in. Checks `done()` every
+// few milliseconds. False on timeout (negative: none). On another thread it simply waits.
+// To stop a worker from the window thread: tell it to stop, WaitServingSends until it says
+// it has finished (an atomic flag it sets last), then join it.
+bool WaitServingSends(const std::function<bool()>& done, int timeoutMilliseconds = -1);
+
+// Window thread: runs queued work and pending window events now (between two long steps
+// of a caller that does not return to an event loop).
+void ProcessPendingWork();
+
+}  // namespace ui

@@ -1,0 +1,283 @@
+#include "platform/ui/wx/backend.h"
+
+#include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/image.h>
+#include <wx/init.h>
+#include <wx/msgdlg.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "platform/ui/detail/access.h"
+#include "platform/ui/wx/native.h"
+#include "platform/ui/wx/view.h"
+
+namespace ui::wxkit {
+
+using detail::DialogAccess;
+
+namespace {
+
+class KitApp : public wxApp {
+  public:
+    bool OnInit() override { return true; }
+};
+
+// Runs the kit's queue from the wx event loop; one wake-up runs a bounded batch so that a
+// flood of posts cannot starve the window's own events.
+class Pump : public wxEvtHandler {
+  public:
+    explicit Pump(WxBackend& backend) : backend_(backend) {
+        Bind(wxEVT_THREAD, [this](wxThreadEvent&) { Run(); });
+    }
+
+  private:
+    void Run() {
+        backend_.BuryTimers();
+        for (int i = 0; i < 64; ++i) {
+            if (!backend_.kit().queue.RunOne(false)) return;
+        }
+        if (backend_.kit().queue.HasWork(false)) QueueEvent(new wxThreadEvent());
+    }
+    WxBackend& backend_;
+};
+
+class KitTimer : public wxTimer {
+  public:
+    KitTimer(detail::KitState& kit, WindowHandle window, unsigned id)
+        : kit_(kit), window_(window), id_(id) {}
+    void Notify() override {
+        if (Dialog* dialog = kit_.registry.Find(window_)) DialogAccess::Timer(*dialog, id_);
+    }
+
+  private:
+    detail::KitState& kit_;
+    WindowHandle window_;
+    unsigned id_;
+};
+
+wxWindow* TopLevelOf(WxView* view) {
+    return view == nullptr ? nullptr : wxGetTopLevelParent(view->Outer());
+}
+
+}  // namespace
+
+// Other threads wake the pump through this, which outlives the pump safely.
+struct WxBackend::Waker {
+    std::mutex mutex;
+    wxEvtHandler* target = nullptr;
+    void Wake() {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (target != nullptr) target->QueueEvent(new wxThreadEvent());
+    }
+};
+
+WxBackend::WxBackend(detail::KitState& kit) : kit_(kit), waker_(std::make_shared<Waker>()) {}
+
+WxBackend::~WxBackend() {
+    Stop();
+}
+
+bool WxBackend::Start(int argc, char** argv) {
+    static char name[] = "satview";
+    static char* defaultArgv[] = {name, nullptr};
+    int count = argc > 0 && argv != nullptr ? argc : 1;
+    char** args = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    if (wxTheApp == nullptr) wxApp::SetInstance(new KitApp);
+    if (!wxEntryStart(count, args)) return false;
+    if (!wxTheApp->CallOnInit()) {
+        wxEntryCleanup();
+        return false;
+    }
+    started_ = true;
+    mainThread_ = std::this_thread::get_id();
+    if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxImage::AddHandler(new wxPNGHandler);
+    pump_ = std::make_unique<Pump>(*this);
+    {
+        std::lock_guard<std::mutex> lock(waker_->mutex);
+        waker_->target = pump_.get();
+    }
+    kit_.queue.SetWakeHandler([waker = waker_] { waker->Wake(); });
+    return true;
+}
+
+void WxBackend::Stop() {
+    if (!started_) return;
+    started_ = false;
+    kit_.queue.SetWakeHandler(nullptr);
+    {
+        std::lock_guard<std::mutex> lock(waker_->mutex);
+        waker_->target = nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(timerMutex_);
+        timers_.clear();
+        killed_.clear();
+    }
+    pump_.reset();
+    wxEntryCleanup();
+}
+
+bool WxBackend::IsWindowThread() const {
+    return std::this_thread::get_id() == mainThread_;
+}
+
+std::unique_ptr<detail::View> WxBackend::CreateView(Dialog& dialog) {
+    return std::make_unique<WxView>(*this, dialog);
+}
+
+WxView* WxBackend::ViewOf(WindowHandle window) const {
+    Dialog* dialog = kit_.registry.Find(window);
+    return dialog ? static_cast<WxView*>(DialogAccess::ViewOf(*dialog)) : nullptr;
+}
+
+unsigned WxBackend::SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    auto& timer = timers_[{window.value, id}];
+    if (timer) {
+        timer->Stop();
+        killed_.push_back(std::move(timer));
+    }
+    timer = std::make_unique<KitTimer>(kit_, window, id);
+    timer->Start(static_cast<int>(std::max(milliseconds, 10u)));
+    return id;
+}
+
+bool WxBackend::KillTimer(WindowHandle window, unsigned id) {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    auto it = timers_.find({window.value, id});
+    if (it == timers_.end()) return false;
+    // The timer may be the one whose Notify is running; delete it later.
+    it->second->Stop();
+    killed_.push_back(std::move(it->second));
+    timers_.erase(it);
+    return true;
+}
+
+void WxBackend::KillTimers(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    for (auto it = timers_.begin(); it != timers_.end();) {
+        if (it->first.first == window.value) {
+            it->second->Stop();
+            killed_.push_back(std::move(it->second));
+            it = timers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void WxBackend::BuryTimers() {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    killed_.clear();
+}
+
+std::vector<unsigned> WxBackend::Timers(WindowHandle window) const {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    std::vector<unsigned> ids;
+    for (const auto& entry : timers_) {
+        if (entry.first.first == window.value) ids.push_back(entry.first.second);
+    }
+    return ids;
+}
+
+int WxBackend::MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                          unsigned style) {
+    long flags = wxCENTRE;
+    switch (style & 0xF) {
+        case kMbOkCancel:
+            flags |= wxOK | wxCANCEL;
+            break;
+        case kMbYesNo:
+            flags |= wxYES_NO;
+            break;
+        default:
+            flags |= wxOK;
+    }
+    switch (style & 0xF0) {
+        case kMbIconError:
+            flags |= wxICON_ERROR;
+            break;
+        case kMbIconWarning:
+            flags |= wxICON_WARNING;
+            break;
+        case kMbIconInformation:
+            flags |= wxICON_INFORMATION;
+            break;
+    }
+    int answer = wxMessageBox(ToWx(text), ToWx(caption), flags, TopLevelOf(ViewOf(owner)));
+    switch (answer) {
+        case wxYES:
+            return kIdYes;
+        case wxNO:
+            return kIdNo;
+        case wxCANCEL:
+            return kIdCancel;
+        default:
+            return kIdOk;
+    }
+}
+
+std::optional<std::wstring> WxBackend::OpenFile(const FileDialogRequest& request) {
+    // "EXE File|*.exe||" lists description|pattern pairs; wx wants them without the end mark.
+    std::wstring wildcard = request.filter;
+    while (!wildcard.empty() && wildcard.back() == L'|') wildcard.pop_back();
+    long style = wxFD_OPEN;
+    if (request.flags & kFileMustExist) style |= wxFD_FILE_MUST_EXIST;
+    wxFileDialog dialog(TopLevelOf(ViewOf(request.owner)), wxFileSelectorPromptStr, wxEmptyString,
+                        ToWx(request.initialName), ToWx(wildcard), style);
+    if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+    wxFileName chosen(dialog.GetPath());
+    std::wstring extension = request.defaultExtension;
+    if (extension.rfind(L"*.", 0) == 0) extension.erase(0, 2);
+    if (!chosen.HasExt() && !extension.empty()) chosen.SetExt(ToWx(extension));
+    return FromWx(chosen.GetFullPath());
+}
+
+void WxBackend::ProcessPending() {
+    BuryTimers();
+    if (wxTheApp != nullptr) wxTheApp->Yield(true);
+}
+
+WxBackend* Running() {
+    detail::KitState* kit = detail::Kit();
+    if (kit == nullptr || kit->kind != BackendKind::Wx) return nullptr;
+    return static_cast<WxBackend*>(kit->backend.get());
+}
+
+// ---- native access ----
+
+wxWindow* NativeWindow(WindowHandle window) {
+    WxBackend* backend = Running();
+    WxView* view = backend ? backend->ViewOf(window) : nullptr;
+    return view ? view->Outer() : nullptr;
+}
+
+wxWindow* NativeControl(WindowHandle window, int id) {
+    WxBackend* backend = Running();
+    WxView* view = backend ? backend->ViewOf(window) : nullptr;
+    return view ? view->Control(id) : nullptr;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds) {
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        ProcessPendingWork();
+        if (done()) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+}  // namespace ui::wxkit
+
+namespace ui::detail {
+std::unique_ptr<Backend> MakeWxBackend(KitState& kit) {
+    return std::make_unique<wxkit::WxBackend>(kit);
+}
+}  // namespace ui::detail

@@ -1,0 +1,63 @@
+// The wx back end: wxWidgets windows on the main thread, wxTimers, and a pump that runs the
+// kit's queue from the wx event loop.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/ui/detail/backend.h"
+
+class wxEvtHandler;
+class wxTimer;
+
+namespace ui::wxkit {
+
+class WxView;
+
+class WxBackend : public detail::Backend {
+  public:
+    explicit WxBackend(detail::KitState& kit);
+    ~WxBackend() override;
+
+    bool Start(int argc, char** argv) override;
+    void Stop() override;
+    bool IsWindowThread() const override;
+    std::unique_ptr<detail::View> CreateView(Dialog& dialog) override;
+    unsigned SetTimer(WindowHandle window, unsigned id, unsigned milliseconds) override;
+    bool KillTimer(WindowHandle window, unsigned id) override;
+    void KillTimers(WindowHandle window) override;
+    std::vector<unsigned> Timers(WindowHandle window) const override;
+    int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                   unsigned style) override;
+    std::optional<std::wstring> OpenFile(const FileDialogRequest& request) override;
+    void ProcessPending() override;
+
+    detail::KitState& kit() { return kit_; }
+    // Window thread: the view of a live window.
+    WxView* ViewOf(WindowHandle window) const;
+    // Window thread: timers killed while they may still be on the stack, deleted later.
+    void BuryTimers();
+
+    struct Waker;
+
+  private:
+    using TimerKey = std::pair<std::uint64_t, unsigned>;
+
+    detail::KitState& kit_;
+    std::thread::id mainThread_;
+    bool started_ = false;
+    std::unique_ptr<wxEvtHandler> pump_;
+    std::shared_ptr<Waker> waker_;
+    mutable std::mutex timerMutex_;
+    std::map<TimerKey, std::unique_ptr<wxTimer>> timers_;
+    std::vector<std::unique_ptr<wxTimer>> killed_;
+};
+
+// The running wx back end, or null.
+WxBackend* Running();
+
+}  // namespace ui::wxkit
