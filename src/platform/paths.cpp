@@ -12,7 +12,7 @@ namespace platform {
 std::string ProgramDirectory() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return ".";
+    if (ec) return std::string();
     return exe.parent_path().string();
 }
 

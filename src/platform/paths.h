@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// Directory of the running executable (from /proc/self/exe), without a trailing separator.
+// Directory of the running executable (from /proc/self/exe), without a trailing separator;
+// empty when it cannot be read.
 std::string ProgramDirectory();
 
 // Joins two path pieces with exactly one '/' between them. An absolute `tail` wins.

@@ -26,7 +26,7 @@ void SetGpsDialogFactory(GpsDialogFactory factory) {
 IGpsDialog* GetGpsDialogInstance() {
     std::lock_guard<std::mutex> lock(g_mutex);
     try {
-        if (!g_instance && g_factory) g_instance = g_factory();
+        if (!g_instance) g_instance = g_factory ? g_factory() : MakeGpsDialog();
     } catch (...) {
         TraceError("Get CGPSUIDlg Instance Error!", __LINE__);
     }

@@ -31,7 +31,10 @@ class IGpsDialog {
 
 using GpsDialogFactory = std::function<std::unique_ptr<IGpsDialog>()>;
 
-// Chooses how the dialog is made; until a factory is set there is no dialog.
+// The real GPS dialog.
+std::unique_ptr<IGpsDialog> MakeGpsDialog();
+
+// Chooses how the dialog is made (tests give a double); null restores MakeGpsDialog.
 void SetGpsDialogFactory(GpsDialogFactory factory);
 
 // Get-or-create: the existing instance, or a new one from the factory. An exception is traced

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
@@ -25,9 +26,20 @@ std::string IniPath(const std::wstring& fileName) {
 
 }  // namespace
 
-const std::string& AppDirectory() {
-    static const std::string directory = platform::ProgramDirectory();
-    return directory;
+namespace {
+std::mutex g_appDirectoryMutex;
+std::optional<std::string> g_appDirectory;
+}  // namespace
+
+std::string AppDirectory() {
+    std::lock_guard<std::mutex> lock(g_appDirectoryMutex);
+    if (!g_appDirectory) g_appDirectory = platform::ProgramDirectory();
+    return *g_appDirectory;
+}
+
+void SetAppDirectory(const std::string& directory) {
+    std::lock_guard<std::mutex> lock(g_appDirectoryMutex);
+    g_appDirectory = directory;
 }
 
 std::string PluginDirectory() {

@@ -8,8 +8,10 @@
 
 namespace orbitpane {
 
-// The program directory, worked out once per process ("" when it cannot be read).
-const std::string& AppDirectory();
+// The program directory, worked out once per process ("" when it cannot be read). Tests
+// point it at a folder of their own.
+std::string AppDirectory();
+void SetAppDirectory(const std::string& directory);
 // Where the plug-in's language files live: <program>/Plugins/Orbitpane.
 std::string PluginDirectory();
 

@@ -1,0 +1,186 @@
+// Starting, stopping and restarting a GPS session from the GPS dialog.
+#include <ctime>
+#include <thread>
+
+#include "orbitpane/win32/gpsuidlg.h"
+#include "orbitpane/win32/orbitpaneimpl.h"
+#include "platform/text.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/templates/gps.h"
+
+namespace ids = ui::templates::gps;
+
+namespace {
+
+constexpr int kDeviceReady = 20509;
+constexpr int kAgpsPositionMode = 5;
+constexpr int kGpsPositionMode = 0;
+constexpr int kPedestrianFixInterval = 5;
+constexpr int kHighSpeedFixInterval = 1;
+constexpr auto kRestartPause = std::chrono::milliseconds(500);
+
+// Local time as the card takes it: year/month/day,hour:minute:second, no leading zeros.
+std::string SecTimeText() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return std::to_string(local.tm_year + 1900) + "/" + std::to_string(local.tm_mon + 1) + "/" +
+           std::to_string(local.tm_mday) + "," + std::to_string(local.tm_hour) + ":" +
+           std::to_string(local.tm_min) + ":" + std::to_string(local.tm_sec);
+}
+
+}  // namespace
+
+unsigned CGPSUIDlg::StartGpsTimer() {
+    return SetTimer(kGpsTimerId, kGpsTimerPeriodMs);
+}
+
+bool CGPSUIDlg::KillGpsTimer() {
+    return KillTimer(kGpsTimerId);
+}
+
+// The set commands of a start; false (with the error shown) at the first that fails.
+bool CGPSUIDlg::RunSetCommands(bool agps) {
+    COrbitpaneImpl* card = pluginObject_;
+    auto step = [this](bool ok, const wchar_t* errorKey) {
+        if (!ok) ShowStatus(errorKey);
+        return ok;
+    };
+    if (agps) {
+        EnableItem(ids::kSetting, true);
+        SetItemText(ids::kGpsType, L"AGPS");
+        if (!step(card && card->SetSecTime(SecTimeText()), L"IDS_STATIC_ERROR_SETSECTIME") ||
+            !step(card && card->SetApn(gpsConfig_.strAPN), L"IDS_STATIC_ERROR_SETAPN") ||
+            !step(card && card->SetSuplServer(gpsConfig_.strSUPL), L"IDS_STATIC_ERROR_SETSUPL") ||
+            !step(card && card->SetPositionMode(kAgpsPositionMode), L"IDS_STATIC_ERROR_SETMODE")) {
+            return false;
+        }
+    } else {
+        if (gpsConfig_.isAGPSSupported) SetItemText(ids::kGpsType, L"GPS");
+        if (!step(card && card->SetPositionMode(kGpsPositionMode), L"IDS_STATIC_ERROR_SETMODE")) {
+            return false;
+        }
+    }
+    if (gpsConfig_.strScenario == kScenarioPedestrian && GpsTypeResult() == kGpsTypeAgps) {
+        return step(card && card->SetFixInterval(kPedestrianFixInterval),
+                    L"IDS_STATIC_ERROR_SETPED");
+    }
+    return step(card && card->SetFixInterval(kHighSpeedFixInterval),
+                L"IDS_STATIC_ERROR_SETHIGHSPEED");
+}
+
+void CGPSUIDlg::OnBnClickedButtonStart() {
+    if (!CardReady()) {
+        std::wstring message = DeviceStatusText();
+        SetItemText(ids::kStatus, message);
+        ShowMessageBox(message, Text(L"IDS_Message"), ui::kMbOk);
+        return;
+    }
+    if (GpsSessionState() == kGpsSessionRunning) {
+        ShowStatus(L"IDS_STATIC_QUER_GPS");
+        SetItemText(ids::kNoDataSeconds, L"");
+        TouchWatchdog();
+        return;
+    }
+
+    ShowStatus(L"IDS_STATIC_START_GPS");
+    COrbitpaneImpl* card = pluginObject_;
+    if (card) card->RegisterDeviceEvents();
+    bool agps = gpsConfig_.strType == "AGPS" && GpsTypeResult() == kGpsTypeAgps &&
+                DeviceState() == kDeviceReady && gpsConfig_.isAGPSSupported;
+    if (!RunSetCommands(agps)) return;
+
+    if (!card || !card->OpenGps()) {
+        if (card) card->UnregisterDeviceEvents();
+        ShowStatus(L"IDS_STATIC_START_GPSFAILED");
+        Trace(__LINE__, "Starting GPS failed!");
+        return;
+    }
+    ShowStatus(L"IDS_STATIC_START_GPSSUCCE");
+    EnableItem(ids::kStop, true);
+    SetFocus(ids::kStop);
+    EnableItem(ids::kStart, false);
+    SetGpsSessionState(kGpsSessionRunning);
+    Trace(__LINE__, "GPS has been openned successfully.");
+    ShowStatus(L"IDS_STATIC_QUER_GPS");
+    SetItemText(ids::kNoDataSeconds, L"");
+    TouchWatchdog();
+    gpsTimerId_ = StartGpsTimer();
+    if (gpsTimerId_ == 0) Trace(__LINE__, "The GPS Data determining Timer starting failed.");
+}
+
+// The settings button and the type display come back for a card that can do AGPS.
+void CGPSUIDlg::EnableSettingsForAgpsCard() {
+    if (GpsTypeResult() == kGpsTypeAgps && DeviceState() == kDeviceReady &&
+        gpsConfig_.isAGPSSupported) {
+        EnableItem(ids::kSetting, true);
+        SetItemText(ids::kGpsType, platform::Utf8ToWide(gpsConfig_.strType));
+    }
+}
+
+void CGPSUIDlg::OnBnClickedButtonStop() {
+    ShowStatus(L"IDS_STATIC_STOP_GPS");
+    if (GpsSessionState() == kGpsSessionIdle) {
+        ShowStatus(L"IDS_STATIC_STOP_GPSSUCCE");
+        return;
+    }
+    if (gpsTimerId_ != 0 && !KillGpsTimer()) {
+        Trace(__LINE__, "The GPS Data determining Timer starting failed!");
+    }
+    COrbitpaneImpl* card = pluginObject_;
+    if (card && card->CloseGps()) {
+        ShowStatus(L"IDS_STATIC_STOP_GPSSUCCE");
+        Trace(__LINE__, "GPS has been closed successfully.");
+    } else {
+        ShowStatus(L"IDS_STATIC_STOP_GPSFAILED");
+        Trace(__LINE__, "Stopping GPS failed!");
+    }
+    ResetToIdle();
+    EnableSettingsForAgpsCard();
+    if (card) card->UnregisterDeviceEvents();
+    Trace(__LINE__, "OnBnClickedButtonStop returned!");
+}
+
+// Closing while a session runs stops the receiver; the session state is left for the next
+// window's initialisation to reset.
+void CGPSUIDlg::CloseGpsOnExit() {
+    if (gpsTimerId_ != 0 && !KillGpsTimer()) {
+        Trace(__LINE__, "The GPS Data determining Timer starting failed!");
+    }
+    std::wstring key, text;
+    {
+        std::lock_guard<std::mutex> lock(textMutex_);
+        key = deviceStatusKey_;
+        text = deviceStatusText_;
+    }
+    SetItemText(ids::kStatus, text);
+    {
+        // The key, not the text: a later language change shows the message again.
+        std::lock_guard<std::mutex> lock(textMutex_);
+        statusTextId_ = key;
+    }
+    COrbitpaneImpl* card = pluginObject_;
+    if (card && card->CloseGps()) {
+        EnableItem(ids::kStart, true);
+        EnableItem(ids::kStop, false);
+        ShowStatus(L"IDS_STATIC_STOP_GPSSUCCE");
+        Trace(__LINE__, "GPS has been closed successfully.");
+    } else {
+        ShowStatus(L"IDS_STATIC_STOP_GPSFAILED");
+        Trace(__LINE__, "Stopping GPS failed!");
+    }
+    if (card) card->UnregisterDeviceEvents();
+}
+
+void CGPSUIDlg::OnClose() {
+    if (GpsSessionState() == kGpsSessionRunning) CloseGpsOnExit();
+    // The polling of the GPS port runs only while the card is present or ready.
+    SetDeviceState(0);
+    Dialog::OnClose();
+}
+
+void CGPSUIDlg::RestartGps() {
+    if (GpsSessionState() == kGpsSessionRunning) OnBnClickedButtonStop();
+    std::this_thread::sleep_for(kRestartPause);
+    OnBnClickedButtonStart();
+}

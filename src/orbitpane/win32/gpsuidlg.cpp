@@ -1,0 +1,236 @@
+// The GPS dialog: construction, window creation, initialisation and the idle state.
+#include "orbitpane/win32/gpsuidlg.h"
+
+#include "framework/contracts/ids.h"
+
+#include "orbitpane/win32/container_ref.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/templates/gps.h"
+
+namespace ids = ui::templates::gps;
+
+namespace {
+
+std::atomic<int> g_gpsSessionState{kGpsSessionIdle};
+
+constexpr int kColumnItemWidth = 95;
+constexpr int kColumnValueMargin = 60;
+
+}  // namespace
+
+int GpsSessionState() {
+    return g_gpsSessionState.load();
+}
+void SetGpsSessionState(int state) {
+    g_gpsSessionState.store(state);
+}
+
+CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
+    OnClicked(ids::kStart, [this] { OnBnClickedButtonStart(); });
+    OnClicked(ids::kStop, [this] { OnBnClickedButtonStop(); });
+    OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
+
+    languageTables_ = orbitpane::LoadLanguageTable(orbitpane::AppDirectory());
+    std::wstring active =
+        orbitpane::ReadIniString(orbitpane::kLanguageSection, L"active", orbitpane::kRunInfoFile);
+    orbitpane::SetCurrentLanguageFile(orbitpane::LanguageFileFor(active));
+}
+
+CGPSUIDlg::~CGPSUIDlg() {
+    DestroyWindow();
+}
+
+void CGPSUIDlg::Trace(int line, const char* message) {
+    orbitpane::Trace(container_, framework::kTraceInfo, "CGPSUIDlg", __FILE__, line, message);
+}
+
+bool CGPSUIDlg::ReadAppDirectory() {
+    std::string directory = orbitpane::AppDirectory();
+    if (directory.empty()) return false;
+    appDirectory_ = directory;
+    configFile_.SetAppDirectory(directory);
+    return true;
+}
+
+std::string CGPSUIDlg::AppDirectoryPath() const {
+    return appDirectory_;
+}
+
+int CGPSUIDlg::OnCreate() {
+    ReadAppDirectory();
+
+    // skin::LoadSkinFile(platform::Utf8ToWide(platform::ResolveNoCase(appDirectory_,
+    // "skin/classic.smf"))); skin::SetFrameSkin(L"CommFrame"); skin::SkinWindow(Handle());
+    // skin::SetWindowSkinType(Handle(), L"DialogMinClose");
+
+    container_ = orbitpane::Container();
+    if (auto* ui = orbitpane::LookUp<framework::IDeviceMgrUI>(container_, framework::kDeviceMgrUiId,
+                                                              framework::kDeviceMgrUiFlag)) {
+        ui->Release();
+    }
+    RegisterWithDeviceManager();
+    if (auto* multi = orbitpane::LookUp<framework::IMultiDeviceMgr>(
+            container_, framework::kDeviceMgrId, framework::kMultiDeviceMgrFlag)) {
+        multi->Refresh();
+        multi->Release();
+    }
+    return 0;
+}
+
+void CGPSUIDlg::RegisterWithDeviceManager() {
+    auto* manager = orbitpane::LookUp<framework::IDeviceMgr>(container_, framework::kDeviceMgrId,
+                                                             framework::kDeviceMgrFlag);
+    if (!manager) return;
+    {
+        std::lock_guard<std::mutex> lock(sinkMutex_);
+        acceptingEvents_ = true;
+    }
+    manager->AddEventSink(this);
+    manager->Release();
+}
+
+void CGPSUIDlg::UnregisterFromDeviceManager() {
+    if (auto* manager = orbitpane::LookUp<framework::IDeviceMgr>(
+            container_, framework::kDeviceMgrId, framework::kDeviceMgrFlag)) {
+        manager->RemoveEventSink(this);
+        manager->Release();
+    }
+    // An event already on its way finishes before the window goes; later ones are refused.
+    std::lock_guard<std::mutex> lock(sinkMutex_);
+    acceptingEvents_ = false;
+}
+
+void CGPSUIDlg::OnDestroy() {
+    UnregisterFromDeviceManager();
+}
+
+// The device manager's thread. Never waits for the window thread: the window's teardown
+// holds the sink lock while it unregisters.
+bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
+    std::lock_guard<std::mutex> lock(sinkMutex_);
+    if (!acceptingEvents_) return false;
+    (void)event;
+    (void)data;
+    return true;
+}
+
+int CGPSUIDlg::OnDeviceChanged(void*, framework::IDeviceInfo*) {
+    return 0;
+}
+
+void CGPSUIDlg::SetUpListView() {
+    ui::ListView list = List(ids::kList);
+    list.SetExtendedStyle(list.ExtendedStyle() | ui::kListGridLines | ui::kListFullRowSelect);
+    while (list.ColumnCount() > 0) list.DeleteColumn(0);
+    list.InsertColumn(0, Text(L"IDS_LST_ITEM"), kColumnItemWidth);
+    list.InsertColumn(1, Text(L"IDS_LST_CONTEXT"), ItemRect(ids::kList).width - kColumnValueMargin);
+}
+
+bool CGPSUIDlg::OnInitDialog() {
+    FillLanguageList();
+    SetTitle(Text(L"IDS_TITLE_GPSAPP"));
+    SetUpListView();
+    ui::ListView list = List(ids::kList);
+    list.DeleteAllItems();
+    for (int row = 0; row < kListRows; ++row) list.InsertItem(row, Text(kListRowKeys[row]));
+    ShowStatus(L"IDS_STATIC_QUER_DataCard");
+
+    if (!ReadAppDirectory()) {
+        ShowStatus(L"IDS_STATIC_ERRORPATH");
+        return false;
+    }
+    configFile_.Load(gpsConfig_);
+    ResetToIdle();
+    ShowItem(ids::kGpsType, false);
+    if (gpsConfig_.isAGPSSupported) {
+        EnableItem(ids::kSetting, false);
+        SetItemText(ids::kGpsType, platform::Utf8ToWide(gpsConfig_.strType));
+    } else {
+        ShowItem(ids::kSetting, false);
+        ShowItem(ids::kGpsTypeLabel, false);
+    }
+
+    SetIcon(ui::Icon{ui::templates::kGpsIcon}, true);
+    SetIcon(ui::Icon{ui::templates::kGpsIcon}, false);
+    ApplyTexts();
+    ShowItem(ids::kPath, false);
+    ShowItem(ids::kRun, false);
+    ShowItem(ids::kBrowse, false);
+
+    ui::ComboBox maps = Combo(ids::kMapSite);
+    maps.ResetContent();
+    for (const wchar_t* key : {L"IDS_GOOGLE", L"IDS_YAHOO", L"IDS_LIVE"}) maps.AddString(Text(key));
+    maps.SetCurSel(0);
+    return true;
+}
+
+// The texts of the buttons and labels (the list view and the status line have their own).
+void CGPSUIDlg::ApplyTexts() {
+    static const struct {
+        int id;
+        const wchar_t* key;
+    } kTexts[] = {
+        {ids::kGpsTypeLabel, L"IDS_STATIC_CURGPSType"},
+        {ids::kStart, L"IDS_BTN_START"},
+        {ids::kStop, L"IDS_BTN_STOP"},
+        {ids::kSetting, L"IDS_BTN_SET"},
+        {ids::kAutoRun, L"IDS_STATIC_CHECK_AUTORUN"},
+        {ids::kNoDataLabel, L"IDS_STATIC_NODATA"},
+        {ids::kSecondsUnit, L"IDS_STATIC_SEC"},
+        {ids::kRun, L"IDS_BTN_RUN"},
+        {ids::kOpenMap, L"IDS_BTN_OPEN"},
+    };
+    for (const auto& t : kTexts) SetItemText(t.id, Text(t.key));
+}
+
+void CGPSUIDlg::ResetToIdle() {
+    SetGpsSessionState(kGpsSessionIdle);
+    EnableItem(ids::kStart, true);
+    SetFocus(ids::kStart);
+    EnableItem(ids::kStop, false);
+    ui::ListView list = List(ids::kList);
+    for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");
+    ShowItem(ids::kNoDataLabel, false);
+    SetItemText(ids::kNoDataSeconds, L"");
+    ShowItem(ids::kNoDataSeconds, false);
+    ShowItem(ids::kSecondsUnit, false);
+    if (!CardReady()) ShowItem(ids::kGpsType, false);
+}
+
+void CGPSUIDlg::FocusRule() {
+    SetFocus(GpsSessionState() == kGpsSessionRunning ? ids::kStop : ids::kStart);
+}
+
+void CGPSUIDlg::ShowStatus(const std::wstring& key) {
+    SetItemText(ids::kStatus, Text(key.c_str()));
+    std::lock_guard<std::mutex> lock(textMutex_);
+    statusTextId_ = key;
+}
+
+std::wstring CGPSUIDlg::StatusTextId() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return statusTextId_;
+}
+
+void CGPSUIDlg::SetDeviceStatus(const std::wstring& key, const std::wstring& text) {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    deviceStatusKey_ = key;
+    deviceStatusText_ = text;
+}
+
+std::wstring CGPSUIDlg::DeviceStatusText() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return deviceStatusText_;
+}
+
+void CGPSUIDlg::TouchWatchdog() {
+    platform::CriticalSectionLock lock(dataLock_);
+    lastDataTime_ = lastCheckTime_ = std::chrono::steady_clock::now();
+}
+
+std::chrono::steady_clock::time_point CGPSUIDlg::LastDataTime() const {
+    platform::CriticalSectionLock lock(dataLock_);
+    return lastDataTime_;
+}

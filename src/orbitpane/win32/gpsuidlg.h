@@ -1,0 +1,132 @@
+// CGPSUIDlg: the GPS dialog. It shows the card's GPS port and position, starts and stops GPS
+// positioning through the plug-in object's AT commands, and offers the language and the map
+// site. One instance exists per process; the plug-in object creates it and owns it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "framework/contracts/container.h"
+#include "framework/contracts/device.h"
+#include "orbitpane/win32/gps_config.h"
+#include "orbitpane/win32/localisation.h"
+#include "platform/sync.h"
+#include "platform/ui/dialog.h"
+
+class COrbitpaneImpl;
+
+// Whether a GPS session runs, for the whole process.
+inline constexpr int kGpsSessionRunning = 0;
+inline constexpr int kGpsSessionIdle = 2;
+int GpsSessionState();
+void SetGpsSessionState(int state);
+
+// The dialog's private messages.
+inline constexpr unsigned WM_DEVICE_STATE = 9568;
+inline constexpr unsigned WM_GPS_DATA = 20701;
+
+// The rows of the list view (port, longitude, latitude, satellites, time), by the key of
+// their item text.
+inline constexpr int kListRows = 5;
+inline constexpr const wchar_t* kListRowKeys[kListRows] = {
+    L"IDS_LST_ITEM_GPSPORT", L"IDS_LST_ITEM_LONG", L"IDS_LST_ITEM_Lat", L"IDS_LST_ITEM_SATInView",
+    L"IDS_LST_ITEM_TIME"};
+
+// Timer 1: the GPS-data timer, every 3 s while a session runs.
+inline constexpr unsigned kGpsTimerId = 1;
+inline constexpr unsigned kGpsTimerPeriodMs = 3000;
+
+class CGPSUIDlg : public ui::Dialog,
+                  public framework::IDeviceMgrEvent,
+                  public framework::IMultiDeviceMgrEvent {
+  public:
+    CGPSUIDlg();
+    ~CGPSUIDlg() override;
+
+    void SetPluginObject(COrbitpaneImpl* plugin) { pluginObject_ = plugin; }
+    COrbitpaneImpl* PluginObject() const { return pluginObject_; }
+
+    // IDeviceMgrEvent / IMultiDeviceMgrEvent
+    bool OnDeviceEvent(uint32_t event, void* data) override;
+    int OnDeviceChanged(void* unused, framework::IDeviceInfo* info) override;
+
+    // Handlers and operations other parts of the plug-in call (on the window thread).
+    void OnBnClickedButtonStart();
+    void OnBnClickedButtonStop();
+    void RestartGps();
+    void OnLanguageChanged();
+    void ResetToIdle();
+    void FocusRule();
+    unsigned StartGpsTimer();
+    bool KillGpsTimer();
+
+    // Status line: shows the text of `key` and remembers the key for a language change.
+    void ShowStatus(const std::wstring& key);
+
+    // State the device handling and the polling keep; readable from any thread.
+    void SetCardReady(bool ready) { cardReady_ = ready ? 1 : 0; }
+    bool CardReady() const { return cardReady_ != 0; }
+    void SetGpsTypeResult(int result) { gpsTypeResult_ = result; }
+    int GpsTypeResult() const { return gpsTypeResult_; }
+    void SetDeviceState(int state) { deviceState_ = state; }
+    int DeviceState() const { return deviceState_; }
+    // The device-status message and its key ("" when the text is not a key's).
+    void SetDeviceStatus(const std::wstring& key, const std::wstring& text);
+    std::wstring DeviceStatusText() const;
+    std::wstring StatusTextId() const;
+    const GPSConfigInfo& Config() const { return gpsConfig_; }
+    GpsConfigFile& ConfigFile() { return configFile_; }
+    std::string AppDirectoryPath() const;
+    // The no-data watchdog's reference times: the last data and the last card check.
+    void TouchWatchdog();
+    std::chrono::steady_clock::time_point LastDataTime() const;
+
+  protected:
+    int OnCreate() override;
+    bool OnInitDialog() override;
+    void OnClose() override;
+    void OnDestroy() override;
+
+  private:
+    void SetUpListView();
+    void FillLanguageList();
+    void ApplyTexts();
+    void Trace(int line, const char* message);
+    std::wstring Text(const wchar_t* key) { return orbitpane::LoadLanguageText(key); }
+    bool ReadAppDirectory();
+    void RegisterWithDeviceManager();
+    void UnregisterFromDeviceManager();
+    void CloseGpsOnExit();
+    bool RunSetCommands(bool agps);
+    void EnableSettingsForAgpsCard();
+
+    framework::IPluginContainer* container_ = nullptr;
+    std::string appDirectory_;
+    COrbitpaneImpl* pluginObject_ = nullptr;
+    GpsConfigFile configFile_;
+    GPSConfigInfo gpsConfig_;
+
+    orbitpane::LanguageTables languageTables_;
+    std::vector<orbitpane::InstalledLanguage> languages_;
+
+    mutable std::mutex textMutex_;  // guards the status key and the device status
+    std::wstring statusTextId_ = L"IDS_STATIC_QUER_DataCard";
+    std::wstring deviceStatusKey_ = L"IDS_STATIC_QUER_DataCard";
+    std::wstring deviceStatusText_ = L"Querying Data Card...";
+
+    std::atomic<int> gpsTypeResult_{0};
+    std::atomic<int> deviceState_{0};
+    std::atomic<int> cardReady_{0};
+    std::atomic<int> simPresent_{1};
+    unsigned gpsTimerId_ = 0;
+
+    mutable platform::CriticalSection dataLock_;
+    std::chrono::steady_clock::time_point lastDataTime_{};
+    std::chrono::steady_clock::time_point lastCheckTime_{};
+
+    // Device events are taken only while the window is registered with the manager.
+    std::mutex sinkMutex_;
+    bool acceptingEvents_ = false;
+};
