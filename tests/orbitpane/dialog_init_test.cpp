@@ -1,0 +1,132 @@
+// The GPS dialog as it comes up, and its languages.
+#include "dialog_fixture.h"
+#include "platform/files.h"
+
+using namespace orbitpane_test;
+
+namespace {
+class GpsDialogInit : public DialogFixture {};
+}  // namespace
+
+TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
+    Open();
+    EXPECT_EQ(user->Title(), L"Satview GPS");
+    ASSERT_EQ(user->Rows(gps::kList), 5);
+    const wchar_t* rows[] = {L"GPS port", L"Longitude", L"Latitude", L"Satellites in view",
+                             L"Time of fix"};
+    for (int row = 0; row < 5; ++row) EXPECT_EQ(user->Cell(gps::kList, row, 0), rows[row]);
+    auto columns = user->Columns(gps::kList);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].text, L"Item");
+    EXPECT_EQ(columns[0].width, 95);
+    EXPECT_EQ(columns[1].width, user->ControlRect(gps::kList).width - 60);
+    EXPECT_EQ(user->ListStyle(gps::kList) & 0x21u, 0x21u);
+
+    EXPECT_EQ(Status(), L"Looking for the data card...");
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
+    EXPECT_EQ(user->Text(gps::kStart), L"Start");
+    EXPECT_TRUE(user->Enabled(gps::kStart));
+    EXPECT_FALSE(user->Enabled(gps::kStop));
+    EXPECT_EQ(user->Focused(), gps::kStart);
+    EXPECT_EQ(user->Text(gps::kOpenMap), L"Open");
+    for (int hidden : {gps::kPath, gps::kRun, gps::kBrowse, gps::kGpsType, gps::kNoDataLabel,
+                       gps::kNoDataSeconds, gps::kSecondsUnit}) {
+        EXPECT_FALSE(user->Visible(hidden)) << hidden;
+    }
+    // AGPS is offered: the settings button waits for an AGPS-capable card.
+    EXPECT_TRUE(user->Visible(gps::kSetting));
+    EXPECT_FALSE(user->Enabled(gps::kSetting));
+    EXPECT_TRUE(user->Visible(gps::kGpsTypeLabel));
+
+    auto maps = user->ComboItems(gps::kMapSite);
+    ASSERT_EQ(maps.size(), 3u);
+    EXPECT_NE(maps[0].find(L"google"), std::wstring::npos);
+    EXPECT_NE(maps[1].find(L"yahoo"), std::wstring::npos);
+    EXPECT_EQ(user->ComboSelection(gps::kMapSite), 0);
+    EXPECT_EQ(
+        user->ComboItems(gps::kLanguage),
+        (std::vector<std::wstring>{L"English", L"\u65E5\u672C\u8A9E", L"Portugu\u00EAs (Brasil)"}));
+    EXPECT_EQ(user->ComboSelection(gps::kLanguage), 0);
+    EXPECT_EQ(user->BigIcon(), ui::Icon{ui::templates::kGpsIcon});
+    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+}
+
+TEST_F(GpsDialogInit, WithoutAgpsOfferedTheSettingsButtonAndTypeAreHidden) {
+    WriteConfig("N", "AGPS", "High speed");
+    Open();
+    EXPECT_FALSE(user->Visible(gps::kSetting));
+    EXPECT_FALSE(user->Visible(gps::kGpsTypeLabel));
+    EXPECT_FALSE(user->Visible(gps::kGpsType));
+}
+
+TEST_F(GpsDialogInit, OpensInTheActiveLanguage) {
+    Open("_ja");
+    EXPECT_EQ(user->Text(gps::kStart), L"\u958B\u59CB");
+    EXPECT_EQ(user->Cell(gps::kList, 1, 0), L"\u7D4C\u5EA6");
+    EXPECT_EQ(user->ComboSelection(gps::kLanguage), 1);
+    dialog.reset();
+    Open("_pt-br");
+    EXPECT_EQ(user->Text(gps::kStart), L"Iniciar");
+    EXPECT_EQ(user->Text(gps::kStop), L"Parar");
+    EXPECT_EQ(user->ComboSelection(gps::kLanguage), 2);
+}
+
+TEST_F(GpsDialogInit, TheActiveLanguageIsSelectedWhateverLanguagesAreInstalled) {
+    std::filesystem::remove(dir / "Plugins/Orbitpane/Orbitpane_en-us.lang");
+    Open("_pt-br");
+    EXPECT_EQ(user->ComboItems(gps::kLanguage).size(), 2u);
+    EXPECT_EQ(user->ComboSelection(gps::kLanguage), 1);
+    dialog.reset();
+    Open("ja");  // without the leading '_' nothing is selected and no file is found
+    EXPECT_EQ(user->ComboSelection(gps::kLanguage), -1);
+    EXPECT_EQ(user->Text(gps::kStart), L"");
+}
+
+TEST_F(GpsDialogInit, ChoosingALanguageRetranslatesEverythingAndRemembersIt) {
+    WriteConfig("Y", "AGPS", "High speed");
+    card->QueueAnswer("AT^SOCKETCONT=1,\"IP\",\"web.example\"", "\r\nERROR\r\n");
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETAPN");
+    dialog->List(gps::kList).SetItemText(0, 1, L"COM3");
+
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(Status(),
+              L"APN \u3092\u8A2D\u5B9A\u3067\u304D\u307E\u305B\u3093\u3067\u3057\u305F\u3002");
+    EXPECT_EQ(user->Text(gps::kStart), L"\u958B\u59CB");
+    EXPECT_EQ(user->Columns(gps::kList).size(), 2u);
+    EXPECT_EQ(user->Cell(gps::kList, 0, 0), L"GPS \u30DD\u30FC\u30C8");
+    EXPECT_EQ(user->Cell(gps::kList, 0, 1), L"COM3") << "values survive the new columns";
+    EXPECT_EQ(user->Title(), L"Satview GPS");
+    EXPECT_EQ(platform::IniReadString(dir / "Runinfo.ini", "language", "active", ""), "_ja");
+    EXPECT_EQ(platform::IniReadString(dir / "Runinfo.ini", "language", "LangID", ""), "1041");
+
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 2));
+    EXPECT_EQ(Status(), L"N\u00E3o foi poss\u00EDvel definir o APN.");
+    EXPECT_EQ(user->ComboItems(gps::kMapSite)[0], L"Google Maps (google)")
+        << "the map sites keep their texts";
+}
+
+TEST_F(GpsDialogInit, ClosingTheWindowRemovesTheDeviceEventSink) {
+    Open();
+    EXPECT_EQ(card->EventSinkCount(), 1);
+    EXPECT_EQ(card->GetCounters().refreshes, 1);
+    ASSERT_TRUE(user->Close());
+    EXPECT_FALSE(dialog->HasWindow());
+    EXPECT_EQ(card->EventSinkCount(), 0);
+    card->RaiseSimStatus(1);
+    ASSERT_TRUE(card->WaitIdle(2000));
+    EXPECT_TRUE(card->DeviceEventResults().empty()) << "no event reaches a closed dialog";
+}
+
+TEST_F(GpsDialogInit, ThePluginRunsTheDialogModally) {
+    std::thread modal([this] { EXPECT_EQ(plugin->DoModal(), 0); });
+    ui::WindowHandle window = ui::headless::WaitForWindow(ui::templates::kGpsDialogId);
+    ASSERT_TRUE(window);
+    ui::headless::Driver modalUser(window);
+    EXPECT_EQ(modalUser.Text(gps::kStart), L"Start");
+    modalUser.Close();
+    modal.join();
+    EXPECT_EQ(card->EventSinkCount(), 0);
+}

@@ -1,0 +1,232 @@
+// Starting, stopping and restarting GPS from the dialog, against the scripted card.
+#include "dialog_fixture.h"
+
+using namespace orbitpane_test;
+
+namespace {
+
+class GpsDialogSession : public DialogFixture {
+  protected:
+    std::vector<std::string> Lines() {
+        std::vector<std::string> lines = card->SentLines();
+        // The time changes from run to run; keep only the command.
+        for (std::string& line : lines) {
+            if (line.rfind("AT^SECTIME=", 0) == 0) line = "AT^SECTIME";
+        }
+        return lines;
+    }
+    const std::vector<std::string> kAgpsLines = {
+        "AT^SECTIME", "AT^SOCKETCONT=1,\"IP\",\"web.example\"\r\n",
+        "AT^WPURL=supl.example.com:7275\r\n", "AT^WPDOM=5\r\n", "AT^WPDFR=65536,1\r\n"};
+    const std::vector<std::string> kGpsLines = {"AT^WPDOM=0\r\n", "AT^WPDFR=65536,1\r\n"};
+};
+
+}  // namespace
+
+TEST_F(GpsDialogSession, StartBeforeTheCardIsFoundOnlyExplains) {
+    Open();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    auto boxes = ui::headless::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"Querying Data Card...");
+    EXPECT_EQ(boxes[0].caption, L"Satview");
+    EXPECT_EQ(Status(), L"Querying Data Card...");
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
+    EXPECT_TRUE(card->SentLines().empty());
+}
+
+TEST_F(GpsDialogSession, AgpsStartSendsTheFullSequenceAndRuns) {
+    WriteConfig("Y", "AGPS", "High speed");
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(Lines(), kAgpsLines);
+    std::string secTime = card->SentLines()[0];
+    EXPECT_TRUE(secTime.rfind("AT^SECTIME=\"", 0) == 0 && secTime.ends_with("\"\r\n")) << secTime;
+    EXPECT_EQ(secTime.find(",0"), std::string::npos) << "no leading zeros: " << secTime;
+    EXPECT_EQ(card->GetCounters().gpsOpens, 1);
+    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS");
+    EXPECT_EQ(Status(), L"Waiting for GPS data...");
+    EXPECT_FALSE(user->Enabled(gps::kStart));
+    EXPECT_TRUE(user->Enabled(gps::kStop));
+    EXPECT_EQ(user->Focused(), gps::kStop);
+    EXPECT_TRUE(user->Enabled(gps::kSetting));
+    EXPECT_EQ(user->Text(gps::kGpsType), L"AGPS");
+    EXPECT_EQ(user->Timers(), std::vector<unsigned>{kGpsTimerId});
+    EXPECT_EQ(card->EventSinkCount(), 2) << "the dialog's sink and the plug-in's";
+}
+
+TEST_F(GpsDialogSession, AnyMissingAgpsConditionFallsBackToGps) {
+    struct Case {
+        const char* offered;
+        const char* type;
+        int gpsType;
+        int state;
+    } cases[] = {
+        {"Y", "GPS", kGpsTypeAgps, kCardReady},
+        {"Y", "AGPS", kGpsTypeGpsOnly, kCardReady},
+        {"Y", "AGPS", kGpsTypeAgps, 20101},
+        {"N", "AGPS", kGpsTypeAgps, kCardReady},
+    };
+    for (const Case& c : cases) {
+        WriteConfig(c.offered, c.type, "High speed");
+        Open();
+        CardFound(c.gpsType, c.state);
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+        ASSERT_TRUE(user->Click(gps::kStart));
+        EXPECT_EQ(Lines(), kGpsLines) << c.offered << " " << c.type << " " << c.gpsType;
+        if (std::string(c.offered) == "Y") {
+            EXPECT_EQ(user->Text(gps::kGpsType), L"GPS");
+        }
+        ASSERT_TRUE(user->Click(gps::kStop));
+        dialog.reset();
+    }
+}
+
+TEST_F(GpsDialogSession, ThePedestrianProfileNeedsAnAgpsCard) {
+    WriteConfig("Y", "GPS", "Pedestrianism");
+    Open();
+    CardFound(kGpsTypeAgps);
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(Lines().back(), "AT^WPDFR=65536,5\r\n");
+    user->Click(gps::kStop);
+    card->Reset();
+    card->SetFallbackAnswer(kOk);
+    dialog->SetGpsTypeResult(kGpsTypeGpsOnly);
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(Lines().back(), "AT^WPDFR=65536,1\r\n");
+}
+
+TEST_F(GpsDialogSession, AFailureAtEachStepShowsItsErrorAndStaysIdle) {
+    WriteConfig("Y", "AGPS", "Pedestrianism");
+    const struct {
+        const char* command;
+        const wchar_t* key;
+    } steps[] = {
+        {"AT^SECTIME", L"IDS_STATIC_ERROR_SETSECTIME"},
+        {"AT^SOCKETCONT=1,\"IP\",\"web.example\"", L"IDS_STATIC_ERROR_SETAPN"},
+        {"AT^WPURL=supl.example.com:7275", L"IDS_STATIC_ERROR_SETSUPL"},
+        {"AT^WPDOM=5", L"IDS_STATIC_ERROR_SETMODE"},
+        {"AT^WPDFR=65536,5", L"IDS_STATIC_ERROR_SETPED"},
+    };
+    for (size_t failing = 0; failing < std::size(steps); ++failing) {
+        Open();
+        CardFound();
+        card->Reset();
+        // Every command succeeds but the failing one; the time line differs from run to run.
+        card->SetFallbackAnswer(failing == 0 ? "\r\nERROR\r\n" : kOk);
+        for (size_t i = 1; i < std::size(steps); ++i) {
+            card->SetStandingAnswer(steps[i].command, i == failing ? "\r\nERROR\r\n" : kOk);
+        }
+        ASSERT_TRUE(user->Click(gps::kStart));
+        EXPECT_EQ(dialog->StatusTextId(), steps[failing].key);
+        EXPECT_EQ(Status(), Lang(steps[failing].key));
+        EXPECT_EQ(card->SentLines().size(), failing + 1);
+        EXPECT_TRUE(user->Enabled(gps::kStart));
+        EXPECT_FALSE(user->Enabled(gps::kStop));
+        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        EXPECT_EQ(card->GetCounters().gpsOpens, 0);
+        dialog.reset();
+    }
+    WriteConfig("Y", "GPS", "High speed");
+    Open();
+    CardFound();
+    card->SetStandingAnswer("AT^WPDFR=65536,1", "\r\nERROR\r\n");
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETHIGHSPEED");
+}
+
+TEST_F(GpsDialogSession, AReceiverThatWillNotOpenLeavesTheDialogIdle) {
+    Open();
+    CardFound();
+    card->SetGpsResults(false, true);
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_START_GPSFAILED");
+    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+    EXPECT_EQ(card->EventSinkCount(), 1) << "the plug-in's sink is removed again";
+    EXPECT_TRUE(user->Timers().empty());
+}
+
+TEST_F(GpsDialogSession, StartWhileRunningOnlyResetsTheWait) {
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    size_t sent = card->SentLines().size();
+    dialog->SetItemText(gps::kNoDataSeconds, L"12");
+    dialog->ShowStatus(L"IDS_STATIC_START_GPS");
+    ASSERT_TRUE(user->Click(gps::kStop));
+    ASSERT_TRUE(user->Click(gps::kStart));
+    sent = card->SentLines().size();
+    dialog->SetItemText(gps::kNoDataSeconds, L"12");
+    dialog->OnBnClickedButtonStart();  // the button is disabled while running
+    EXPECT_EQ(card->SentLines().size(), sent);
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS");
+    EXPECT_EQ(user->Text(gps::kNoDataSeconds), L"");
+}
+
+TEST_F(GpsDialogSession, StopWhileIdleSendsNothing) {
+    Open();
+    dialog->OnBnClickedButtonStop();
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
+    EXPECT_EQ(card->GetCounters().gpsCloses, 0);
+    EXPECT_TRUE(card->SentLines().empty());
+}
+
+TEST_F(GpsDialogSession, StopEndsTheSessionEvenWhenTheCardRefuses) {
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    dialog->List(gps::kList).SetItemText(0, 1, L"COM4");
+    dialog->List(gps::kList).SetItemText(1, 1, L"11.5E");
+    card->SetGpsResults(true, false);
+    ASSERT_TRUE(user->Click(gps::kStop));
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSFAILED");
+    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+    EXPECT_TRUE(user->Enabled(gps::kStart));
+    EXPECT_FALSE(user->Enabled(gps::kStop));
+    EXPECT_TRUE(user->Timers().empty());
+    EXPECT_EQ(user->Cell(gps::kList, 0, 1), L"COM4") << "the port row stays";
+    EXPECT_EQ(user->Cell(gps::kList, 1, 1), L"");
+    EXPECT_EQ(card->EventSinkCount(), 1);
+    EXPECT_TRUE(user->Enabled(gps::kSetting)) << "an AGPS card in state ready";
+}
+
+TEST_F(GpsDialogSession, ClosingWhileRunningStopsTheReceiver) {
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    ASSERT_TRUE(user->Close());
+    EXPECT_FALSE(dialog->HasWindow());
+    EXPECT_EQ(card->GetCounters().gpsCloses, 1);
+    EXPECT_EQ(card->EventSinkCount(), 0);
+    EXPECT_EQ(dialog->DeviceState(), 0);
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
+    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning) << "left for the next window to reset";
+    dialog.reset();
+    Open();
+    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+}
+
+TEST_F(GpsDialogSession, ClosingWhileIdleSendsNothing) {
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Close());
+    EXPECT_EQ(card->GetCounters().gpsCloses, 0);
+    EXPECT_TRUE(card->SentLines().empty());
+    EXPECT_EQ(dialog->DeviceState(), 0);
+}
+
+TEST_F(GpsDialogSession, RestartStopsAndStartsAgain) {
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    card->Reset();
+    card->SetFallbackAnswer(kOk);
+    ui::RunOnWindowThread([this] { dialog->RestartGps(); });
+    EXPECT_EQ(card->GetCounters().gpsCloses, 1);
+    EXPECT_EQ(card->GetCounters().gpsOpens, 1);
+    EXPECT_EQ(Lines(), kGpsLines);
+    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+}
