@@ -187,6 +187,16 @@ bool WaitServingSends(const std::function<bool()>& done, int timeoutMilliseconds
     return true;
 }
 
+bool SetWindowTheme(WindowHandle window, const Theme& theme) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return false;
+    bool applied = false;
+    RunOnWindowThread([&] {
+        if (Dialog* dialog = kit->registry.Find(window)) applied = dialog->SetTheme(theme);
+    });
+    return applied;
+}
+
 void ProcessPendingWork() {
     KitState* kit = Kit();
     if (kit == nullptr || !kit->backend->IsWindowThread()) return;

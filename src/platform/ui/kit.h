@@ -69,6 +69,10 @@ std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request);
 // it has finished (an atomic flag it sets last), then join it.
 bool WaitServingSends(const std::function<bool()>& done, int timeoutMilliseconds = -1);
 
+// Gives a window's controls a theme (the skin library's colours and font); false when there
+// is no such window.
+bool SetWindowTheme(WindowHandle window, const Theme& theme);
+
 // Window thread: runs queued work and pending window events now (between two long steps
 // of a caller that does not return to an event loop).
 void ProcessPendingWork();

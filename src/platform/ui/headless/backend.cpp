@@ -5,6 +5,7 @@
 #include <future>
 
 #include "platform/ui/detail/access.h"
+#include "platform/ui/detail/units.h"
 
 namespace ui::headless {
 
@@ -12,24 +13,13 @@ using detail::DialogAccess;
 
 namespace {
 
-// Dialog units to pixels with the base units of an 8-point dialog font at 96 dpi.
-constexpr int kBaseX = 6;
-constexpr int kBaseY = 13;
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 1024;
-
-int Scale(int units, int base, int divisor) {
-    int scaled = units * base;
-    return scaled >= 0 ? (scaled + divisor / 2) / divisor : -((-scaled + divisor / 2) / divisor);
-}
 
 class HeadlessView : public detail::View {
   public:
     HeadlessView(HeadlessBackend& backend, Dialog& dialog) : backend_(backend), dialog_(dialog) {}
-    Rect ToPixels(const Rect& r) const override {
-        return Rect{Scale(r.x, kBaseX, 4), Scale(r.y, kBaseY, 8), Scale(r.width, kBaseX, 4),
-                    Scale(r.height, kBaseY, 8)};
-    }
+    Rect ToPixels(const Rect& r) const override { return detail::DialogUnitsToPixels(r); }
     bool Shows() const override { return false; }
     void SyncControl(int) override {}
     void SyncWindow() override {}

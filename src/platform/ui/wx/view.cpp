@@ -21,10 +21,13 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/ui/detail/units.h"
 #include "platform/ui/wx/backend.h"
+#include "platform/ui/wx/gtk_style.h"
 #include "platform/ui/wx/native.h"
 
 namespace ui::wxkit {
@@ -124,6 +127,11 @@ WxView::WxView(WxBackend& backend, Dialog& dialog)
     wxFont font = DialogFont(t);
     shell_->SetFont(font);
     panel_->SetFont(font);
+    ApplyCompactStyle(panel_);
+    // The kit's pixel is the screen pixel scaled by the dialog font's actual base units.
+    wxSize base = panel_->ConvertDialogToPixels(wxSize(4 * 100, 8 * 100));
+    scaleX_ = base.x / (100.0 * detail::kBaseUnitX);
+    scaleY_ = base.y / (100.0 * detail::kBaseUnitY);
     wxSize client = panel_->ConvertDialogToPixels(wxSize(t.width, t.height));
     shell_->SetClientSize(client);
     panel_->SetSize(client);
@@ -174,9 +182,21 @@ WxView::~WxView() {
 }
 
 Rect WxView::ToPixels(const Rect& r) const {
-    wxPoint at = panel_->ConvertDialogToPixels(wxPoint(r.x, r.y));
-    wxSize size = panel_->ConvertDialogToPixels(wxSize(r.width, r.height));
-    return Rect{at.x, at.y, size.x, size.y};
+    return detail::DialogUnitsToPixels(r);
+}
+
+Rect WxView::ToDevice(const Rect& r) const {
+    return Rect{static_cast<int>(std::lround(r.x * scaleX_)),
+                static_cast<int>(std::lround(r.y * scaleY_)),
+                static_cast<int>(std::lround(r.width * scaleX_)),
+                static_cast<int>(std::lround(r.height * scaleY_))};
+}
+
+Rect WxView::ToLogical(int x, int y, int width, int height) const {
+    return Rect{static_cast<int>(std::lround(x / scaleX_)),
+                static_cast<int>(std::lround(y / scaleY_)),
+                static_cast<int>(std::lround(width / scaleX_)),
+                static_cast<int>(std::lround(height / scaleY_))};
 }
 
 wxWindow* WxView::Outer() const {
@@ -373,7 +393,7 @@ void WxView::ApplyList(wxListCtrl* list, const ControlState& state) {
         for (size_t i = 0; i < state.columns.size(); ++i) {
             const ListColumn& column = state.columns[i];
             list->InsertColumn(static_cast<long>(i), ToWx(column.text), Format(column.align),
-                               column.width);
+                               static_cast<int>(std::lround(column.width * scaleX_)));
         }
         applied = state.columns;
     }
@@ -411,7 +431,8 @@ void WxView::SyncWindow() {
     if (window.parent != host_) Reparent(window.parent);
     if (Outer()->IsEnabled() != window.enabled) Outer()->Enable(window.enabled);
     if (window.rect != applied_) {
-        Outer()->SetSize(window.rect.x, window.rect.y, window.rect.width, window.rect.height);
+        Rect device = ToDevice(window.rect);
+        Outer()->SetSize(device.x, device.y, device.width, device.height);
         placed_ = true;
         ReportGeometry();
     }
@@ -450,7 +471,7 @@ void WxView::Reparent(WindowHandle parent) {
 
 void WxView::ReportGeometry() {
     wxRect r = Outer()->GetRect();
-    applied_ = Rect{r.x, r.y, r.width, r.height};
+    applied_ = ToLogical(r.x, r.y, r.width, r.height);
     DialogAccess::Moved(dialog_, applied_);
 }
 

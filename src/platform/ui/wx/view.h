@@ -62,6 +62,9 @@ class WxView : public detail::View {
     void ApplyControl(wxWindow* window, const detail::ControlState& state);
     void ApplyList(wxListCtrl* list, const detail::ControlState& state);
     void ApplyTheme(const Theme& theme);
+    // The kit's pixels (see detail/units.h) to the screen's and back.
+    Rect ToDevice(const Rect& r) const;
+    Rect ToLogical(int x, int y, int width, int height) const;
 
     WxBackend& backend_;
     Dialog& dialog_;
@@ -73,6 +76,8 @@ class WxView : public detail::View {
     std::map<int, std::vector<ListColumn>> appliedColumns_;
     WindowHandle host_;
     Rect applied_{-1, -1, -1, -1};
+    double scaleX_ = 1.0;
+    double scaleY_ = 1.0;
     bool placed_ = false;  // moved or centred explicitly
     bool modal_ = false;
     Theme appliedTheme_;
