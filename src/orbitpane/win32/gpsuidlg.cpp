@@ -2,6 +2,7 @@
 #include "orbitpane/win32/gpsuidlg.h"
 
 #include "framework/contracts/ids.h"
+#include "framework/skin/skin.h"
 
 #include "orbitpane/win32/container_ref.h"
 #include "platform/paths.h"
@@ -61,9 +62,11 @@ std::string CGPSUIDlg::AppDirectoryPath() const {
 int CGPSUIDlg::OnCreate() {
     ReadAppDirectory();
 
-    // skin::LoadSkinFile(platform::Utf8ToWide(platform::ResolveNoCase(appDirectory_,
-    // "skin/classic.smf"))); skin::SetFrameSkin(L"CommFrame"); skin::SkinWindow(Handle());
-    // skin::SetWindowSkinType(Handle(), L"DialogMinClose");
+    const std::string skinFile = platform::ResolveNoCase(appDirectory_, "skin/classic.smf");
+    skin::LoadSkinFile(platform::Utf8ToWide(skinFile));
+    skin::SetFrameSkin(L"CommFrame");
+    skin::SkinWindow(Handle());
+    skin::SetWindowSkinType(Handle(), L"DialogMinClose");
 
     container_ = orbitpane::Container();
     if (auto* ui = orbitpane::LookUp<framework::IDeviceMgrUI>(container_, framework::kDeviceMgrUiId,
