@@ -17,8 +17,9 @@ using markup_detail::TagToken;
 
 namespace {
 
-// Offsets are 32-bit; a longer text cannot be indexed.
-constexpr size_t kMaxTextSize = std::numeric_limits<int32_t>::max() - 1;
+// Offsets are 32-bit; a longer text cannot be indexed. The margin keeps offset arithmetic near
+// the end of the text (a few bytes of look-ahead) within range.
+constexpr size_t kMaxTextSize = std::numeric_limits<int32_t>::max() - 4096;
 
 [[gnu::noinline]] int FindByteFar(std::string_view text, char c, int from) {
     if (from >= static_cast<int>(text.size())) return -1;
