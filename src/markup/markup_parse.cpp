@@ -65,23 +65,6 @@ constexpr size_t kMaxTextSize = std::numeric_limits<int32_t>::max() - 4096;
     return true;
 }
 
-// The first '>', '"' or apostrophe at or after `pos`; `size` when there is none.
-int NextTagSpecial(const char* data, int pos, int size) {
-#if defined(__SSE2__)
-    const __m128i gt = _mm_set1_epi8('>');
-    const __m128i dq = _mm_set1_epi8('"');
-    const __m128i sq = _mm_set1_epi8('\'');
-    for (; pos + 16 <= size; pos += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, dq)),
-                                         _mm_cmpeq_epi8(v, sq));
-        if (const int mask = _mm_movemask_epi8(hit); mask != 0) return pos + __builtin_ctz(mask);
-    }
-#endif
-    while (pos < size && data[pos] != '>' && data[pos] != '"' && data[pos] != '\'') ++pos;
-    return pos;
-}
-
 // Offset just after the first `closing` found from `from`, or -1.
 int EndAfter(std::string_view text, std::string_view closing, int from) {
     size_t at = text.find(closing, static_cast<size_t>(from));
@@ -125,24 +108,48 @@ int FindTagClose(std::string_view text, int from) {
     using markup_detail::kSpace;
     const char* data = text.data();
     const int size = static_cast<int>(text.size());
-    int pos = from;
-    int valueEnd = -1;  // just after the last quoted value
-    for (;;) {
-        pos = NextTagSpecial(data, pos, size);
-        if (pos >= size) return -1;
-        const char c = data[pos];
-        if (c == '>') return pos;
-        const bool opensValue =
-            pos == from || pos == valueEnd ||
-            (kClasses[static_cast<unsigned char>(data[pos - 1])] & (kSpace | kDelimiter)) != 0;
-        if (!opensValue) {
-            ++pos;
-            continue;
+    if (from < size && data[from] == '>') return from;  // a tag without attributes
+    char quote = 0;     // the quote of the value being passed over, 0 outside values
+    int valueEnd = -1;  // just after the last value
+    // Returns true when the '>' at `at` ends the tag.
+    auto special = [&](int at) {
+        const char c = data[at];
+        if (quote != 0) {
+            if (c == quote) {
+                quote = 0;
+                valueEnd = at + 1;
+            }
+            return false;
         }
-        const int close = ScanFor(data, pos + 1, size, c);
-        if (close >= size) return -1;
-        pos = valueEnd = close + 1;
+        if (c == '>') return true;
+        if (at == from || at == valueEnd ||
+            (kClasses[static_cast<unsigned char>(data[at - 1])] & (kSpace | kDelimiter)) != 0) {
+            quote = c;
+        }
+        return false;
+    };
+    int pos = from;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: every '>' and quote of the block, in order.
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i dq = _mm_set1_epi8('"');
+    const __m128i sq = _mm_set1_epi8('\'');
+    for (; pos + 16 <= size; pos += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, gt), _mm_cmpeq_epi8(v, dq)),
+                                         _mm_cmpeq_epi8(v, sq));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0;
+             mask &= mask - 1) {
+            const int at = pos + __builtin_ctz(mask);
+            if (special(at)) return at;
+        }
     }
+#endif
+    for (; pos < size; ++pos) {
+        const char c = data[pos];
+        if ((c == '>' || c == '"' || c == '\'') && special(pos)) return pos;
+    }
+    return -1;
 }
 
 }  // namespace
