@@ -199,11 +199,11 @@ bool CMarkupSTL::SaveToFile(const std::string& path) const {
 bool CMarkupSTL::IndexText() {
     nextFreeIndex_ = 1;
     ResetCursor();
-    const size_t rows = text_.size() / 64 + 8;
-    elements_.GrowTo(rows);
+    const bool tooLarge = text_.size() > kMaxTextSize;
+    elements_.GrowTo((tooLarge ? 0 : text_.size() / 64) + 8);
     if (!text_.empty()) {
         elements_[0] = ElementSpan{};
-        if (text_.size() > kMaxTextSize) {
+        if (tooLarge) {
             lastError_ = "Document too large";
         } else if (int root = ParseElements(); root > 0) {
             elements_[0].firstChild = root;
