@@ -3,11 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
-#include <new>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -15,43 +12,22 @@
 #include "documents.h"
 #include "markup/markup_stl.h"
 
-// Counts allocations through operator new, to show that parsing allocates only the text and
-// the element table, never per element. GCC cannot see that both sides use malloc and free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static std::atomic<long> g_allocations{0};
-
-void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
 namespace {
 
 constexpr const char* kMarkup = "CMarkupSTL";
 constexpr const char* kPugi = "pugixml";
 
 void ParseWithMarkup(benchmark::State& state, const BenchDocument* doc) {
-    long allocations = 0;
     long elements = 0;
     for (auto _ : state) {
-        const long before = g_allocations.load(std::memory_order_relaxed);
         CMarkupSTL markup;
         const bool ok = markup.ParseText(doc->text);
-        allocations = g_allocations.load(std::memory_order_relaxed) - before;
         elements = markup.ElementCount() - 1;
         benchmark::DoNotOptimize(ok);
         if (!ok) state.SkipWithError(("CMarkupSTL: " + markup.LastError()).c_str());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * doc->text.size()));
     state.counters["elements"] = static_cast<double>(elements);
-    state.counters["allocs"] = static_cast<double>(allocations);
 }
 
 void ParseWithPugixml(benchmark::State& state, const BenchDocument* doc) {
