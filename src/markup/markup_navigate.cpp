@@ -90,6 +90,7 @@ int CMarkupSTL::FindAmong(int first, std::string_view name) const {
 }
 
 bool CMarkupSTL::FindSibling(std::string_view name) {
+    if (elements_.empty()) return false;  // never parsed
     const int start = currentIndex_ != 0 ? elements_[currentIndex_].nextSibling
                                          : elements_[parentIndex_].firstChild;
     const int found = FindAmong(start, name);

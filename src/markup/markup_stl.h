@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "markup/element_table.h"
 
 // One row per element. Offsets index the document text; links index the table (0: none).
 struct ElementSpan {
@@ -106,7 +107,7 @@ class CMarkupSTL {
 
     std::string text_;
     std::string lastError_;
-    std::vector<ElementSpan> elements_;
+    ElementTable<ElementSpan> elements_;
     int32_t parentIndex_ = 0;
     int32_t currentIndex_ = 0;
     int32_t childIndex_ = 0;

@@ -9,7 +9,8 @@
 
 namespace markup_detail {
 
-enum CharClass : uint8_t { kPlain = 0, kSpace = 1, kDelimiter = 2, kQuote = 4 };
+// kNul marks the zero byte, which is a plain character but also ends the stored text.
+enum CharClass : uint8_t { kPlain = 0, kSpace = 1, kDelimiter = 2, kQuote = 4, kNul = 8 };
 
 constexpr std::array<uint8_t, 256> MakeClasses() {
     std::array<uint8_t, 256> classes{};
@@ -17,6 +18,7 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
     for (unsigned char c : std::string_view("<>=\\/?!")) classes[c] = kDelimiter;
     classes['"'] = kQuote;
     classes['\''] = kQuote;
+    classes[0] = kNul;
     return classes;
 }
 inline constexpr std::array<uint8_t, 256> kClasses = MakeClasses();

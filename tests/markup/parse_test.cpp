@@ -101,6 +101,12 @@ TEST(MarkupParse, GreaterThanInsideQuotedValueDoesNotEndTheTag) {
     EXPECT_EQ(doc.AttributeValue("then"), "b>c");
     EXPECT_TRUE(doc.FindChild("c")) << "a quote inside a word opens no value";
 
+    ASSERT_TRUE(doc.ParseText("<a t=\"1>2\">text</a>"));
+    ASSERT_TRUE(doc.FindSibling());
+    EXPECT_EQ(doc.ElementText(), "text");
+    ASSERT_TRUE(doc.PutAttribute("n", "v"));
+    EXPECT_EQ(doc.Text(), "<a t=\"1>2\" n=\"v\">text</a>");
+
     ASSERT_TRUE(doc.ParseText("<a v='/'><b v=\"/\"/></a>"));
     EXPECT_EQ(doc.Span(1).endOpen, 19) << "a slash in a value does not make the tag empty";
     EXPECT_EQ(doc.Span(2).endOpen, doc.Span(2).tagClose - 1);
