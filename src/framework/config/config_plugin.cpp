@@ -8,17 +8,13 @@
 #include "framework/config/config_service.h"
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
-#include "framework/contracts/plugin.h"
+#include "framework/contracts/plugin_object.h"
 
 namespace {
 
-class ConfigPlugin final : public framework::IBasePlugin {
+class ConfigPlugin final : public framework::PluginObject<> {
   public:
-    void Release() override { delete this; }
-    int GetLastErrorCode() override { return lastError_; }
-    void OnDestroyEvent() override {}
-    void SetContainer(framework::IPluginContainer* container) override { container_ = container; }
-    bool Initialize() override { return true; }
+    ConfigPlugin() : PluginObject(framework::kConfigPluginId, "ConfigPlugin") {}
     bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override {
         try {
             if (!object || number != framework::kConfigServiceFlag) {
@@ -40,15 +36,8 @@ class ConfigPlugin final : public framework::IBasePlugin {
             return false;
         }
     }
-    int GetState() override { return 0; }
-    const char* GetPluginId() override { return framework::kConfigPluginId; }
-    int GetVersion() override { return 1; }
-    const char* GetName() override { return "ConfigPlugin"; }
-    bool Uninitialize() override { return true; }
 
   private:
-    framework::IPluginContainer* container_ = nullptr;
-    std::atomic<int> lastError_{0};  // lookups come from several threads
     std::mutex mutex_;
     std::unique_ptr<framework::ConfigService> service_;
 };

@@ -7,6 +7,7 @@
 
 #include "framework/contracts/container.h"
 #include "framework/contracts/ids.h"
+#include "framework/contracts/plugin_object.h"
 #include "framework/contracts/services.h"
 #include "test_plugins.h"
 
@@ -23,23 +24,15 @@ Steering& State() {
     return steering;
 }
 
-class TestMainFrame final : public framework::IUIPlugin {
+class TestMainFrame final : public framework::PluginObject<framework::IUIPlugin> {
   public:
-    void Release() override { delete this; }
-    int GetLastErrorCode() override { return 0; }
-    void OnDestroyEvent() override {}
-    void SetContainer(framework::IPluginContainer* container) override { container_ = container; }
-    bool Initialize() override { return true; }
+    TestMainFrame() : PluginObject(framework::kMainFramePluginId, "XFramePlugin") {}
     bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override {
-        if (!object || number != framework::kUiPluginInterface) return false;
-        *object = static_cast<framework::IUIPlugin*>(this);
-        return true;
+        return Answer(number == framework::kUiPluginInterface
+                          ? static_cast<framework::IUIPlugin*>(this)
+                          : nullptr,
+                      object);
     }
-    int GetState() override { return 0; }
-    const char* GetPluginId() override { return framework::kMainFramePluginId; }
-    int GetVersion() override { return 1; }
-    const char* GetName() override { return "XFramePlugin"; }
-    bool Uninitialize() override { return true; }
     bool ShowWindow(framework::WindowHandle, int, int, int, int) override { return true; }
     void HideWindow() override {}
     void FitSize(int, int, int, int) override {}
@@ -47,17 +40,17 @@ class TestMainFrame final : public framework::IUIPlugin {
 
     int DoModal() override {
         test_plugins::MainFrameRun run;
-        if (container_) {
+        if (framework::IPluginContainer* container = Container()) {
             framework::IBaseInterface* object = nullptr;
-            if (container_->QueryService(test_plugins::kUiPluginId, framework::kUiPluginInterface,
-                                         &object)) {
+            if (container->QueryService(test_plugins::kUiPluginId, framework::kUiPluginInterface,
+                                        &object)) {
                 if (auto* ui = dynamic_cast<framework::IUIPlugin*>(object)) {
                     run.uiModalResult = ui->DoModal();
                 }
             }
             object = nullptr;
-            if (container_->QueryService(framework::kConfigPluginId, framework::kConfigServiceFlag,
-                                         &object)) {
+            if (container->QueryService(framework::kConfigPluginId, framework::kConfigServiceFlag,
+                                        &object)) {
                 if (auto* config = dynamic_cast<framework::IConfigService*>(object)) {
                     wchar_t value[16] = {};
                     if (config->ReadValue(L"xframemodule", L"nosplashscreen", value, 16, 1) > 0) {
@@ -80,7 +73,6 @@ class TestMainFrame final : public framework::IUIPlugin {
     }
 
   private:
-    framework::IPluginContainer* container_ = nullptr;
 };
 
 }  // namespace

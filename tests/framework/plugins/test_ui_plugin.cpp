@@ -5,7 +5,7 @@
 
 #include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
-#include "framework/contracts/plugin.h"
+#include "framework/contracts/plugin_object.h"
 #include "test_plugins.h"
 
 namespace {
@@ -16,31 +16,20 @@ class DeviceMgrUi final : public framework::IDeviceMgrUI {
     int GetLastErrorCode() override { return 0; }
 };
 
-class TestUiPlugin final : public framework::IUIPlugin {
+class TestUiPlugin final : public framework::PluginObject<framework::IUIPlugin> {
   public:
-    void Release() override { delete this; }
-    int GetLastErrorCode() override { return lastError_; }
+    TestUiPlugin() : PluginObject(test_plugins::kUiPluginId, "TestUiPlugin") {}
     void OnDestroyEvent() override { shown_ = false; }
-    void SetContainer(framework::IPluginContainer* container) override { container_ = container; }
-    bool Initialize() override { return container_ != nullptr; }
+    bool Initialize() override { return Container() != nullptr; }
     bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override {
-        if (!object) return false;
+        framework::IBaseInterface* found = nullptr;
         if (number == framework::kUiPluginInterface) {
-            *object = static_cast<framework::IUIPlugin*>(this);
+            found = static_cast<framework::IUIPlugin*>(this);
         } else if (number == framework::kDeviceMgrUiFlag) {
-            *object = &deviceMgrUi_;
-        } else {
-            lastError_ = -1;
-            return false;
+            found = &deviceMgrUi_;
         }
-        lastError_ = 0;
-        return true;
+        return Answer(found, object);
     }
-    int GetState() override { return 0; }
-    const char* GetPluginId() override { return test_plugins::kUiPluginId; }
-    int GetVersion() override { return 1; }
-    const char* GetName() override { return "TestUiPlugin"; }
-    bool Uninitialize() override { return true; }
     bool ShowWindow(framework::WindowHandle, int, int, int, int) override {
         shown_ = true;
         return true;
@@ -51,8 +40,6 @@ class TestUiPlugin final : public framework::IUIPlugin {
     bool GetStateFlag() override { return shown_; }
 
   private:
-    framework::IPluginContainer* container_ = nullptr;
-    std::atomic<int> lastError_{0};  // lookups come from several threads
     bool shown_ = false;
     DeviceMgrUi deviceMgrUi_;
 };
