@@ -68,9 +68,10 @@ class Dialog {
     const DialogTemplate& Template() const { return template_; }
 
     // ---- the window's life ----
-    // A modeless window, shown at once when the template says so. False when the window
-    // exists already or creation failed (OnCreate answered -1).
-    bool Create(WindowHandle parent = {});
+    // A modeless window, shown at once when the template says so; `owner` (none: the
+    // desktop) keeps it above itself. False when the window exists already or creation
+    // failed (OnCreate answered -1).
+    bool Create(WindowHandle owner = {});
     // Runs the dialog modally until EndDialog; `owner` is disabled meanwhile. Answers the
     // result given to EndDialog, -1 when the window could not be made or was destroyed.
     // From another thread it runs on the window thread and the caller waits.
@@ -92,9 +93,11 @@ class Dialog {
     // Pixels; in the parent's client area once re-parented, on the screen otherwise.
     bool MoveWindow(const Rect& rect, bool repaint = true);
     Rect WindowRect() const;
-    // Makes the window a child of `parent` (the empty handle: top-level again).
+    // Makes the window a child shown inside `parent` (the empty handle: top-level again).
     bool SetParent(WindowHandle parent);
     WindowHandle Parent() const;
+    // The window given to Create or DoModal.
+    WindowHandle Owner() const;
     bool EnableWindow(bool enable);
     bool IsWindowEnabled() const;
     bool CenterWindow();
@@ -179,7 +182,7 @@ class Dialog {
     friend class ComboBox;
     friend class ListView;
 
-    bool CreateOnWindowThread(WindowHandle parent, bool modal);
+    bool CreateOnWindowThread(WindowHandle owner, bool modal);
     bool DestroyOnWindowThread();
     int ModalOnWindowThread(WindowHandle owner);
     // Runs `f` on the window thread and waits; false without a running kit.
@@ -205,6 +208,7 @@ class Dialog {
     bool visible_ = false;
     bool enabled_ = true;
     WindowHandle parent_;
+    WindowHandle owner_;
     int focus_ = 0;
     Theme theme_;
     std::vector<SystemMenuItem> systemMenu_;

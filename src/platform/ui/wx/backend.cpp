@@ -59,6 +59,15 @@ class KitTimer : public wxTimer {
     unsigned id_;
 };
 
+// A failed wx assertion is reported on stderr; a dialog about it would block a program that
+// may have no one in front of it.
+void ReportAssertion(const wxString& file, int line, const wxString& function,
+                     const wxString& condition, const wxString& message) {
+    std::fprintf(stderr, "wx assertion failed: %s:%d %s: %s %s\n", file.utf8_str().data(), line,
+                 function.utf8_str().data(), condition.utf8_str().data(),
+                 message.utf8_str().data());
+}
+
 wxWindow* TopLevelOf(WxView* view) {
     return view == nullptr ? nullptr : wxGetTopLevelParent(view->Outer());
 }
@@ -86,6 +95,7 @@ bool WxBackend::Start(int argc, char** argv) {
     static char* defaultArgv[] = {name, nullptr};
     int count = argc > 0 && argv != nullptr ? argc : 1;
     char** args = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    wxSetAssertHandler(ReportAssertion);
     if (wxTheApp == nullptr) wxApp::SetInstance(new KitApp);
     if (!wxEntryStart(count, args)) return false;
     if (!wxTheApp->CallOnInit()) {
