@@ -47,14 +47,18 @@ class Pump : public wxEvtHandler {
 
 class KitTimer : public wxTimer {
   public:
-    KitTimer(detail::KitState& kit, WindowHandle window, unsigned id)
-        : kit_(kit), window_(window), id_(id) {}
+    KitTimer(WxBackend& backend, WindowHandle window, unsigned id)
+        : backend_(backend), window_(window), id_(id) {}
     void Notify() override {
-        if (Dialog* dialog = kit_.registry.Find(window_)) DialogAccess::Timer(*dialog, id_);
+        backend_.EnterTimer();
+        if (Dialog* dialog = backend_.kit().registry.Find(window_)) {
+            DialogAccess::Timer(*dialog, id_);
+        }
+        backend_.LeaveTimer();
     }
 
   private:
-    detail::KitState& kit_;
+    WxBackend& backend_;
     WindowHandle window_;
     unsigned id_;
 };
@@ -151,7 +155,7 @@ unsigned WxBackend::SetTimer(WindowHandle window, unsigned id, unsigned millisec
         timer->Stop();
         killed_.push_back(std::move(timer));
     }
-    timer = std::make_unique<KitTimer>(kit_, window, id);
+    timer = std::make_unique<KitTimer>(*this, window, id);
     timer->Start(static_cast<int>(std::max(milliseconds, 10u)));
     return id;
 }
@@ -181,6 +185,7 @@ void WxBackend::KillTimers(WindowHandle window) {
 }
 
 void WxBackend::BuryTimers() {
+    if (timersNotifying_ > 0) return;  // one of them may be on the stack
     std::lock_guard<std::mutex> lock(timerMutex_);
     killed_.clear();
 }
