@@ -261,6 +261,7 @@ TEST(Timers, AHandlerMayKillItsOwnTimerAndDestroyedWindowsHaveNone) {
     std::atomic<bool> killed{false};
     class Once : public Probe {
       public:
+        ~Once() override { DestroyWindow(); }
         std::atomic<int>* fired = nullptr;
         std::atomic<bool>* killed = nullptr;
 
@@ -287,6 +288,7 @@ TEST(Timers, AHandlerMayKillItsOwnTimerAndDestroyedWindowsHaveNone) {
 TEST(Timers, RunOnRealTimeUnlessTheClockIsManual) {
     class Signalling : public Probe {
       public:
+        ~Signalling() override { DestroyWindow(); }  // before `fired` goes
         platform::Event fired;
 
       protected:
