@@ -352,14 +352,22 @@ bool Dialog::SetForeground() {
 }
 
 bool Dialog::Invalidate() {
-    if (!viewShows_) return HasWindow();
-    bool done = false;
-    OnWindowThread([&] {
-        if (!view_) return;
-        view_->Invalidate();
-        done = true;
-    });
-    return done;
+    KitState* kit = Kit();
+    WindowHandle handle = Handle();
+    if (kit == nullptr || !handle) return false;
+    if (!viewShows_) return true;
+    auto repaint = [kit, handle] {
+        Dialog* dialog = kit->registry.Find(handle);
+        if (detail::View* view = dialog ? detail::DialogAccess::ViewOf(*dialog) : nullptr) {
+            view->Invalidate();
+        }
+    };
+    if (kit->backend->IsWindowThread()) {
+        repaint();
+    } else {
+        kit->queue.Post(repaint);
+    }
+    return true;
 }
 
 bool Dialog::HasSystemMenu() const {

@@ -16,11 +16,16 @@
 //   };
 //
 // Handlers run on the window thread. Every public operation may be called from any thread
-// (see kit.h); those that change the window itself run on the window thread and wait.
+// (see kit.h): the state of the controls and of the window (texts, checks, items, cells,
+// title, icons, visibility, place, parent) is the dialog's own table and changes at once,
+// the screen follows on the window thread; creation, destruction, modal runs, timers, focus,
+// centring and message boxes run on the window thread while the caller waits.
 // The object outlives its window: Create or DoModal make a window, DestroyWindow (or the end
 // of a modal run) removes it, and a later Create makes a new one with a new handle.
 // Control operations answer false or empty while there is no window. A derived dialog calls
-// DestroyWindow() in its destructor so that no handler runs while it is half destroyed.
+// DestroyWindow() in its destructor so that no handler runs while it is half destroyed, and
+// a dialog is never deleted while one of its handlers is still running (for example waiting
+// in a modal run it started).
 #pragma once
 
 #include <atomic>
