@@ -37,10 +37,15 @@ function(satview_add_test name)
   elseif(T_GUI)
     set(labels gui)
   endif()
+  set(properties LABELS "${labels}")
+  if(T_GUI)
+    # GUI tests share one display: one at a time, so that their windows never overlap.
+    list(APPEND properties RESOURCE_LOCK display)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES LABELS "${labels}")
+    PROPERTIES ${properties})
 endfunction()
 
 # satview_add_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target, built only with SATVIEW_FUZZ.

@@ -198,6 +198,11 @@ TEST(Window, TitleIconsGeometryParentAndSystemMenu) {
     EXPECT_TRUE(dialog.ShowWindow(ShowCommand::Hide));
     EXPECT_FALSE(dialog.IsVisible());
 
+    Probe owned;
+    ASSERT_TRUE(owned.Create(host.Handle()));
+    EXPECT_EQ(owned.Owner(), host.Handle());
+    EXPECT_FALSE(owned.Parent()) << "an owned window is still a top-level window";
+
     EXPECT_TRUE(dialog.AppendSystemMenuSeparator());
     EXPECT_TRUE(dialog.AppendSystemMenuItem(16, L"About"));
     EXPECT_FALSE(dialog.AppendSystemMenuItem(0, L"no command"));

@@ -261,6 +261,7 @@ TEST(Timers, AHandlerMayKillItsOwnTimerAndDestroyedWindowsHaveNone) {
     std::atomic<bool> killed{false};
     class Once : public Probe {
       public:
+        ~Once() override { DestroyWindow(); }
         std::atomic<int>* fired = nullptr;
         std::atomic<bool>* killed = nullptr;
 
@@ -287,6 +288,7 @@ TEST(Timers, AHandlerMayKillItsOwnTimerAndDestroyedWindowsHaveNone) {
 TEST(Timers, RunOnRealTimeUnlessTheClockIsManual) {
     class Signalling : public Probe {
       public:
+        ~Signalling() override { DestroyWindow(); }  // before `fired` goes
         platform::Event fired;
 
       protected:
@@ -345,6 +347,8 @@ TEST(Modal, ANestedRunFromAHandlerDisablesItsOwnerUntilItEnds) {
     ASSERT_TRUE(ownerUser.Click(probe::kButton));  // returns once the nested run is idle
     WindowHandle childWindow = headless::WaitForWindow(probe::kTemplateId);
     ASSERT_NE(childWindow, owner->Handle());
+    EXPECT_EQ(child.Owner(), owner->Handle());
+    EXPECT_FALSE(child.Parent());
     EXPECT_FALSE(ownerUser.WindowEnabled());
     EXPECT_FALSE(ownerUser.Click(probe::kButton)) << "the owner takes no input meanwhile";
     EXPECT_TRUE(Driver(childWindow).Click(probe::kButton));
@@ -356,10 +360,14 @@ TEST(Modal, ANestedRunFromAHandlerDisablesItsOwnerUntilItEnds) {
 TEST(Power, BroadcastsReachTopLevelWindowsOnTheWindowThread) {
     auto top = ShownProbe();
     auto child = ShownProbe();
+    Probe owned;
+    ASSERT_TRUE(owned.Create(top->Handle()));
+    owned.Clear();
     ASSERT_TRUE(child->SetParent(top->Handle()));
     BroadcastPower(kPowerSuspend);
     BroadcastPower(kPowerResumeAutomatic);
     EXPECT_EQ(top->Events(), (std::vector<std::string>{"power 4", "power 18"}));
+    EXPECT_EQ(owned.Events(), top->Events()) << "an owned window is a top-level window";
     EXPECT_EQ(top->Threads().front(), WindowThreadId());
     EXPECT_TRUE(child->Events().empty()) << "a re-parented window is no top-level window";
 }

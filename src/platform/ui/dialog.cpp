@@ -38,13 +38,13 @@ const ControlState* Dialog::FindLocked(int id) const {
 
 // ---- the window's life ----
 
-bool Dialog::Create(WindowHandle parent) {
+bool Dialog::Create(WindowHandle owner) {
     bool created = false;
-    OnWindowThread([&] { created = CreateOnWindowThread(parent, false); });
+    OnWindowThread([&] { created = CreateOnWindowThread(owner, false); });
     return created;
 }
 
-bool Dialog::CreateOnWindowThread(WindowHandle parent, bool modal) {
+bool Dialog::CreateOnWindowThread(WindowHandle owner, bool modal) {
     KitState* kit = Kit();
     if (kit == nullptr) {
         std::fprintf(stderr, "window kit: not initialised, no window for dialog %d\n",
@@ -69,7 +69,8 @@ bool Dialog::CreateOnWindowThread(WindowHandle parent, bool modal) {
         windowRect_ = Rect{};
         visible_ = false;
         enabled_ = true;
-        parent_ = parent;
+        parent_ = WindowHandle{};
+        owner_ = owner;
         focus_ = 0;
         theme_ = Theme{};
         systemMenu_.clear();
@@ -310,6 +311,11 @@ WindowHandle Dialog::Parent() const {
     return parent_;
 }
 
+WindowHandle Dialog::Owner() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return owner_;
+}
+
 bool Dialog::EnableWindow(bool enable) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -346,14 +352,22 @@ bool Dialog::SetForeground() {
 }
 
 bool Dialog::Invalidate() {
-    if (!viewShows_) return HasWindow();
-    bool done = false;
-    OnWindowThread([&] {
-        if (!view_) return;
-        view_->Invalidate();
-        done = true;
-    });
-    return done;
+    KitState* kit = Kit();
+    WindowHandle handle = Handle();
+    if (kit == nullptr || !handle) return false;
+    if (!viewShows_) return true;
+    auto repaint = [kit, handle] {
+        Dialog* dialog = kit->registry.Find(handle);
+        if (detail::View* view = dialog ? detail::DialogAccess::ViewOf(*dialog) : nullptr) {
+            view->Invalidate();
+        }
+    };
+    if (kit->backend->IsWindowThread()) {
+        repaint();
+    } else {
+        kit->queue.Post(repaint);
+    }
+    return true;
 }
 
 bool Dialog::HasSystemMenu() const {

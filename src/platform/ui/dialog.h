@@ -16,11 +16,16 @@
 //   };
 //
 // Handlers run on the window thread. Every public operation may be called from any thread
-// (see kit.h); those that change the window itself run on the window thread and wait.
+// (see kit.h): the state of the controls and of the window (texts, checks, items, cells,
+// title, icons, visibility, place, parent) is the dialog's own table and changes at once,
+// the screen follows on the window thread; creation, destruction, modal runs, timers, focus,
+// centring and message boxes run on the window thread while the caller waits.
 // The object outlives its window: Create or DoModal make a window, DestroyWindow (or the end
 // of a modal run) removes it, and a later Create makes a new one with a new handle.
 // Control operations answer false or empty while there is no window. A derived dialog calls
-// DestroyWindow() in its destructor so that no handler runs while it is half destroyed.
+// DestroyWindow() in its destructor so that no handler runs while it is half destroyed, and
+// a dialog is never deleted while one of its handlers is still running (for example waiting
+// in a modal run it started).
 #pragma once
 
 #include <atomic>
@@ -68,9 +73,10 @@ class Dialog {
     const DialogTemplate& Template() const { return template_; }
 
     // ---- the window's life ----
-    // A modeless window, shown at once when the template says so. False when the window
-    // exists already or creation failed (OnCreate answered -1).
-    bool Create(WindowHandle parent = {});
+    // A modeless window, shown at once when the template says so; `owner` (none: the
+    // desktop) keeps it above itself. False when the window exists already or creation
+    // failed (OnCreate answered -1).
+    bool Create(WindowHandle owner = {});
     // Runs the dialog modally until EndDialog; `owner` is disabled meanwhile. Answers the
     // result given to EndDialog, -1 when the window could not be made or was destroyed.
     // From another thread it runs on the window thread and the caller waits.
@@ -92,9 +98,11 @@ class Dialog {
     // Pixels; in the parent's client area once re-parented, on the screen otherwise.
     bool MoveWindow(const Rect& rect, bool repaint = true);
     Rect WindowRect() const;
-    // Makes the window a child of `parent` (the empty handle: top-level again).
+    // Makes the window a child shown inside `parent` (the empty handle: top-level again).
     bool SetParent(WindowHandle parent);
     WindowHandle Parent() const;
+    // The window given to Create or DoModal.
+    WindowHandle Owner() const;
     bool EnableWindow(bool enable);
     bool IsWindowEnabled() const;
     bool CenterWindow();
@@ -179,7 +187,7 @@ class Dialog {
     friend class ComboBox;
     friend class ListView;
 
-    bool CreateOnWindowThread(WindowHandle parent, bool modal);
+    bool CreateOnWindowThread(WindowHandle owner, bool modal);
     bool DestroyOnWindowThread();
     int ModalOnWindowThread(WindowHandle owner);
     // Runs `f` on the window thread and waits; false without a running kit.
@@ -205,6 +213,7 @@ class Dialog {
     bool visible_ = false;
     bool enabled_ = true;
     WindowHandle parent_;
+    WindowHandle owner_;
     int focus_ = 0;
     Theme theme_;
     std::vector<SystemMenuItem> systemMenu_;

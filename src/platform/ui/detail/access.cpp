@@ -20,9 +20,18 @@ std::optional<ControlState> DialogAccess::Control(const Dialog& dialog, int id) 
 
 WindowState DialogAccess::Window(const Dialog& dialog) {
     Lock lock(dialog.mutex_);
-    return WindowState{dialog.title_,      dialog.bigIcon_, dialog.smallIcon_,
-                       dialog.windowRect_, dialog.visible_, dialog.enabled_,
-                       dialog.parent_,     dialog.theme_,   dialog.systemMenu_};
+    WindowState state;
+    state.title = dialog.title_;
+    state.bigIcon = dialog.bigIcon_;
+    state.smallIcon = dialog.smallIcon_;
+    state.rect = dialog.windowRect_;
+    state.visible = dialog.visible_;
+    state.enabled = dialog.enabled_;
+    state.parent = dialog.parent_;
+    state.owner = dialog.owner_;
+    state.theme = dialog.theme_;
+    state.systemMenu = dialog.systemMenu_;
+    return state;
 }
 
 bool DialogAccess::WindowTakesInput(const Dialog& dialog) {

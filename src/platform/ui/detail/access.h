@@ -19,7 +19,8 @@ struct WindowState {
     Rect rect;
     bool visible = false;
     bool enabled = true;
-    WindowHandle parent;
+    WindowHandle parent;  // the window it is shown inside, if re-parented
+    WindowHandle owner;
     Theme theme;
     std::vector<SystemMenuItem> systemMenu;
 };

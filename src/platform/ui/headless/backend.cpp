@@ -30,14 +30,12 @@ class HeadlessView : public detail::View {
     void EndModal() override {}
     void Center() override {
         detail::WindowState window = DialogAccess::Window(dialog_);
+        // On the parent's client area, else on the owner, else on the screen.
         Rect area{0, 0, kScreenWidth, kScreenHeight};
-        if (window.parent) {
-            if (detail::KitState* kit = detail::Kit()) {
-                kit->registry.With(window.parent, [&](Dialog& parent) {
-                    area = parent.WindowRect();
-                    area.x = area.y = 0;  // the child's coordinates are the parent's client area
-                });
-            }
+        if (detail::KitState* kit = detail::Kit()) {
+            WindowHandle around = window.parent ? window.parent : window.owner;
+            kit->registry.With(around, [&](Dialog& other) { area = other.WindowRect(); });
+            if (window.parent) area.x = area.y = 0;
         }
         Rect r = window.rect;
         r.x = area.x + (area.width - r.width) / 2;

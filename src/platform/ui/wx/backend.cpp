@@ -47,17 +47,30 @@ class Pump : public wxEvtHandler {
 
 class KitTimer : public wxTimer {
   public:
-    KitTimer(detail::KitState& kit, WindowHandle window, unsigned id)
-        : kit_(kit), window_(window), id_(id) {}
+    KitTimer(WxBackend& backend, WindowHandle window, unsigned id)
+        : backend_(backend), window_(window), id_(id) {}
     void Notify() override {
-        if (Dialog* dialog = kit_.registry.Find(window_)) DialogAccess::Timer(*dialog, id_);
+        backend_.EnterTimer();
+        if (Dialog* dialog = backend_.kit().registry.Find(window_)) {
+            DialogAccess::Timer(*dialog, id_);
+        }
+        backend_.LeaveTimer();
     }
 
   private:
-    detail::KitState& kit_;
+    WxBackend& backend_;
     WindowHandle window_;
     unsigned id_;
 };
+
+// A failed wx assertion is reported on stderr; a dialog about it would block a program that
+// may have no one in front of it.
+void ReportAssertion(const wxString& file, int line, const wxString& function,
+                     const wxString& condition, const wxString& message) {
+    std::fprintf(stderr, "wx assertion failed: %s:%d %s: %s %s\n", file.utf8_str().data(), line,
+                 function.utf8_str().data(), condition.utf8_str().data(),
+                 message.utf8_str().data());
+}
 
 wxWindow* TopLevelOf(WxView* view) {
     return view == nullptr ? nullptr : wxGetTopLevelParent(view->Outer());
@@ -86,6 +99,7 @@ bool WxBackend::Start(int argc, char** argv) {
     static char* defaultArgv[] = {name, nullptr};
     int count = argc > 0 && argv != nullptr ? argc : 1;
     char** args = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    wxSetAssertHandler(ReportAssertion);
     if (wxTheApp == nullptr) wxApp::SetInstance(new KitApp);
     if (!wxEntryStart(count, args)) return false;
     if (!wxTheApp->CallOnInit()) {
@@ -141,7 +155,7 @@ unsigned WxBackend::SetTimer(WindowHandle window, unsigned id, unsigned millisec
         timer->Stop();
         killed_.push_back(std::move(timer));
     }
-    timer = std::make_unique<KitTimer>(kit_, window, id);
+    timer = std::make_unique<KitTimer>(*this, window, id);
     timer->Start(static_cast<int>(std::max(milliseconds, 10u)));
     return id;
 }
@@ -171,6 +185,7 @@ void WxBackend::KillTimers(WindowHandle window) {
 }
 
 void WxBackend::BuryTimers() {
+    if (timersNotifying_ > 0) return;  // one of them may be on the stack
     std::lock_guard<std::mutex> lock(timerMutex_);
     killed_.clear();
 }

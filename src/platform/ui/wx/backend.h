@@ -39,8 +39,10 @@ class WxBackend : public detail::Backend {
     detail::KitState& kit() { return kit_; }
     // Window thread: the view of a live window.
     WxView* ViewOf(WindowHandle window) const;
-    // Window thread: timers killed while they may still be on the stack, deleted later.
+    // Window thread: deletes killed timers once no timer handler is running.
     void BuryTimers();
+    void EnterTimer() { ++timersNotifying_; }
+    void LeaveTimer() { --timersNotifying_; }
 
     struct Waker;
 
@@ -54,7 +56,8 @@ class WxBackend : public detail::Backend {
     std::shared_ptr<Waker> waker_;
     mutable std::mutex timerMutex_;
     std::map<TimerKey, std::unique_ptr<wxTimer>> timers_;
-    std::vector<std::unique_ptr<wxTimer>> killed_;
+    std::vector<std::unique_ptr<wxTimer>> killed_;  // stopped, deleted by BuryTimers
+    int timersNotifying_ = 0;                       // window thread only
 };
 
 // The running wx back end, or null.

@@ -27,7 +27,7 @@
 #include "platform/paths.h"
 #include "platform/ui/detail/units.h"
 #include "platform/ui/wx/backend.h"
-#include "platform/ui/wx/gtk_style.h"
+#include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx/native.h"
 
 namespace ui::wxkit {
@@ -116,7 +116,7 @@ WxView::WxView(WxBackend& backend, Dialog& dialog)
     : backend_(backend), dialog_(dialog), handle_(dialog.Handle()) {
     const DialogTemplate& t = dialog.Template();
     detail::WindowState window = DialogAccess::Window(dialog);
-    WxView* owner = window.parent ? backend.ViewOf(window.parent) : nullptr;
+    WxView* owner = window.owner ? backend.ViewOf(window.owner) : nullptr;
     long style = 0;
     if (t.styles & kDialogCaption) style |= wxCAPTION;
     if (t.styles & kDialogSysMenu) style |= wxSYSTEM_MENU | wxCLOSE_BOX;
@@ -485,6 +485,10 @@ void WxView::RunModal() {
         shell_->CentreOnParent();
         placed_ = true;
     }
+    // Shown before the modal loop starts: wx may run queued work on the way into ShowModal,
+    // and handlers that run then should find the window on screen.
+    shell_->Show();
+    ReportGeometry();
     shell_->ShowModal();
     modal_ = false;
 }
@@ -548,6 +552,7 @@ bool SaveScreenshot(WindowHandle window, const std::string& pngPath) {
     wxBitmap bitmap(area.width, area.height, 24);
     {
         wxScreenDC screen;
+        ForgetScreenSnapshot(screen);
         wxMemoryDC memory(bitmap);
         if (!memory.Blit(0, 0, area.width, area.height, &screen, area.x, area.y)) return false;
     }

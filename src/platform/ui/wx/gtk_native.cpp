@@ -1,5 +1,7 @@
-#include "platform/ui/wx/gtk_style.h"
+#include "platform/ui/wx/gtk_native.h"
 
+#include <wx/dc.h>
+#include <wx/graphics.h>
 #include <wx/window.h>
 
 #ifdef __WXGTK3__
@@ -22,8 +24,6 @@ constexpr const char* kCss =
     "{ min-height: 12px; min-width: 12px; margin: 0 4px 0 0; }\n";
 constexpr unsigned kApplicationPriority = 600;
 
-// The few GTK functions needed, taken from the GTK library that wxWidgets has loaded, so that
-// building needs no GTK headers of its own.
 struct Gtk {
     void* (*cssProviderNew)() = nullptr;
     int (*cssProviderLoadFromData)(void*, const char*, long, void**) = nullptr;
@@ -31,6 +31,8 @@ struct Gtk {
     void (*addProviderForScreen)(void*, void*, unsigned) = nullptr;
     void* (*widgetGetStyleContext)(void*) = nullptr;
     void (*styleContextAddClass)(void*, const char*) = nullptr;
+    void* (*cairoGetTarget)(void*) = nullptr;
+    void (*cairoSurfaceMarkDirty)(void*) = nullptr;
 
     template <typename F>
     static void Load(F& function, const char* name) {
@@ -43,6 +45,8 @@ struct Gtk {
         Load(addProviderForScreen, "gtk_style_context_add_provider_for_screen");
         Load(widgetGetStyleContext, "gtk_widget_get_style_context");
         Load(styleContextAddClass, "gtk_style_context_add_class");
+        Load(cairoGetTarget, "cairo_get_target");
+        Load(cairoSurfaceMarkDirty, "cairo_surface_mark_dirty");
     }
     bool Usable() const {
         return cssProviderNew && cssProviderLoadFromData && screenGetDefault &&
@@ -50,12 +54,17 @@ struct Gtk {
     }
 };
 
+const Gtk& Functions() {
+    static const Gtk gtk;
+    return gtk;
+}
+
 }  // namespace
 
 void ApplyCompactStyle(wxWindow* panel) {
-    static const Gtk gtk;
+    const Gtk& gtk = Functions();
     if (!gtk.Usable() || panel == nullptr || panel->GetHandle() == nullptr) return;
-    static const bool installed = [] {
+    static const bool installed = [&gtk] {
         void* screen = gtk.screenGetDefault();
         if (screen == nullptr) return false;
         void* provider = gtk.cssProviderNew();
@@ -67,8 +76,17 @@ void ApplyCompactStyle(wxWindow* panel) {
     void* context = gtk.widgetGetStyleContext(panel->GetHandle());
     if (context != nullptr) gtk.styleContextAddClass(context, kClass);
 }
+void ForgetScreenSnapshot(wxDC& screen) {
+    const Gtk& gtk = Functions();
+    wxGraphicsContext* context = screen.GetGraphicsContext();
+    if (!gtk.cairoGetTarget || !gtk.cairoSurfaceMarkDirty || context == nullptr) return;
+    if (void* cairo = context->GetNativeContext()) {
+        gtk.cairoSurfaceMarkDirty(gtk.cairoGetTarget(cairo));
+    }
+}
 #else
 void ApplyCompactStyle(wxWindow*) {}
+void ForgetScreenSnapshot(wxDC&) {}
 #endif
 
 }  // namespace ui::wxkit

@@ -1,0 +1,231 @@
+// The wx back end under a real (virtual) display: the gallery's GPS dialog as native
+// windows, clicked through the native controls, read back from the kit and from wx, and
+// saved as screenshots in <build>/screenshots.
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/combobox.h>
+#include <wx/image.h>
+#include <wx/listctrl.h>
+#include <wx/panel.h>
+#include <wx/stattext.h>
+#include <wx/thread.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "capture.h"
+#include "gallery_dialog.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
+#include "platform/ui/templates/gps.h"
+#include "platform/ui/wx/native.h"
+#include "temp_dir.h"
+
+using namespace ui;
+namespace gps = ui::templates::gps;
+namespace settings = ui::templates::settings;
+
+namespace {
+
+class WxEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') return;  // the tests skip themselves
+        wxSetAssertHandler([](const wxString& file, int line, const wxString&,
+                              const wxString& condition, const wxString& message) {
+            ADD_FAILURE() << "wx assertion " << file.utf8_str().data() << ":" << line << " "
+                          << condition.utf8_str().data() << " " << message.utf8_str().data();
+        });
+        ASSERT_TRUE(Initialize(BackendKind::Wx));
+    }
+    void TearDown() override { Shutdown(); }
+};
+
+const bool registered = (::testing::AddGlobalTestEnvironment(new WxEnvironment), true);
+
+template <typename T>
+T* Native(const Dialog& dialog, int id) {
+    return dynamic_cast<T*>(wxkit::NativeControl(dialog.Handle(), id));
+}
+
+// What a user's click makes the native control send.
+void ClickNative(wxWindow* control, wxEventType type) {
+    wxCommandEvent click(type, control->GetId());
+    click.SetEventObject(control);
+    if (auto* choice = dynamic_cast<wxChoice*>(control)) click.SetInt(choice->GetSelection());
+    control->ProcessWindowEvent(click);
+}
+
+std::string Screenshot(const std::string& name) {
+    return std::string(SCREENSHOT_DIR) + "/" + name;
+}
+
+class Gallery : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (CurrentBackend() != BackendKind::Wx) GTEST_SKIP() << "no display";
+        ASSERT_TRUE(dialog.Create());
+        ASSERT_TRUE(dialog.ShowWindow(ShowCommand::Normal));
+        ASSERT_TRUE(wxkit::PumpUntil(
+            [&] { return wxkit::NativeWindow(dialog.Handle())->IsShownOnScreen(); }));
+    }
+    gallery::GalleryDialog dialog;
+};
+
+}  // namespace
+
+TEST_F(Gallery, ShowsTheTemplateWithNativeControlsAndSavesAScreenshot) {
+    auto* start = Native<wxButton>(dialog, gps::kStart);
+    auto* stop = Native<wxButton>(dialog, gps::kStop);
+    auto* list = Native<wxListCtrl>(dialog, gps::kList);
+    auto* language = Native<wxChoice>(dialog, gps::kLanguage);
+    auto* sites = Native<wxComboBox>(dialog, gps::kMapSite);
+    ASSERT_TRUE(start && stop && list && language && sites);
+    EXPECT_EQ(start->GetLabel(), "Start");
+    EXPECT_FALSE(stop->IsEnabled());
+    EXPECT_FALSE(wxkit::NativeControl(dialog.Handle(), gps::kPath)->IsShown());
+    ASSERT_EQ(list->GetItemCount(), 5);
+    ASSERT_EQ(list->GetColumnCount(), 2);
+    EXPECT_EQ(list->GetItemText(1, 1), "W 122d 7.407360");
+    EXPECT_EQ(language->GetStringSelection(), "English");
+    EXPECT_EQ(sites->GetValue(), "Google maps (google)");
+
+    // Controls sit where their dialog units put them, scaled to the screen.
+    const Rect& units = dialog.Template().Find(gps::kList)->rect;
+    EXPECT_EQ(list->GetPosition(),
+              list->GetParent()->ConvertDialogToPixels(wxPoint(units.x, units.y)));
+
+    ASSERT_TRUE(gallery::Capture(dialog, Screenshot("gallery.png")));
+    wxImage image(Screenshot("gallery.png"), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(image.IsOk());
+    EXPECT_EQ(image.GetSize(), wxkit::NativeWindow(dialog.Handle())->GetClientSize());
+}
+
+TEST_F(Gallery, ANativeClickRunsTheHandlerAndTheStateReadsBackFromKitAndScreen) {
+    auto* start = Native<wxButton>(dialog, gps::kStart);
+    auto* stop = Native<wxButton>(dialog, gps::kStop);
+    auto* status = Native<wxStaticText>(dialog, gps::kStatus);
+    testing_support::TempDir dir;
+    ASSERT_TRUE(gallery::Capture(dialog, dir / "before.png"));
+    ClickNative(start, wxEVT_BUTTON);
+    EXPECT_TRUE(dialog.running());
+    EXPECT_TRUE(dialog.IsItemEnabled(gps::kStop));
+    EXPECT_FALSE(dialog.IsItemEnabled(gps::kStart));
+    EXPECT_EQ(dialog.ItemText(gps::kStatus), L"Waiting for GPS data...");
+    EXPECT_TRUE(stop->IsEnabled());
+    EXPECT_FALSE(start->IsEnabled());
+    EXPECT_EQ(status->GetLabel(), "Waiting for GPS data...");
+    EXPECT_TRUE(wxkit::NativeControl(dialog.Handle(), gps::kNoDataLabel)->IsShown());
+    EXPECT_EQ(Native<wxStaticText>(dialog, gps::kNoDataSeconds)->GetLabel(), "0");
+
+    // The session's wxTimer counts the seconds on the screen.
+    EXPECT_TRUE(wxkit::PumpUntil(
+        [&] { return Native<wxStaticText>(dialog, gps::kNoDataSeconds)->GetLabel() == "1"; }));
+    ASSERT_TRUE(gallery::Capture(dialog, Screenshot("gallery_running.png")));
+    wxImage before(dir / "before.png", wxBITMAP_TYPE_PNG);
+    wxImage after(Screenshot("gallery_running.png"), wxBITMAP_TYPE_PNG);
+    ASSERT_TRUE(before.IsOk() && after.IsOk());
+    ASSERT_EQ(before.GetSize(), after.GetSize());
+    size_t bytes = static_cast<size_t>(before.GetWidth()) * before.GetHeight() * 3;
+    EXPECT_NE(std::memcmp(before.GetData(), after.GetData(), bytes), 0)
+        << "the screenshot shows the window as it is now";
+
+    ClickNative(stop, wxEVT_BUTTON);
+    EXPECT_FALSE(dialog.running());
+    EXPECT_TRUE(start->IsEnabled());
+    EXPECT_FALSE(wxkit::NativeControl(dialog.Handle(), gps::kNoDataLabel)->IsShown());
+}
+
+TEST_F(Gallery, WideTextsReachTheNativeControlsUnchanged) {
+    auto* language = Native<wxChoice>(dialog, gps::kLanguage);
+    language->SetSelection(1);
+    ClickNative(language, wxEVT_CHOICE);
+    EXPECT_EQ(dialog.language(), gallery::Language::Japanese);
+    EXPECT_EQ(Native<wxButton>(dialog, gps::kStart)->GetLabel().ToStdWstring(), L"\u958b\u59cb");
+    wxListItem header;
+    header.SetMask(wxLIST_MASK_TEXT);
+    Native<wxListCtrl>(dialog, gps::kList)->GetColumn(1, header);
+    EXPECT_EQ(header.GetText().ToStdWstring(), L"\u5185\u5bb9");
+    ASSERT_TRUE(gallery::Capture(dialog, Screenshot("gallery_ja.png")));
+
+    language->SetSelection(2);
+    ClickNative(language, wxEVT_CHOICE);
+    EXPECT_EQ(Native<wxCheckBox>(dialog, gps::kAutoRun)->GetLabel().ToStdWstring(),
+              L"Executar automaticamente");
+    EXPECT_EQ(Native<wxButton>(dialog, gps::kSetting)->GetLabel().ToStdWstring(),
+              L"Configura\u00e7\u00e3o");
+}
+
+TEST_F(Gallery, OtherThreadsAreCarriedToTheMainLoop) {
+    std::atomic<bool> onMainThread{false};
+    dialog.OnMessage(20701, [&](WParam w, LParam) {
+        onMainThread = wxIsMainThread();
+        return static_cast<LResult>(w) + 1;
+    });
+    std::atomic<LResult> result{0};
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        dialog.SetItemText(gps::kStatus, L"Sat\u00e9lites: 7");
+        dialog.List(gps::kList).SetItemText(3, 1, L"9");
+        result = dialog.Send(20701, 41);
+        done = true;
+    });
+    auto* status = Native<wxStaticText>(dialog, gps::kStatus);
+    EXPECT_TRUE(wxkit::PumpUntil(
+        [&] { return done && status->GetLabel().ToStdWstring() == L"Sat\u00e9lites: 7"; }));
+    worker.join();
+    EXPECT_EQ(result, 42);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_TRUE(wxkit::PumpUntil(
+        [&] { return Native<wxListCtrl>(dialog, gps::kList)->GetItemText(3, 1) == "9"; }));
+}
+
+TEST_F(Gallery, AModalRunNestsAnEventLoop) {
+    class Settings : public gallery::SettingsDialog {
+      public:
+        Settings() : SettingsDialog(gallery::Language::Portuguese) {
+            OnMessage(1, [this](WParam, LParam) {
+                saved = gallery::Capture(*this, Screenshot("settings_pt.png"));
+                ClickNative(wxkit::NativeControl(Handle(), settings::kCancel), wxEVT_BUTTON);
+                return 0;
+            });
+        }
+        bool saved = false;
+
+      protected:
+        bool OnInitDialog() override {
+            SettingsDialog::OnInitDialog();
+            Post(1);  // handled once the modal loop runs
+            return true;
+        }
+    } settingsDialog;
+    EXPECT_EQ(settingsDialog.DoModal(dialog.Handle()), kIdCancel);
+    EXPECT_TRUE(settingsDialog.saved);
+    EXPECT_FALSE(settingsDialog.HasWindow());
+    EXPECT_TRUE(dialog.IsWindowEnabled());
+}
+
+TEST_F(Gallery, AWindowMovesIntoAnotherAndBack) {
+    gallery::SettingsDialog guest(gallery::Language::English);
+    ASSERT_TRUE(guest.Create());
+    ASSERT_TRUE(guest.SetParent(dialog.Handle()));
+    ASSERT_TRUE(guest.MoveWindow(Rect{10, 20, 200, 100}));
+    ASSERT_TRUE(guest.ShowWindow(ShowCommand::Normal));
+    wxWindow* panel = wxkit::NativeWindow(guest.Handle());
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->GetParent(), wxkit::NativeControl(dialog.Handle(), gps::kList)->GetParent());
+    EXPECT_EQ(guest.WindowRect(), (Rect{10, 20, 200, 100}));
+    EXPECT_TRUE(panel->IsShown());
+    ASSERT_TRUE(guest.SetParent(WindowHandle{}));
+    EXPECT_TRUE(wxkit::NativeWindow(guest.Handle())->IsTopLevel());
+    ASSERT_TRUE(guest.SetParent(dialog.Handle()));
+    dialog.DestroyWindow();  // the guest goes back to its own window first
+    EXPECT_TRUE(guest.HasWindow());
+    EXPECT_TRUE(guest.DestroyWindow());
+}
