@@ -6,10 +6,9 @@
 namespace platform {
 
 void Event::Set() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        signalled_ = true;
-    }
+    // Notified under the lock: a waiter that wakes may destroy the event right away.
+    std::lock_guard<std::mutex> lock(mutex_);
+    signalled_ = true;
     cv_.notify_one();
 }
 
