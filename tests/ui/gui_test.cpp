@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "capture.h"
 #include "gallery_dialog.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/kit.h"
@@ -101,7 +100,7 @@ TEST_F(Gallery, ShowsTheTemplateWithNativeControlsAndSavesAScreenshot) {
     EXPECT_EQ(list->GetPosition(),
               list->GetParent()->ConvertDialogToPixels(wxPoint(units.x, units.y)));
 
-    ASSERT_TRUE(gallery::Capture(dialog, Screenshot("gallery.png")));
+    ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog.Handle(), Screenshot("gallery.png")));
     wxImage image(Screenshot("gallery.png"), wxBITMAP_TYPE_PNG);
     ASSERT_TRUE(image.IsOk());
     EXPECT_EQ(image.GetSize(), wxkit::NativeWindow(dialog.Handle())->GetClientSize());
@@ -112,7 +111,7 @@ TEST_F(Gallery, ANativeClickRunsTheHandlerAndTheStateReadsBackFromKitAndScreen) 
     auto* stop = Native<wxButton>(dialog, gps::kStop);
     auto* status = Native<wxStaticText>(dialog, gps::kStatus);
     testing_support::TempDir dir;
-    ASSERT_TRUE(gallery::Capture(dialog, dir / "before.png"));
+    ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog.Handle(), dir / "before.png"));
     ClickNative(start, wxEVT_BUTTON);
     EXPECT_TRUE(dialog.running());
     EXPECT_TRUE(dialog.IsItemEnabled(gps::kStop));
@@ -127,7 +126,7 @@ TEST_F(Gallery, ANativeClickRunsTheHandlerAndTheStateReadsBackFromKitAndScreen) 
     // The session's wxTimer counts the seconds on the screen.
     EXPECT_TRUE(wxkit::PumpUntil(
         [&] { return Native<wxStaticText>(dialog, gps::kNoDataSeconds)->GetLabel() == "1"; }));
-    ASSERT_TRUE(gallery::Capture(dialog, Screenshot("gallery_running.png")));
+    ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog.Handle(), Screenshot("gallery_running.png")));
     wxImage before(dir / "before.png", wxBITMAP_TYPE_PNG);
     wxImage after(Screenshot("gallery_running.png"), wxBITMAP_TYPE_PNG);
     ASSERT_TRUE(before.IsOk() && after.IsOk());
@@ -152,7 +151,7 @@ TEST_F(Gallery, WideTextsReachTheNativeControlsUnchanged) {
     header.SetMask(wxLIST_MASK_TEXT);
     Native<wxListCtrl>(dialog, gps::kList)->GetColumn(1, header);
     EXPECT_EQ(header.GetText().ToStdWstring(), L"\u5185\u5bb9");
-    ASSERT_TRUE(gallery::Capture(dialog, Screenshot("gallery_ja.png")));
+    ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog.Handle(), Screenshot("gallery_ja.png")));
 
     language->SetSelection(2);
     ClickNative(language, wxEVT_CHOICE);
@@ -191,7 +190,7 @@ TEST_F(Gallery, AModalRunNestsAnEventLoop) {
       public:
         Settings() : SettingsDialog(gallery::Language::Portuguese) {
             OnMessage(1, [this](WParam, LParam) {
-                saved = gallery::Capture(*this, Screenshot("settings_pt.png"));
+                saved = ui::wxkit::SaveScreenshot(Handle(), Screenshot("settings_pt.png"));
                 ClickNative(wxkit::NativeControl(Handle(), settings::kCancel), wxEVT_BUTTON);
                 return 0;
             });

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "capture.h"
 #include "gallery_dialog.h"
 #include "platform/ui/kit.h"
+#include "platform/ui/wx/native.h"
 
 int main(int argc, char** argv) {
     gallery::Language language = gallery::Language::English;
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
         } else {
             shown.Create();
             shown.ShowWindow(ui::ShowCommand::Normal);
-            if (!gallery::Capture(shown, screenshot)) {
+            if (!ui::wxkit::SaveScreenshot(shown.Handle(), screenshot)) {
                 std::fprintf(stderr, "satview-gallery: could not save %s\n", screenshot.c_str());
                 status = 1;
             }

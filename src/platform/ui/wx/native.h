@@ -18,7 +18,8 @@ wxWindow* NativeControl(WindowHandle window, int id);
 // Runs queued work and window events until `done()`; false on timeout.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds = 5000);
 
-// Saves what the screen shows of the window's client area as a PNG file.
+// Waits until the window is on screen and painted, then saves what the screen shows of its
+// client area as a PNG file (creating the file's folder).
 bool SaveScreenshot(WindowHandle window, const std::string& pngPath);
 
 }  // namespace ui::wxkit

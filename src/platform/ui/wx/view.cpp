@@ -21,11 +21,14 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/ui/detail/units.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/wx/backend.h"
 #include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx/native.h"
@@ -545,6 +548,18 @@ void WxView::ApplyTheme(const Theme& theme) {
 bool SaveScreenshot(WindowHandle window, const std::string& pngPath) {
     WxBackend* backend = Running();
     WxView* view = backend ? backend->ViewOf(window) : nullptr;
+    if (view == nullptr) return false;
+    wxWindow* panel = view->Panel();
+    if (!PumpUntil([&] { return panel->IsShownOnScreen(); })) return false;
+    // Let the window system map and expose the window, then paint everything now.
+    auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    PumpUntil([&] { return std::chrono::steady_clock::now() >= settled; });
+    wxGetTopLevelParent(panel)->Refresh();
+    wxGetTopLevelParent(panel)->Update();
+    ProcessPendingWork();
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(pngPath).parent_path(), ignored);
+    view = backend->ViewOf(window);
     if (view == nullptr || !view->Panel()->IsShownOnScreen()) return false;
     view->Panel()->Update();
     wxRect area = view->Panel()->GetScreenRect();

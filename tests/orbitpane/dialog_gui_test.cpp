@@ -1,0 +1,114 @@
+// The GPS dialog as real wx windows under a (virtual) display, in each language, with
+// screenshots saved in <build>/screenshots.
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/image.h>
+#include <wx/listctrl.h>
+#include <wx/stattext.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "installed_program.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
+#include "platform/ui/wx/native.h"
+
+using namespace orbitpane_test;
+
+namespace {
+
+class WxEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') return;  // the tests skip themselves
+        ASSERT_TRUE(ui::Initialize(ui::BackendKind::Wx));
+    }
+    void TearDown() override { ui::Shutdown(); }
+};
+
+const bool registered = (::testing::AddGlobalTestEnvironment(new WxEnvironment), true);
+
+template <typename T>
+T* Native(const CGPSUIDlg& dialog, int id) {
+    return dynamic_cast<T*>(ui::wxkit::NativeControl(dialog.Handle(), id));
+}
+
+class GpsDialogOnScreen : public ::testing::Test, public InstalledProgram {
+  protected:
+    void SetUp() override {
+        if (ui::CurrentBackend() != ui::BackendKind::Wx) GTEST_SKIP() << "no display";
+        Install();
+        std::filesystem::create_directories(SCREENSHOT_DIR);
+    }
+    void TearDown() override {
+        if (dialog) dialog.reset();
+        Uninstall();
+    }
+    // Opens the dialog in `code`, shows a running session and saves its screenshot.
+    void ShowIn(const std::string& code) {
+        dialog = NewDialog("_" + code);
+        ASSERT_TRUE(dialog->Create());
+        dialog->ShowWindow(ui::ShowCommand::Normal);
+        auto* window = ui::wxkit::NativeWindow(dialog->Handle());
+        ASSERT_TRUE(ui::wxkit::PumpUntil([&] { return window->IsShownOnScreen(); }));
+        dialog->SetCardReady(true);
+        dialog->SetGpsTypeResult(kGpsTypeAgps);
+        dialog->SetDeviceState(kCardReady);
+        ui::ListView list = dialog->List(gps::kList);
+        list.SetItemText(0, 1, L"COM4");
+        list.SetItemText(1, 1, L"E 139d 46.0275");
+        list.SetItemText(2, 1, L"N 35d 40.8742");
+        list.SetItemText(3, 1, L"8");
+        list.SetItemText(4, 1, L"2026-12-07 21:30:05");
+    }
+    std::string Shot(const std::string& code) {
+        return std::string(SCREENSHOT_DIR) + "/gps_dialog_" + code + ".png";
+    }
+
+    std::unique_ptr<CGPSUIDlg> dialog;
+};
+
+}  // namespace
+
+TEST_F(GpsDialogOnScreen, StartsAndStopsThroughTheNativeButtonsInEachLanguage) {
+    const struct {
+        const char* code;
+        const wchar_t* start;
+        const wchar_t* waiting;
+    } languages[] = {
+        {"en-us", L"Start", L"Waiting for GPS data..."},
+        {"ja", L"\u958B\u59CB",
+         L"GPS \u30C7\u30FC\u30BF\u3092\u5F85\u3063\u3066\u3044\u307E\u3059..."},
+        {"pt-br", L"Iniciar", L"Aguardando dados do GPS..."},
+    };
+    for (const auto& language : languages) {
+        ShowIn(language.code);
+        auto* start = Native<wxButton>(*dialog, gps::kStart);
+        auto* stop = Native<wxButton>(*dialog, gps::kStop);
+        auto* status = Native<wxStaticText>(*dialog, gps::kStatus);
+        auto* list = Native<wxListCtrl>(*dialog, gps::kList);
+        ASSERT_TRUE(start && stop && status && list) << language.code;
+        EXPECT_EQ(start->GetLabel().ToStdWstring(), language.start);
+        EXPECT_EQ(list->GetItemCount(), 5);
+
+        wxCommandEvent click(wxEVT_BUTTON, start->GetId());
+        click.SetEventObject(start);
+        start->ProcessWindowEvent(click);
+        EXPECT_EQ(GpsSessionState(), kGpsSessionRunning) << language.code;
+        ASSERT_TRUE(ui::wxkit::PumpUntil([&] {
+            return status->GetLabel().ToStdWstring() == language.waiting && stop->IsEnabled() &&
+                   list->GetItemText(1, 1) == "E 139d 46.0275";
+        })) << language.code;
+        ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog->Handle(), Shot(language.code)));
+        wxImage image(Shot(language.code), wxBITMAP_TYPE_PNG);
+        EXPECT_TRUE(image.IsOk());
+
+        wxCommandEvent stopClick(wxEVT_BUTTON, stop->GetId());
+        stopClick.SetEventObject(stop);
+        stop->ProcessWindowEvent(stopClick);
+        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        dialog.reset();
+    }
+}
