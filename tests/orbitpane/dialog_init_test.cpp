@@ -51,6 +51,52 @@ TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
     EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
 }
 
+TEST_F(GpsDialogInit, EveryControlTakesItsTextFromTheActiveLanguage) {
+    const struct {
+        int id;
+        const wchar_t* key;
+    } texts[] = {
+        {gps::kGpsTypeLabel, L"IDS_STATIC_CURGPSType"},
+        {gps::kStart, L"IDS_BTN_START"},
+        {gps::kStop, L"IDS_BTN_STOP"},
+        {gps::kSetting, L"IDS_BTN_SET"},
+        {gps::kAutoRun, L"IDS_STATIC_CHECK_AUTORUN"},
+        {gps::kNoDataLabel, L"IDS_STATIC_NODATA"},
+        {gps::kSecondsUnit, L"IDS_STATIC_SEC"},
+        {gps::kRun, L"IDS_BTN_RUN"},
+        {gps::kOpenMap, L"IDS_BTN_OPEN"},
+        {gps::kStatus, L"IDS_STATIC_QUER_DataCard"},
+    };
+    for (const char* code : {"_en-us", "_ja", "_pt-br"}) {
+        Open(code);
+        EXPECT_EQ(user->Title(), Lang(L"IDS_TITLE_GPSAPP"));
+        for (const auto& t : texts) {
+            EXPECT_FALSE(Lang(t.key).empty()) << code << " " << t.id;
+            EXPECT_EQ(user->Text(t.id), Lang(t.key)) << code << " " << t.id;
+        }
+        for (int row = 0; row < kListRows; ++row) {
+            EXPECT_EQ(user->Cell(gps::kList, row, 0), Lang(kListRowKeys[row])) << code;
+        }
+        EXPECT_EQ(user->Columns(gps::kList)[1].text, Lang(L"IDS_LST_CONTEXT")) << code;
+        EXPECT_EQ(user->ComboItems(gps::kMapSite),
+                  (std::vector<std::wstring>{Lang(L"IDS_GOOGLE"), Lang(L"IDS_YAHOO"),
+                                             Lang(L"IDS_LIVE")}));
+        dialog.reset();
+    }
+}
+
+TEST_F(GpsDialogInit, TheProgramPathIsStoredInTheConfiguration) {
+    Open();
+    EXPECT_EQ(dialog->GetSavedProgramPath(), L"");
+    ASSERT_TRUE(dialog->SaveProgramPath(L"/opt/navi/\u5730\u56F3"));
+    EXPECT_EQ(dialog->GetSavedProgramPath(), L"/opt/navi/\u5730\u56F3");
+    GpsConfigFile file;
+    file.SetAppDirectory(dir.path());
+    GPSConfigInfo info;
+    file.Load(info);
+    EXPECT_EQ(info.strPath, "/opt/navi/\xE5\x9C\xB0\xE5\x9B\xB3");
+}
+
 TEST_F(GpsDialogInit, WithoutAgpsOfferedTheSettingsButtonAndTypeAreHidden) {
     WriteConfig("N", "AGPS", "High speed");
     Open();

@@ -228,6 +228,14 @@ std::wstring CGPSUIDlg::DeviceStatusText() const {
     return deviceStatusText_;
 }
 
+bool CGPSUIDlg::SaveProgramPath(const std::wstring& path) {
+    return configFile_.SaveProgramPath(gpsConfig_, platform::WideToUtf8(path));
+}
+
+std::wstring CGPSUIDlg::GetSavedProgramPath() const {
+    return platform::Utf8ToWide(gpsConfig_.strPath);
+}
+
 void CGPSUIDlg::TouchWatchdog() {
     platform::CriticalSectionLock lock(dataLock_);
     lastDataTime_ = lastCheckTime_ = std::chrono::steady_clock::now();

@@ -77,6 +77,9 @@ class CGPSUIDlg : public ui::Dialog,
     std::wstring DeviceStatusText() const;
     std::wstring StatusTextId() const;
     const GPSConfigInfo& Config() const { return gpsConfig_; }
+    // The external program's path: stored in the configuration file, and read back.
+    bool SaveProgramPath(const std::wstring& path);
+    std::wstring GetSavedProgramPath() const;
     GpsConfigFile& ConfigFile() { return configFile_; }
     std::string AppDirectoryPath() const;
     // The no-data watchdog's reference times: the last data and the last card check.
