@@ -37,13 +37,15 @@ function(satview_add_test name)
   elseif(T_GUI)
     set(labels gui)
   endif()
-  set(properties LABELS "${labels}")
+  # A hung test fails after two minutes instead of holding up the whole run.
+  set(properties LABELS "${labels}" TIMEOUT 120)
   if(T_GUI)
     # GUI tests share one display: one at a time, so that their windows never overlap.
     list(APPEND properties RESOURCE_LOCK display)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     PROPERTIES ${properties})
 endfunction()

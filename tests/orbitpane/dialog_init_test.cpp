@@ -172,7 +172,7 @@ TEST_F(GpsDialogInit, ThePluginRunsTheDialogModally) {
     ASSERT_TRUE(window);
     ui::headless::Driver modalUser(window);
     EXPECT_EQ(modalUser.Text(gps::kStart), L"Start");
-    modalUser.Close();
+    EXPECT_TRUE(modalUser.Close());
     modal.join();
     EXPECT_EQ(card->EventSinkCount(), 0);
 }

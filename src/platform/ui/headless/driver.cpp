@@ -74,12 +74,12 @@ WindowHandle WaitForWindow(int templateId, int timeoutMilliseconds) {
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     for (;;) {
-        if (WindowHandle found = FindWindow(templateId)) return found;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || Running() == nullptr) return {};
-        // A window appears only through work on the window thread; once that thread is idle
-        // and there is still none, wait for the next burst of work.
+        // A window appears only through work on the window thread. Once that thread is idle the
+        // window, if there is one, has been created, initialised and shown, and takes input;
+        // otherwise wait for the next burst of work.
         if (WaitIdle(static_cast<int>(left.count()))) {
             if (WindowHandle found = FindWindow(templateId)) return found;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

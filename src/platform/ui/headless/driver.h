@@ -55,7 +55,8 @@ void ClearRecords();
 // The live windows, oldest first; the newest live window made from template `templateId`.
 std::vector<WindowHandle> Windows();
 WindowHandle FindWindow(int templateId);
-// Waits (idle after idle) until such a window exists; the empty handle on timeout.
+// Waits (idle after idle) until such a window exists and the window thread is idle, so the
+// window is initialised and takes input; the empty handle on timeout.
 WindowHandle WaitForWindow(int templateId, int timeoutMilliseconds = 10000);
 
 class Driver {
