@@ -13,22 +13,11 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/wx/native.h"
+#include "wx_ui.h"
 
 using namespace orbitpane_test;
 
 namespace {
-
-class WxEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') return;  // the tests skip themselves
-        ASSERT_TRUE(ui::Initialize(ui::BackendKind::Wx));
-    }
-    void TearDown() override { ui::Shutdown(); }
-};
-
-const bool registered = (::testing::AddGlobalTestEnvironment(new WxEnvironment), true);
 
 template <typename T>
 T* Native(const CGPSUIDlg& dialog, int id) {

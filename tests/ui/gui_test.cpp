@@ -24,29 +24,13 @@
 #include "platform/ui/templates/gps.h"
 #include "platform/ui/wx/native.h"
 #include "temp_dir.h"
+#include "wx_ui.h"
 
 using namespace ui;
 namespace gps = ui::templates::gps;
 namespace settings = ui::templates::settings;
 
 namespace {
-
-class WxEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') return;  // the tests skip themselves
-        wxSetAssertHandler([](const wxString& file, int line, const wxString&,
-                              const wxString& condition, const wxString& message) {
-            ADD_FAILURE() << "wx assertion " << file.utf8_str().data() << ":" << line << " "
-                          << condition.utf8_str().data() << " " << message.utf8_str().data();
-        });
-        ASSERT_TRUE(Initialize(BackendKind::Wx));
-    }
-    void TearDown() override { Shutdown(); }
-};
-
-const bool registered = (::testing::AddGlobalTestEnvironment(new WxEnvironment), true);
 
 template <typename T>
 T* Native(const Dialog& dialog, int id) {
