@@ -16,7 +16,4 @@ COrbitpaneImpl* AnswerTarget();
 void OkAnswerHandler(const char* answer);
 void TypeAnswerHandler(const char* answer);
 
-// Clears the singleton reference when it names `plugin` (called by its destructor).
-void ForgetSingleton(COrbitpaneImpl* plugin);
-
 }  // namespace orbitpane

@@ -1,6 +1,4 @@
 // The AT command layer of the plug-in object.
-#include <chrono>
-
 #include "framework/contracts/ids.h"
 #include "orbitpane/win32/answer_target.h"
 #include "orbitpane/win32/container_ref.h"
@@ -67,7 +65,6 @@ COrbitpaneImpl::ExchangeResult COrbitpaneImpl::Exchange(const std::string& line,
     framework::AnswerHandler fn =
         handler == Handler::kType ? orbitpane::TypeAnswerHandler : orbitpane::OkAnswerHandler;
     channel->SetAnswerHandler(fn);
-    result.sent = true;
     if (channel->SendCommand(line.c_str())) {
         // The window ends with the first final answer, or after 500 ms without one.
         replyEvent_.Wait(kReplyWindowMs);

@@ -2,6 +2,7 @@
 #include <ctime>
 #include <thread>
 
+#include "framework/contracts/ids.h"
 #include "orbitpane/win32/gpsuidlg.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/text.h"
@@ -12,7 +13,6 @@ namespace ids = ui::templates::gps;
 
 namespace {
 
-constexpr int kDeviceReady = 20509;
 constexpr int kAgpsPositionMode = 5;
 constexpr int kGpsPositionMode = 0;
 constexpr int kPedestrianFixInterval = 5;
@@ -86,8 +86,7 @@ void CGPSUIDlg::OnBnClickedButtonStart() {
     ShowStatus(L"IDS_STATIC_START_GPS");
     COrbitpaneImpl* card = pluginObject_;
     if (card) card->RegisterDeviceEvents();
-    bool agps = gpsConfig_.strType == "AGPS" && GpsTypeResult() == kGpsTypeAgps &&
-                DeviceState() == kDeviceReady && gpsConfig_.isAGPSSupported;
+    bool agps = gpsConfig_.strType == "AGPS" && AgpsCardReady();
     if (!RunSetCommands(agps)) return;
 
     if (!card || !card->OpenGps()) {
@@ -109,10 +108,15 @@ void CGPSUIDlg::OnBnClickedButtonStart() {
     if (gpsTimerId_ == 0) Trace(__LINE__, "The GPS Data determining Timer starting failed.");
 }
 
+// An AGPS-capable card in the ready state, in an installation that offers AGPS.
+bool CGPSUIDlg::AgpsCardReady() const {
+    return GpsTypeResult() == kGpsTypeAgps && DeviceState() == framework::kEventCardReady &&
+           gpsConfig_.isAGPSSupported;
+}
+
 // The settings button and the type display come back for a card that can do AGPS.
 void CGPSUIDlg::EnableSettingsForAgpsCard() {
-    if (GpsTypeResult() == kGpsTypeAgps && DeviceState() == kDeviceReady &&
-        gpsConfig_.isAGPSSupported) {
+    if (AgpsCardReady()) {
         EnableItem(ids::kSetting, true);
         SetItemText(ids::kGpsType, platform::Utf8ToWide(gpsConfig_.strType));
     }

@@ -55,10 +55,6 @@ bool CGPSUIDlg::ReadAppDirectory() {
     return true;
 }
 
-std::string CGPSUIDlg::AppDirectoryPath() const {
-    return appDirectory_;
-}
-
 int CGPSUIDlg::OnCreate() {
     ReadAppDirectory();
 
@@ -239,9 +235,4 @@ std::wstring CGPSUIDlg::GetSavedProgramPath() const {
 void CGPSUIDlg::TouchWatchdog() {
     platform::CriticalSectionLock lock(dataLock_);
     lastDataTime_ = lastCheckTime_ = std::chrono::steady_clock::now();
-}
-
-std::chrono::steady_clock::time_point CGPSUIDlg::LastDataTime() const {
-    platform::CriticalSectionLock lock(dataLock_);
-    return lastDataTime_;
 }

@@ -76,15 +76,11 @@ class CGPSUIDlg : public ui::Dialog,
     void SetDeviceStatus(const std::wstring& key, const std::wstring& text);
     std::wstring DeviceStatusText() const;
     std::wstring StatusTextId() const;
-    const GPSConfigInfo& Config() const { return gpsConfig_; }
     // The external program's path: stored in the configuration file, and read back.
     bool SaveProgramPath(const std::wstring& path);
     std::wstring GetSavedProgramPath() const;
-    GpsConfigFile& ConfigFile() { return configFile_; }
-    std::string AppDirectoryPath() const;
-    // The no-data watchdog's reference times: the last data and the last card check.
+    // Sets the no-data watchdog's reference times (the last data, the last card check) to now.
     void TouchWatchdog();
-    std::chrono::steady_clock::time_point LastDataTime() const;
 
   protected:
     int OnCreate() override;
@@ -103,6 +99,7 @@ class CGPSUIDlg : public ui::Dialog,
     void UnregisterFromDeviceManager();
     void CloseGpsOnExit();
     bool RunSetCommands(bool agps);
+    bool AgpsCardReady() const;
     void EnableSettingsForAgpsCard();
 
     framework::IPluginContainer* container_ = nullptr;
@@ -122,10 +119,9 @@ class CGPSUIDlg : public ui::Dialog,
     std::atomic<int> gpsTypeResult_{0};
     std::atomic<int> deviceState_{0};
     std::atomic<int> cardReady_{0};
-    std::atomic<int> simPresent_{1};
     unsigned gpsTimerId_ = 0;
 
-    mutable platform::CriticalSection dataLock_;
+    platform::CriticalSection dataLock_;
     std::chrono::steady_clock::time_point lastDataTime_{};
     std::chrono::steady_clock::time_point lastCheckTime_{};
 

@@ -80,7 +80,6 @@ class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgr
     enum class Outcome { kPending, kOk, kError, kTimeout };
     enum class Handler { kOk, kType };
     struct ExchangeResult {
-        bool sent = false;  // false: no device object, nothing was sent
         Outcome outcome = Outcome::kTimeout;
         std::string answer;
     };
@@ -109,5 +108,9 @@ class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgr
 
 // The plug-in singleton; null until CreatePlugin and again after its Release.
 COrbitpaneImpl* OrbitpaneSingleton();
+namespace orbitpane {
+// Clears the singleton reference when it names `plugin` (called by its destructor).
+void ForgetSingleton(COrbitpaneImpl* plugin);
+}  // namespace orbitpane
 
 extern "C" framework::IBasePlugin* CreatePlugin();
