@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "framework/container/program_directory.h"
 #include "framework/contracts/container.h"
 #include "framework/contracts/ids.h"
 #include "orbitpane/win32/gps_dialog_instance.h"
@@ -35,7 +36,6 @@ class InstalledProgram {
                                      std::string(framework::kDeviceMgrId) + "</clsid><url>" +
                                      test_plugins::LibraryPath(test_plugins::kScriptedDeviceMgr) +
                                      "</url><name>card</name></plugin></main>");
-        orbitpane::SetAppDirectory(dir.path());
         container =
             framework::CContainerFactory::CreatePluginContainer((dir / "plugins.xml").c_str());
         ASSERT_NE(container, nullptr);
@@ -56,6 +56,7 @@ class InstalledProgram {
         if (OrbitpaneSingleton()) OrbitpaneSingleton()->Release();
         if (card) card->Release();
         if (container) framework::CContainerFactory::DestroyPluginContainer(container);
+        framework::SetProgramDirectory("");
         orbitpane::SetGpsDialogFactory(nullptr);
     }
 

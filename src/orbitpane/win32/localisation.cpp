@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
-#include <optional>
 
+#include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
 #include "markup/markup_stl.h"
@@ -26,20 +26,8 @@ std::string IniPath(const std::wstring& fileName) {
 
 }  // namespace
 
-namespace {
-std::mutex g_appDirectoryMutex;
-std::optional<std::string> g_appDirectory;
-}  // namespace
-
 std::string AppDirectory() {
-    std::lock_guard<std::mutex> lock(g_appDirectoryMutex);
-    if (!g_appDirectory) g_appDirectory = platform::ProgramDirectory();
-    return *g_appDirectory;
-}
-
-void SetAppDirectory(const std::string& directory) {
-    std::lock_guard<std::mutex> lock(g_appDirectoryMutex);
-    g_appDirectory = directory;
+    return framework::ProgramDirectory();
 }
 
 std::string PluginDirectory() {

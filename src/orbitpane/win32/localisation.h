@@ -8,10 +8,9 @@
 
 namespace orbitpane {
 
-// The program directory, worked out once per process ("" when it cannot be read). Tests
-// point it at a folder of their own.
+// The program directory, as the framework keeps it for the whole process ("" when it cannot
+// be read).
 std::string AppDirectory();
-void SetAppDirectory(const std::string& directory);
 // Where the plug-in's language files live: <program>/Plugins/Orbitpane.
 std::string PluginDirectory();
 
