@@ -1,0 +1,64 @@
+// Present serial ports with friendly names, and a monitor that reports ports coming and going.
+//
+// Two sources feed the list:
+// - real USB serial ports, from libudev (tty devices with a USB parent);
+// - virtual ports that a card simulator registers as small files in the ports folder
+//   (PortsDirectory()). Each file holds one port as "key=value" lines:
+//       node=/dev/pts/7
+//       friendly=Satview Simulated PC UI Interface (COM7)
+//       card=sim-1
+//       pid=1234
+//   The file is written atomically by the port's owner (temp file and rename) and removed when
+//   the port goes. An entry whose node is gone or whose owner process is dead is ignored.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct SerialPort {
+    std::string node;          // device node, e.g. "/dev/ttyUSB2" or "/dev/pts/7"
+    int number = -1;           // n of "COM<n>": the tty's own number
+    std::string friendlyName;  // "<interface text> (COM<n>)"
+    std::string card;          // ports with the same card key belong to one card
+    bool operator==(const SerialPort&) const = default;
+};
+
+// The folder of virtual port files: $SATVIEW_PORTS_DIR, else $XDG_RUNTIME_DIR/satview/ports,
+// else /tmp/satview-<uid>/ports.
+std::string PortsDirectory();
+
+// Every present port, real and virtual, ordered by card then number. Unreadable sources and
+// malformed entries are skipped (with a trace to stderr at most), never thrown.
+std::vector<SerialPort> ListSerialPorts();
+
+// Registers a virtual port: writes its file atomically into PortsDirectory() (creating the
+// folder), under the name `id`. The owner's process id is this process. False on failure.
+bool RegisterVirtualPort(const std::string& id, const SerialPort& port);
+// Removes the file of a virtual port registered under `id`.
+void UnregisterVirtualPort(const std::string& id);
+
+// Reports ports added and removed, from the udev monitor and inotify on the ports folder,
+// on a thread of its own that waits in poll(): no timer. The callback gets the full list of
+// present ports after each change (compare with the previous list to see what changed).
+class PortMonitor {
+  public:
+    using Callback = std::function<void(const std::vector<SerialPort>& present)>;
+    // Starts watching; the callback is not called for the ports already present.
+    explicit PortMonitor(Callback callback);
+    // Stops the thread; once it returns the callback is never called again.
+    ~PortMonitor();
+    PortMonitor(const PortMonitor&) = delete;
+    PortMonitor& operator=(const PortMonitor&) = delete;
+    // False when neither udev nor the ports folder can be watched.
+    bool Watching() const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform
