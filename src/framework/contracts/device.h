@@ -96,6 +96,27 @@ class IMultiDeviceMgr : public IBaseInterface {
     virtual bool RemoveEventSink(IMultiDeviceMgrEvent* sink) = 0;
 };
 
+// Told that the plug-in set must be rebuilt: a device-changed sink answered -2 for the card
+// that became current. The main frame ends its run with kMainFrameReinitialize.
+class IPluginSetChangedSink {
+  public:
+    virtual void OnPluginSetChanged() = 0;
+
+  protected:
+    virtual ~IPluginSetChangedSink() = default;
+};
+
+// Reached by dynamic_cast from the device manager's IMultiDeviceMgr object. The sink rules of
+// the event sinks above hold here too.
+class IPluginSetNotifier {
+  public:
+    virtual bool AddPluginSetSink(IPluginSetChangedSink* sink) = 0;
+    virtual bool RemovePluginSetSink(IPluginSetChangedSink* sink) = 0;
+
+  protected:
+    virtual ~IPluginSetNotifier() = default;
+};
+
 // Looked up and released by the GPS plug-in; nothing else is used.
 class IDeviceMgrUI : public IBaseInterface {};
 
