@@ -1,11 +1,14 @@
 // The simulated card over its real pseudo-terminals, driven as a serial client drives a card.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "cardsim/card.h"
+#include "cardsim/control_socket.h"
 #include "platform/ports/ports.h"
 #include "pty_client.h"
 #include "temp_dir.h"
@@ -228,6 +231,43 @@ TEST_F(SimulatedCard, SeveralCardsEachWithItsModel) {
     EXPECT_EQ(platform::ListSerialPorts().size(), 4u);
     PtyClient client(two->AtNode());
     EXPECT_EQ(client.Exchange("AT+CGMM"), "AT+CGMM\r\r\nWendrix 3G Mini\r\n\r\nOK\r\n");
+}
+
+TEST_F(SimulatedCard, ControlSocketRoutesRequestsToTheChosenCard) {
+    CardOptions second;
+    second.id = "sim-2";
+    auto one = Start();
+    auto two = Start(second);
+    cardsim::ControlServer server({one.get(), two.get()});
+    std::string error, path = dir_ / "cardsim.sock";
+    ASSERT_TRUE(server.Listen(path, error)) << error;
+    cardsim::ControlServer rival({});
+    EXPECT_FALSE(rival.Listen(path, error)) << "one simulator per socket";
+
+    const std::pair<const char*, const char*> requests[] = {
+        {"card 2 gpstype 0", "ok"},
+        {"card sim-1 gpstype 3", "ok"},
+        {"card 3 status", "error: no card \"3\" (try cards)"},
+        {"gpstype 7", "error: gpstype takes 0 to 3"},
+    };
+    std::atomic<bool> done{false};
+    std::thread serving([&] {
+        while (!done) {
+            pollfd p{server.Fd(), POLLIN, 0};
+            if (::poll(&p, 1, 50) == 1) server.ServeOne();
+        }
+    });
+    for (auto [request, expected] : requests) {
+        std::string reply;
+        EXPECT_TRUE(cardsim::SendControlRequest(path, request, reply));
+        EXPECT_EQ(reply, expected) << request;
+    }
+    done = true;
+    serving.join();
+    PtyClient client(two->AtNode());
+    EXPECT_EQ(client.Exchange("AT^GPSTYPE?"), "AT^GPSTYPE?\r\r\n^GPSTYPE:0\r\n\r\nOK\r\n");
+    PtyClient first(one->AtNode());
+    EXPECT_EQ(first.Exchange("AT^GPSTYPE?"), "AT^GPSTYPE?\r\r\n^GPSTYPE:3\r\n\r\nOK\r\n");
 }
 
 }  // namespace
