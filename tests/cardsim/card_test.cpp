@@ -270,4 +270,45 @@ TEST_F(SimulatedCard, ControlSocketRoutesRequestsToTheChosenCard) {
     EXPECT_EQ(first.Exchange("AT^GPSTYPE?"), "AT^GPSTYPE?\r\r\n^GPSTYPE:3\r\n\r\nOK\r\n");
 }
 
+TEST_F(SimulatedCard, UnsolicitedLinesComeBetweenAnswers) {
+    CardOptions options;
+    options.unsolicitedPeriod = 30ms;
+    options.answerPieces = 4;
+    auto card = Start(options);
+    PtyClient client(card->AtNode());
+    client.Send("AT+CREG=2\r");
+    std::string got = client.ReadUntil([](const std::string& s) {
+        return s.find("+CREG: 1,") != std::string::npos && s.ends_with("\r\n");
+    });
+    EXPECT_NE(got.find("AT+CREG=2\r\r\nOK\r\n"), std::string::npos) << "the answer is whole";
+    EXPECT_NE(got.find("\r\n^RSSI:"), std::string::npos);
+}
+
+TEST_F(SimulatedCard, ReplaysAnNmeaLogAndRefusesOverlongLines) {
+    CardOptions options;
+    options.nmeaFile =
+        dir_.Write("drive.nmea",
+                   "$GPRMC,120000.00,A,3739.259,N,12207.407,W,0.1,0.0,081226,,,A*00\n"
+                   "$GPRMC,120001.00,A,3739.260,N,12207.408,W,0.1,0.0,081226,,,A*00\n");
+    options.replaySpeed = 50;
+    auto card = Start(options);
+    PtyClient at(card->AtNode());
+    PtyClient gps(card->GpsNode());
+    EXPECT_EQ(at.Exchange(std::string(600, 'A')), std::string(512, 'A') + "\r\r\nERROR\r\n");
+    at.Exchange("AT^GPSSTART");
+    std::string nmea = gps.ReadUntil([](const std::string& s) {
+        return s.find("120001.00") != std::string::npos && s.find("120000.00") != std::string::npos;
+    });
+    EXPECT_NE(nmea.find("$GPRMC,120000.00,A,3739.259,N"), std::string::npos) << nmea;
+
+    Card missing([&] {
+        CardOptions o;
+        o.nmeaFile = dir_ / "missing.nmea";
+        return o;
+    }());
+    std::string error;
+    EXPECT_FALSE(missing.Start(&error));
+    EXPECT_NE(error.find("missing.nmea"), std::string::npos);
+}
+
 }  // namespace
