@@ -28,8 +28,9 @@
 //   AT^WPDGP                                  the card probe: OK
 //   AT^GPSSTART                               starts the positioning session: NMEA flows
 //   AT^GPSSTOP                                ends it (ERROR when the card refuses to close)
-// A malformed argument or an unknown command answers ERROR. Before the card is ready every
-// command but the basic ones, identification, AT+CPIN?, AT+CFUN? and AT^SYSINFO answers
+// A malformed argument, an unknown command or a line over 512 characters answers ERROR; a
+// client's flush (tcflush on open or close) drops a line it left half written. Before the card is
+// ready every command but the basic ones, identification, AT+CPIN?, AT+CFUN? and AT^SYSINFO answers
 // +CME ERROR: 14. A card with a start-up time (CardOptions::readyAfter) sends the unsolicited
 // line ^SYSSTART when it becomes ready; one without is ready as soon as its ports appear.
 // A change of the SIM state sends ^SIMST:<sim>, with the values of AT^SYSINFO.
