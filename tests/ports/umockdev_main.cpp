@@ -5,13 +5,18 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
     const char* preload = std::getenv("LD_PRELOAD");
     if (!preload || !std::strstr(preload, "umockdev-preload")) {
-        // The sanitizer runtimes are fine with a preloaded library that comes after them.
-        ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 0);
+        // The sanitizer runtime is fine with a preloaded library in front of it; keep whatever
+        // options the caller gave and add the one that says so.
+        std::string asan = "verify_asan_link_order=0";
+        if (const char* given = std::getenv("ASAN_OPTIONS"); given && *given)
+            asan = std::string(given) + ":" + asan;
+        ::setenv("ASAN_OPTIONS", asan.c_str(), 1);
         std::vector<char*> args{const_cast<char*>("umockdev-wrapper")};
         char self[4096];
         ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
