@@ -1,4 +1,8 @@
 // The GPS dialog as it comes up, and its languages.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "dialog_fixture.h"
 #include "platform/files.h"
 
@@ -175,4 +179,40 @@ TEST_F(GpsDialogInit, ThePluginRunsTheDialogModally) {
     EXPECT_TRUE(modalUser.Close());
     modal.join();
     EXPECT_EQ(card->EventSinkCount(), 0);
+}
+
+// A folder where one of the program's files belongs: the dialog still comes up, idle, with the
+// defaults that file would have changed.
+TEST_F(GpsDialogInit, AFolderInPlaceOfAFileGivesTheDefaults) {
+    for (const char* file : {"config/ConfigFile.xml", "Runinfo.ini", "LangAreaForShort.xml"}) {
+        SCOPED_TRACE(file);
+        std::filesystem::remove(dir / file);
+        std::filesystem::create_directory(dir / file);
+        Open();
+        EXPECT_EQ(user->Title(), L"Satview GPS");
+        EXPECT_EQ(user->Text(gps::kStart), L"Start");
+        EXPECT_TRUE(user->Enabled(gps::kStart));
+        EXPECT_FALSE(user->Enabled(gps::kStop));
+        EXPECT_EQ(Status(), L"Looking for the data card...");
+        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        ASSERT_TRUE(user->Close());
+        dialog.reset();
+        std::filesystem::remove(dir / file);
+        std::filesystem::copy(std::string(SATVIEW_DATA_DIR) + "/" + file, dir / file);
+    }
+}
+
+// Device events keep coming while the window closes and the dialog is destroyed: none reaches
+// the dialog once it is gone (AddressSanitizer and ThreadSanitizer watch the rest).
+TEST_F(GpsDialogInit, EventsRacingTheCloseAndDestructionReachNoFreedDialog) {
+    for (int round = 0; round < 5; ++round) {
+        Open();
+        for (int ms = 0; ms < 40; ms += 2) card->RaiseSimStatus(1, ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
+        if (round % 2 == 0) ASSERT_TRUE(user->Close());
+        user.reset();
+        dialog.reset();
+        EXPECT_EQ(card->EventSinkCount(), 0);
+        ASSERT_TRUE(card->WaitIdle(2000));
+    }
 }
