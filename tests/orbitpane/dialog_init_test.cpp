@@ -182,23 +182,29 @@ TEST_F(GpsDialogInit, ThePluginRunsTheDialogModally) {
 }
 
 // A folder where one of the program's files belongs: the dialog still comes up, idle, with the
-// defaults that file would have changed.
+// defaults that file would have changed (no active language: no texts).
 TEST_F(GpsDialogInit, AFolderInPlaceOfAFileGivesTheDefaults) {
-    for (const char* file : {"config/ConfigFile.xml", "Runinfo.ini", "LangAreaForShort.xml"}) {
-        SCOPED_TRACE(file);
-        std::filesystem::remove(dir / file);
-        std::filesystem::create_directory(dir / file);
+    struct Case {
+        const char* file;
+        bool texts;
+    } cases[] = {
+        {"config/ConfigFile.xml", true}, {"Runinfo.ini", false}, {"LangAreaForShort.xml", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::filesystem::remove(dir / c.file);
+        std::filesystem::create_directory(dir / c.file);
         Open();
-        EXPECT_EQ(user->Title(), L"Satview GPS");
-        EXPECT_EQ(user->Text(gps::kStart), L"Start");
+        EXPECT_EQ(user->Title(), c.texts ? L"Satview GPS" : L"");
+        EXPECT_EQ(user->Text(gps::kStart), c.texts ? L"Start" : L"");
+        EXPECT_EQ(Status(), c.texts ? L"Looking for the data card..." : L"");
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
         EXPECT_TRUE(user->Enabled(gps::kStart));
         EXPECT_FALSE(user->Enabled(gps::kStop));
-        EXPECT_EQ(Status(), L"Looking for the data card...");
         EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
         ASSERT_TRUE(user->Close());
         dialog.reset();
-        std::filesystem::remove(dir / file);
-        std::filesystem::copy(std::string(SATVIEW_DATA_DIR) + "/" + file, dir / file);
+        std::filesystem::remove(dir / c.file);
+        std::filesystem::copy(std::string(SATVIEW_DATA_DIR) + "/" + c.file, dir / c.file);
     }
 }
 
