@@ -134,6 +134,8 @@ TEST_F(GpsDialogSession, AFailureAtEachStepShowsItsErrorAndStaysIdle) {
         EXPECT_FALSE(user->Enabled(gps::kStop));
         EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
         EXPECT_EQ(card->GetCounters().gpsOpens, 0);
+        EXPECT_EQ(card->EventSinkCount(), 1)
+            << "the dialog's sink only: no session, no plug-in sink";
         dialog.reset();
     }
     WriteConfig("Y", "GPS", "High speed");

@@ -14,6 +14,10 @@ bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
+// Set while this thread is inside an exchange. A send the window thread serves while its own
+// exchange waits may not start a second one: it fails at once instead of deadlocking.
+thread_local bool t_inExchange = false;
+
 }  // namespace
 
 IDeviceChannel* COrbitpaneImpl::GetDeviceChannel() {
@@ -49,8 +53,13 @@ void COrbitpaneImpl::OnAnswer(const char* answer) {
 }
 
 COrbitpaneImpl::ExchangeResult COrbitpaneImpl::Exchange(const std::string& line, Handler handler) {
-    std::lock_guard<std::mutex> serial(exchangeMutex_);
     ExchangeResult result;
+    if (t_inExchange) return result;
+    t_inExchange = true;
+    struct Leave {
+        ~Leave() { t_inExchange = false; }
+    } leave;
+    std::lock_guard<std::mutex> serial(exchangeMutex_);
     orbitpane::SetAnswerTargetIfEmpty(this);
     if (!deviceChannel_) deviceChannel_ = GetDeviceChannel();
     IDeviceChannel* channel = deviceChannel_;

@@ -109,9 +109,9 @@ void CGPSUIDlg::OnDestroy() {
     if (COrbitpaneImpl* card = pluginObject_) card->UnregisterDeviceEvents();
 }
 
-// The device manager's thread. The manager's removal of this sink waits for a call running
-// here, so the window's teardown never meets one; the flag refuses events that come between
-// the window's creation and destruction and the sink's registration and removal.
+// The device manager's thread. Removing this sink waits for a call running here, so the
+// window's teardown never overlaps one; the flag refuses an event that arrives while the
+// window is being created or destroyed.
 bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     if (!acceptingEvents_) return false;
