@@ -215,7 +215,9 @@ TEST_F(GpsDialogInit, EventsRacingTheCloseAndDestructionReachNoFreedDialog) {
         Open();
         for (int ms = 0; ms < 40; ms += 2) card->RaiseSimStatus(1, ms);
         std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
-        if (round % 2 == 0) ASSERT_TRUE(user->Close());
+        if (round % 2 == 0) {
+            ASSERT_TRUE(user->Close());
+        }
         user.reset();
         dialog.reset();
         EXPECT_EQ(card->EventSinkCount(), 0);
