@@ -5,8 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <new>
 #include <vector>
 
 namespace platform {
@@ -28,10 +27,28 @@ bool ClearReadOnly(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    // Plain descriptors: a read error (a folder in place of the file, an I/O error) is an
+    // answer here, never an exception.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> data;
+    try {
+        std::string bytes;
+        char buffer[16384];
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            if (n == 0) {
+                data = std::move(bytes);
+                break;
+            }
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+    } catch (const std::bad_alloc&) {
+        data.reset();
+    }
+    ::close(fd);
     return data;
 }
 

@@ -12,9 +12,12 @@
 //    path): its export kControlExport (ScriptedDeviceLibrary in scripted_device_access.h
 //    does this).
 // Every plug-in object of one loaded library shares one script, one device and one set of
-// sinks. Sinks and the answer handler stay registered until removed, whoever registered them;
-// removal does not wait for a call already running on the manager's thread (WaitIdle does),
-// so a test destroys a sink only after removing it and waiting. The control interface is released
+// sinks. Sinks and the answer handler stay registered until removed, whoever registered them.
+// Sink removal keeps the rules of framework/contracts/device.h: it returns once no call into
+// the sink runs on another thread (serving sends while it waits on the window thread), so a
+// sink may be destroyed as soon as its removal returns; a call still running 10 s after its
+// removal (a sink waiting for the thread that removes it) stops the test program with a
+// message. The control interface is released
 // when the test is done with it; the manager's thread stops when the last plug-in object and
 // control are released.
 //

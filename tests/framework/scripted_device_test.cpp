@@ -3,7 +3,11 @@
 // thread, in order, to whoever is registered at the time) and that its records are exact.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -335,3 +339,63 @@ TEST(ScriptedDeviceLifetime, AControlKeepsTheManagerRunningWithoutPluginObjects)
 }
 
 }  // namespace
+
+// A sink whose calls take a while, for removals racing them.
+class SlowSink final : public IDeviceMgrEvent, public IMultiDeviceMgrEvent {
+  public:
+    bool OnDeviceEvent(uint32_t, void*) override { return Call(), true; }
+    int OnDeviceChanged(void*, IDeviceInfo*) override { return Call(), 0; }
+    void Call() {
+        running = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ++calls;
+        running = false;
+    }
+    std::atomic<bool> running{false};
+    std::atomic<int> calls{0};
+};
+
+// Removal from another thread returns only once the running call has ended, and no call
+// starts after it: the sink may be destroyed at once. Both kinds of event sink, several rounds.
+TEST_F(ScriptedDevice, RemovalWaitsForTheRunningCallAndEndsTheCalls) {
+    IBaseInterface* object = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(kMultiDeviceMgrFlag, &object));
+    auto* multi = dynamic_cast<IMultiDeviceMgr*>(object);
+    ASSERT_NE(multi, nullptr);
+    struct Kind {
+        const char* name;
+        std::function<bool(SlowSink*)> add, remove;
+        std::function<void()> raise;
+    } kinds[] = {
+        {"device event", [&](SlowSink* s) { return manager->AddEventSink(s); },
+         [&](SlowSink* s) { return manager->RemoveEventSink(s); },
+         [&] { device->RaiseBareEvent(kEventCardReady); }},
+        {"device changed", [&](SlowSink* s) { return multi->AddEventSink(s); },
+         [&](SlowSink* s) { return multi->RemoveEventSink(s); },
+         [&] { device->RaiseDeviceChanged("card", ""); }},
+    };
+    for (const Kind& kind : kinds) {
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(std::string(kind.name) + " round " + std::to_string(round));
+            auto sink = std::make_unique<SlowSink>();
+            ASSERT_TRUE(kind.add(sink.get()));
+            for (int i = 0; i < 5; ++i) kind.raise();
+            while (!sink->running) std::this_thread::yield();
+            bool removed = false;
+            int callsAtRemoval = -1;
+            bool runningAfter = true;
+            std::thread remover([&] {
+                removed = kind.remove(sink.get());
+                runningAfter = sink->running;
+                callsAtRemoval = sink->calls;
+            });
+            remover.join();
+            EXPECT_TRUE(removed);
+            EXPECT_FALSE(runningAfter);
+            ASSERT_TRUE(device->WaitIdle(2000));
+            EXPECT_EQ(sink->calls, callsAtRemoval) << "no call after the removal";
+            EXPECT_LT(callsAtRemoval, 5);
+        }
+    }
+    multi->Release();
+}

@@ -104,7 +104,8 @@ TEST_F(TraceTest, ConcurrentTracesKeepWholeLines) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&service, t] {
-            std::string module = "T" + std::to_string(t);
+            std::string module = "T";
+            module += std::to_string(t);
             for (int i = 0; i < kEach; ++i) {
                 service.Trace(4, module.c_str(), "worker.cpp", i, "message body");
                 if (t == 0 && i == kEach / 2) CZeltoTrace::destroy();
@@ -119,7 +120,8 @@ TEST_F(TraceTest, ConcurrentTracesKeepWholeLines) {
         std::string rest = line.substr(24);
         // "[info] [T<thread>] worker.cpp:<line> message body"
         ASSERT_TRUE(
-            DigitsBetween(rest, "[info] [T", "] worker.cpp:" + rest.substr(rest.find(':') + 1)))
+            DigitsBetween(rest, "[info] [T",
+                          std::string("] worker.cpp:").append(rest.substr(rest.find(':') + 1))))
             << line;
         ASSERT_TRUE(DigitsBetween(rest.substr(rest.find(':') + 1), "", " message body")) << line;
     }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "card_fixture.h"
+#include "orbitpane/win32/gps_dialog_instance.h"
 
 using namespace orbitpane_test;
 using Clock = std::chrono::steady_clock;
@@ -192,4 +195,83 @@ TEST_F(AtCommands, ReleaseAfterExchangesLeavesNoHandlerBehind) {
     EXPECT_EQ(OrbitpaneSingleton(), nullptr);
     EXPECT_TRUE(card->WaitIdle(2000));
     EXPECT_FALSE(card->HandlerRegistered());
+}
+
+// Whatever the session left behind, the released object is no sink any more: events raised
+// afterwards reach nothing (AddressSanitizer would report the freed object otherwise).
+TEST_F(AtCommands, ReleaseRemovesTheDeviceEventSink) {
+    struct Case {
+        const char* name;
+        std::function<void(COrbitpaneImpl*)> session;
+    } cases[] = {
+        {"registered only", [](COrbitpaneImpl*) {}},
+        {"a set command failed",
+         [this](COrbitpaneImpl* p) {
+             card->QueueAnswer("AT^SECTIME=\"2026/12/8,0:5:0\"", "\r\nERROR\r\n");
+             EXPECT_EQ(p->SetSecTime("2026/12/8,0:5:0"), 0);
+         }},
+        {"unregistered already", [](COrbitpaneImpl* p) { p->UnregisterDeviceEvents(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        card->Reset();
+        auto* object = static_cast<COrbitpaneImpl*>(CreatePlugin());
+        object->SetContainer(&container);
+        object->RegisterDeviceEvents();
+        c.session(object);
+        object->Release();
+        EXPECT_EQ(card->EventSinkCount(), 0);
+        card->RaiseGpsData("11.5E", "48.1N", "7");
+        card->RaiseBareEvent(framework::kEventCardRemoved);
+        ASSERT_TRUE(card->WaitIdle(2000));
+        EXPECT_TRUE(card->DeviceEventResults().empty());
+    }
+}
+
+namespace {
+// A dialog whose GPS record hand-over takes a while, to catch a release in the middle of it.
+class SlowDialog final : public orbitpane::IGpsDialog {
+  public:
+    SlowDialog(std::atomic<int>& inside, std::atomic<bool>& destroyedInside)
+        : inside_(inside), destroyedInside_(destroyedInside) {}
+    ~SlowDialog() override {
+        if (inside_ > 0) destroyedInside_ = true;
+    }
+    bool HasWindow() override { return true; }
+    void Reparent(framework::WindowHandle) override {}
+    void MoveWindow(int, int, int, int) override {}
+    void ShowWindow() override {}
+    void HideWindow() override {}
+    void DestroyWindow() override {}
+    void SetPluginObject(COrbitpaneImpl*) override {}
+    int RunModal() override { return 0; }
+    void SendGpsData(void*) override {
+        ++inside_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        --inside_;
+    }
+
+  private:
+    std::atomic<int>& inside_;
+    std::atomic<bool>& destroyedInside_;
+};
+}  // namespace
+
+// Release while the manager's thread is handing a GPS record to the dialog: the release waits
+// for it, and neither the dialog nor the object goes while the record is being sent.
+TEST_F(AtCommands, ReleaseWaitsForAnEventBeingDelivered) {
+    std::atomic<int> inside{0};
+    std::atomic<bool> destroyedInside{false};
+    orbitpane::SetGpsDialogFactory(
+        [&] { return std::make_unique<SlowDialog>(inside, destroyedInside); });
+    ASSERT_TRUE(plugin->ShowWindow(nullptr, 0, 0, 10, 10));
+    plugin->RegisterDeviceEvents();
+    for (int i = 0; i < 5; ++i) card->RaiseGpsData("11.5E", "48.1N", "7");
+    while (inside == 0) std::this_thread::yield();
+    plugin->Release();
+    EXPECT_EQ(inside, 0);
+    EXPECT_FALSE(destroyedInside);
+    ASSERT_TRUE(card->WaitIdle(2000));
+    EXPECT_LT(card->DeviceEventResults().size(), 5u) << "no record after the release";
+    orbitpane::SetGpsDialogFactory(nullptr);
 }

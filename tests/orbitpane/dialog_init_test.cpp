@@ -1,4 +1,8 @@
 // The GPS dialog as it comes up, and its languages.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include "dialog_fixture.h"
 #include "platform/files.h"
 
@@ -175,4 +179,48 @@ TEST_F(GpsDialogInit, ThePluginRunsTheDialogModally) {
     EXPECT_TRUE(modalUser.Close());
     modal.join();
     EXPECT_EQ(card->EventSinkCount(), 0);
+}
+
+// A folder where one of the program's files belongs: the dialog still comes up, idle, with the
+// defaults that file would have changed (no active language: no texts).
+TEST_F(GpsDialogInit, AFolderInPlaceOfAFileGivesTheDefaults) {
+    struct Case {
+        const char* file;
+        bool texts;
+    } cases[] = {
+        {"config/ConfigFile.xml", true}, {"Runinfo.ini", false}, {"LangAreaForShort.xml", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::filesystem::remove(dir / c.file);
+        std::filesystem::create_directory(dir / c.file);
+        Open();
+        EXPECT_EQ(user->Title(), c.texts ? L"Satview GPS" : L"");
+        EXPECT_EQ(user->Text(gps::kStart), c.texts ? L"Start" : L"");
+        EXPECT_EQ(Status(), c.texts ? L"Looking for the data card..." : L"");
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
+        EXPECT_TRUE(user->Enabled(gps::kStart));
+        EXPECT_FALSE(user->Enabled(gps::kStop));
+        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        ASSERT_TRUE(user->Close());
+        dialog.reset();
+        std::filesystem::remove(dir / c.file);
+        std::filesystem::copy(std::string(SATVIEW_DATA_DIR) + "/" + c.file, dir / c.file);
+    }
+}
+
+// Device events keep coming while the window closes and the dialog is destroyed: none reaches
+// the dialog once it is gone (AddressSanitizer and ThreadSanitizer watch the rest).
+TEST_F(GpsDialogInit, EventsRacingTheCloseAndDestructionReachNoFreedDialog) {
+    for (int round = 0; round < 5; ++round) {
+        Open();
+        for (int ms = 0; ms < 40; ms += 2) card->RaiseSimStatus(1, ms);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 5));
+        if (round % 2 == 0) {
+            ASSERT_TRUE(user->Close());
+        }
+        user.reset();
+        dialog.reset();
+        EXPECT_EQ(card->EventSinkCount(), 0);
+        ASSERT_TRUE(card->WaitIdle(2000));
+    }
 }

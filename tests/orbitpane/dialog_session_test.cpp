@@ -1,4 +1,8 @@
 // Starting, stopping and restarting GPS from the dialog, against the scripted card.
+#include <chrono>
+#include <functional>
+#include <regex>
+
 #include "dialog_fixture.h"
 
 using namespace orbitpane_test;
@@ -43,7 +47,9 @@ TEST_F(GpsDialogSession, AgpsStartSendsTheFullSequenceAndRuns) {
     EXPECT_EQ(Lines(), kAgpsLines);
     std::string secTime = card->SentLines()[0];
     EXPECT_TRUE(secTime.rfind("AT^SECTIME=\"", 0) == 0 && secTime.ends_with("\"\r\n")) << secTime;
-    EXPECT_EQ(secTime.find(",0"), std::string::npos) << "no leading zeros: " << secTime;
+    EXPECT_TRUE(std::regex_match(secTime, std::regex(R"(AT\^SECTIME="\d{4}(/[1-9]\d?){2},)"
+                                                     R"((0|[1-9]\d?)(:(0|[1-9]\d?)){2}"\r\n)")))
+        << "the time now, no leading zeros: " << secTime;
     EXPECT_EQ(card->GetCounters().gpsOpens, 1);
     EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
     EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS");
@@ -128,6 +134,8 @@ TEST_F(GpsDialogSession, AFailureAtEachStepShowsItsErrorAndStaysIdle) {
         EXPECT_FALSE(user->Enabled(gps::kStop));
         EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
         EXPECT_EQ(card->GetCounters().gpsOpens, 0);
+        EXPECT_EQ(card->EventSinkCount(), 1)
+            << "the dialog's sink only: no session, no plug-in sink";
         dialog.reset();
     }
     WriteConfig("Y", "GPS", "High speed");
@@ -229,4 +237,130 @@ TEST_F(GpsDialogSession, RestartStopsAndStartsAgain) {
     EXPECT_EQ(card->GetCounters().gpsOpens, 1);
     EXPECT_EQ(Lines(), kGpsLines);
     EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+}
+
+TEST(SecTimeText, FieldsCarryNoLeadingZeros) {
+    struct Case {
+        int year, month, day, hour, minute, second;
+        const char* text;
+    } cases[] = {
+        {2026, 12, 7, 21, 30, 5, "2026/12/7,21:30:5"},
+        {2026, 12, 8, 0, 5, 0, "2026/12/8,0:5:0"},  // the first hour of the day
+        {2027, 1, 1, 0, 0, 0, "2027/1/1,0:0:0"},
+        {2027, 9, 30, 23, 59, 59, "2027/9/30,23:59:59"},
+    };
+    for (const Case& c : cases) {
+        std::tm local{};
+        local.tm_year = c.year - 1900;
+        local.tm_mon = c.month - 1;
+        local.tm_mday = c.day;
+        local.tm_hour = c.hour;
+        local.tm_min = c.minute;
+        local.tm_sec = c.second;
+        EXPECT_EQ(orbitpane::SecTimeText(local), c.text);
+    }
+}
+
+namespace {
+// The plug-in object's view of the dialog under test: GPS records are sent to its window, as
+// the real dialog host does.
+class SendingDialog final : public orbitpane::IGpsDialog {
+  public:
+    explicit SendingDialog(ui::WindowHandle window) : window_(window) {}
+    bool HasWindow() override { return ui::IsWindow(window_); }
+    void Reparent(framework::WindowHandle) override {}
+    void MoveWindow(int, int, int, int) override {}
+    void ShowWindow() override {}
+    void HideWindow() override {}
+    void DestroyWindow() override {}
+    void SetPluginObject(COrbitpaneImpl*) override {}
+    int RunModal() override { return 0; }
+    void SendGpsData(void* record) override {
+        ui::Send(window_, WM_GPS_DATA, reinterpret_cast<ui::WParam>(record), 0);
+    }
+
+  private:
+    ui::WindowHandle window_;
+};
+}  // namespace
+
+// GPS records sent to the window thread while it waits for an answer or removes a sink: every
+// exchange still gets its answer, and nothing deadlocks.
+TEST_F(GpsDialogSession, GpsRecordsInFlightNeverStarveAnExchange) {
+    WriteConfig("Y", "AGPS", "High speed");
+    Open();
+    CardFound();
+    ui::WindowHandle window = dialog->Handle();
+    orbitpane::SetGpsDialogFactory([window] { return std::make_unique<SendingDialog>(window); });
+    ASSERT_TRUE(plugin->ShowWindow(nullptr, 0, 0, 10, 10));
+    plugin->RegisterDeviceEvents();
+    card->SetFallbackAnswer(kOk, 40);
+    card->SetStandingAnswer("AT^GPSTYPE?", "\r\n^GPSTYPE:2\r\n\r\nOK\r\n", 40);
+    auto onWindowThread = [](const std::function<bool()>& work) {
+        bool result = false;
+        ui::RunOnWindowThread([&] { result = work(); });
+        return result;
+    };
+    struct Case {
+        const char* name;
+        std::function<bool()> run;
+    } cases[] = {
+        {"start",
+         [&] { return user->Click(gps::kStart) && GpsSessionState() == kGpsSessionRunning; }},
+        {"stop",
+         [&] {
+             return user->Click(gps::kStop) &&
+                    dialog->StatusTextId() == L"IDS_STATIC_STOP_GPSSUCCE";
+         }},
+        {"probe", [&] { return onWindowThread([&] { return plugin->ProbeCard(); }); }},
+        {"type query",
+         [&] { return onWindowThread([&] { return plugin->QueryGpsType() == kGpsTypeAgps; }); }},
+        {"set command",
+         [&] { return onWindowThread([&] { return plugin->SetPositionMode(0) == 1; }); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        plugin->RegisterDeviceEvents();
+        // A record every 10 ms for longer than any exchange's reply window.
+        for (int ms = 0; ms < 600; ms += 10) card->RaiseGpsData("11.5E", "48.1N", "7", ms);
+        EXPECT_TRUE(c.run());
+        ASSERT_TRUE(card->WaitIdle(5000));
+    }
+    plugin->UnregisterDeviceEvents();
+}
+
+TEST_F(GpsDialogSession, RestartWhileIdleOnlyStartsAfterThePause) {
+    Open();
+    CardFound();
+    auto begin = std::chrono::steady_clock::now();
+    ui::RunOnWindowThread([this] { dialog->RestartGps(); });
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(500));
+    EXPECT_EQ(card->GetCounters().gpsCloses, 0);
+    EXPECT_EQ(card->GetCounters().gpsOpens, 1);
+    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+}
+
+// Once idle after Stop, the settings button is as the card allows: enabled only for an AGPS
+// card that is ready.
+TEST_F(GpsDialogSession, StopLeavesTheSettingsButtonToTheCard) {
+    struct Case {
+        int gpsType, state;
+        bool settings;
+    } cases[] = {
+        {kGpsTypeAgps, kCardReady, true},
+        {kGpsTypeGpsOnly, kCardReady, false},
+        {kGpsTypeAgps, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.gpsType * 100000 + c.state);
+        WriteConfig("Y", "GPS", "High speed");
+        Open();
+        CardFound(c.gpsType, c.state);
+        ASSERT_TRUE(user->Click(gps::kStart));
+        dialog->EnableItem(gps::kSetting, false);
+        ASSERT_TRUE(user->Click(gps::kStop));
+        EXPECT_EQ(user->Enabled(gps::kSetting), c.settings);
+        ASSERT_TRUE(user->Close());
+        dialog.reset();
+    }
 }

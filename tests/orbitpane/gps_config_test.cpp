@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "platform/files.h"
 #include "temp_dir.h"
 
@@ -150,4 +152,19 @@ TEST_F(GpsConfig, SettingsSaveWritesAnUnparsableFileBackUnchanged) {
     Load("<ConfigInfo><broken>");
     EXPECT_TRUE(file.SaveSettings(GPSConfigInfo()));
     EXPECT_EQ(Saved(), "<ConfigInfo><broken>");
+}
+
+// Nothing to update in a missing file: the save writes what it has (nothing) where it can, and
+// the next load gives the defaults rather than the values of the session.
+TEST_F(GpsConfig, SettingsSaveOnAMissingFileStoresNoValue) {
+    GPSConfigInfo info;
+    info.strType = "AGPS";
+    info.strAPN = "changed";
+    EXPECT_FALSE(file.SaveSettings(info)) << "no config folder to write in";
+    std::filesystem::create_directories(dir / "config");
+    EXPECT_TRUE(file.SaveSettings(info));
+    GPSConfigInfo loaded;
+    file.Load(loaded);
+    EXPECT_EQ(loaded.strType, "GPS");
+    EXPECT_EQ(loaded.strAPN, "");
 }

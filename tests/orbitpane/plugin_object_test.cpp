@@ -168,3 +168,26 @@ TEST_F(PluginObject, ReleaseDestroysTheDialogAndClearsTheAnswerTarget) {
     EXPECT_EQ(OrbitpaneSingleton(), nullptr);
     orbitpane::OkAnswerHandler("OK");  // a late answer reaches nothing
 }
+
+TEST_F(PluginObject, TheDialogIsMadeOnceAndAgainOnlyAfterItsDestruction) {
+    int made = 0;
+    orbitpane::SetGpsDialogFactory([this, &made] {
+        ++made;
+        return std::make_unique<FakeDialog>(log, false, false);
+    });
+    orbitpane::IGpsDialog* first = orbitpane::GetGpsDialogInstance();
+    EXPECT_EQ(orbitpane::GetGpsDialogInstance(), first);
+    EXPECT_EQ(made, 1);
+    orbitpane::DestroyGpsDialogInstance();
+    EXPECT_EQ(log.destroyed, 1);
+    EXPECT_NE(orbitpane::GetGpsDialogInstance(), nullptr);
+    EXPECT_EQ(made, 2);
+}
+
+TEST_F(PluginObject, DoModalWithoutADialogAnswersTheFailureValue) {
+    orbitpane::SetGpsDialogFactory(
+        []() -> std::unique_ptr<orbitpane::IGpsDialog> { throw std::runtime_error("no dialog"); });
+    EXPECT_EQ(plugin->DoModal(), -1);
+    EXPECT_EQ(Traces(),
+              (std::vector<std::string>{"Get CGPSUIDlg Instance Error!", "Do Modal Error!"}));
+}

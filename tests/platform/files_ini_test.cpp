@@ -49,6 +49,14 @@ TEST(Files, MissingFiles) {
     EXPECT_FALSE(ReadWholeFile(dir / "nope").has_value());
 }
 
+// A folder where a file belongs reads as a failure (or the default), never as an exception.
+TEST(Files, FolderInPlaceOfFileIsAFailedRead) {
+    testing_support::TempDir dir;
+    std::filesystem::create_directories(dir / "Runinfo.ini");
+    EXPECT_FALSE(ReadWholeFile(dir / "Runinfo.ini").has_value());
+    EXPECT_EQ(IniReadString(dir / "Runinfo.ini", "Language", "Active", "dflt"), "dflt");
+}
+
 TEST(Ini, NamesCompareWithoutCaseAndDefaultsApply) {
     testing_support::TempDir dir;
     std::string path =

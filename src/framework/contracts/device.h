@@ -1,5 +1,17 @@
 // The device manager's interfaces, its device objects and the event sinks it calls.
 // Operations are declared in table order; slot 0 releases, slot 1 answers the last error.
+//
+// Event sinks (every Add...Sink/Remove...Sink pair below, on every device manager):
+//  - Removing a sink returns only when no call into that sink is running on another thread;
+//    called from inside that sink's own call it removes without waiting. Once it has returned
+//    the sink is never called again, so its owner may destroy it at once.
+//  - An object removes every sink it registered before anything of it is destroyed.
+//  - A sink may send to the window thread and wait (a GPS record stays valid only for the
+//    call), but never while holding anything the window thread may wait for. So the window
+//    thread never waits for another thread without serving sends (ui::WaitServingSends):
+//    neither a device manager removing a sink on the window thread, nor an AT exchange
+//    waiting there for its answer. A manager delivers GPS data and AT answers on different
+//    threads.
 #pragma once
 
 #include <cstdint>
@@ -106,8 +118,8 @@ class IPluginSetChangedSink {
     virtual ~IPluginSetChangedSink() = default;
 };
 
-// Reached by dynamic_cast from the device manager's IMultiDeviceMgr object. The sink rules of
-// the event sinks above hold here too.
+// Reached by dynamic_cast from the device manager's IMultiDeviceMgr object. The sink rules at
+// the top of this file hold here too.
 class IPluginSetNotifier {
   public:
     virtual bool AddPluginSetSink(IPluginSetChangedSink* sink) = 0;

@@ -1,5 +1,6 @@
 #include "framework/trace/zeltotrace.h"
 
+#include <spdlog/fmt/fmt.h>
 #include <spdlog/logger.h>
 #include <spdlog/sinks/basic_file_sink.h>
 
@@ -110,9 +111,8 @@ void CZeltoTrace::Traceout(int level, const char* module, const char* file, int 
             logger = LoggerLocked(state);
         }
         if (!logger) return;
-        std::string text = "[" + LevelName(level) + "] [" + OneLine(module) + "] " + OneLine(file) +
-                           ":" + std::to_string(line) + " " + OneLine(message);
-        logger->info("{}", text);
+        logger->info("[{}] [{}] {}:{} {}", LevelName(level), OneLine(module), OneLine(file), line,
+                     OneLine(message));
     } catch (...) {
     }
 }
@@ -156,6 +156,6 @@ std::string CZeltoTrace::LevelName(int level) {
         case framework::kTraceInfo:
             return "info";
         default:
-            return "level " + std::to_string(level);
+            return fmt::format("level {}", level);
     }
 }

@@ -3,6 +3,7 @@
 #include "orbitpane/win32/answer_target.h"
 #include "orbitpane/win32/container_ref.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
+#include "platform/ui/kit.h"
 
 using framework::IDeviceChannel;
 using framework::IDeviceMgr;
@@ -12,6 +13,10 @@ namespace {
 bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
+
+// Set while this thread is inside an exchange. A send the window thread serves while its own
+// exchange waits may not start a second one: it fails at once instead of deadlocking.
+thread_local bool t_inExchange = false;
 
 }  // namespace
 
@@ -48,8 +53,13 @@ void COrbitpaneImpl::OnAnswer(const char* answer) {
 }
 
 COrbitpaneImpl::ExchangeResult COrbitpaneImpl::Exchange(const std::string& line, Handler handler) {
-    std::lock_guard<std::mutex> serial(exchangeMutex_);
     ExchangeResult result;
+    if (t_inExchange) return result;
+    t_inExchange = true;
+    struct Leave {
+        ~Leave() { t_inExchange = false; }
+    } leave;
+    std::lock_guard<std::mutex> serial(exchangeMutex_);
     orbitpane::SetAnswerTargetIfEmpty(this);
     if (!deviceChannel_) deviceChannel_ = GetDeviceChannel();
     IDeviceChannel* channel = deviceChannel_;
@@ -66,8 +76,19 @@ COrbitpaneImpl::ExchangeResult COrbitpaneImpl::Exchange(const std::string& line,
         handler == Handler::kType ? orbitpane::TypeAnswerHandler : orbitpane::OkAnswerHandler;
     channel->SetAnswerHandler(fn);
     if (channel->SendCommand(line.c_str())) {
-        // The window ends with the first final answer, or after 500 ms without one.
-        replyEvent_.Wait(kReplyWindowMs);
+        // The window ends with the first final answer, or after 500 ms without one. The window
+        // thread keeps serving sends meanwhile: the manager may be sending it a GPS record
+        // before it can deliver this answer.
+        if (ui::IsWindowThread()) {
+            ui::WaitServingSends(
+                [this] {
+                    std::lock_guard<std::mutex> lock(answerMutex_);
+                    return outcome_ != Outcome::kPending;
+                },
+                kReplyWindowMs);
+        } else {
+            replyEvent_.Wait(kReplyWindowMs);
+        }
     }
     channel->EndExchange();
     channel->RemoveAnswerHandler(fn);
@@ -152,12 +173,14 @@ int COrbitpaneImpl::CloseGps() {
 }
 
 void COrbitpaneImpl::SetDeviceEventSink(bool add) {
+    // Only a registered sink is removed: the object's teardown asks no manager needlessly.
+    if (!add && !sinkRegistered_.exchange(false)) return;
     auto* manager = orbitpane::LookUp<IDeviceMgr>(container_.load(), framework::kDeviceMgrId,
                                                   framework::kDeviceMgrFlag);
     if (!manager) return;
     try {
         if (add) {
-            manager->AddEventSink(this);
+            if (manager->AddEventSink(this)) sinkRegistered_ = true;
         } else {
             manager->RemoveEventSink(this);
         }

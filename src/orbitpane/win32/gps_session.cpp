@@ -19,17 +19,20 @@ constexpr int kPedestrianFixInterval = 5;
 constexpr int kHighSpeedFixInterval = 1;
 constexpr auto kRestartPause = std::chrono::milliseconds(500);
 
-// Local time as the card takes it: year/month/day,hour:minute:second, no leading zeros.
-std::string SecTimeText() {
+std::string SecTimeNow() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
+    return orbitpane::SecTimeText(local);
+}
+
+}  // namespace
+
+std::string orbitpane::SecTimeText(const std::tm& local) {
     return std::to_string(local.tm_year + 1900) + "/" + std::to_string(local.tm_mon + 1) + "/" +
            std::to_string(local.tm_mday) + "," + std::to_string(local.tm_hour) + ":" +
            std::to_string(local.tm_min) + ":" + std::to_string(local.tm_sec);
 }
-
-}  // namespace
 
 unsigned CGPSUIDlg::StartGpsTimer() {
     return SetTimer(kGpsTimerId, kGpsTimerPeriodMs);
@@ -49,7 +52,7 @@ bool CGPSUIDlg::RunSetCommands(bool agps) {
     if (agps) {
         EnableItem(ids::kSetting, true);
         SetItemText(ids::kGpsType, L"AGPS");
-        if (!step(card && card->SetSecTime(SecTimeText()), L"IDS_STATIC_ERROR_SETSECTIME") ||
+        if (!step(card && card->SetSecTime(SecTimeNow()), L"IDS_STATIC_ERROR_SETSECTIME") ||
             !step(card && card->SetApn(gpsConfig_.strAPN), L"IDS_STATIC_ERROR_SETAPN") ||
             !step(card && card->SetSuplServer(gpsConfig_.strSUPL), L"IDS_STATIC_ERROR_SETSUPL") ||
             !step(card && card->SetPositionMode(kAgpsPositionMode), L"IDS_STATIC_ERROR_SETMODE")) {
@@ -87,7 +90,10 @@ void CGPSUIDlg::OnBnClickedButtonStart() {
     COrbitpaneImpl* card = pluginObject_;
     if (card) card->RegisterDeviceEvents();
     bool agps = gpsConfig_.strType == "AGPS" && AgpsCardReady();
-    if (!RunSetCommands(agps)) return;
+    if (!RunSetCommands(agps)) {
+        if (card) card->UnregisterDeviceEvents();
+        return;
+    }
 
     if (!card || !card->OpenGps()) {
         if (card) card->UnregisterDeviceEvents();

@@ -5,6 +5,7 @@
 #include "framework/skin/skin.h"
 
 #include "orbitpane/win32/container_ref.h"
+#include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
@@ -103,10 +104,14 @@ void CGPSUIDlg::UnregisterFromDeviceManager() {
 
 void CGPSUIDlg::OnDestroy() {
     UnregisterFromDeviceManager();
+    // No session outlives the window: the plug-in object's sink goes with it, whatever state
+    // the window closed in.
+    if (COrbitpaneImpl* card = pluginObject_) card->UnregisterDeviceEvents();
 }
 
-// The device manager's thread. Never waits for the window thread: the window's teardown
-// holds the sink lock while it unregisters.
+// The device manager's thread. Removing this sink waits for a call running here, so the
+// window's teardown never overlaps one; the flag refuses an event that arrives while the
+// window is being created or destroyed.
 bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     if (!acceptingEvents_) return false;

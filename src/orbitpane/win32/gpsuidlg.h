@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <mutex>
 #include <string>
 
@@ -16,6 +17,12 @@
 #include "platform/ui/dialog.h"
 
 class COrbitpaneImpl;
+
+namespace orbitpane {
+// Local time as the card's clock command takes it: year/month/day,hour:minute:second, with no
+// leading zeros ("2026/1/5,0:5:9").
+std::string SecTimeText(const std::tm& local);
+}  // namespace orbitpane
 
 // Whether a GPS session runs, for the whole process.
 inline constexpr int kGpsSessionRunning = 0;

@@ -16,10 +16,13 @@ constexpr int kVersion = 0x0101;
 COrbitpaneImpl::COrbitpaneImpl() = default;
 
 COrbitpaneImpl::~COrbitpaneImpl() {
-    // The answer handlers must never reach this object again.
-    orbitpane::ClearAnswerTarget(this);
-    orbitpane::DestroyGpsDialogInstance();
+    // Nothing may reach this object once it starts to go: the device manager first (its
+    // removal waits for an event being delivered here), then the dialog pointer that event
+    // reads, then the answer handlers.
+    UnregisterDeviceEvents();
     dialog_ = nullptr;
+    orbitpane::DestroyGpsDialogInstance();
+    orbitpane::ClearAnswerTarget(this);
     orbitpane::ForgetSingleton(this);
 }
 
@@ -98,10 +101,15 @@ int COrbitpaneImpl::DoModal() {
     try {
         orbitpane::IGpsDialog* dialog = orbitpane::GetGpsDialogInstance();
         dialog_ = dialog;
-        if (!dialog) return 0;
+        if (!dialog) {
+            TraceError("Do Modal Error!", __LINE__);
+            return -1;
+        }
         if (dialog->HasWindow()) dialog->DestroyWindow();
         dialog->SetPluginObject(this);
         dialog->RunModal();
+        // The window is gone: no session outlives it.
+        UnregisterDeviceEvents();
         return 0;
     } catch (...) {
         TraceError("Do Modal Error!", __LINE__);
@@ -134,6 +142,7 @@ void COrbitpaneImpl::FitSize(int x, int y, int width, int height) {
 void COrbitpaneImpl::OnDestroyEvent() {
     orbitpane::IGpsDialog* dialog = dialog_;
     if (dialog && dialog->HasWindow()) dialog->DestroyWindow();
+    UnregisterDeviceEvents();
 }
 
 bool COrbitpaneImpl::OnDeviceEvent(uint32_t event, void* data) {

@@ -63,6 +63,9 @@ class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgr
     virtual int SetSecTime(const std::string& timeText);
     virtual int OpenGps();
     virtual int CloseGps();
+    // Adds or removes this object as a device-event sink; removing an unregistered sink does
+    // nothing. The window's close, OnDestroyEvent, the end of DoModal and the destructor all
+    // remove it.
     virtual void RegisterDeviceEvents();
     virtual void UnregisterDeviceEvents();
     // True when the card acknowledged "AT^WPDGP" with "OK".
@@ -97,6 +100,7 @@ class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgr
     std::atomic<framework::IPluginContainer*> container_{nullptr};
     std::atomic<orbitpane::IGpsDialog*> dialog_{nullptr};
     framework::IDeviceChannel* deviceChannel_ = nullptr;
+    std::atomic<bool> sinkRegistered_{false};  // this object is a device-event sink now
 
     // One exchange at a time; the state below is shared with the answer handlers.
     std::mutex exchangeMutex_;

@@ -1,6 +1,10 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/ui/kit.h"
 
 namespace scripted {
 namespace {
@@ -25,6 +29,9 @@ bool RemoveItem(std::vector<T*>& list, T* item) {
     list.erase(found);
     return true;
 }
+
+// How long a removal waits for a running call before it calls the wait a deadlock.
+constexpr int kStalledCallMs = 10000;
 
 template <typename T>
 bool Contains(const std::vector<T*>& list, T* item) {
@@ -184,11 +191,13 @@ void Engine::DeliverEvent(const Job& job) {
     for (framework::IDeviceMgrEvent* sink : sinks) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!Contains(sinks_, sink)) continue;  // removed by an earlier sink of this round
+            // Removed meanwhile (by an earlier sink of this round, or by another thread).
+            if (!BeginCallLocked(sinks_, sink)) continue;
         }
         // A fresh copy for each sink: what one sink does to the data does not reach the next.
         std::vector<unsigned char> data = job.data;
         bool result = sink->OnDeviceEvent(job.code, job.hasData ? data.data() : nullptr);
+        EndCall();
         std::lock_guard<std::mutex> lock(mutex_);
         eventResults_.push_back(result);
     }
@@ -203,10 +212,11 @@ void Engine::DeliverDeviceChanged(const Job& job) {
     for (framework::IMultiDeviceMgrEvent* sink : sinks) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!Contains(multiSinks_, sink)) continue;
+            if (!BeginCallLocked(multiSinks_, sink)) continue;
         }
         DeviceInfo info(job.text, job.customize);
         int result = sink->OnDeviceChanged(nullptr, &info);
+        EndCall();
         std::lock_guard<std::mutex> lock(mutex_);
         changedResults_.push_back(result);
     }
@@ -222,12 +232,47 @@ void Engine::DeliverInitialize(const Job& job) {
         if (job.only && sink != job.only) continue;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!Contains(initializeSinks_, sink)) continue;
+            if (!BeginCallLocked(initializeSinks_, sink)) continue;
         }
         DeviceList list(job.devices);
         bool result = sink->OnDeviceInitialize(static_cast<int>(job.code), &list);
+        EndCall();
         std::lock_guard<std::mutex> lock(mutex_);
         initializeResults_.push_back(result);
+    }
+}
+
+template <typename T>
+bool Engine::BeginCallLocked(const std::vector<T*>& list, T* sink) {
+    if (!Contains(list, sink)) return false;
+    calling_ = sink;
+    callingThread_ = std::this_thread::get_id();
+    return true;
+}
+
+void Engine::EndCall() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calling_ = nullptr;
+    idle_.notify_all();
+}
+
+void Engine::WaitForCallToEnd(const void* sink) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // Not being called, or removed from inside its own call: nothing to wait for.
+        if (calling_ != sink || callingThread_ == std::this_thread::get_id()) return;
+    }
+    auto ended = [this, sink] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calling_ != sink;
+    };
+    // The running call may be sending to the window thread, which may be the one waiting here.
+    if (!ui::WaitServingSends(ended, kStalledCallMs)) {
+        std::fprintf(stderr,
+                     "scripted device manager: a sink still runs %d ms after its removal; it "
+                     "waits for the thread that removes it\n",
+                     kStalledCallMs);
+        std::abort();
     }
 }
 
@@ -303,8 +348,13 @@ bool Engine::AddSink(framework::IDeviceMgrEvent* sink) {
 }
 
 bool Engine::RemoveSink(framework::IDeviceMgrEvent* sink) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return RemoveItem(sinks_, sink);
+    bool removed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        removed = RemoveItem(sinks_, sink);
+    }
+    WaitForCallToEnd(sink);
+    return removed;
 }
 
 bool Engine::AddMultiSink(framework::IMultiDeviceMgrEvent* sink) {
@@ -313,8 +363,13 @@ bool Engine::AddMultiSink(framework::IMultiDeviceMgrEvent* sink) {
 }
 
 bool Engine::RemoveMultiSink(framework::IMultiDeviceMgrEvent* sink) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return RemoveItem(multiSinks_, sink);
+    bool removed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        removed = RemoveItem(multiSinks_, sink);
+    }
+    WaitForCallToEnd(sink);
+    return removed;
 }
 
 bool Engine::AddInitializeSink(framework::IDeviceInitializeEvent* sink) {
@@ -332,8 +387,13 @@ bool Engine::AddInitializeSink(framework::IDeviceInitializeEvent* sink) {
 }
 
 bool Engine::RemoveInitializeSink(framework::IDeviceInitializeEvent* sink) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return RemoveItem(initializeSinks_, sink);
+    bool removed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        removed = RemoveItem(initializeSinks_, sink);
+    }
+    WaitForCallToEnd(sink);
+    return removed;
 }
 
 void Engine::CountRefresh() {

@@ -100,6 +100,15 @@ class Engine {
     void DeliverDeviceChanged(const Job& job);
     void DeliverInitialize(const Job& job);
     void ResetScriptLocked();
+    // Marks `sink` as being called on this thread; false (nothing marked) when it is no longer
+    // registered in `list`. With mutex_ held.
+    template <typename T>
+    bool BeginCallLocked(const std::vector<T*>& list, T* sink);
+    void EndCall();
+    // Returns once no call into `sink` runs on another thread (serving sends meanwhile on the
+    // window thread). A call that is still running long after its removal means the sink waits
+    // for the thread removing it: the process stops with a message instead of hanging.
+    void WaitForCallToEnd(const void* sink);
 
     std::mutex mutex_;
     std::condition_variable wake_;  // the thread: new job or stop
@@ -113,6 +122,8 @@ class Engine {
     std::map<std::pair<Clock::time_point, uint64_t>, Job> jobs_;
     uint64_t nextSequence_ = 0;
     bool busy_ = false;
+    const void* calling_ = nullptr;  // the sink being called now, and the thread calling it
+    std::thread::id callingThread_;
 
     // Script.
     std::map<std::string, std::deque<Reply>> queued_;
