@@ -171,17 +171,25 @@ int AtChannel::NextTimeout() {
 void AtChannel::OnBytes(std::string_view bytes) {
     std::vector<AtOutput> outputs;
     std::vector<std::string> forUser;
+    std::vector<std::pair<uint64_t, AtAnswer>> forCommands;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         lastReceived_ = Clock::now();
         receiver_.Feed(bytes, outputs);
         for (const AtOutput& out : outputs) {
             if (out.kind != AtOutput::Kind::kAnswer || !inFlight_) continue;
-            if (inFlight_->user && !inFlight_->abandoned) forUser.push_back(out.text);
-            FinishLocked(AtAnswer{out.text, out.error});
+            if (!inFlight_->abandoned) {
+                if (inFlight_->user) {
+                    forUser.push_back(out.text);
+                } else {
+                    forCommands.emplace_back(inFlight_->id, AtAnswer{out.text, out.error});
+                }
+            }
+            inFlight_.reset();
         }
     }
-    answered_.notify_all();
+    // Handlers first, then the waiting commands: whatever came before an answer has been
+    // handled when its command returns.
     for (const AtOutput& out : outputs) {
         if (handlers_.trace) {
             const char* kind = out.kind == AtOutput::Kind::kAnswer        ? "< "
@@ -195,6 +203,13 @@ void AtChannel::OnBytes(std::string_view bytes) {
     }
     for (const std::string& answer : forUser) {
         if (handlers_.answered) handlers_.answered(answer);
+    }
+    if (!forCommands.empty()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (auto& [id, answer] : forCommands) results_[id] = std::move(answer);
+        }
+        answered_.notify_all();
     }
     Pump();
 }
