@@ -152,8 +152,15 @@ struct Card::Impl {
     void ReadAt(Clock::time_point now) {
         char buffer[4096];
         for (;;) {
-            ssize_t n = ::read(at.Master(), buffer, sizeof buffer);
-            if (n <= 0) return;  // EAGAIN: all read; the slave we keep open prevents EIO
+            bool flushed = false;
+            ssize_t n = at.Read(buffer, sizeof buffer, flushed);
+            if (flushed) {
+                // A client flushed the port (as it does on open and close): a line it left
+                // half written is gone with it.
+                line.clear();
+                lineTooLong = false;
+            }
+            if (n < 0) return;  // EAGAIN: all read; the slave we keep open prevents EIO
             for (ssize_t i = 0; i < n; ++i) {
                 char c = buffer[i];
                 if (c == '\r' || c == '\n') {
@@ -171,7 +178,8 @@ struct Card::Impl {
 
     void DrainGps() {
         char buffer[1024];
-        while (::read(gps.Master(), buffer, sizeof buffer) > 0) {
+        bool flushed;
+        while (gps.Read(buffer, sizeof buffer, flushed) >= 0) {
         }
     }
 
@@ -308,9 +316,10 @@ struct Card::Impl {
         plugged = true;
         state.echo = true;
         state.cregMode = 0;
-        state.ready = false;
         state.positioning = false;
-        readyAt = o.neverReady ? kNever : now + o.readyAfter;
+        // A card without a start-up time is ready as it appears, with nothing to announce.
+        state.ready = !o.neverReady && o.readyAfter.count() <= 0;
+        readyAt = o.neverReady || state.ready ? kNever : now + o.readyAfter;
         silentFrom = o.silentAfter.count() > 0 ? now + o.silentAfter : kNever;
         nextUnsolicited = o.unsolicitedPeriod.count() > 0 ? now + o.unsolicitedPeriod : kNever;
         nextNmea = kNever;

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -22,6 +24,9 @@ bool PtyPort::Open(std::string& error) {
     if (master < 0) return fail("posix_openpt");
     if (::grantpt(master) != 0 || ::unlockpt(master) != 0) return fail("unlockpt");
     if (::ptsname_r(master, name, sizeof name) != 0) return fail("ptsname");
+    // Packet mode: each read starts with a status byte, which tells when a client flushes.
+    int on = 1;
+    if (::ioctl(master, TIOCPKT, &on) != 0) return fail("TIOCPKT");
     int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0) return fail("open the slave");
     termios tio{};
@@ -51,6 +56,19 @@ void PtyPort::Close() {
     master_ = slave_ = -1;
     node_.clear();
     number_ = -1;
+}
+
+ssize_t PtyPort::Read(char* buffer, size_t size, bool& flushed) {
+    flushed = false;
+    char packet[4097];
+    ssize_t n = ::read(master_, packet, std::min(size + 1, sizeof packet));
+    if (n <= 0) return -1;  // nothing waits (or nobody can write any more)
+    if (packet[0] != TIOCPKT_DATA) {
+        flushed = (packet[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE)) != 0;
+        return 0;
+    }
+    std::memcpy(buffer, packet + 1, static_cast<size_t>(n - 1));
+    return n - 1;
 }
 
 bool PtyPort::Write(const std::string& bytes) {

@@ -3,6 +3,8 @@
 // see a hang-up each time a client closes the port.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace cardsim {
@@ -23,6 +25,11 @@ class PtyPort {
     int Master() const { return master_; }  // non-blocking
     const std::string& Node() const { return node_; }
     int Number() const { return number_; }  // the n of /dev/pts/n
+
+    // Reads what a client wrote: the number of bytes, 0 for a status report only (`flushed`
+    // tells that the client flushed the port, dropping what it had written), -1 with errno
+    // EAGAIN when nothing waits.
+    ssize_t Read(char* buffer, size_t size, bool& flushed);
 
     // Writes what the terminal takes now; false when it took nothing at all (no reader keeps
     // up, or the port is closed). The rest is dropped, as a card's full buffer drops it.

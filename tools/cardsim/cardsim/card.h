@@ -30,7 +30,9 @@
 //   AT^GPSSTOP                                ends it (ERROR when the card refuses to close)
 // A malformed argument or an unknown command answers ERROR. Before the card is ready every
 // command but the basic ones, identification, AT+CPIN?, AT+CFUN? and AT^SYSINFO answers
-// +CME ERROR: 14. When it becomes ready the card sends the unsolicited line ^SYSSTART.
+// +CME ERROR: 14. A card with a start-up time (CardOptions::readyAfter) sends the unsolicited
+// line ^SYSSTART when it becomes ready; one without is ready as soon as its ports appear.
+// A change of the SIM state sends ^SIMST:<sim>, with the values of AT^SYSINFO.
 // Unsolicited lines between answers: ^RSSI:<n> (signal) and, with AT+CREG=1 or 2,
 // +CREG: <stat> (registration changes); see CardOptions::unsolicitedPeriod.
 #pragma once
