@@ -29,8 +29,9 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-AtChannel::AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handlers)
-    : port_(std::move(port)), handlers_(std::move(handlers)) {}
+AtChannel::AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handlers,
+                     int answerTimeoutMs)
+    : port_(std::move(port)), handlers_(std::move(handlers)), answerTimeoutMs_(answerTimeoutMs) {}
 
 AtChannel::~AtChannel() {
     Close();
@@ -124,7 +125,7 @@ bool AtChannel::Pump(uint64_t watched) {
             if (closed_ || inFlight_ || queue_.empty()) break;
             inFlight_ = std::move(queue_.front());
             queue_.pop_front();
-            inFlight_->deadline = Clock::now() + std::chrono::milliseconds(kAnswerTimeoutMs);
+            inFlight_->deadline = Clock::now() + std::chrono::milliseconds(answerTimeoutMs_);
             receiver_.SetCommand(inFlight_->line);
             line = inFlight_->line;
             id = inFlight_->id;
@@ -165,7 +166,7 @@ int AtChannel::NextTimeout() {
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(inFlight_->deadline - Clock::now())
             .count();
-    return static_cast<int>(std::clamp<long long>(left + 1, 0, kAnswerTimeoutMs + 1));
+    return static_cast<int>(std::clamp<long long>(left + 1, 0, answerTimeoutMs_ + 1));
 }
 
 void AtChannel::OnBytes(std::string_view bytes) {

@@ -46,7 +46,9 @@ class AtChannel {
         std::function<void(const std::string& text)> trace;
     };
 
-    AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handlers);
+    // `answerTimeoutMs`: how long a command holds the line without a final code.
+    AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handlers,
+              int answerTimeoutMs = kAnswerTimeoutMs);
     ~AtChannel();
     AtChannel(const AtChannel&) = delete;
     AtChannel& operator=(const AtChannel&) = delete;
@@ -92,6 +94,7 @@ class AtChannel {
 
     std::unique_ptr<platform::SerialLine> port_;
     Handlers handlers_;
+    const int answerTimeoutMs_;
 
     mutable std::mutex mutex_;
     std::condition_variable answered_;

@@ -68,10 +68,11 @@ bool IsFinalCode(std::string_view line, bool& error) {
 
 bool IsUnsolicited(std::string_view line, std::string_view command) {
     static constexpr std::string_view kPrefixes[] = {
-        "^RSSI:",      "^HRSSILVL:", "^HCSQ:",  "^MODE:",  "^SRVST:", "^SIMST:", "^BOOT:",
-        "^DSFLOWRPT:", "^EARST:",    "^STIN:",  "^CEND:",  "^CONN:",  "^ORIG:",  "^CONF:",
-        "^NDISSTAT:",  "+CREG:",     "+CGREG:", "+CEREG:", "+CMTI:",  "+CDSI:",  "+CBM:",
-        "+CDS:",       "+CMT:",      "+CUSD:",  "+CRING:", "+CLIP:",  "+CGEV:",  "+PACSP"};
+        "^RSSI:",  "^HRSSILVL:",  "^HCSQ:",     "^MODE:",    "^SRVST:", "^SIMST:",
+        "^BOOT:",  "^DSFLOWRPT:", "^EARST:",    "^STIN:",    "^CEND:",  "^CONN:",
+        "^ORIG:",  "^CONF:",      "^NDISSTAT:", "^SYSSTART", "+CREG:",  "+CGREG:",
+        "+CEREG:", "+CMTI:",      "+CDSI:",     "+CBM:",     "+CDS:",   "+CMT:",
+        "+CUSD:",  "+CRING:",     "+CLIP:",     "+CGEV:",    "+PACSP"};
     line = Trim(line);
     if (line == "RING") return true;
     for (std::string_view prefix : kPrefixes) {

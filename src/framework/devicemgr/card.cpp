@@ -12,11 +12,14 @@ constexpr const char* kEchoOff = "ATE0";
 constexpr const char* kNumericErrors = "AT+CMEE=1";
 constexpr const char* kModel = "AT+CGMM";
 constexpr const char* kSerial = "AT+CGSN";
-constexpr const char* kVariant = "AT^VARIANT?";
+constexpr const char* kVariant = "AT^CUSTOMIZE?";
 constexpr const char* kSimQuery = "AT+CPIN?";
 constexpr const char* kProbe = "AT";
-constexpr const char* kGpsStart = "AT^WPDST=1";
-constexpr const char* kGpsEnd = "AT^WPEND";
+constexpr const char* kFunction = "AT+CFUN?";
+constexpr const char* kGpsStart = "AT^GPSSTART";
+constexpr const char* kGpsEnd = "AT^GPSSTOP";
+// Sent by a card when it has finished starting up.
+constexpr const char* kStartedLine = "^SYSSTART";
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -103,6 +106,7 @@ bool Card::Start(std::string& error) {
     if (!port) return false;
     AtChannel::Handlers h;
     h.answered = [this](const std::string& answer) { listener_.OnUserAnswer(*this, answer); };
+    h.unsolicited = [this](const std::string& line) { OnUnsolicited(line); };
     h.hungUp = [this] {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -121,7 +125,7 @@ bool Card::Start(std::string& error) {
     h.trace = [this](const std::string& text) {
         Trace(framework::kTraceInfo, ports_.at.node + " " + text);
     };
-    channel_ = std::make_unique<AtChannel>(std::move(port), std::move(h));
+    channel_ = std::make_unique<AtChannel>(std::move(port), std::move(h), timing_.answerTimeoutMs);
     if (!channel_->Start()) {
         error = "cannot start the reader of " + ports_.at.node;
         channel_.reset();
@@ -241,23 +245,17 @@ void Card::OnGpsBytes(std::string_view bytes) {
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 
-bool Card::Sleep(int ms) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping_; });
-    return !stopping_;
-}
-
 void Card::Life() {
-    BringUp();
+    bool ready = BringUp();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         broughtUp_ = true;
     }
     wake_.notify_all();
-    Watch();
+    Watch(ready);
 }
 
-void Card::BringUp() {
+bool Card::BringUp() {
     channel_->Command(kEchoOff, timing_.initTimeoutMs);
     channel_->Command(kNumericErrors, timing_.initTimeoutMs);
     std::string model = InfoOf(channel_->Command(kModel, timing_.initTimeoutMs));
@@ -265,7 +263,7 @@ void Card::BringUp() {
     std::string variant = InfoOf(channel_->Command(kVariant, timing_.initTimeoutMs));
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return;
+        if (stopping_) return false;
         model_ = model;
         serial_ = serial;
         variant_ = variant;
@@ -274,26 +272,38 @@ void Card::BringUp() {
     Trace(framework::kTraceNotice, "card found: " + ports_.at.node + " model \"" + model +
                                        "\" serial \"" + serial + "\" variant \"" + variant + "\"");
     listener_.OnCardEvent(*this, framework::kEventCardArrived, 0);
-    ReadSim();
+    return CheckSim();
 }
 
-void Card::ReadSim() {
-    uint32_t sim = kSimUnknown;
-    for (int attempt = 0; attempt <= timing_.simRetries; ++attempt) {
-        auto answer = channel_->Command(kSimQuery, timing_.initTimeoutMs);
-        sim = answer ? SimStateOf(*answer) : kSimUnknown;
-        if (sim != kSimBusy || attempt == timing_.simRetries) break;
-        if (!Sleep(timing_.simRetryMs)) return;
-    }
-    bool answers = sim != kSimUnknown;
+bool Card::CheckSim() {
+    auto answer = channel_->Command(kSimQuery, timing_.initTimeoutMs);
+    uint32_t sim = answer ? SimStateOf(*answer) : kSimUnknown;
+    bool changed;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return;
+        if (stopping_) return false;
+        changed = !state_.simKnown || state_.sim != sim;
         state_.simKnown = true;
         state_.sim = sim;
     }
-    listener_.OnCardEvent(*this, framework::kEventSimStatus, sim);
-    if (sim == kSimUsable && answers) SetReady(true);
+    if (changed) listener_.OnCardEvent(*this, framework::kEventSimStatus, sim);
+    if (sim != kSimUsable) return false;
+    // Usable SIM; the card is up once its radio function is on (a card without the query
+    // counts as up).
+    auto function = channel_->Command(kFunction, timing_.initTimeoutMs);
+    if (!function) return false;
+    bool up = function->error || function->text.find("+CFUN: 1") != std::string::npos;
+    if (up) SetReady(true);
+    return up;
+}
+
+void Card::OnUnsolicited(const std::string& line) {
+    if (line.rfind(kStartedLine, 0) != 0) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        recheckWanted_ = true;
+    }
+    wake_.notify_all();
 }
 
 void Card::SetReady(bool ready) {
@@ -312,32 +322,44 @@ bool Card::Probe() {
     return answer.has_value();
 }
 
-void Card::Watch() {
+void Card::Watch(bool ready) {
+    using Clock = std::chrono::steady_clock;
     int missed = 0;
     bool unavailable = false;
+    // A card not up yet is asked again now and then, and at once when it says it started.
+    int rechecksLeft = ready ? 0 : timing_.simRetries;
+    auto nextRecheck = Clock::now() + std::chrono::milliseconds(timing_.simRetryMs);
     while (true) {
+        bool recheck = false;
+        bool probe = false;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            auto quietUntil =
-                channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs);
-            // While the card is silent, probe at short gaps; else when asked or when quiet.
+            Clock::time_point until;
             if (missed > 0 || unavailable) {
-                wake_.wait_for(lock, std::chrono::milliseconds(timing_.probeGapMs),
-                               [&] { return stopping_; });
+                until = Clock::now() + std::chrono::milliseconds(timing_.probeGapMs);
             } else {
-                wake_.wait_until(lock, quietUntil, [&] {
-                    return stopping_ || probeWanted_ ||
-                           std::chrono::steady_clock::now() >= quietUntil;
-                });
+                until = channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs);
+                if (rechecksLeft > 0) until = std::min(until, nextRecheck);
             }
+            wake_.wait_until(lock, until, [&] {
+                return stopping_ || probeWanted_ || recheckWanted_ || Clock::now() >= until;
+            });
             if (stopping_) return;
-            if (!probeWanted_ && missed == 0 && !unavailable &&
-                std::chrono::steady_clock::now() <
-                    channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs)) {
-                continue;  // something came meanwhile
-            }
+            auto now = Clock::now();
+            recheck = recheckWanted_ || (rechecksLeft > 0 && now >= nextRecheck);
+            probe =
+                probeWanted_ || missed > 0 || unavailable ||
+                now >= channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs);
+            recheckWanted_ = false;
             probeWanted_ = false;
         }
+        if (recheck && !unavailable) {
+            if (rechecksLeft > 0) --rechecksLeft;
+            nextRecheck = Clock::now() + std::chrono::milliseconds(timing_.simRetryMs);
+            if (CheckSim()) rechecksLeft = 0;
+            continue;
+        }
+        if (!probe) continue;
         if (Probe()) {
             missed = 0;
             if (unavailable) {
@@ -345,20 +367,10 @@ void Card::Watch() {
                 // Back again: bring it to a known state and report what it says now.
                 channel_->Command(kEchoOff, timing_.initTimeoutMs);
                 channel_->Command(kNumericErrors, timing_.initTimeoutMs);
-                auto answer = channel_->Command(kSimQuery, timing_.initTimeoutMs);
-                uint32_t sim = answer ? SimStateOf(*answer) : kSimUnknown;
-                bool changed;
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    if (stopping_) return;
-                    changed = sim != state_.sim;
-                    state_.sim = sim;
-                    state_.simKnown = true;
+                if (!CheckSim()) {
+                    rechecksLeft = timing_.simRetries;
+                    nextRecheck = Clock::now() + std::chrono::milliseconds(timing_.simRetryMs);
                 }
-                if (changed) listener_.OnCardEvent(*this, framework::kEventSimStatus, sim);
-                if (sim == kSimUsable) SetReady(true);
-            } else if (GetState().sim == kSimUsable) {
-                SetReady(true);
             }
         } else if (++missed >= kProbesBeforeUnavailable && !unavailable) {
             unavailable = true;

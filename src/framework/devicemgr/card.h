@@ -54,11 +54,12 @@ class CardListener {
 };
 
 struct CardTiming {
-    int initTimeoutMs = 1000;   // each command of the bring-up
-    int probeTimeoutMs = 1000;  // one readiness probe
-    int probeGapMs = 1000;      // between probes while the card is not answering
-    int keepAliveMs = 15000;    // probe after this long without a byte from the card
-    int simRetryMs = 1000;      // re-read a busy SIM after this long
+    int answerTimeoutMs = kAnswerTimeoutMs;  // a command without a final code holds the line
+    int initTimeoutMs = 1000;                // each command of the bring-up
+    int probeTimeoutMs = 1000;               // one readiness probe
+    int probeGapMs = 1000;                   // between probes while the card is not answering
+    int keepAliveMs = 15000;                 // probe after this long without a byte from the card
+    int simRetryMs = 1000;                   // re-read a busy SIM after this long
     int simRetries = 10;
 };
 
@@ -102,11 +103,13 @@ class Card {
 
   private:
     void Life();
-    void BringUp();
-    void ReadSim();
-    void Watch();
+    bool BringUp();  // true when the card is up
+    // Reads the SIM state, reports it when it changed, and reports the card ready once its SIM
+    // is usable and its radio is on; true then.
+    bool CheckSim();
+    void Watch(bool ready);
     bool Probe();
-    bool Sleep(int ms);  // false when stopping
+    void OnUnsolicited(const std::string& line);
     void SetReady(bool ready);
     void OnGpsBytes(std::string_view bytes);
     void Trace(int level, const std::string& text) { listener_.OnCardTrace(*this, level, text); }
@@ -122,7 +125,8 @@ class Card {
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    bool probeWanted_ = false;  // a command went unanswered
+    bool probeWanted_ = false;    // a command went unanswered
+    bool recheckWanted_ = false;  // the card said it has started
     bool broughtUp_ = false;
     std::string model_, serial_, variant_;
     State state_;

@@ -11,6 +11,7 @@ namespace devicemgr {
 namespace {
 
 constexpr const char* kTraceModule = "DeviceMgr";
+constexpr auto kHungUpRest = std::chrono::milliseconds(500);
 
 // The device information object of a device-changed notification.
 class DeviceInfo final : public framework::IDeviceInfo {
@@ -115,7 +116,16 @@ void DeviceManager::Run() {
     FirstScan();
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        wake_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+        if (rescanAt_) {
+            auto at = *rescanAt_;
+            wake_.wait_until(lock, at, [&] { return stopping_ || !tasks_.empty(); });
+            if (!stopping_ && tasks_.empty() && std::chrono::steady_clock::now() >= at) {
+                rescanAt_.reset();
+                tasks_.push_back([this] { Apply(options_.listPorts()); });
+            }
+        } else {
+            wake_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+        }
         if (stopping_) break;
         auto task = std::move(tasks_.front());
         tasks_.pop_front();
@@ -171,11 +181,12 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     std::vector<uint64_t> gone;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        // A hung-up port is not opened again until it has left the list.
-        std::set<std::string> present;
-        for (const auto& port : ports) present.insert(port.node);
+        // A hung-up port rests a moment before it is opened again: a device node on its way
+        // out may still be listed. A new card may take the same node, so it is looked at again
+        // once the rest is over.
+        auto now = std::chrono::steady_clock::now();
         for (auto it = deadNodes_.begin(); it != deadNodes_.end();) {
-            it = present.count(*it) ? std::next(it) : deadNodes_.erase(it);
+            it = now >= it->second ? deadNodes_.erase(it) : std::next(it);
         }
         groups = GroupCards(ports);
         for (const Entry& entry : cards_) {
@@ -227,8 +238,9 @@ void DeviceManager::RemoveCard(uint64_t tag, bool hungUp) {
         card = found->card;
         cards_.erase(found);
         if (hungUp) {
-            deadNodes_.insert(card->Ports().at.node);
-            if (!card->Ports().gps.node.empty()) deadNodes_.insert(card->Ports().gps.node);
+            auto until = std::chrono::steady_clock::now() + kHungUpRest;
+            deadNodes_[card->Ports().at.node] = until;
+            if (!rescanAt_ || *rescanAt_ > until) rescanAt_ = until;
         }
         if (current_ == card) {
             current_.reset();

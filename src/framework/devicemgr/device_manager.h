@@ -16,8 +16,10 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -144,7 +146,9 @@ class DeviceManager final : private CardListener {
     std::vector<Entry> cards_;
     std::shared_ptr<Card> current_;
     Card::State reported_;  // what the device sinks were told of the current card (manager thread)
-    std::set<std::string> deadNodes_;  // hung-up ports, ignored until they leave the list
+    // Hung-up AT ports and when they may be opened again; a rescan is due then.
+    std::map<std::string, std::chrono::steady_clock::time_point> deadNodes_;
+    std::optional<std::chrono::steady_clock::time_point> rescanAt_;
     uint64_t nextTag_ = 1;
     std::set<std::string> texts_;  // every customize text handed out, kept for good
 
