@@ -82,10 +82,19 @@ DeviceManager::~DeviceManager() {
 }
 
 void DeviceManager::SetContainer(framework::IPluginContainer* container) {
+    std::unique_lock<std::shared_mutex> lock(containerMutex_);
     container_ = container;
 }
 
+void DeviceManager::ForgetContainer(framework::IPluginContainer* container) {
+    std::unique_lock<std::shared_mutex> lock(containerMutex_);
+    if (container_ == container) container_ = nullptr;
+}
+
 void DeviceManager::Trace(int level, const std::string& text) {
+    if (options_.trace) options_.trace(level, text);
+    // Held while the container is used: it is not forgotten (and freed) meanwhile.
+    std::shared_lock<std::shared_mutex> lock(containerMutex_);
     framework::IPluginContainer* container = container_;
     if (!container) return;
     try {
@@ -179,6 +188,7 @@ void DeviceManager::FirstScan() {
 void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     std::vector<CardPorts> groups;
     std::vector<uint64_t> gone;
+    std::vector<std::string> resting;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A hung-up port rests a moment before it is opened again: a device node on its way
@@ -199,10 +209,20 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
                 groups.erase(same);
             }
         }
+        for (const CardPorts& g : groups) {
+            auto dead = deadNodes_.find(g.at.node);
+            if (dead == deadNodes_.end()) continue;
+            resting.push_back(g.at.node);
+            // Looked at again when its rest is over.
+            if (!rescanAt_ || *rescanAt_ > dead->second) rescanAt_ = dead->second;
+        }
         groups.erase(
             std::remove_if(groups.begin(), groups.end(),
                            [&](const CardPorts& g) { return deadNodes_.count(g.at.node); }),
             groups.end());
+    }
+    for (const std::string& node : resting) {
+        Trace(framework::kTraceNotice, "port just hung up, opened a little later: " + node);
     }
     for (uint64_t tag : gone) RemoveCard(tag, false);
     for (CardPorts& group : groups) {
@@ -238,6 +258,7 @@ void DeviceManager::RemoveCard(uint64_t tag, bool hungUp) {
         card = found->card;
         cards_.erase(found);
         if (hungUp) {
+            // The list may already show the card back on the same node: look again after the rest.
             auto until = std::chrono::steady_clock::now() + kHungUpRest;
             deadNodes_[card->Ports().at.node] = until;
             if (!rescanAt_ || *rescanAt_ > until) rescanAt_ = until;

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +41,8 @@ struct ManagerOptions {
     // localdeviceinfo.xml; the program directory's userdata/ file when empty.
     std::string choicePath;
     int firstScanMs = 800;  // the device-initialised notification comes by then
+    // Also given every trace line (tools and tests).
+    std::function<void(int level, const std::string& text)> trace;
     CardTiming timing;
 };
 
@@ -57,6 +60,8 @@ class DeviceManager final : private CardListener {
 
     // Tracing goes through this container's trace service; null: no tracing.
     void SetContainer(framework::IPluginContainer* container);
+    // Stops tracing through `container` if it is the one in use (it is going away).
+    void ForgetContainer(framework::IPluginContainer* container);
 
     // Sinks.
     bool AddDeviceSink(framework::IDeviceMgrEvent* sink) { return deviceSinks_.Add(sink); }
@@ -152,7 +157,8 @@ class DeviceManager final : private CardListener {
     uint64_t nextTag_ = 1;
     std::set<std::string> texts_;  // every customize text handed out, kept for good
 
-    std::atomic<framework::IPluginContainer*> container_{nullptr};
+    std::shared_mutex containerMutex_;
+    framework::IPluginContainer* container_ = nullptr;
     std::thread thread_;
     std::unique_ptr<platform::PortMonitor> monitor_;
 };

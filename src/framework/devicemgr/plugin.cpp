@@ -125,11 +125,17 @@ void DropCore() {
 class DeviceMgrPlugin final : public framework::PluginObject<> {
   public:
     DeviceMgrPlugin() : PluginObject(framework::kDeviceMgrId, "DeviceMgr"), core_(AcquireCore()) {}
-    ~DeviceMgrPlugin() override { DropCore(); }
+    ~DeviceMgrPlugin() override {
+        // Another object may keep the manager; it must not trace through our container.
+        if (container_) core_->manager.ForgetContainer(container_);
+        DropCore();
+    }
 
     void SetContainer(framework::IPluginContainer* container) override {
         PluginObject::SetContainer(container);
-        core_->manager.SetContainer(container);
+        if (container_ && container_ != container) core_->manager.ForgetContainer(container_);
+        container_ = container;
+        if (container) core_->manager.SetContainer(container);
     }
 
     bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override {
@@ -144,6 +150,7 @@ class DeviceMgrPlugin final : public framework::PluginObject<> {
 
   private:
     Core* core_;
+    framework::IPluginContainer* container_ = nullptr;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -162,6 +163,10 @@ class ManagerTest : public ::testing::Test {
     void SetUp() override { ::setenv("SATVIEW_PORTS_DIR", (dir_ / "ports").c_str(), 1); }
     void TearDown() override {
         manager_.reset();
+        if (HasFailure()) {
+            for (const std::string& line : traces_)
+                std::fprintf(stderr, "trace: %s\n", line.c_str());
+        }
         cards_.clear();
         ::unsetenv("SATVIEW_PORTS_DIR");
     }
@@ -183,6 +188,11 @@ class ManagerTest : public ::testing::Test {
         options.timing.keepAliveMs = 300;
         options.timing.simRetryMs = 100;
         options.timing.simRetries = 3;
+        options.trace = [this](int level, const std::string& text) {
+            if (level > framework::kTraceNotice) return;
+            std::lock_guard<std::mutex> lock(traceMutex_);
+            traces_.push_back(text);
+        };
         return options;
     }
 
@@ -199,6 +209,8 @@ class ManagerTest : public ::testing::Test {
     testing_support::TempDir dir_;
     std::vector<std::unique_ptr<cardsim::Card>> cards_;
     std::unique_ptr<devicemgr::DeviceManager> manager_;
+    std::mutex traceMutex_;
+    std::vector<std::string> traces_;  // the manager's notices, shown when a test fails
 };
 
 }  // namespace manager_test
