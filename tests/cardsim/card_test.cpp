@@ -1,11 +1,14 @@
 // The simulated card over its real pseudo-terminals, driven as a serial client drives a card.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "cardsim/card.h"
+#include "cardsim/control_socket.h"
 #include "platform/ports/ports.h"
 #include "pty_client.h"
 #include "temp_dir.h"
@@ -228,6 +231,84 @@ TEST_F(SimulatedCard, SeveralCardsEachWithItsModel) {
     EXPECT_EQ(platform::ListSerialPorts().size(), 4u);
     PtyClient client(two->AtNode());
     EXPECT_EQ(client.Exchange("AT+CGMM"), "AT+CGMM\r\r\nWendrix 3G Mini\r\n\r\nOK\r\n");
+}
+
+TEST_F(SimulatedCard, ControlSocketRoutesRequestsToTheChosenCard) {
+    CardOptions second;
+    second.id = "sim-2";
+    auto one = Start();
+    auto two = Start(second);
+    cardsim::ControlServer server({one.get(), two.get()});
+    std::string error, path = dir_ / "cardsim.sock";
+    ASSERT_TRUE(server.Listen(path, error)) << error;
+    cardsim::ControlServer rival({});
+    EXPECT_FALSE(rival.Listen(path, error)) << "one simulator per socket";
+
+    const std::pair<const char*, const char*> requests[] = {
+        {"card 2 gpstype 0", "ok"},
+        {"card sim-1 gpstype 3", "ok"},
+        {"card 3 status", "error: no card \"3\" (try cards)"},
+        {"gpstype 7", "error: gpstype takes 0 to 3"},
+    };
+    std::atomic<bool> done{false};
+    std::thread serving([&] {
+        while (!done) {
+            pollfd p{server.Fd(), POLLIN, 0};
+            if (::poll(&p, 1, 50) == 1) server.ServeOne();
+        }
+    });
+    for (auto [request, expected] : requests) {
+        std::string reply;
+        EXPECT_TRUE(cardsim::SendControlRequest(path, request, reply));
+        EXPECT_EQ(reply, expected) << request;
+    }
+    done = true;
+    serving.join();
+    PtyClient client(two->AtNode());
+    EXPECT_EQ(client.Exchange("AT^GPSTYPE?"), "AT^GPSTYPE?\r\r\n^GPSTYPE:0\r\n\r\nOK\r\n");
+    PtyClient first(one->AtNode());
+    EXPECT_EQ(first.Exchange("AT^GPSTYPE?"), "AT^GPSTYPE?\r\r\n^GPSTYPE:3\r\n\r\nOK\r\n");
+}
+
+TEST_F(SimulatedCard, UnsolicitedLinesComeBetweenAnswers) {
+    CardOptions options;
+    options.unsolicitedPeriod = 30ms;
+    options.answerPieces = 4;
+    auto card = Start(options);
+    PtyClient client(card->AtNode());
+    client.Send("AT+CREG=2\r");
+    std::string got = client.ReadUntil([](const std::string& s) {
+        return s.find("+CREG: 1,") != std::string::npos && s.ends_with("\r\n");
+    });
+    EXPECT_NE(got.find("AT+CREG=2\r\r\nOK\r\n"), std::string::npos) << "the answer is whole";
+    EXPECT_NE(got.find("\r\n^RSSI:"), std::string::npos);
+}
+
+TEST_F(SimulatedCard, ReplaysAnNmeaLogAndRefusesOverlongLines) {
+    CardOptions options;
+    options.nmeaFile =
+        dir_.Write("drive.nmea",
+                   "$GPRMC,120000.00,A,3739.259,N,12207.407,W,0.1,0.0,081226,,,A*00\n"
+                   "$GPRMC,120001.00,A,3739.260,N,12207.408,W,0.1,0.0,081226,,,A*00\n");
+    options.replaySpeed = 50;
+    auto card = Start(options);
+    PtyClient at(card->AtNode());
+    PtyClient gps(card->GpsNode());
+    EXPECT_EQ(at.Exchange(std::string(600, 'A')), std::string(512, 'A') + "\r\r\nERROR\r\n");
+    at.Exchange("AT^GPSSTART");
+    std::string nmea = gps.ReadUntil([](const std::string& s) {
+        return s.find("120001.00") != std::string::npos && s.find("120000.00") != std::string::npos;
+    });
+    EXPECT_NE(nmea.find("$GPRMC,120000.00,A,3739.259,N"), std::string::npos) << nmea;
+
+    Card missing([&] {
+        CardOptions o;
+        o.nmeaFile = dir_ / "missing.nmea";
+        return o;
+    }());
+    std::string error;
+    EXPECT_FALSE(missing.Start(&error));
+    EXPECT_NE(error.find("missing.nmea"), std::string::npos);
 }
 
 }  // namespace

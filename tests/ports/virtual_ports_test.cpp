@@ -42,6 +42,7 @@ TEST(VirtualPortFile, ParsesOrRefuses) {
         {"node=pts/7\nfriendly=G\ncard=a\npid=12\n", false, 0},  // not an absolute path
         {"node=/dev/pts/7\nfriendly=G\ncard=\npid=12\n", false, 0},
         {"\x01\x02garbage\xff", false, 0},
+        {"node=/dev/pts/7\nfriendly=G\x1b[2J (COM7)\ncard=a\npid=12\n", false, 0},
         {"", false, 0},
     };
     for (const Case& c : cases) {

@@ -25,6 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr Clock::time_point kNever = Clock::time_point::max();
 constexpr size_t kMaxLine = 512;
+constexpr size_t kMaxReceived = 1000;  // the command lines kept for Received()
 
 std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -130,6 +131,7 @@ struct Card::Impl {
     }
 
     void HandleLine(const std::string& text, Clock::time_point now) {
+        if (received.size() >= kMaxReceived) received.erase(received.begin());
         received.push_back(text);
         if (Silent(now)) return;
         if (state.echo) Queue(text + "\r", now);
@@ -239,11 +241,11 @@ struct Card::Impl {
         }
     }
 
-    Clock::time_point NextDeadline() const {
-        if (!plugged) return kNever;
+    Clock::time_point NextDeadline(Clock::time_point now) const {
+        if (!plugged || Silent(now)) return kNever;  // a silent card waits for a change
         Clock::time_point next = std::min({readyAt, silentFrom, nextUnsolicited});
         if (!queue.empty()) next = std::min(next, queue.front().due);
-        if (state.positioning) next = std::min(next, nextNmea);
+        if (state.positioning && gps.IsOpen()) next = std::min(next, nextNmea);
         return next;
     }
 
@@ -259,7 +261,7 @@ struct Card::Impl {
             }
             Clock::time_point now = Clock::now();
             Tick(now);
-            Clock::time_point next = NextDeadline();
+            Clock::time_point next = NextDeadline(now);
             int timeout = -1;
             if (next != kNever) {
                 auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();

@@ -19,6 +19,8 @@ struct PortMonitor::Impl {
     udev* context = nullptr;
     udev_monitor* monitor = nullptr;
     int inotifyFd = -1;
+    int folderWatch = -1;
+    int ptsWatch = -1;
     int stopFd = -1;
     std::vector<SerialPort> present;
     std::thread thread;
@@ -47,13 +49,26 @@ struct PortMonitor::Impl {
         std::string dir = PortsDirectory();
         inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (inotifyFd < 0) return;
-        if (!ports_detail::EnsureDirectory(dir) ||
-            ::inotify_add_watch(inotifyFd, dir.c_str(),
-                                IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE) < 0) {
+        if (ports_detail::EnsureDirectory(dir)) {
+            folderWatch = ::inotify_add_watch(
+                inotifyFd, dir.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
+        }
+        if (folderWatch < 0) {
             ports_detail::TraceOnce("cannot watch the ports folder " + dir);
             ::close(inotifyFd);
             inotifyFd = -1;
+            return;
         }
+        // A virtual port's owner that dies without removing its file takes its pseudo-terminal
+        // with it: the node's removal tells.
+        ptsWatch = ::inotify_add_watch(inotifyFd, "/dev/pts", IN_DELETE);
+    }
+
+    bool IsPresent(const std::string& node) const {
+        for (const SerialPort& port : present) {
+            if (port.node == node) return true;
+        }
+        return false;
     }
 
     // Reads what is waiting; true when something may have changed the list.
@@ -75,7 +90,9 @@ struct PortMonitor::Impl {
             for (ssize_t at = 0; at < n;) {
                 auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);
                 std::string_view name = event->len ? event->name : "";
-                if (name.ends_with(".port") || (event->mask & IN_Q_OVERFLOW)) any = true;
+                if (event->mask & IN_Q_OVERFLOW) any = true;
+                if (event->wd == folderWatch && name.ends_with(".port")) any = true;
+                if (event->wd == ptsWatch && IsPresent("/dev/pts/" + std::string(name))) any = true;
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
         }

@@ -38,6 +38,8 @@ bool MakeDirectoriesImpl(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
 std::string PortFilePath(const std::string& id) {
     return PortsDirectory() + "/" + id + std::string(kSuffix);
 }
@@ -58,7 +60,7 @@ bool RegisterVirtualPort(const std::string& id, const SerialPort& port) {
         return false;
     }
     for (const std::string* value : {&port.node, &port.friendlyName, &port.card}) {
-        if (value->find_first_of("\r\n") != std::string::npos) return false;
+        if (std::any_of(value->begin(), value->end(), IsControl)) return false;
     }
     if (!ports_detail::EnsureDirectory(PortsDirectory())) return false;
     return WriteFileAtomic(PortFilePath(id), ports_detail::FormatVirtualPort(port, ::getpid()));
@@ -115,6 +117,7 @@ std::optional<VirtualPortEntry> ParseVirtualPort(std::string_view text) {
         if (line.empty() || line.front() == '#') continue;
         size_t eq = line.find('=');
         if (eq == std::string_view::npos || eq == 0) return std::nullopt;
+        if (std::any_of(line.begin(), line.end(), IsControl)) return std::nullopt;
         std::string key(line.substr(0, eq));
         if (!values.emplace(key, std::string(line.substr(eq + 1))).second) return std::nullopt;
     }

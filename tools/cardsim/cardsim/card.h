@@ -104,7 +104,7 @@ class Card {
     bool Plugged() const;
     bool Ready() const;
     bool Positioning() const;                   // between AT^GPSSTART and AT^GPSSTOP
-    std::vector<std::string> Received() const;  // every command line received, in order
+    std::vector<std::string> Received() const;  // the last 1000 command lines, in order
 
     void SetGpsType(int type);
     void SetSim(SimState state);
