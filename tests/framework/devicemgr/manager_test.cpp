@@ -228,6 +228,33 @@ TEST_F(ManagerTest, ExchangesReachTheHandlerWholeAndLateAnswersNowhere) {
     EXPECT_TRUE(TakeAnswers(0).empty());
 }
 
+TEST(SimState, FromTheAnswerToThePinQuery) {
+    struct Case {
+        const char* answer;
+        bool error;
+        uint32_t state;
+    };
+    const Case cases[] = {
+        {"+CPIN: READY\r\nOK", false, 1},
+        {"+CME ERROR: 10", true, 0},
+        {"+CME ERROR: SIM not inserted", true, 0},
+        {"+CPIN: SIM PIN\r\nOK", false, 2},
+        {"+CPIN: SIM PUK\r\nOK", false, 2},
+        {"+CME ERROR: 12", true, 2},
+        {"+CPIN: SIM PIN2\r\nOK", false, 1},
+        {"+CME ERROR: 13", true, 3},
+        {"+CME ERROR: 15", true, 3},
+        {"+CME ERROR: 14", true, 4},
+        {"+CPIN: PH-NET PIN\r\nOK", false, 4},
+        {"ERROR", true, 255},
+        {"OK", false, 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        EXPECT_EQ(devicemgr::SimStateOf({c.answer, c.error}), c.state);
+    }
+}
+
 TEST_F(ManagerTest, NoCardSendsNothing) {
     DeviceManager& manager = StartManager();
     EXPECT_FALSE(manager.SendCommand("AT\r\n"));
@@ -264,6 +291,17 @@ TEST_F(ManagerTest, GpsSessionDeliversRecordsDespiteNoise) {
     card.SetRefuseClose(true);
     ASSERT_TRUE(manager.OpenGps());
     EXPECT_FALSE(manager.CloseGps());  // the card's own answer
+}
+
+TEST_F(ManagerTest, CardWithoutGpsPortRefusesTheSession) {
+    cardsim::CardOptions options;
+    options.gpsPort = false;
+    Plug(options);
+    RecordingSink sink;
+    DeviceManager& manager = StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    EXPECT_FALSE(manager.OpenGps());
+    EXPECT_EQ(manager.CurrentId(), "wendrix 3g");
 }
 
 TEST_F(ManagerTest, ClosingMidExchangeEndsPromptly) {
