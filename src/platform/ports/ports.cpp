@@ -3,6 +3,7 @@
 #include <libudev.h>
 
 #include <algorithm>
+#include <mutex>
 #include <tuple>
 
 #include "port_names.h"
@@ -13,6 +14,10 @@ namespace platform {
 
 std::vector<SerialPort> ListSerialPorts() {
     std::vector<SerialPort> ports;
+    // libudev keeps unguarded process-wide state (its random hash key): one list at a time,
+    // whichever thread asks (the hot-plug monitor's and its users').
+    static std::mutex udevMutex;
+    std::lock_guard<std::mutex> lock(udevMutex);
     if (udev* context = udev_new()) {
         ports = ports_detail::ListUsbPorts(context, ports_detail::PortNameTable::LoadDefault());
         udev_unref(context);
