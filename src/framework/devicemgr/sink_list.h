@@ -1,6 +1,8 @@
 // A list of event sinks that keeps the removal promise: Remove returns only when no call into
 // that sink runs on another thread (from inside the sink's own call it returns at once), and
 // after it returns the sink is never called again, not even by a delivery already under way.
+// On the window thread the wait serves sent messages, since the running call may be sending to
+// that very thread.
 #pragma once
 
 #include <algorithm>
@@ -9,6 +11,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "platform/ui/kit.h"
 
 namespace devicemgr {
 
@@ -33,9 +37,18 @@ class SinkList {
                                [&](const Call& c) { return c.sink == sink && c.thread == self; });
         };
         if (insideOwnCall()) return true;
-        done_.wait(lock, [&] {
+        auto ended = [&] {
             return std::none_of(calls_.begin(), calls_.end(),
                                 [&](const Call& c) { return c.sink == sink; });
+        };
+        if (!ui::IsWindowThread()) {
+            done_.wait(lock, ended);
+            return true;
+        }
+        lock.unlock();
+        ui::WaitServingSends([&] {
+            std::lock_guard<std::mutex> relock(mutex_);
+            return ended();
         });
         return true;
     }

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/ui/kit.h"
+
 namespace {
 
 using devicemgr::SinkList;
@@ -83,6 +85,33 @@ TEST(SinkList, NeverCalledOnceRemovedWhileEventsFly) {
     stop = true;
     for (auto& d : deliverers) d.join();
     for (Sink& s : sinks) EXPECT_FALSE(s.calledAfterRemoval);
+}
+
+// A delivery that sends to the window thread while the window thread removes its sink: the
+// removal serves the send instead of waiting for ever.
+TEST(SinkList, RemoveOnTheWindowThreadServesTheRunningCallsSend) {
+    ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
+    SinkList<Sink> list;
+    Sink sink;
+    list.Add(&sink);
+    std::atomic<bool> removing{false}, inside{false};
+    std::thread deliverer([&] {
+        list.ForEach([&](Sink* s) {
+            inside = true;
+            while (!removing) std::this_thread::sleep_for(1ms);
+            ui::RunOnWindowThread([&] { s->Called(); });
+        });
+    });
+    bool removed = false;
+    ui::RunOnWindowThread([&] {
+        removing = true;
+        while (!inside) std::this_thread::sleep_for(1ms);
+        removed = list.Remove(&sink);
+    });
+    deliverer.join();
+    EXPECT_TRUE(removed);
+    EXPECT_EQ(sink.calls, 1);
+    ui::Shutdown();
 }
 
 }  // namespace
