@@ -106,7 +106,7 @@ ui::LResult CGPSUIDlg::OnDeviceState(int state) {
 void CGPSUIDlg::OnCardPresent(int state) {
     // A polling thread that ended before it found the port (a SIM report came first) would
     // keep the card from ever being searched again: let it go so that a new one searches.
-    if (gpsThread_.Held() && gpsThread_.Finished() && !CardReady()) gpsThread_.StopAndJoin();
+    if (gpsThread_.Held() && gpsThread_.Ending() && !CardReady()) gpsThread_.StopAndJoin();
     if (!gpsThread_.Held()) {
         if (!StartGpsThread()) {
             Trace(__LINE__, "Starting QueryGPSThread failed!");

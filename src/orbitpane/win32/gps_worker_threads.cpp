@@ -60,9 +60,13 @@ void CGPSUIDlg::QueryPCUIThread() {
 }
 
 void CGPSUIDlg::QueryGPSThread() {
-    while (!gpsThread_.StopRequested()) {
+    // The sink stores the state before it posts it: a present card that the window thread
+    // sees while this loop decides to end finds Ending() already set, and starts a new one.
+    auto cardGone = [this] {
         const int state = DeviceState();
-        if (state != kArrived && state != kReady) break;
+        return state != kArrived && state != kReady;
+    };
+    while (!gpsThread_.EndWhen(cardGone)) {
         if (!CardReady()) {
             int port = 0;
             if (!orbitpane::FindComPortByFriendlyName(orbitpane::kGpsInterfaceText, port)) {

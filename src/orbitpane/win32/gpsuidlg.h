@@ -78,6 +78,7 @@ class CGPSUIDlg : public ui::Dialog,
     bool SimReady() const { return simReady_ != 0; }
     // The polling of the GPS port: a thread is held (running, or ended and not yet joined).
     bool GpsThreadHeld() const { return gpsThread_.Held(); }
+    bool GpsThreadEnding() { return gpsThread_.Ending(); }
     // The last position as received, without the final character of each coordinate.
     std::wstring RawLatitude() const { return rawLatitude_; }
     std::wstring RawLongitude() const { return rawLongitude_; }

@@ -28,6 +28,11 @@ class WorkerThread {
     // was requested.
     bool Sleep(int milliseconds);
     bool StopRequested() const { return stop_.load(); }
+    // For the body: ends when a stop was requested or `leave` holds, deciding under the
+    // thread's lock; true when it is to end. Once it has answered true, Ending() does too.
+    bool EndWhen(const std::function<bool()>& leave);
+    // The body has decided to end, or has ended.
+    bool Ending();
 
     // Asks the body to stop and joins it. On the window thread the wait serves sent messages,
     // so a body blocked on a thread that sends to the window finishes.
@@ -37,6 +42,7 @@ class WorkerThread {
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};
+    bool ending_ = false;  // under mutex_
     std::mutex mutex_;
     std::condition_variable wake_;
 };
