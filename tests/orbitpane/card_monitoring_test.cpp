@@ -223,6 +223,8 @@ TEST_F(CardMonitoring, APollingThreadThatCannotStartIsReported) {
         EXPECT_EQ(dialog->StatusTextId(), c.statusKey);
         EXPECT_FALSE(dialog->CardReady());
         EXPECT_FALSE(dialog->GpsThreadHeld());
+        EXPECT_TRUE(Logged("Starting QueryGPSThread failed!"));
+        EXPECT_TRUE(Logged("Starting QueryPCUIThread failed!"));
         dialog.reset();
     }
 }

@@ -8,8 +8,10 @@
 #include <thread>
 
 #include "dialog_fixture.h"
+#include "framework/trace/zeltotrace.h"
 #include "orbitpane/win32/gps_clock.h"
 #include "orbitpane/win32/port_search.h"
+#include "platform/files.h"
 #include "platform/ports/ports.h"
 #include "platform/text.h"
 
@@ -116,6 +118,15 @@ class MonitoringFixture : public DialogFixture {
         std::strncpy(record.latitude, latitude.c_str(), sizeof record.latitude - 1);
         std::strncpy(record.satellites, satellites.c_str(), sizeof record.satellites - 1);
         dialog->Send(WM_GPS_DATA, reinterpret_cast<ui::WParam>(&record), 0);
+    }
+
+    // The process's trace log as written so far.
+    static std::string Log() {
+        CZeltoTrace::destroy();  // flushed; the next trace opens the file again
+        return platform::ReadWholeFile(CZeltoTrace::LogFilePath()).value_or("");
+    }
+    static bool Logged(const std::string& message) {
+        return Log().find(message) != std::string::npos;
     }
 
     CountingDialog* counted = nullptr;

@@ -82,6 +82,7 @@ TEST_F(GpsPosition, ARecordFillsTheValueRows) {
     Open();
     for (const auto& c : cases) {
         SendPosition(c.longitude, c.latitude, c.satellites);
+        EXPECT_TRUE(Logged("GPS Data Notify\xEF\xBC\x81")) << "valid UTF-8";
         for (int i = 0; i < 3; ++i) EXPECT_EQ(Cell(1 + i), c.rows[i]) << c.longitude;
         EXPECT_EQ(Cell(4), L"Sunday, December 06, 2026 19:55:17");
         auto kept = orbitpane::LastPosition();
@@ -179,6 +180,8 @@ TEST_F(GpsPosition, AFailedCheckDuringASessionMakesTheCardUnavailable) {
     EXPECT_TRUE(user->Timers().empty());
     TickAt(23);
     EXPECT_EQ(Probes(), 1) << "the timer no longer fires";
+    EXPECT_TRUE(Logged("Data Card is Not OK!"));
+    EXPECT_TRUE(Logged("The GPS Data determining Timer Killing failed!")) << "killed twice";
 }
 
 TEST_F(GpsPosition, AFailedCheckWhileIdleIsRepeatedOnEveryTick) {
@@ -273,4 +276,5 @@ TEST_F(MapLinks, ATemplateThatIsNotFourNumbersOpensNothing) {
         Opened(1),
         (std::vector<std::string>{"1|https://www.bing.com/maps?cp=35.681200~139.767100&lvl=16"}))
         << "only the second link";
+    EXPECT_TRUE(Logged("The map link was not opened"));
 }
