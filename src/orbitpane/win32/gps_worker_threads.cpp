@@ -44,7 +44,7 @@ void CGPSUIDlg::StopWorkers() {
 
 void CGPSUIDlg::QueryPCUIThread() {
     do {
-        const std::vector<platform::SerialPort> ports = platform::ListSerialPorts();
+        const std::vector<platform::SerialPort> ports = orbitpane::ListPresentPorts();
         int port = 0;
         if (orbitpane::FindComPortIn(ports, orbitpane::kPcUiInterfaceText, port)) {
             pcuiPortFound_ = 1;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 
 namespace orbitpane {
 namespace {
@@ -32,8 +33,14 @@ bool FindComPortIn(const std::vector<platform::SerialPort>& ports, const std::st
     return false;
 }
 
+std::vector<platform::SerialPort> ListPresentPorts() {
+    static std::mutex listing;
+    std::lock_guard<std::mutex> lock(listing);
+    return platform::ListSerialPorts();
+}
+
 bool FindComPortByFriendlyName(const std::string& text, int& port) {
-    return FindComPortIn(platform::ListSerialPorts(), text, port);
+    return FindComPortIn(ListPresentPorts(), text, port);
 }
 
 }  // namespace orbitpane

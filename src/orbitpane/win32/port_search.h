@@ -18,6 +18,10 @@ inline constexpr const char* kPcUiInterfaceText = "TARVEK Wendrix - 3G PC UI Int
 bool FindComPortIn(const std::vector<platform::SerialPort>& ports, const std::string& text,
                    int& port);
 
+// The ports present now. The dialog's polling threads list them one at a time: libudev seeds
+// a context's random state in process-wide memory without a lock.
+std::vector<platform::SerialPort> ListPresentPorts();
+
 // The same over the ports present now.
 bool FindComPortByFriendlyName(const std::string& text, int& port);
 
