@@ -70,8 +70,12 @@ TEST(Localisation, AFileNameWithoutUnderscoreEndsTheList) {
 class RunInfo : public ::testing::Test {
   protected:
     void TearDown() override { ::unlink(path.c_str()); }
-    const std::wstring name = L"localisation_test_runinfo.ini";
-    const std::string path = platform::JoinPath(AppDirectory(), "localisation_test_runinfo.ini");
+    // One file per test: ctest runs the tests of this fixture side by side.
+    const std::string file = std::string("localisation_test_") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                             ".ini";
+    const std::wstring name = platform::Utf8ToWide(file);
+    const std::string path = platform::JoinPath(AppDirectory(), file);
 };
 
 TEST_F(RunInfo, ReadsAndWritesBelowTheProgramDirectory) {
