@@ -6,6 +6,7 @@
 
 #include "orbitpane/win32/container_ref.h"
 #include "platform/paths.h"
+#include "platform/power/sleep_watcher.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/templates/gps.h"
@@ -32,6 +33,15 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
     OnClicked(ids::kStart, [this] { OnBnClickedButtonStart(); });
     OnClicked(ids::kStop, [this] { OnBnClickedButtonStop(); });
     OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
+    OnClicked(ids::kSetting, [this] { OnBnClickedButtonSetting(); });
+    OnClicked(ids::kAutoRun, [this] { OnAutoRunClicked(); });
+    OnClicked(ids::kRun, [this] { OnRunProgram(); });
+    OnClicked(ids::kBrowse, [this] { OnBrowseProgram(); });
+    OnMessage(WM_POWERBROADCAST, [this](ui::WParam event, ui::LParam data) {
+        return OnPowerBroadcast(static_cast<unsigned>(event), data);
+    });
+    pathEdit_.SetOwnerDlg(this);
+    pathEdit_.Bind(*this, ids::kPath);
 
     languageTables_ = orbitpane::LoadLanguageTable(orbitpane::AppDirectory());
     std::wstring active =
@@ -70,6 +80,7 @@ int CGPSUIDlg::OnCreate() {
         ui->Release();
     }
     RegisterWithDeviceManager();
+    StartPowerEvents();
     if (auto* multi = orbitpane::LookUp<framework::IMultiDeviceMgr>(
             container_, framework::kDeviceMgrId, framework::kMultiDeviceMgrFlag)) {
         multi->Refresh();
@@ -102,6 +113,7 @@ void CGPSUIDlg::UnregisterFromDeviceManager() {
 }
 
 void CGPSUIDlg::OnDestroy() {
+    StopPowerEvents();
     UnregisterFromDeviceManager();
 }
 
@@ -150,6 +162,7 @@ bool CGPSUIDlg::OnInitDialog() {
         ShowItem(ids::kSetting, false);
         ShowItem(ids::kGpsTypeLabel, false);
     }
+    if (IsAutoRunEnabled()) CheckItem(ids::kAutoRun, true);
 
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, true);
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, false);
