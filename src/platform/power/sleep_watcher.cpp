@@ -22,8 +22,8 @@ int PollTimeout(sd_bus* bus) {
     if (sd_bus_get_timeout(bus, &until) < 0 || until == UINT64_MAX) return -1;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const std::uint64_t nowUs =
-        static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+    const std::uint64_t nowUs = static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
+                                static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
     if (until <= nowUs) return 0;
     return static_cast<int>((until - nowUs + 999) / 1000);
 }
@@ -46,10 +46,9 @@ struct SleepWatcher::Bus {
     bool TakeLock(std::string* error) {
         sd_bus_error failure = SD_BUS_ERROR_NULL;
         sd_bus_message* reply = nullptr;
-        int r = sd_bus_call_method(bus, kLogind, kLogindPath, kManager, "Inhibit", &failure,
-                                   &reply, "ssss", "sleep", "Satview",
-                                   "GPS positioning is stopped before the system sleeps",
-                                   "delay");
+        int r = sd_bus_call_method(bus, kLogind, kLogindPath, kManager, "Inhibit", &failure, &reply,
+                                   "ssss", "sleep", "Satview",
+                                   "GPS positioning is stopped before the system sleeps", "delay");
         int fd = -1;
         if (r >= 0) r = sd_bus_message_read(reply, "h", &fd);
         if (r >= 0) {
