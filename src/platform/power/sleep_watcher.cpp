@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kLogind = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
+constexpr std::uint64_t kCallTimeoutUs = 3'000'000;
 
 // Milliseconds until the bus's next own deadline (an absolute monotonic time), -1 for none.
 int PollTimeout(sd_bus* bus) {
@@ -92,6 +93,9 @@ bool SleepWatcher::Start(std::string* error) {
         if (error != nullptr) *error = "no system bus";
         return false;
     }
+    // Start runs on the caller's (window) thread: a logind that does not answer must not hold
+    // it for sd-bus's default 25 s.
+    sd_bus_set_method_call_timeout(bus->bus, kCallTimeoutUs);
     r = sd_bus_match_signal(bus->bus, &bus->match, kLogind, kLogindPath, kManager,
                             "PrepareForSleep", &Bus::OnPrepareForSleep, bus.get());
     if (r < 0) {
