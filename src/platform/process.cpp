@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +33,13 @@ bool Spawn(const std::string& program, const std::vector<std::string>& args, boo
 
 bool StartProgram(const std::string& program, const std::vector<std::string>& args) {
     return Spawn(program, args, false);
+}
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    // access() grants root every file; a program needs at least one execute bit even then.
+    return ::access(path.c_str(), X_OK) == 0 && (info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH));
 }
 
 bool OpenWithDefaultHandler(const std::string& target) {

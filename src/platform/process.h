@@ -10,6 +10,9 @@ namespace platform {
 // the program does not exist, is not executable or cannot be started.
 bool StartProgram(const std::string& program, const std::vector<std::string>& args = {});
 
+// Whether `path` names a regular file (after links) that the user may execute.
+bool IsExecutableFile(const std::string& path);
+
 // Opens a URL or file with the desktop's default handler (xdg-open). False when the handler
 // cannot be started.
 bool OpenWithDefaultHandler(const std::string& target);

@@ -72,9 +72,9 @@ bool GalleryDialog::OnInitDialog() {
     list.SetExtendedStyle(list.ExtendedStyle() | ui::kListGridLines | ui::kListFullRowSelect);
     for (int row = 0; row < 5; ++row) list.InsertItem(row, L"");
     for (const std::wstring& name : LanguageNames()) Combo(gps::kLanguage).AddString(name);
-    ShowItem(gps::kPath, false);
-    ShowItem(gps::kRun, false);
-    ShowItem(gps::kBrowse, false);
+    for (int id : {gps::kPath, gps::kRun, gps::kBrowse}) ShowItem(id, showProgram_);
+    for (int id : {gps::kMapSite, gps::kOpenMap, gps::kLanguage}) ShowItem(id, !showProgram_);
+    SetItemText(gps::kPath, L"/opt/track tools/position-logger");
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, true);
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, false);
     ShowNoData(false);
@@ -106,6 +106,8 @@ void GalleryDialog::ApplyTexts() {
     SetItemText(gps::kSetting, t.setting);
     SetItemText(gps::kAutoRun, t.autoRun);
     SetItemText(gps::kOpenMap, t.open);
+    static const wchar_t* const kRunTexts[] = {L"Run", L"\u5b9f\u884c", L"Executar"};
+    SetItemText(gps::kRun, kRunTexts[static_cast<int>(language_)]);
     SetItemText(gps::kNoDataLabel, t.noData);
     SetItemText(gps::kSecondsUnit, t.seconds);
     SetItemText(gps::kGpsTypeLabel, t.gpsTypeLabel);

@@ -28,6 +28,9 @@ class GalleryDialog : public ui::Dialog {
     // Window thread (or before the window exists).
     void SetLanguage(Language language);
     Language language() const { return language_; }
+    // Shows the program path field with its Run and browse buttons in place of the map and
+    // language selectors (the product keeps them hidden). Before the window exists.
+    void ShowProgramControls(bool show) { showProgram_ = show; }
     bool running() const { return running_; }
 
   protected:
@@ -42,6 +45,7 @@ class GalleryDialog : public ui::Dialog {
 
     Language language_;
     bool running_ = false;
+    bool showProgram_ = false;
     int seconds_ = 0;
 };
 

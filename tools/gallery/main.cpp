@@ -1,6 +1,9 @@
 // satview-gallery: shows the GPS dialog with sample texts.
 //
-//   satview-gallery [--lang en|ja|pt] [--settings] [--screenshot FILE] [--headless]
+//   satview-gallery [--lang en|ja|pt] [--settings] [--program] [--screenshot FILE] [--headless]
+//
+// --program shows the external program's path field, Run and browse buttons, which the
+// product keeps hidden.
 //
 // Without --screenshot the dialog runs until it is closed; with it, the dialog is shown,
 // saved as a PNG file and closed again.
@@ -16,6 +19,7 @@ int main(int argc, char** argv) {
     gallery::Language language = gallery::Language::English;
     std::string screenshot;
     bool settings = false;
+    bool program = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc) {
             std::string code = argv[++i];
@@ -25,6 +29,8 @@ int main(int argc, char** argv) {
             screenshot = argv[++i];
         } else if (std::strcmp(argv[i], "--settings") == 0) {
             settings = true;
+        } else if (std::strcmp(argv[i], "--program") == 0) {
+            program = true;
         }
     }
     if (!ui::Initialize(argc, argv)) {
@@ -39,6 +45,7 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         gallery::GalleryDialog main(language);
+        main.ShowProgramControls(program);
         gallery::SettingsDialog settingsDialog(language);
         ui::Dialog& shown = settings ? static_cast<ui::Dialog&>(settingsDialog) : main;
         if (screenshot.empty()) {

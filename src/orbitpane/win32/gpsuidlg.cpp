@@ -8,6 +8,7 @@
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "orbitpane/win32/gps_clock.h"
 #include "platform/paths.h"
+#include "platform/power/sleep_watcher.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/templates/gps.h"
@@ -35,6 +36,15 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
     OnClicked(ids::kStop, [this] { OnBnClickedButtonStop(); });
     OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
     WireMonitoring();
+    OnClicked(ids::kSetting, [this] { OnBnClickedButtonSetting(); });
+    OnClicked(ids::kAutoRun, [this] { OnAutoRunClicked(); });
+    OnClicked(ids::kRun, [this] { OnRunProgram(); });
+    OnClicked(ids::kBrowse, [this] { OnBrowseProgram(); });
+    OnMessage(WM_POWERBROADCAST, [this](ui::WParam event, ui::LParam data) {
+        return OnPowerBroadcast(static_cast<unsigned>(event), data);
+    });
+    pathEdit_.SetOwnerDlg(this);
+    pathEdit_.Bind(*this, ids::kPath);
 
     languageTables_ = orbitpane::LoadLanguageTable(orbitpane::AppDirectory());
     std::wstring active =
@@ -74,6 +84,7 @@ int CGPSUIDlg::OnCreate() {
         ui->Release();
     }
     RegisterWithDeviceManager();
+    StartPowerEvents();
     if (auto* multi = orbitpane::LookUp<framework::IMultiDeviceMgr>(
             container_, framework::kDeviceMgrId, framework::kMultiDeviceMgrFlag)) {
         multi->Refresh();
@@ -106,6 +117,7 @@ void CGPSUIDlg::UnregisterFromDeviceManager() {
 }
 
 void CGPSUIDlg::OnDestroy() {
+    StopPowerEvents();
     UnregisterFromDeviceManager();
     // No session outlives the window: the plug-in object's sink goes with it, whatever state
     // the window closed in.
@@ -158,6 +170,7 @@ bool CGPSUIDlg::OnInitDialog() {
         ShowItem(ids::kSetting, false);
         ShowItem(ids::kGpsTypeLabel, false);
     }
+    if (IsAutoRunEnabled()) CheckItem(ids::kAutoRun, true);
 
     StartPcUiThread();
 

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
+#include "orbitpane/win32/edit_controls.h"
 #include "orbitpane/win32/gps_config.h"
 #include "orbitpane/win32/localisation.h"
 #include "orbitpane/win32/worker_thread.h"
@@ -19,6 +21,9 @@
 #include "platform/ui/dialog.h"
 
 class COrbitpaneImpl;
+namespace platform {
+class SleepWatcher;
+}
 
 namespace orbitpane {
 // Local time as the card's clock command takes it: year/month/day,hour:minute:second, with no
@@ -35,6 +40,8 @@ void SetGpsSessionState(int state);
 // The dialog's private messages.
 inline constexpr unsigned WM_DEVICE_STATE = 9568;
 inline constexpr unsigned WM_GPS_DATA = 20701;
+// The power event message: event code and data; the sleep watcher sends it.
+inline constexpr unsigned WM_POWERBROADCAST = 0x0218;
 
 // The rows of the list view (port, longitude, latitude, satellites, time), by the key of
 // their item text.
@@ -66,6 +73,17 @@ class CGPSUIDlg : public ui::Dialog,
     void OnBnClickedButtonStop();
     void RestartGps();
     void OnLanguageChanged();
+    void OnBnClickedButtonSetting();
+    // The external program (path field 6005, Run 6003, browse 6004).
+    void OnRunProgram();
+    void OnBrowseProgram();
+    // An existing regular file the user may execute.
+    static bool IsExecutablePath(const std::wstring& path);
+    // Start at log-on (check box 6026).
+    bool IsAutoRunEnabled();
+    void OnAutoRunClicked();
+    bool EnableAutoRun(const std::wstring& path);
+    bool DisableAutoRun();
     void ResetToIdle();
     void FocusRule();
     unsigned StartGpsTimer();
@@ -111,6 +129,7 @@ class CGPSUIDlg : public ui::Dialog,
     // Ends both polling threads (the dialog is going), or the GPS port polling alone.
     void StopWorkers();
     void StopGpsPolling() { gpsThread_.StopAndJoin(); }
+    ui::LResult OnPowerBroadcast(unsigned event, ui::LParam data) override;
 
   private:
     void SetUpListView();
@@ -119,6 +138,10 @@ class CGPSUIDlg : public ui::Dialog,
     void Trace(int line, const char* message);
     std::wstring Text(const wchar_t* key) { return orbitpane::LoadLanguageText(key); }
     bool ReadAppDirectory();
+    std::wstring AutoRunProgram() const;
+    bool LaunchProgram(const std::wstring& path);
+    void StartPowerEvents();
+    void StopPowerEvents();
     void RegisterWithDeviceManager();
     void UnregisterFromDeviceManager();
     void CloseGpsOnExit();
@@ -149,6 +172,8 @@ class CGPSUIDlg : public ui::Dialog,
     COrbitpaneImpl* pluginObject_ = nullptr;
     GpsConfigFile configFile_;
     GPSConfigInfo gpsConfig_;
+    CEditPathEx pathEdit_;
+    std::unique_ptr<platform::SleepWatcher> sleepWatcher_;
 
     orbitpane::LanguageTables languageTables_;
     std::vector<orbitpane::InstalledLanguage> languages_;

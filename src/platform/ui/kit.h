@@ -11,6 +11,16 @@
 // modal runs, timers, focus, message boxes and sends are carried to the window thread and
 // the caller waits; a thread the window thread waits for must therefore not send to it,
 // unless the window thread waits with WaitServingSends.
+//
+// Keys. Dialog::SetKeyHook gives a control a key filter. Every back end, on the window
+// thread, passes each key pressed in a control that takes the focus to
+// detail::DialogAccess::KeyHook(dialog, id, key) before the control acts on it (Enter as
+// kKeyEnter, Escape as kKeyEscape, other keys as their character code); when that answers
+// true the key is dropped: the control, the default button and the dialog never see it.
+//
+// File dialogs. A back end honours FileDialogRequest's flags it can; with kFileExecutables
+// it lists only the files the user may execute (platform::IsExecutableFile), under the
+// description of the request's first filter.
 #pragma once
 
 #include <functional>

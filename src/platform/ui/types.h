@@ -88,6 +88,8 @@ struct Theme {
 inline constexpr unsigned kFileHideReadOnly = 0x4;
 inline constexpr unsigned kFileOverwritePrompt = 0x2;
 inline constexpr unsigned kFileMustExist = 0x1000;
+// Offers only the files the user may execute (programs), whatever the filter's patterns.
+inline constexpr unsigned kFileExecutables = 0x10000;
 
 struct FileDialogRequest {
     WindowHandle owner;

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "platform/ui/detail/access.h"
+#include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx/native.h"
 #include "platform/ui/wx/view.h"
 
@@ -242,8 +243,17 @@ std::optional<std::wstring> WxBackend::OpenFile(const FileDialogRequest& request
     while (!wildcard.empty() && wildcard.back() == L'|') wildcard.pop_back();
     long style = wxFD_OPEN;
     if (request.flags & kFileMustExist) style |= wxFD_FILE_MUST_EXIST;
+    // Executables only: the filter's description names the kit's own filter instead.
+    std::wstring executables;
+    if (request.flags & kFileExecutables) {
+        executables = wildcard.substr(0, wildcard.find(L'|'));
+        wildcard.clear();
+    }
     wxFileDialog dialog(TopLevelOf(ViewOf(request.owner)), wxFileSelectorPromptStr, wxEmptyString,
                         ToWx(request.initialName), ToWx(wildcard), style);
+    if (request.flags & kFileExecutables) {
+        OfferExecutablesOnly(&dialog, ToWx(executables).utf8_str());
+    }
     if (dialog.ShowModal() != wxID_OK) return std::nullopt;
     wxFileName chosen(dialog.GetPath());
     std::wstring extension = request.defaultExtension;

@@ -6,6 +6,8 @@
 
 #ifdef __WXGTK3__
 #include <dlfcn.h>
+
+#include "platform/process.h"
 #endif
 
 namespace ui::wxkit {
@@ -33,6 +35,12 @@ struct Gtk {
     void (*styleContextAddClass)(void*, const char*) = nullptr;
     void* (*cairoGetTarget)(void*) = nullptr;
     void (*cairoSurfaceMarkDirty)(void*) = nullptr;
+    void* (*fileFilterNew)() = nullptr;
+    void (*fileFilterSetName)(void*, const char*) = nullptr;
+    void (*fileFilterAddCustom)(void*, int, int (*)(const void*, void*), void*,
+                                void (*)(void*)) = nullptr;
+    void (*fileChooserAddFilter)(void*, void*) = nullptr;
+    void (*fileChooserSetFilter)(void*, void*) = nullptr;
 
     template <typename F>
     static void Load(F& function, const char* name) {
@@ -47,6 +55,15 @@ struct Gtk {
         Load(styleContextAddClass, "gtk_style_context_add_class");
         Load(cairoGetTarget, "cairo_get_target");
         Load(cairoSurfaceMarkDirty, "cairo_surface_mark_dirty");
+        Load(fileFilterNew, "gtk_file_filter_new");
+        Load(fileFilterSetName, "gtk_file_filter_set_name");
+        Load(fileFilterAddCustom, "gtk_file_filter_add_custom");
+        Load(fileChooserAddFilter, "gtk_file_chooser_add_filter");
+        Load(fileChooserSetFilter, "gtk_file_chooser_set_filter");
+    }
+    bool FiltersUsable() const {
+        return fileFilterNew && fileFilterSetName && fileFilterAddCustom && fileChooserAddFilter &&
+               fileChooserSetFilter;
     }
     bool Usable() const {
         return cssProviderNew && cssProviderLoadFromData && screenGetDefault &&
@@ -57,6 +74,21 @@ struct Gtk {
 const Gtk& Functions() {
     static const Gtk gtk;
     return gtk;
+}
+
+// GtkFileFilterInfo as GTK 3 lays it out; the filter asks for the file name only.
+struct FileFilterInfo {
+    int contains;
+    const char* filename;
+    const char* uri;
+    const char* displayName;
+    const char* mimeType;
+};
+constexpr int kFilterFilename = 1;
+
+int IsProgram(const void* info, void*) {
+    const char* name = static_cast<const FileFilterInfo*>(info)->filename;
+    return name != nullptr && platform::IsExecutableFile(name) ? 1 : 0;
 }
 
 }  // namespace
@@ -84,9 +116,21 @@ void ForgetScreenSnapshot(wxDC& screen) {
         gtk.cairoSurfaceMarkDirty(gtk.cairoGetTarget(cairo));
     }
 }
+void OfferExecutablesOnly(wxWindow* fileDialog, const char* name) {
+    const Gtk& gtk = Functions();
+    if (!gtk.FiltersUsable() || fileDialog == nullptr || fileDialog->GetHandle() == nullptr) {
+        return;
+    }
+    void* filter = gtk.fileFilterNew();
+    gtk.fileFilterSetName(filter, name);
+    gtk.fileFilterAddCustom(filter, kFilterFilename, &IsProgram, nullptr, nullptr);
+    gtk.fileChooserAddFilter(fileDialog->GetHandle(), filter);
+    gtk.fileChooserSetFilter(fileDialog->GetHandle(), filter);
+}
 #else
 void ApplyCompactStyle(wxWindow*) {}
 void ForgetScreenSnapshot(wxDC&) {}
+void OfferExecutablesOnly(wxWindow*, const char*) {}
 #endif
 
 }  // namespace ui::wxkit

@@ -18,4 +18,8 @@ void ApplyCompactStyle(wxWindow* panel);
 // otherwise keeps serving the picture of the first read.
 void ForgetScreenSnapshot(wxDC& screen);
 
+// Gives the native file-open dialog `fileDialog` a filter named `name` that lists only the
+// files the user may execute, and makes it the current one. Does nothing outside GTK 3.
+void OfferExecutablesOnly(wxWindow* fileDialog, const char* name);
+
 }  // namespace ui::wxkit

@@ -1,0 +1,226 @@
+// The settings dialog opened from the GPS dialog: what it shows, what Save stores and which
+// AT lines the card receives when the settings are used at once.
+#include "companion_fixture.h"
+#include "orbitpane/win32/gpssetupdlg.h"
+
+using namespace orbitpane_test;
+
+namespace {
+
+class SettingsDialog : public CompanionFixture {
+  protected:
+    // An AGPS session running on an AGPS card; the card's records start afresh.
+    void RunAgpsSession() {
+        WriteConfig("Y", "AGPS", "High speed");
+        Open();
+        CardFound();
+        ASSERT_TRUE(user->Click(gps::kStart));
+        ASSERT_EQ(GpsSessionState(), kGpsSessionRunning);
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+    }
+    std::vector<std::string> Lines() {
+        std::vector<std::string> lines = card->SentLines();
+        for (std::string& line : lines) {
+            if (line.rfind("AT^SECTIME=", 0) == 0) line = "AT^SECTIME";
+        }
+        return lines;
+    }
+    const std::vector<std::string> kAgpsLines = {
+        "AT^SECTIME", "AT^SOCKETCONT=1,\"IP\",\"web.example\"\r\n",
+        "AT^WPURL=supl.example.com:7275\r\n", "AT^WPDOM=5\r\n", "AT^WPDFR=65536,1\r\n"};
+    const std::vector<std::string> kGpsLines = {"AT^WPDOM=0\r\n", "AT^WPDFR=65536,1\r\n"};
+};
+
+}  // namespace
+
+TEST_F(SettingsDialog, BeforeTheCardIsFoundTheButtonOnlyExplains) {
+    Open();
+    dialog->EnableItem(gps::kSetting, true);
+    ASSERT_TRUE(user->Click(gps::kSetting));
+    EXPECT_FALSE(ui::headless::FindWindow(ui::templates::kSettingsDialogId));
+    auto boxes = ui::headless::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, dialog->DeviceStatusText());
+    EXPECT_EQ(boxes[0].caption, Lang(L"IDS_Message"));
+    EXPECT_EQ(Status(), dialog->DeviceStatusText());
+}
+
+TEST_F(SettingsDialog, OpensWithTheRecordsChoicesInTheActiveLanguage) {
+    const struct {
+        const char* type;
+        const char* scenario;
+        int typeRadio;
+        int scenarioRadio;
+        bool editsEnabled;
+    } cases[] = {
+        {"AGPS", "Pedestrianism", settings::kTypeAgps, settings::kPedestrian, true},
+        {"GPS", "High speed", settings::kTypeGps, settings::kHighSpeed, false},
+    };
+    for (const auto& c : cases) {
+        WriteConfig("Y", c.type, c.scenario);
+        Open("_pt-br");
+        CardFound();
+        ui::headless::Driver form = OpenSettings();
+        EXPECT_EQ(form.Title(), Lang(L"IDS_TITLE_SETTING"));
+        EXPECT_EQ(form.Text(settings::kUseNow), Lang(L"IDS_STATIC_CHECKUSE"));
+        EXPECT_EQ(form.Text(settings::kSave), L"Salvar");
+        EXPECT_TRUE(form.Checked(c.typeRadio)) << c.type;
+        EXPECT_TRUE(form.Checked(c.scenarioRadio)) << c.scenario;
+        EXPECT_EQ(form.Enabled(settings::kApn), c.editsEnabled) << c.type;
+        EXPECT_EQ(form.Enabled(settings::kSupl), c.editsEnabled) << c.type;
+        EXPECT_EQ(form.Text(settings::kApn), L"web.example");
+        EXPECT_EQ(form.Text(settings::kSupl), L"supl.example.com:7275");
+        EXPECT_FALSE(form.Checked(settings::kUseNow));
+
+        // The type radios switch the two fields.
+        ASSERT_TRUE(form.Click(settings::kTypeGps));
+        EXPECT_FALSE(form.Enabled(settings::kApn));
+        ASSERT_TRUE(form.Click(settings::kTypeAgps));
+        EXPECT_TRUE(form.Enabled(settings::kSupl));
+        ASSERT_TRUE(form.Click(settings::kCancel));
+        EXPECT_FALSE(form.Alive());
+        dialog.reset();
+    }
+}
+
+TEST_F(SettingsDialog, SaveStoresExactlyWhatWasTypedAndGpsKeepsTheOldServer) {
+    const std::wstring apn = L"  \u30A2\u30AF\u30BB\u30B9<&>\"'" + std::wstring(300, L'x');
+    WriteConfig("Y", "GPS", "High speed");
+    Open();
+    CardFound();
+    {
+        ui::headless::Driver form = OpenSettings();
+        ASSERT_TRUE(form.Click(settings::kTypeAgps));
+        ASSERT_TRUE(form.Type(settings::kApn, apn));
+        ASSERT_TRUE(form.Type(settings::kSupl, L""));
+        ASSERT_TRUE(form.Click(settings::kPedestrian));
+        ASSERT_TRUE(form.Click(settings::kSave));
+        EXPECT_FALSE(form.Alive());
+    }
+    // Read back as the next start of the program does.
+    GpsConfigFile file;
+    file.SetAppDirectory(dir.path());
+    GPSConfigInfo stored;
+    file.Load(stored);
+    EXPECT_EQ(stored.strType, "AGPS");
+    EXPECT_EQ(platform::Utf8ToWide(stored.strAPN), apn);
+    EXPECT_EQ(stored.strSUPL, "");
+    EXPECT_EQ(stored.strScenario, "Pedestrianism");
+
+    // Back to GPS: the AGPS fields keep their saved values even though the edits changed.
+    ui::headless::Driver form = OpenSettings();
+    ASSERT_TRUE(form.Type(settings::kSupl, L"typed but not kept"));
+    ASSERT_TRUE(form.Click(settings::kTypeGps));
+    ASSERT_TRUE(form.Click(settings::kSave));
+    file.Load(stored);
+    EXPECT_EQ(stored.strType, "GPS");
+    EXPECT_EQ(platform::Utf8ToWide(stored.strAPN), apn);
+    EXPECT_EQ(stored.strSUPL, "");
+    EXPECT_TRUE(card->SentLines().empty()) << "nothing is applied without \"use now\"";
+}
+
+TEST_F(SettingsDialog, UseNowStartsOrRestartsTheSession) {
+    const struct {
+        const char* name;
+        bool running;
+        const wchar_t* shownType;  // the GPS dialog's type display before Save
+        int choice;
+        bool useNow;
+        int closes;
+        int opens;
+        bool agpsLines;
+        bool gpsLines;
+    } cases[] = {
+        {"idle, same type: start", false, L"AGPS", settings::kTypeAgps, true, 0, 1, true, false},
+        {"running, new type: restart", true, L"AGPS", settings::kTypeGps, true, 1, 1, false, true},
+        {"running, empty display: restart", true, L"", settings::kTypeAgps, true, 1, 1, true,
+         false},
+        {"running, same type: start reports", true, L"AGPS", settings::kTypeAgps, true, 0, 0, false,
+         false},
+        {"running, unchecked: nothing", true, L"AGPS", settings::kTypeGps, false, 0, 0, false,
+         false},
+    };
+    for (const auto& c : cases) {
+        if (c.running) {
+            RunAgpsSession();
+        } else {
+            WriteConfig("Y", "AGPS", "High speed");
+            Open();
+            CardFound();
+        }
+        dialog->SetItemText(gps::kGpsType, c.shownType);
+        ui::headless::Driver form = OpenSettings();
+        ASSERT_TRUE(form.Click(c.choice));
+        ASSERT_TRUE(form.SetChecked(settings::kUseNow, c.useNow));
+        ASSERT_TRUE(form.Click(settings::kSave));
+        EXPECT_EQ(card->GetCounters().gpsCloses, c.closes) << c.name;
+        EXPECT_EQ(card->GetCounters().gpsOpens, c.opens) << c.name;
+        std::vector<std::string> expected =
+            c.agpsLines ? kAgpsLines : (c.gpsLines ? kGpsLines : std::vector<std::string>{});
+        EXPECT_EQ(Lines(), expected) << c.name;
+        EXPECT_EQ(GpsSessionState(), c.running || c.opens ? kGpsSessionRunning : kGpsSessionIdle)
+            << c.name;
+        if (GpsSessionState() == kGpsSessionRunning) {
+            ASSERT_TRUE(user->Click(gps::kStop));
+        }
+        dialog.reset();
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+    }
+}
+
+TEST_F(SettingsDialog, TheTypeDisplayFollowsWhatTheCardCanDo) {
+    const struct {
+        int choice;
+        int cardType;
+        const wchar_t* shown;
+    } cases[] = {
+        {settings::kTypeAgps, kGpsTypeGpsOnly, L"GPS"},
+        {settings::kTypeAgps, kGpsTypeAgps, L"AGPS"},
+        {settings::kTypeAgps, 7, L"unchanged"},
+        {settings::kTypeGps, kGpsTypeAgps, L"GPS"},
+    };
+    for (const auto& c : cases) {
+        WriteConfig("Y", "GPS", "High speed");
+        Open();
+        CardFound(c.cardType);
+        dialog->SetItemText(gps::kGpsType, L"unchanged");
+        ui::headless::Driver form = OpenSettings();
+        ASSERT_TRUE(form.Click(c.choice));
+        ASSERT_TRUE(form.Click(settings::kSave));
+        EXPECT_EQ(user->Text(gps::kGpsType), c.shown) << c.cardType;
+        dialog.reset();
+    }
+}
+
+TEST_F(SettingsDialog, WithoutSettingsItShowsTheDefaultsAndCannotSave) {
+    Open();
+    CGPSSetupDlg alone;
+    alone.AttachSettings(nullptr, nullptr, dir.path(), dialog.get());
+    ASSERT_TRUE(alone.Create());
+    alone.ShowWindow(ui::ShowCommand::Normal);
+    ASSERT_TRUE(ui::headless::WaitIdle());
+    ui::headless::Driver form(alone.Handle());
+    EXPECT_TRUE(form.Checked(settings::kTypeGps));
+    EXPECT_TRUE(form.Checked(settings::kHighSpeed));
+    EXPECT_FALSE(form.Enabled(settings::kApn));
+    EXPECT_FALSE(form.Enabled(settings::kSupl));
+    EXPECT_FALSE(form.Click(settings::kSave));
+    EXPECT_TRUE(form.Click(settings::kCancel));
+}
+
+TEST_F(SettingsDialog, CancelChangesNothing) {
+    WriteConfig("Y", "AGPS", "High speed");
+    Open();
+    CardFound();
+    const std::string before = ConfigText();
+    ui::headless::Driver form = OpenSettings();
+    ASSERT_TRUE(form.Type(settings::kApn, L"other"));
+    ASSERT_TRUE(form.Click(settings::kTypeGps));
+    ASSERT_TRUE(form.SetChecked(settings::kUseNow, true));
+    ASSERT_TRUE(form.Click(settings::kCancel));
+    EXPECT_EQ(ConfigText(), before);
+    EXPECT_TRUE(card->SentLines().empty());
+    EXPECT_EQ(user->Text(gps::kGpsType), L"AGPS");
+}
