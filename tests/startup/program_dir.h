@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -84,7 +86,12 @@ inline std::string Settings(const std::string& current, const std::string& fallb
 
 class ProgramDir {
   public:
-    ProgramDir() { framework::SetProgramDirectory(dir_.path()); }
+    // The per-user runtime folder (single instance) moves below the program directory too.
+    ProgramDir() {
+        framework::SetProgramDirectory(dir_.path());
+        std::filesystem::create_directories(dir_ / "run");
+        ::setenv("XDG_RUNTIME_DIR", (dir_ / "run").c_str(), 1);
+    }
     ~ProgramDir() {
         CZeltoTrace::destroy();
         framework::SetProgramDirectory("");

@@ -52,6 +52,7 @@ int CStartupApp::ExitInstance() {
 }
 
 bool CStartupApp::AnotherInstanceRuns() {
+    if (instanceLock_) return false;  // held since an earlier start-up of this object
     platform::InstanceLock::Outcome outcome;
     instanceLock_ = platform::InstanceLock::Acquire(launcher::kInstanceName, outcome);
     if (outcome != platform::InstanceLock::Outcome::HeldElsewhere) return false;
@@ -85,8 +86,8 @@ bool CStartupApp::InitInstance() {
 
     // The log folder below the program directory; failures are ignored.
     std::string early = platform::ProgramDirectory();
-    if (modulePathSet_ && modulePath_) {
-        size_t cut = modulePath_->find_last_of('/');
+    if (modulePathSet_) {
+        size_t cut = modulePath_ ? modulePath_->find_last_of('/') : std::string::npos;
         early = cut == std::string::npos ? std::string() : modulePath_->substr(0, cut);
     }
     if (!early.empty()) {
