@@ -145,7 +145,7 @@ TEST_F(Launcher, ResultFourRunsAgainBehindTheInitializingWindow) {
     EXPECT_EQ(app.RunResults(), (std::vector<int>{4, 0}));
     EXPECT_STREQ(LastRun().noSplashScreen, "1");  // what the second run read
     EXPECT_EQ(NoSplash(), "0");                   // written after the last run
-    EXPECT_EQ(shown, L"Satview is starting again with the new data card settings...");
+    EXPECT_EQ(shown, L"Starting again for the new card...");
     ASSERT_EQ(menu.size(), 2u);
     EXPECT_EQ(menu[1].command, ui::templates::startup::kAboutCommand);
     EXPECT_FALSE(ui::headless::FindWindow(ui::templates::kStartupDialogId));
@@ -207,6 +207,28 @@ TEST_F(Launcher, EveryFailureExitIsTracedAndTheLoopOnesAreShown) {
         framework::SetProgramDirectory(dir.path());
     }
     EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InitializingWindow, OpensTheAboutBoxFromItsSystemMenu) {
+    CStartupDlg dialog;
+    ASSERT_TRUE(dialog.Create());
+    dialog.SetMessageText(L"");
+    ui::headless::Driver user(dialog.Handle());
+    EXPECT_TRUE(user.WindowVisible());
+    EXPECT_EQ(user.Text(ui::templates::startup::kMessage), L"");
+    EXPECT_EQ(user.BigIcon(), ui::Icon{ui::templates::kAppIcon});
+    std::thread choose([&] { user.ChooseSystemMenu(ui::templates::startup::kAboutCommand); });
+    ui::WindowHandle about = ui::headless::WaitForWindow(ui::templates::kAboutDialogId);
+    ASSERT_TRUE(about);
+    EXPECT_FALSE(user.WindowEnabled());  // modal over the initializing window
+    EXPECT_TRUE(ui::headless::Driver(about).Click(ui::kIdOk));
+    choose.join();
+    EXPECT_FALSE(ui::headless::FindWindow(ui::templates::kAboutDialogId));
+    EXPECT_TRUE(user.WindowEnabled());
 }
 
 }  // namespace
