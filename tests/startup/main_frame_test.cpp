@@ -23,17 +23,15 @@ class AnswersRebuild final : public framework::IMultiDeviceMgrEvent {
 
 class MainFrame : public ::testing::Test {
   protected:
-    void Start(bool withUi, const char* noSplash) {
+    // `ui`: the library of the user-interface plug-in to list, null for none.
+    void Start(const char* ui, const char* noSplash) {
         std::string list =
             std::string("<main><mainplugin>") + framework::kMainFramePluginId + "</mainplugin>" +
             LibraryPlugin({framework::kMainFramePluginId, MAIN_FRAME_PLUGIN_PATH, "XFramePlugin"}) +
             LibraryPlugin({framework::kDeviceMgrId,
                            test_plugins::LibraryPath(test_plugins::kScriptedDeviceMgr),
                            "DeviceMgr"});
-        if (withUi) {
-            list += LibraryPlugin({test_plugins::kUiPluginId,
-                                   test_plugins::LibraryPath(test_plugins::kUiPlugin), "Ui"});
-        }
+        if (ui) list += LibraryPlugin({std::string("UI-") + ui, ui, "Ui"});
         dir.Write("plugins.xml", list + "</main>");
         dir.Write("SysSetting.xml", std::string("<plxadoc><xframemodule><nosplashscreen>") +
                                         noSplash + "</nosplashscreen></xframemodule></plxadoc>");
@@ -52,15 +50,18 @@ class MainFrame : public ::testing::Test {
     std::future<int> run;
 };
 
-TEST_F(MainFrame, RunsTheUiPluginsAndEndsWithZero) {
-    Start(true, "1");
+TEST_F(MainFrame, RunsTheUiPluginsAndEndsWithZeroWhenTheUserClosesThem) {
+    Start(MODAL_UI_PLUGIN_PATH, "1");
+    ui::WindowHandle modal = ui::headless::WaitForWindow(7100);
+    ASSERT_TRUE(modal);
+    EXPECT_TRUE(ui::headless::Driver(modal).Close());  // the user closes the plug-in
     ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(run.get(), 0);
     EXPECT_FALSE(ui::headless::FindWindow(mainframe::kSplashDialogId));
 }
 
 TEST_F(MainFrame, WithoutUiPluginsShowsItsFrameAndRaisesItOnRequest) {
-    Start(false, "0");
+    Start(nullptr, "0");
     ui::WindowHandle frame = ui::headless::WaitForWindow(mainframe::kFrameDialogId);
     ASSERT_TRUE(frame);
     EXPECT_TRUE(ui::headless::FindWindow(mainframe::kSplashDialogId));
@@ -76,7 +77,7 @@ TEST_F(MainFrame, WithoutUiPluginsShowsItsFrameAndRaisesItOnRequest) {
 }
 
 TEST_F(MainFrame, EndsWithFourWhenThePluginSetMustBeRebuilt) {
-    Start(false, "1");
+    Start(nullptr, "1");
     ASSERT_TRUE(ui::headless::WaitForWindow(mainframe::kFrameDialogId));
     EXPECT_FALSE(ui::headless::FindWindow(mainframe::kSplashDialogId));
 
@@ -89,6 +90,31 @@ TEST_F(MainFrame, EndsWithFourWhenThePluginSetMustBeRebuilt) {
     device->RaiseDeviceChanged("wendrix 2g", "");
     ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(run.get(), framework::kMainFrameReinitialize);
+    manager->RemoveEventSink(&sink);
+    ASSERT_TRUE(device->WaitIdle(2000));
+    object->Release();
+}
+
+// A plug-in running modally is raised on request, and its run is ended when the plug-in set
+// must be rebuilt.
+TEST_F(MainFrame, EndsTheModalRunOfAPluginForARebuild) {
+    Start(MODAL_UI_PLUGIN_PATH, "1");
+    ui::WindowHandle modal = ui::headless::WaitForWindow(7100);
+    ASSERT_TRUE(modal);
+    EXPECT_TRUE(platform::AskToRaise(mainframe::kRaiseWindowName));
+    EXPECT_TRUE(ui::headless::Driver(modal).WindowVisible());
+    EXPECT_EQ(run.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+
+    AnswersRebuild sink;
+    framework::IBaseInterface* object = nullptr;
+    ASSERT_TRUE(
+        container->QueryService(framework::kDeviceMgrId, framework::kMultiDeviceMgrFlag, &object));
+    auto* manager = dynamic_cast<framework::IMultiDeviceMgr*>(object);
+    ASSERT_TRUE(manager && manager->AddEventSink(&sink));
+    device->RaiseDeviceChanged("wendrix 2g", "");
+    ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(run.get(), framework::kMainFrameReinitialize);
+    EXPECT_FALSE(ui::headless::FindWindow(7100));
     manager->RemoveEventSink(&sink);
     ASSERT_TRUE(device->WaitIdle(2000));
     object->Release();
