@@ -193,3 +193,44 @@ TEST_F(PluginFiles, UserManualsFollowTheEnabledPlugins) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rules and library shipped in the install tree give each model of the simulated card
+// its plug-ins, and every library they name is one this tree builds.
+TEST(ShippedPluginFiles, GiveEachModelItsPlugins) {
+    ProgramDir dir;
+    for (const char* file :
+         {"config/PluginsConfig.xml", "config/pluginslib.xml", "SysSetting.xml"}) {
+        dir.Write(file,
+                  platform::ReadWholeFile(std::string(SATVIEW_DATA_DIR) + "/" + file).value());
+    }
+    CPluginsConfigMgr mgr(dir.ListPath());
+    const Ids all = {framework::kMainFramePluginId, framework::kDeviceMgrId,
+                     framework::kConfigPluginId, framework::kOrbitpanePluginId};
+    Ids withoutGps = all;
+    withoutGps.erase(framework::kOrbitpanePluginId);
+    struct Case {
+        const char* device;
+        const char* customize;
+        Ids expected;
+    } cases[] = {{"1234:5601", "", all},
+                 {"wendrix 4g", "", all},
+                 {"wendrix 2g", "", withoutGps},
+                 {"wendrix 3g", "NoGps", withoutGps},
+                 {"some other card", "", all}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device);
+        ASSERT_TRUE(mgr.SelectEnabledPlugins(mgr.ResolveDeviceName(c.device), c.customize));
+        Ids recorded;
+        for (const PluginRecord& r : mgr.Records()) recorded.insert(r.clsid);
+        EXPECT_EQ(recorded, c.expected);
+    }
+    ASSERT_TRUE(mgr.SelectEnabledPlugins("wendrix 3g", ""));
+    for (const PluginRecord& r : mgr.Records()) {
+        if (r.clsid == framework::kDeviceMgrId) continue;  // built by the device manager's folder
+        EXPECT_TRUE(platform::FileExists(std::string(SATVIEW_PROGRAM_DIR) + "/" + r.url)) << r.url;
+    }
+}
+
+}  // namespace
