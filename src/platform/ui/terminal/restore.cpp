@@ -49,14 +49,16 @@ bool Synchronous(int signal) {
     return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL;
 }
 
-void OnSignal(int signal) {
+void OnSignal(int signal, siginfo_t* info, void*) {
     int saved = errno;
     Restore();
     int index = IndexOf(signal);
     if (index >= 0) ::sigaction(signal, &previous[index], nullptr);
-    // A fault happens again on return and reaches the former handler (or kills the
-    // process); the others are raised again once this handler returns.
-    if (!Synchronous(signal)) ::raise(signal);
+    // A real fault happens again on return and reaches the former handler (or kills the
+    // process); the others, and faults only sent by kill, are raised again once this
+    // handler returns.
+    bool fault = Synchronous(signal) && info != nullptr && info->si_code > 0;
+    if (!fault) ::raise(signal);
     errno = saved;
 }
 
@@ -83,9 +85,9 @@ void ArmRestore(int fd, const struct termios& saved, const std::string& bytes) {
         // A signal the program was told to ignore (nohup) stays ignored.
         if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN) continue;
         struct sigaction action {};
-        action.sa_handler = OnSignal;
+        action.sa_sigaction = OnSignal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        action.sa_flags = SA_RESETHAND | SA_SIGINFO;
         installed[i] = ::sigaction(kSignals[i], &action, &previous[i]) == 0;
     }
 }
@@ -97,7 +99,7 @@ void DisarmRestore() {
         struct sigaction current {};
         ::sigaction(kSignals[i], nullptr, &current);
         // Only our own handler goes; one installed after ours stays.
-        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == OnSignal) {
+        if ((current.sa_flags & SA_SIGINFO) && current.sa_sigaction == OnSignal) {
             ::sigaction(kSignals[i], &previous[i], nullptr);
         }
         installed[i] = false;
