@@ -238,3 +238,68 @@ TEST(TerminalBoxes, TheFileDialogListsWhatTheFilterTakesAndAddsTheExtension) {
     asker.join();
     EXPECT_EQ(chosen, platform::Utf8ToWide(dir / "navi.exe"));
 }
+
+TEST(TerminalLoop, TimersPostsSendsAndANestedModalRunAllRunOnTheWindowThread) {
+    auto owner = ShownProbe();
+    std::thread::id windowThread;
+    RunOnWindowThread([&] { windowThread = std::this_thread::get_id(); });
+    ASSERT_NE(windowThread, std::this_thread::get_id());
+    owner->Clear();
+    owner->OnMessage(9568, [&](WParam w, LParam) {
+        owner->Record("message " + std::to_string(w));
+        return static_cast<LResult>(w + 1);
+    });
+    ASSERT_TRUE(owner->Post(9568, 1));
+    EXPECT_EQ(owner->Send(9568, 41), 42);
+    EXPECT_EQ(owner->SetTimer(7, 10), 7u);
+    ASSERT_TRUE(Eventually([&] { return owner->Events().size() >= 3; }));
+    EXPECT_TRUE(owner->KillTimer(7));
+    auto events = owner->Events();
+    std::sort(events.begin(), events.begin() + 3);  // a send may overtake the post
+    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+              (std::vector<std::string>{"message 1", "message 41", "timer 7"}));
+    for (auto id : owner->Threads()) EXPECT_EQ(id, windowThread);
+
+    // A modal child opened from a handler takes the keys until it ends; the owner waits.
+    Probe child;
+    std::atomic<int> result{0};
+    child.OnClicked(probe::kButton, [&] { child.EndDialog(11); });
+    owner->OnClicked(probe::kButton, [&] { result = child.DoModal(owner->Handle()); });
+    owner->SetFocus(probe::kButton);
+    TerminalUiEnvironment::Keys(kEnter);
+    ASSERT_TRUE(Eventually([&] { return child.HasWindow() && !owner->IsWindowEnabled(); }));
+    TerminalUiEnvironment::Keys(kEnter);  // reaches the child's focused button
+    EXPECT_TRUE(Eventually([&] { return result == 11; }));
+    EXPECT_TRUE(owner->IsWindowEnabled());
+}
+
+TEST(TerminalMouse, AClickFocusesAndPressesWhatItHits) {
+    auto dialog = ShownProbe();
+    int clicks = 0;
+    dialog->OnClicked(probe::kButton, [&] { ++clicks; });
+    // Where the check box's mark and the Go button are on the screen.
+    auto cellOf = [](const std::wstring& text, int* row, int* col) {
+        std::wstring screen = ScreenText();
+        size_t at = screen.find(text);
+        if (at == std::wstring::npos) return false;
+        size_t lineStart = screen.rfind(L'\n', at);
+        lineStart = lineStart == std::wstring::npos ? 0 : lineStart + 1;
+        *row = static_cast<int>(std::count(screen.begin(), screen.begin() + lineStart, L'\n'));
+        *col = Columns(std::wstring_view(screen).substr(lineStart, at - lineStart));
+        return true;
+    };
+    // xterm's reports of the first button going down and up at a cell (1-based).
+    auto press = [](int row, int col) {
+        std::string at = std::to_string(col + 1) + ";" + std::to_string(row + 1);
+        TerminalUiEnvironment::Keys("\033[<0;" + at + "M\033[<0;" + at + "m");
+    };
+    int row = 0, col = 0;
+    ASSERT_TRUE(cellOf(L"[ ] Check", &row, &col));
+    press(row, col + 1);
+    EXPECT_TRUE(Eventually([&] { return dialog->IsItemChecked(probe::kCheck); }));
+    EXPECT_EQ(dialog->Focus(), probe::kCheck);
+    ASSERT_TRUE(cellOf(L"Go", &row, &col));
+    press(row, col);
+    EXPECT_TRUE(Eventually([&] { return clicks == 1; }));
+    EXPECT_EQ(dialog->Focus(), probe::kButton);
+}
