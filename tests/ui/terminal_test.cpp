@@ -126,9 +126,9 @@ TEST(TerminalText, DoubleWidthCharactersCountTwiceAndAreNeverSplit) {
 
 TEST(TerminalKeys, TabSpaceArrowsTypingEnterAndEscapeReachTheDialog) {
     auto dialog = ShownProbe();
-    std::vector<std::string> clicks;
+    dialog->Clear();
     for (int id : {kIdOk, kIdCancel, probe::kCheck}) {
-        dialog->OnClicked(id, [&clicks, id] { clicks.push_back(std::to_string(id)); });
+        dialog->OnClicked(id, [&dialog, id] { dialog->Record(std::to_string(id)); });
     }
     ASSERT_EQ(dialog->Focus(), probe::kButton);
     EXPECT_EQ(AtCursor().substr(0, 2), L"Go") << "the cursor marks the focused button";
@@ -147,14 +147,14 @@ TEST(TerminalKeys, TabSpaceArrowsTypingEnterAndEscapeReachTheDialog) {
     EXPECT_TRUE(AroundCursor(true).ends_with(L" a\u65e5")) << "the caret after the text";
     TerminalUiEnvironment::Keys(kEnter);
     TerminalUiEnvironment::Keys(kEscape);
-    EXPECT_TRUE(Eventually([&] { return clicks.size() == 3; }));
-    EXPECT_EQ(clicks, (std::vector<std::string>{"12", "1", "2"}))
+    EXPECT_TRUE(Eventually([&] { return dialog->Events().size() == 3; }));
+    EXPECT_EQ(dialog->Events(), (std::vector<std::string>{"12", "1", "2"}))
         << "the check box, then Enter on the default button, then Escape";
 }
 
 TEST(TerminalKeys, EnterOpensTheDropDownListAndArrowsChooseFromIt) {
     auto dialog = ShownProbe();
-    int changes = 0;
+    std::atomic<int> changes{0};
     dialog->OnSelectionChanged(probe::kList, [&] { ++changes; });
     for (const wchar_t* item : {L"English", L"\u65e5\u672c\u8a9e", L"Portugu\u00eas"}) {
         dialog->Combo(probe::kList).AddString(item);
@@ -275,7 +275,7 @@ TEST(TerminalLoop, TimersPostsSendsAndANestedModalRunAllRunOnTheWindowThread) {
 
 TEST(TerminalMouse, AClickFocusesAndPressesWhatItHits) {
     auto dialog = ShownProbe();
-    int clicks = 0;
+    std::atomic<int> clicks{0};
     dialog->OnClicked(probe::kButton, [&] { ++clicks; });
     // Where the check box's mark and the Go button are on the screen.
     auto cellOf = [](const std::wstring& text, int* row, int* col) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
@@ -90,10 +89,8 @@ class TerminalBackend : public detail::Backend {
     int inFd_ = 0;
     int outFd_ = 1;
 
-    // The watcher hands over readable input and waits until it is read.
-    std::mutex inputMutex_;
-    std::condition_variable inputCv_;
-    bool inputPending_ = false;
+    // The watcher hands readable input over and watches again once it is read.
+    std::atomic<bool> inputPending_{false};
 
     std::deque<Input> unread_;          // window thread: read, not yet handled
     std::vector<std::uint64_t> order_;  // window thread; bottom first
