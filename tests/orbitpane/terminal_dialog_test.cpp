@@ -48,3 +48,20 @@ TEST(GpsDialogInATerminal, StartsFromTheKeyboardAndShowsTheFixInEachLanguage) {
         EXPECT_EQ(tmux.Variable("pane_dead_status"), "0") << language.code;
     }
 }
+
+TEST(GpsDialogInATerminal, TakesTheSkinsColoursWhereTheTerminalHasThemAndPlainOtherwise) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    const struct {
+        const char* term;
+        bool colours;
+    } terminals[] = {{"xterm-256color", true}, {"vt100", false}};
+    for (const auto& terminal : terminals) {
+        TmuxSession tmux(std::string("TERM=") + terminal.term + " " + HOST_PATH + " en-us");
+        ASSERT_TRUE(tmux.WaitForText(L"E 139d 46.0275")) << terminal.term;
+        std::string screen = tmux.Tmux("capture-pane -p -e -t 0");
+        // The skin's background #EEF2F6 is the nearest grey of 256 colours, 255.
+        EXPECT_EQ(screen.find("48;5;255") != std::string::npos, terminal.colours) << terminal.term;
+        EXPECT_NE(screen.find("\033[7m"), std::string::npos)
+            << terminal.term << ": the focused button in reverse video";
+    }
+}
