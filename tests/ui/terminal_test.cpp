@@ -32,12 +32,12 @@ const char* const kDown = "\033OB";  // with the keypad on, as xterm sends it
 template <typename F>
 bool Eventually(F done) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+    for (;;) {
         terminal::WaitIdle(200);
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return true;
 }
 
 bool ScreenShows(const std::wstring& text) {
@@ -213,6 +213,7 @@ TEST(TerminalBoxes, MessageBoxesAnswerFromTheKeys) {
         TerminalUiEnvironment::Keys(c.keys);
         asker.join();
         EXPECT_EQ(answer, c.answer) << c.style;
+        ASSERT_TRUE(Eventually([] { return !ScreenShows(L"Querying Data Card..."); }));
     }
 }
 

@@ -56,6 +56,9 @@ bool Screen::Open(int inFd, int outFd) {
         Close();
         return false;
     }
+    // Ours before ncurses looks: it then leaves SIGINT and SIGTERM to us (and to the
+    // program's own handlers, which ours pass on to).
+    ArmRestore(outFd, saved, std::string());
     screen_ = ::newterm(type, out_, in_);
     if (screen_ == nullptr) {
         Close();
@@ -94,10 +97,10 @@ void Screen::Close() {
     if (screen_ != nullptr) {
         ::set_term(screen_);
         ::endwin();
-        DisarmRestore();
         ::delscreen(screen_);
         screen_ = nullptr;
     }
+    DisarmRestore();
     if (in_ != nullptr) ::fclose(in_);
     if (out_ != nullptr) ::fclose(out_);
     in_ = out_ = nullptr;
