@@ -28,7 +28,14 @@ class TmuxSession {
              std::to_string(rows) + " " + Quote(command));
         Tmux("set-option -g remain-on-exit on");
     }
-    ~TmuxSession() { Tmux("kill-server"); }
+    ~TmuxSession() {
+        Tmux("kill-server");
+        // The server leaves its socket behind.
+        const char* base = std::getenv("TMUX_TMPDIR");
+        std::string path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                           "/tmux-" + std::to_string(::getuid()) + "/" + socket_;
+        std::remove(path.c_str());
+    }
     TmuxSession(const TmuxSession&) = delete;
     TmuxSession& operator=(const TmuxSession&) = delete;
 
