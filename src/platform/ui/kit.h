@@ -3,10 +3,10 @@
 //
 // Threads. Each process has one window thread. Every handler of every window runs on it:
 // commands, timers, messages, close, creation and initialisation. With the wx back end it is
-// the thread that called Initialize (the main thread); the headless back end starts a thread
-// of its own. Every operation of the kit may be called from any thread. Control and window
-// state (texts, checks, items, cells, title, visibility, place) lives in each dialog's table
-// under its lock, so reading and writing it never waits for the window thread; the wx back
+// the thread that called Initialize (the main thread); the headless and terminal back ends
+// start a thread of their own. Every operation of the kit may be called from any thread. Control
+// and window state (texts, checks, items, cells, title, visibility, place) lives in each dialog's
+// table under its lock, so reading and writing it never waits for the window thread; the wx back
 // end brings the screen up to date on the window thread afterwards. Creating, destroying,
 // modal runs, timers, focus, message boxes and sends are carried to the window thread and
 // the caller waits; a thread the window thread waits for must therefore not send to it,
