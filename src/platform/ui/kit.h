@@ -3,10 +3,10 @@
 //
 // Threads. Each process has one window thread. Every handler of every window runs on it:
 // commands, timers, messages, close, creation and initialisation. With the wx back end it is
-// the thread that called Initialize (the main thread); the headless back end starts a thread
-// of its own. Every operation of the kit may be called from any thread. Control and window
-// state (texts, checks, items, cells, title, visibility, place) lives in each dialog's table
-// under its lock, so reading and writing it never waits for the window thread; the wx back
+// the thread that called Initialize (the main thread); the headless and terminal back ends
+// start a thread of their own. Every operation of the kit may be called from any thread. Control
+// and window state (texts, checks, items, cells, title, visibility, place) lives in each dialog's
+// table under its lock, so reading and writing it never waits for the window thread; the wx back
 // end brings the screen up to date on the window thread afterwards. Creating, destroying,
 // modal runs, timers, focus, message boxes and sends are carried to the window thread and
 // the caller waits; a thread the window thread waits for must therefore not send to it,
@@ -32,10 +32,11 @@
 
 namespace ui {
 
-enum class BackendKind { Headless, Wx };
+enum class BackendKind { Headless, Wx, Terminal };
 
-// Headless when asked ("--headless" among the arguments, or SATVIEW_UI=headless) or when
-// there is no display ($DISPLAY and $WAYLAND_DISPLAY unset or empty); wx otherwise.
+// Headless when asked ("--headless" among the arguments, or SATVIEW_UI=headless); the
+// terminal when asked ("--terminal", SATVIEW_UI=terminal) or when there is no display
+// ($DISPLAY and $WAYLAND_DISPLAY unset or empty); wx otherwise.
 BackendKind ChooseBackend(int argc, const char* const* argv, const char* uiVariable,
                           const char* display, const char* waylandDisplay);
 // The same from the process environment.
@@ -45,7 +46,8 @@ BackendKind ChooseBackend(int argc, const char* const* argv);
 // must be the main thread. A second call changes nothing and answers whether the running kit
 // has `kind`. False when the back end cannot start (wx without a usable display).
 bool Initialize(BackendKind kind, int argc = 0, char** argv = nullptr);
-// Chooses with ChooseBackend, then starts.
+// Chooses with ChooseBackend, then starts. A terminal chosen for want of a display that
+// cannot start (no terminal to draw on) gives way to headless.
 bool Initialize(int argc, char** argv);
 // Destroys the windows left and stops the back end; call it on the thread that initialised
 // the kit, after the threads that use windows have ended.
