@@ -125,4 +125,16 @@ std::string UserFilePath(const std::string& programDirectory, const std::string&
     return own;
 }
 
+std::string ProgramDirectoryOf(const std::string& path) {
+    std::error_code ec;
+    fs::path folder = fs::absolute(path, ec).lexically_normal().parent_path();
+    for (const std::string& own : {UserSettingsDirectory(), UserStateDirectory()}) {
+        if (own.empty()) continue;
+        fs::path base = fs::path(own).lexically_normal();
+        fs::path inside = folder.lexically_relative(base);
+        if (!inside.empty() && *inside.begin() != "..") return ProgramDirectory();
+    }
+    return folder.string();
+}
+
 }  // namespace platform

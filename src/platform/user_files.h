@@ -30,4 +30,9 @@ std::string UserStateDirectory();
 //   created); a copy already there is never replaced. An installed folder is created empty.
 std::string UserFilePath(const std::string& programDirectory, const std::string& relative);
 
+// The program directory a file the program reads belongs to: the file's folder, except for a
+// file below this user's settings or state folder (an installed program's per-user plugins.xml),
+// which belongs to the running program's directory.
+std::string ProgramDirectoryOf(const std::string& path);
+
 }  // namespace platform

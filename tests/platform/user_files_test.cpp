@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -121,6 +122,17 @@ TEST_F(UserFiles, TwoUsersNeverShareAFile) {
     ::setenv("XDG_STATE_HOME", "", 1);
     EXPECT_EQ(UserFilePath(program_.path(), "Runinfo.ini"), other / ".config/satview/Runinfo.ini");
     EXPECT_EQ(UserFilePath(program_.path(), "Log"), other / ".local/state/satview/Log");
+}
+
+TEST_F(UserFiles, APerUserFileBelongsToTheRunningProgram) {
+    MarkInstalled();
+    std::string list = UserFilePath(program_.path(), "plugins.xml");
+    EXPECT_EQ(platform::ProgramDirectoryOf(list), platform::ProgramDirectory());
+    EXPECT_EQ(platform::ProgramDirectoryOf(home_ / "cfg/satview/config/ConfigFile.xml"),
+              platform::ProgramDirectory());
+    EXPECT_EQ(platform::ProgramDirectoryOf(program_ / "plugins.xml"), program_.path());
+    EXPECT_EQ(platform::ProgramDirectoryOf(home_ / "cfg/satview-other/plugins.xml"),
+              home_ / "cfg/satview-other");
 }
 
 TEST_F(UserFiles, AProgramDirectoryTheUserCannotWriteIsPerUser) {
