@@ -6,6 +6,7 @@ SATVIEW_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libwxgtk3.2-dev libudev-dev libsystemd-dev libsimpleini-dev libspdlog-dev libcli11-dev
   libpugixml-dev xvfb xauth xdg-utils
+  umockdev libumockdev-dev  # fake USB devices for the port-list tests
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 

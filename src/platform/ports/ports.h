@@ -8,8 +8,14 @@
 //       friendly=Satview Simulated PC UI Interface (COM7)
 //       card=sim-1
 //       pid=1234
-//   The file is written atomically by the port's owner (temp file and rename) and removed when
-//   the port goes. An entry whose node is gone or whose owner process is dead is ignored.
+//   The file is named "<id>.port" (other names are not read), written atomically by the
+//   port's owner (temp file and rename) and removed when the port goes. An entry whose node is
+//   gone or whose owner process is dead is ignored, and a dead owner's file is removed; of two
+//   entries naming one node the first by file name counts.
+//
+// The number of a port is the n of "(COM<n>)" in its friendly name, else the trailing digits
+// of its node. A real port's friendly name takes its interface text from the program
+// directory's config/ports.xml, else from the USB interface's string, else from the model.
 #pragma once
 
 #include <functional>

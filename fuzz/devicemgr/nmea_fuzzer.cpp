@@ -1,0 +1,46 @@
+// Whatever a GPS port sends: sentences stay bounded, and every record holds a number in range
+// with its hemisphere letter last.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/devicemgr/nmea_decoder.h"
+
+namespace {
+
+void CheckCoordinate(const char* text, double limit, char positive, char negative) {
+    size_t length = strnlen(text, framework::kGpsFieldSize);
+    if (length == 0 || length >= framework::kGpsFieldSize) std::abort();
+    char last = text[length - 1];
+    bool minus = text[0] == '-';
+    if (last != (minus ? negative : positive)) std::abort();
+    double value = std::strtod(std::string(text, length - 1).c_str(), nullptr);
+    if (value < -limit || value > limit) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    devicemgr::NmeaLexer lexer;
+    devicemgr::NmeaDecoder decoder;
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // Fed in uneven pieces, as reads come.
+    for (size_t at = 0, step = 1; at < bytes.size(); at += step, step = step % 7 + 1) {
+        std::vector<std::string> sentences;
+        lexer.Feed(bytes.substr(at, step), sentences);
+        for (const std::string& s : sentences) {
+            if (s.size() > devicemgr::kMaxSentence) std::abort();
+            if (auto fix = decoder.Decode(s)) {
+                auto record = devicemgr::MakeRecord(*fix);
+                CheckCoordinate(record.longitude, 180.0, 'E', 'W');
+                CheckCoordinate(record.latitude, 90.0, 'N', 'S');
+                if (fix->satellites < 0) std::abort();
+            }
+        }
+    }
+    return 0;
+}

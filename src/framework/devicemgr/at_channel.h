@@ -1,0 +1,111 @@
+// The AT command channel of one card: a serial port, the answer assembly, and a queue that
+// keeps one command in flight at a time.
+//
+// Two kinds of command share the queue: the manager's own (Command: send and wait for the
+// answer) and the exchange of the current device's user (Send ... EndExchange), whose answers
+// go to the `answered` handler on the port's reader thread. EndExchange drops the user's
+// commands still queued and marks the one in flight so that its answer, when it comes, is
+// thrown away; the next command goes out only once that answer came or its time ran out.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "framework/devicemgr/at_receiver.h"
+#include "platform/serial/serial_line.h"
+
+namespace devicemgr {
+
+// How long a command may take from its write to its final code.
+inline constexpr int kAnswerTimeoutMs = 3000;
+// Commands waiting behind the one in flight; more are refused.
+inline constexpr size_t kMaxQueuedCommands = 16;
+
+struct AtAnswer {
+    std::string text;  // information lines and final code, joined by "\r\n"
+    bool error = false;
+};
+
+class AtChannel {
+  public:
+    struct Handlers {
+        std::function<void(const std::string& answer)> answered;  // the user's answers
+        std::function<void(const std::string& line)> unsolicited;
+        std::function<void()> hungUp;
+        std::function<void()> timedOut;  // a command got no final code in time
+        // Every line sent ("> ...") and received ("< ...") for the detailed trace.
+        std::function<void(const std::string& text)> trace;
+    };
+
+    // `answerTimeoutMs`: how long a command holds the line without a final code.
+    AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handlers,
+              int answerTimeoutMs = kAnswerTimeoutMs);
+    ~AtChannel();
+    AtChannel(const AtChannel&) = delete;
+    AtChannel& operator=(const AtChannel&) = delete;
+
+    bool Start();
+    // Ends the reader and fails every command waiting; no handler runs after it returns
+    // (unless called from a handler).
+    void Close();
+
+    // Sends `line` (a "\r\n" is added when missing) and waits for its answer; nothing on time-
+    // out, hang-up or a full queue.
+    std::optional<AtAnswer> Command(const std::string& line, int timeoutMs = kAnswerTimeoutMs);
+
+    // The user's exchange: queue a line; end the exchange.
+    bool Send(const std::string& line);
+    void EndExchange();
+
+    bool Alive() const;
+    // When the last byte came from the card.
+    std::chrono::steady_clock::time_point LastReceived() const;
+    AtCounters Counters() const;
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct Request {
+        std::string line;
+        bool user = false;       // the user's exchange, else a Command
+        bool abandoned = false;  // user: the exchange ended, drop the answer
+        uint64_t id = 0;
+        Clock::time_point deadline{};
+    };
+
+    // Puts queued requests in flight and writes them while the slot is free; false when the
+    // request `watched` could not be written.
+    bool Pump(uint64_t watched = 0);
+    void OnBytes(std::string_view bytes);
+    void OnTimer();
+    void OnHangUp();
+    int NextTimeout();
+    // With mutex_ held: the request in flight is over, with `answer` or without one.
+    void FinishLocked(const std::optional<AtAnswer>& answer);
+    void FailAllLocked();
+
+    std::unique_ptr<platform::SerialLine> port_;
+    Handlers handlers_;
+    const int answerTimeoutMs_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    AtReceiver receiver_;
+    std::optional<Request> inFlight_;
+    std::deque<Request> queue_;
+    uint64_t nextId_ = 1;
+    // Results of Command requests, by id; taken by their waiters.
+    std::map<uint64_t, std::optional<AtAnswer>> results_;
+    bool closed_ = false;  // closed or hung up: nothing more is sent
+    Clock::time_point lastReceived_ = Clock::now();
+};
+
+}  // namespace devicemgr

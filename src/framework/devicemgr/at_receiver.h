@@ -1,0 +1,65 @@
+// The receiving side of an AT port: bytes cut into lines, lines gathered into answers.
+//
+// One command is outstanding at a time. While it is, every line belongs to its answer
+// except the echo of the command itself and unsolicited result lines (signal reports,
+// registration changes, incoming messages); a final result code (OK, ERROR, +CME ERROR: n,
+// NO CARRIER, ...) ends the answer. With no command outstanding, every line is unsolicited or
+// stray and never makes an answer. Memory stays bounded whatever the card sends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace devicemgr {
+
+inline constexpr size_t kMaxAtLine = 1024;      // longer lines are thrown away
+inline constexpr size_t kMaxAnswerLines = 128;  // information lines kept per answer
+
+struct AtOutput {
+    enum class Kind {
+        kAnswer,       // information lines and the final code, joined by "\r\n"
+        kUnsolicited,  // an unsolicited result line
+        kStray,        // a line nobody asked for: a late answer, a final code with no command
+    };
+    Kind kind;
+    std::string text;
+    bool error = false;  // kAnswer: the final code reports a failure
+};
+
+struct AtCounters {
+    uint64_t answers = 0;
+    uint64_t unsolicited = 0;
+    uint64_t stray = 0;
+    uint64_t overlong = 0;  // lines thrown away for their length, or beyond kMaxAnswerLines
+};
+
+// True for a final result code; `error` tells failure codes from OK and CONNECT.
+bool IsFinalCode(std::string_view line, bool& error);
+
+// True for a line of the unsolicited table, unless it is the answer to `command` (the line
+// "+CREG: 0,1" answers "AT+CREG?").
+bool IsUnsolicited(std::string_view line, std::string_view command);
+
+class AtReceiver {
+  public:
+    // The command now outstanding (the line as sent, line end optional); empty for none. A
+    // partial answer of the previous command is dropped.
+    void SetCommand(std::string_view command);
+    bool Outstanding() const { return !command_.empty(); }
+    void Feed(std::string_view bytes, std::vector<AtOutput>& out);
+    const AtCounters& Counters() const { return counters_; }
+
+  private:
+    void OnLine(std::string_view line, std::vector<AtOutput>& out);
+
+    std::string command_;
+    std::string line_;
+    bool overlong_ = false;  // the current line passed kMaxAtLine: drop it at its end
+    std::vector<std::string> answer_;
+    AtCounters counters_;
+};
+
+}  // namespace devicemgr

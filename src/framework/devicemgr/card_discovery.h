@@ -1,0 +1,35 @@
+// Cards from the list of present serial ports: the ports of one card share its card key; its
+// AT port and GPS port are told apart by their interface texts. And the user's stored choice
+// of card.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/ports/ports.h"
+
+namespace devicemgr {
+
+// Interface texts in the friendly names of a card's ports.
+inline constexpr const char* kAtPortText = "TARVEK Wendrix - 3G PC UI Interface";
+inline constexpr const char* kGpsPortText = "TARVEK Wendrix - 3G GPS Interface";
+
+struct CardPorts {
+    std::string key;  // the card key shared by its ports
+    platform::SerialPort at;
+    platform::SerialPort gps;  // node empty when the card has no GPS port
+    bool operator==(const CardPorts&) const = default;
+};
+
+// One entry per card that has an AT port, in the order of the list.
+std::vector<CardPorts> GroupCards(const std::vector<platform::SerialPort>& ports);
+
+// The card the user chose, from the "item" of "localdevice" whose text is "1" in
+// localdeviceinfo.xml: its id (lower case) and port. Empty id when there is none.
+struct StoredChoice {
+    std::string id;
+    int port = -1;
+};
+StoredChoice ReadStoredChoice(const std::string& path);
+
+}  // namespace devicemgr

@@ -1,0 +1,540 @@
+#include "framework/devicemgr/device_manager.h"
+
+#include <algorithm>
+
+#include "framework/container/program_directory.h"
+#include "framework/contracts/ids.h"
+#include "framework/contracts/services.h"
+#include "platform/paths.h"
+
+namespace devicemgr {
+namespace {
+
+constexpr const char* kTraceModule = "DeviceMgr";
+constexpr auto kHungUpRest = std::chrono::milliseconds(500);
+
+// The device information object of a device-changed notification.
+class DeviceInfo final : public framework::IDeviceInfo {
+  public:
+    DeviceInfo(std::string name, const char* customize)
+        : name_(std::move(name)), customize_(customize) {}
+    const char* GetDeviceName() override { return name_.c_str(); }
+    const char* GetCustomizeText() override { return customize_; }
+
+  private:
+    std::string name_;
+    const char* customize_;
+};
+
+// The device list object of a device-initialised notification; the cursor starts on the
+// first device.
+class DeviceList final : public framework::IDeviceList {
+  public:
+    explicit DeviceList(std::vector<ListedCard> cards) : cards_(std::move(cards)) {}
+    int GetCount() override { return static_cast<int>(cards_.size()); }
+    const char* GetCurrentId() override {
+        return cursor_ < cards_.size() ? cards_[cursor_].id.c_str() : "";
+    }
+    int GetCurrentPort() override { return cursor_ < cards_.size() ? cards_[cursor_].port : -1; }
+    bool MoveFirst() override {
+        cursor_ = 0;
+        return !cards_.empty();
+    }
+    bool MoveNext() override {
+        if (cursor_ < cards_.size()) ++cursor_;
+        return cursor_ < cards_.size();
+    }
+
+  private:
+    std::vector<ListedCard> cards_;
+    size_t cursor_ = 0;
+};
+
+}  // namespace
+
+DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(options)) {
+    if (!options_.listPorts) options_.listPorts = [] { return platform::ListSerialPorts(); };
+    // The monitor starts before the first list is taken, so that no change falls between.
+    if (options_.watchPorts) {
+        monitor_ = std::make_unique<platform::PortMonitor>(
+            [this](const std::vector<platform::SerialPort>& present) {
+                Post([this, present] { Apply(present); });
+            });
+    }
+    thread_ = std::thread([this] { Run(); });
+}
+
+DeviceManager::~DeviceManager() {
+    monitor_.reset();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    std::vector<Entry> cards;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cards.swap(cards_);
+        current_.reset();
+    }
+    for (Entry& entry : cards) entry.card->Stop();
+}
+
+void DeviceManager::SetContainer(framework::IPluginContainer* container) {
+    std::unique_lock<std::shared_mutex> lock(containerMutex_);
+    container_ = container;
+}
+
+void DeviceManager::ForgetContainer(framework::IPluginContainer* container) {
+    std::unique_lock<std::shared_mutex> lock(containerMutex_);
+    if (container_ == container) container_ = nullptr;
+}
+
+void DeviceManager::Trace(int level, const std::string& text) {
+    if (options_.trace) options_.trace(level, text);
+    // Held while the container is used: it is not forgotten (and freed) meanwhile.
+    std::shared_lock<std::shared_mutex> lock(containerMutex_);
+    framework::IPluginContainer* container = container_;
+    if (!container) return;
+    try {
+        framework::IBaseInterface* object = nullptr;
+        if (!container->QueryService(framework::kTraceServiceId, framework::kTraceServiceFlag,
+                                     &object) ||
+            !object) {
+            return;
+        }
+        if (auto* trace = dynamic_cast<framework::ITraceService*>(object)) {
+            trace->Trace(level, kTraceModule, __FILE__, __LINE__, text.c_str());
+        }
+    } catch (...) {
+        // Tracing never stops the manager.
+    }
+}
+
+void DeviceManager::Post(std::function<void()> task) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        tasks_.push_back(std::move(task));
+    }
+    wake_.notify_all();
+}
+
+void DeviceManager::Run() {
+    FirstScan();
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        if (rescanAt_) {
+            auto at = *rescanAt_;
+            wake_.wait_until(lock, at, [&] { return stopping_ || !tasks_.empty(); });
+            if (!stopping_ && tasks_.empty() && std::chrono::steady_clock::now() >= at) {
+                rescanAt_.reset();
+                tasks_.push_back([this] { Apply(options_.listPorts()); });
+            }
+        } else {
+            wake_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+        }
+        if (stopping_) break;
+        auto task = std::move(tasks_.front());
+        tasks_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        task();
+        lock.lock();
+        busy_ = false;
+        if (tasks_.empty()) idle_.notify_all();
+    }
+    busy_ = false;
+    idle_.notify_all();
+}
+
+void DeviceManager::FirstScan() {
+    auto started = std::chrono::steady_clock::now();
+    Apply(options_.listPorts());
+    std::vector<std::shared_ptr<Card>> cards;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const Entry& entry : cards_) cards.push_back(entry.card);
+    }
+    auto deadline = started + std::chrono::milliseconds(options_.firstScanMs);
+    for (const auto& card : cards) card->WaitBroughtUp(deadline);
+
+    std::string choicePath = options_.choicePath;
+    if (choicePath.empty()) {
+        choicePath =
+            platform::ResolveNoCase(framework::ProgramDirectory(), "userdata/localdeviceinfo.xml");
+    }
+    StoredChoice choice = ReadStoredChoice(choicePath);
+    std::shared_ptr<Card> chosen;
+    for (const auto& card : cards) {
+        if (!choice.id.empty() && card->Id() == choice.id &&
+            (choice.port < 0 || card->Ports().at.number == choice.port)) {
+            chosen = card;
+            break;
+        }
+    }
+    if (!chosen && !cards.empty()) chosen = cards.front();
+    if (chosen) MakeCurrent(chosen);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        firstScanDone_ = true;
+    }
+    idle_.notify_all();
+    Trace(framework::kTraceNotice, "first scan: " + std::to_string(cards.size()) + " card(s)");
+    DeliverInitialized(nullptr);
+}
+
+void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
+    std::vector<CardPorts> groups;
+    std::vector<uint64_t> gone;
+    std::vector<std::string> resting;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // A hung-up port rests a moment before it is opened again: a device node on its way
+        // out may still be listed. A new card may take the same node, so it is looked at again
+        // once the rest is over.
+        auto now = std::chrono::steady_clock::now();
+        for (auto it = deadNodes_.begin(); it != deadNodes_.end();) {
+            it = now >= it->second ? deadNodes_.erase(it) : std::next(it);
+        }
+        groups = GroupCards(ports);
+        for (const Entry& entry : cards_) {
+            auto same = std::find_if(groups.begin(), groups.end(), [&](const CardPorts& g) {
+                return g.key == entry.card->Ports().key && g.at.node == entry.card->Ports().at.node;
+            });
+            if (same == groups.end()) {
+                gone.push_back(entry.tag);
+            } else {
+                groups.erase(same);
+            }
+        }
+        for (const CardPorts& g : groups) {
+            auto dead = deadNodes_.find(g.at.node);
+            if (dead == deadNodes_.end()) continue;
+            resting.push_back(g.at.node);
+            // Looked at again when its rest is over.
+            if (!rescanAt_ || *rescanAt_ > dead->second) rescanAt_ = dead->second;
+        }
+        groups.erase(
+            std::remove_if(groups.begin(), groups.end(),
+                           [&](const CardPorts& g) { return deadNodes_.count(g.at.node); }),
+            groups.end());
+    }
+    for (const std::string& node : resting) {
+        Trace(framework::kTraceNotice, "port just hung up, opened a little later: " + node);
+    }
+    for (uint64_t tag : gone) RemoveCard(tag, false);
+    for (CardPorts& group : groups) {
+        auto card =
+            std::make_shared<Card>(group, static_cast<CardListener&>(*this), options_.timing);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            cards_.push_back({card, nextTag_++});
+        }
+        std::string error;
+        if (!card->Start(error)) {
+            Trace(framework::kTraceWarning, "card not opened: " + error);
+            std::lock_guard<std::mutex> lock(mutex_);
+            cards_.erase(std::remove_if(cards_.begin(), cards_.end(),
+                                        [&](const Entry& e) { return e.card == card; }),
+                         cards_.end());
+            continue;
+        }
+        Trace(framework::kTraceNotice, "card ports: " + group.at.friendlyName + " " +
+                                           group.at.node + ", " + group.gps.friendlyName + " " +
+                                           group.gps.node);
+    }
+}
+
+void DeviceManager::RemoveCard(uint64_t tag, bool hungUp) {
+    std::shared_ptr<Card> card;
+    bool wasCurrent = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found = std::find_if(cards_.begin(), cards_.end(),
+                                  [&](const Entry& e) { return e.tag == tag; });
+        if (found == cards_.end()) return;
+        card = found->card;
+        cards_.erase(found);
+        if (hungUp) {
+            // The list may already show the card back on the same node: look again after the rest.
+            auto until = std::chrono::steady_clock::now() + kHungUpRest;
+            deadNodes_[card->Ports().at.node] = until;
+            if (!rescanAt_ || *rescanAt_ > until) rescanAt_ = until;
+        }
+        if (current_ == card) {
+            current_.reset();
+            wasCurrent = true;
+        }
+    }
+    // Stopped first: nothing of the card reaches a sink after its removal.
+    card->Stop();
+    Trace(framework::kTraceNotice, "card lost: " + card->Ports().at.node + " (" + card->Id() + ")");
+    if (wasCurrent) {
+        if (reported_.arrived) DeliverEvent(framework::kEventCardRemoved, nullptr);
+        reported_ = {};
+        ChooseCurrentAfterLoss();
+    }
+}
+
+void DeviceManager::ChooseCurrentAfterLoss() {
+    std::shared_ptr<Card> next;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!firstScanDone_ || current_) return;
+        // The next card present, one that is up preferred.
+        for (const Entry& entry : cards_) {
+            if (entry.card->GetState().arrived) {
+                next = entry.card;
+                break;
+            }
+        }
+    }
+    if (next) MakeCurrent(next);
+}
+
+void DeviceManager::MakeCurrent(const std::shared_ptr<Card>& card) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        current_ = card;
+    }
+    reported_ = {};
+    Trace(framework::kTraceNotice,
+          "current card: " + card->Ports().at.node + " (" + card->Id() + ")");
+    DeviceInfo info(card->Id(), CustomizeText());
+    bool setChanged = false;
+    changedSinks_.ForEach([&](framework::IMultiDeviceMgrEvent* sink) {
+        if (sink->OnDeviceChanged(nullptr, &info) == -2) setChanged = true;
+    });
+    if (setChanged) {
+        Trace(framework::kTraceNotice, "the plug-in set changed with the card");
+        setSinks_.ForEach(
+            [](framework::IPluginSetChangedSink* sink) { sink->OnPluginSetChanged(); });
+    }
+    Sync(card);
+}
+
+void DeviceManager::Sync(const std::shared_ptr<Card>& card) {
+    if (Current() != card) return;
+    Card::State state = card->GetState();
+    if (state.arrived && !reported_.arrived) {
+        reported_.arrived = true;
+        DeliverEvent(framework::kEventCardArrived, nullptr);
+    }
+    if (!reported_.arrived) return;
+    if (state.simKnown && (!reported_.simKnown || reported_.sim != state.sim)) {
+        reported_.simKnown = true;
+        reported_.sim = state.sim;
+        uint32_t sim = state.sim;
+        DeliverEvent(framework::kEventSimStatus, &sim);
+    }
+    if (state.ready != reported_.ready) {
+        reported_.ready = state.ready;
+        DeliverEvent(state.ready ? framework::kEventCardReady : framework::kEventCardUnavailable,
+                     nullptr);
+    }
+}
+
+void DeviceManager::DeliverEvent(uint32_t event, const void* data) {
+    // Events without data still carry a pointer: sinks refuse a null one.
+    uint32_t none = 0;
+    void* pointer = const_cast<void*>(data ? data : &none);
+    deviceSinks_.ForEach(
+        [&](framework::IDeviceMgrEvent* sink) { sink->OnDeviceEvent(event, pointer); });
+}
+
+void DeviceManager::DeliverInitialized(framework::IDeviceInitializeEvent* only) {
+    std::vector<ListedCard> listed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        listed = ListedLocked();
+    }
+    auto tell = [&](framework::IDeviceInitializeEvent* sink) {
+        DeviceList list(listed);
+        sink->OnDeviceInitialize(framework::kEventDevicesInitialized, &list);
+    };
+    if (only) {
+        initializeSinks_.CallOne(only, tell);
+    } else {
+        initializeSinks_.ForEach(tell);
+    }
+}
+
+bool DeviceManager::AddInitializeSink(framework::IDeviceInitializeEvent* sink) {
+    if (!initializeSinks_.Add(sink)) return false;
+    bool done;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done = firstScanDone_;
+    }
+    // Added after the first scan: told on the manager thread, as the others were.
+    if (done) Post([this, sink] { DeliverInitialized(sink); });
+    return true;
+}
+
+std::vector<ListedCard> DeviceManager::ListedLocked() {
+    std::vector<ListedCard> listed;
+    for (const Entry& entry : cards_) {
+        listed.push_back({entry.card->Id(), entry.card->Ports().at.number});
+    }
+    return listed;
+}
+
+uint64_t DeviceManager::TagOf(const Card& card) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Entry& entry : cards_) {
+        if (entry.card.get() == &card) return entry.tag;
+    }
+    return 0;
+}
+
+std::shared_ptr<Card> DeviceManager::Current() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return current_;
+}
+
+// ---- From the cards' threads.
+
+void DeviceManager::OnCardEvent(Card& card, uint32_t, uint32_t) {
+    uint64_t tag = TagOf(card);
+    if (!tag) return;
+    Post([this, tag] {
+        std::shared_ptr<Card> found;
+        bool noCurrent;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Entry& entry : cards_) {
+                if (entry.tag == tag) found = entry.card;
+            }
+            noCurrent = firstScanDone_ && !current_;
+        }
+        if (!found) return;
+        if (noCurrent && found->GetState().arrived) {
+            MakeCurrent(found);
+        } else {
+            Sync(found);
+        }
+    });
+}
+
+void DeviceManager::OnGpsRecord(Card& card, const framework::GpsDataRecord& record) {
+    if (Current().get() != &card) return;
+    framework::GpsDataRecord copy = record;  // valid for the whole delivery
+    deviceSinks_.ForEach([&](framework::IDeviceMgrEvent* sink) {
+        sink->OnDeviceEvent(framework::kEventGpsData, &copy);
+    });
+}
+
+void DeviceManager::OnUserAnswer(Card& card, const std::string& answer) {
+    if (Current().get() != &card) return;
+    framework::AnswerHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(handlerMutex_);
+        handler = handler_;
+        if (!handler) return;
+        handlerCalls_.emplace_back(handler, std::this_thread::get_id());
+    }
+    try {
+        handler(answer.c_str());
+    } catch (...) {
+    }
+    std::lock_guard<std::mutex> lock(handlerMutex_);
+    auto self = std::make_pair(handler, std::this_thread::get_id());
+    auto found = std::find(handlerCalls_.begin(), handlerCalls_.end(), self);
+    if (found != handlerCalls_.end()) handlerCalls_.erase(found);
+    handlerDone_.notify_all();
+}
+
+void DeviceManager::OnCardHungUp(Card& card) {
+    uint64_t tag = TagOf(card);
+    if (!tag) return;
+    Trace(framework::kTraceNotice, "card hung up: " + card.Ports().at.node);
+    Post([this, tag] { RemoveCard(tag, true); });
+}
+
+void DeviceManager::OnCardTrace(Card&, int level, const std::string& text) {
+    Trace(level, text);
+}
+
+// ---- The current device.
+
+bool DeviceManager::SetAnswerHandler(framework::AnswerHandler handler) {
+    if (!handler) return false;
+    std::lock_guard<std::mutex> lock(handlerMutex_);
+    handler_ = handler;
+    return true;
+}
+
+void DeviceManager::RemoveAnswerHandler(framework::AnswerHandler handler) {
+    std::unique_lock<std::mutex> lock(handlerMutex_);
+    if (handler_ != handler) return;
+    handler_ = nullptr;
+    auto self = std::this_thread::get_id();
+    auto inside = std::any_of(handlerCalls_.begin(), handlerCalls_.end(), [&](const auto& c) {
+        return c.first == handler && c.second == self;
+    });
+    if (inside) return;
+    handlerDone_.wait(lock, [&] {
+        return std::none_of(handlerCalls_.begin(), handlerCalls_.end(),
+                            [&](const auto& c) { return c.first == handler; });
+    });
+}
+
+bool DeviceManager::SendCommand(const char* line) {
+    auto card = Current();
+    return card && line && *line && card->SendUser(line);
+}
+
+void DeviceManager::EndExchange() {
+    if (auto card = Current()) card->EndUserExchange();
+}
+
+bool DeviceManager::OpenGps() {
+    auto card = Current();
+    return card && card->OpenGps();
+}
+
+bool DeviceManager::CloseGps() {
+    auto card = Current();
+    return card && card->CloseGps();
+}
+
+const char* DeviceManager::CustomizeText() {
+    auto card = Current();
+    std::string text = card ? card->Variant() : std::string();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return texts_.insert(text).first->c_str();
+}
+
+// ---- Tests and tools.
+
+void DeviceManager::Rescan() {
+    Post([this] { Apply(options_.listPorts()); });
+}
+
+bool DeviceManager::WaitFirstScan(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [&] { return firstScanDone_; });
+}
+
+std::vector<ListedCard> DeviceManager::Cards() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait_for(lock, std::chrono::seconds(10),
+                   [&] { return stopping_ || (firstScanDone_ && tasks_.empty() && !busy_); });
+    return ListedLocked();
+}
+
+std::string DeviceManager::CurrentId() {
+    Cards();
+    auto card = Current();
+    return card ? card->Id() : std::string();
+}
+
+NmeaCounters DeviceManager::GpsCounters() {
+    auto card = Current();
+    return card ? card->GpsCounters() : NmeaCounters{};
+}
+
+}  // namespace devicemgr

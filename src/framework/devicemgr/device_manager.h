@@ -1,0 +1,166 @@
+// The device manager: the cards present, the current one, and every event sink.
+//
+// One manager thread takes the port list (first scan and every hot-plug change), starts and
+// stops cards, chooses the current card and delivers the card events (arrival, SIM status,
+// ready, unavailable, removal), the device-initialised and device-changed notifications. GPS
+// records go out on the current card's GPS reader thread, AT answers on its AT reader thread,
+// so a sink that waits for a thread busy with an exchange never blocks an answer.
+//
+// Device sinks see the current card only: when another card becomes current they are told
+// that the old one went (removal) and what the new one is (arrival, SIM status, ready).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/contracts/container.h"
+#include "framework/contracts/device.h"
+#include "framework/devicemgr/card.h"
+#include "framework/devicemgr/sink_list.h"
+#include "platform/ports/ports.h"
+
+namespace devicemgr {
+
+struct ManagerOptions {
+    // The present ports; ListSerialPorts when empty.
+    std::function<std::vector<platform::SerialPort>()> listPorts;
+    bool watchPorts = true;  // follow hot-plug through PortMonitor
+    // localdeviceinfo.xml; the program directory's userdata/ file when empty.
+    std::string choicePath;
+    int firstScanMs = 800;  // the device-initialised notification comes by then
+    // Also given every trace line (tools and tests).
+    std::function<void(int level, const std::string& text)> trace;
+    CardTiming timing;
+};
+
+struct ListedCard {
+    std::string id;  // the model in lower case
+    int port = -1;   // number of its AT port
+};
+
+class DeviceManager final : private CardListener {
+  public:
+    explicit DeviceManager(ManagerOptions options = {});
+    ~DeviceManager();
+    DeviceManager(const DeviceManager&) = delete;
+    DeviceManager& operator=(const DeviceManager&) = delete;
+
+    // Tracing goes through this container's trace service; null: no tracing.
+    void SetContainer(framework::IPluginContainer* container);
+    // Stops tracing through `container` if it is the one in use (it is going away).
+    void ForgetContainer(framework::IPluginContainer* container);
+
+    // Sinks.
+    bool AddDeviceSink(framework::IDeviceMgrEvent* sink) { return deviceSinks_.Add(sink); }
+    bool RemoveDeviceSink(framework::IDeviceMgrEvent* sink) { return deviceSinks_.Remove(sink); }
+    bool AddChangedSink(framework::IMultiDeviceMgrEvent* sink) { return changedSinks_.Add(sink); }
+    bool RemoveChangedSink(framework::IMultiDeviceMgrEvent* sink) {
+        return changedSinks_.Remove(sink);
+    }
+    // A sink added after the first scan is told about it at once (on the manager thread).
+    bool AddInitializeSink(framework::IDeviceInitializeEvent* sink);
+    bool RemoveInitializeSink(framework::IDeviceInitializeEvent* sink) {
+        return initializeSinks_.Remove(sink);
+    }
+    bool AddPluginSetSink(framework::IPluginSetChangedSink* sink) { return setSinks_.Add(sink); }
+    bool RemovePluginSetSink(framework::IPluginSetChangedSink* sink) {
+        return setSinks_.Remove(sink);
+    }
+
+    // The current device. With no card nothing is sent and the answers are false.
+    bool SetAnswerHandler(framework::AnswerHandler handler);
+    void RemoveAnswerHandler(framework::AnswerHandler handler);
+    bool SendCommand(const char* line);
+    void EndExchange();
+    bool OpenGps();
+    bool CloseGps();
+    // The current card's variant; empty with no card or none reported. Stays valid.
+    const char* CustomizeText();
+
+    // Looks at the port list again now (hot-plug does this by itself).
+    void Rescan();
+    // For tests and tools: the cards known now and which one is current; waits until the
+    // manager thread has handled everything posted so far.
+    std::vector<ListedCard> Cards();
+    std::string CurrentId();
+    bool WaitFirstScan(int timeoutMs);
+    NmeaCounters GpsCounters();
+
+  private:
+    struct Entry {
+        std::shared_ptr<Card> card;
+        uint64_t tag = 0;
+    };
+
+    // CardListener, from the cards' threads.
+    void OnCardEvent(Card& card, uint32_t event, uint32_t value) override;
+    void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) override;
+    void OnUserAnswer(Card& card, const std::string& answer) override;
+    void OnCardHungUp(Card& card) override;
+    void OnCardTrace(Card& card, int level, const std::string& text) override;
+
+    void Post(std::function<void()> task);
+    void Run();
+    void FirstScan();
+    void Apply(const std::vector<platform::SerialPort>& ports);
+    void RemoveCard(uint64_t tag, bool hungUp);
+    void MakeCurrent(const std::shared_ptr<Card>& card);
+    // Tells the device sinks how the current card's state differs from what they know.
+    void Sync(const std::shared_ptr<Card>& card);
+    void ChooseCurrentAfterLoss();
+    void DeliverEvent(uint32_t event, const void* data);
+    void DeliverInitialized(framework::IDeviceInitializeEvent* only);
+    std::vector<ListedCard> ListedLocked();
+    uint64_t TagOf(const Card& card);
+    std::shared_ptr<Card> Current();
+    void Trace(int level, const std::string& text);
+
+    ManagerOptions options_;
+
+    SinkList<framework::IDeviceMgrEvent> deviceSinks_;
+    SinkList<framework::IMultiDeviceMgrEvent> changedSinks_;
+    SinkList<framework::IDeviceInitializeEvent> initializeSinks_;
+    SinkList<framework::IPluginSetChangedSink> setSinks_;
+
+    // The answer handler and the calls into it, kept like a sink.
+    std::mutex handlerMutex_;
+    std::condition_variable handlerDone_;
+    framework::AnswerHandler handler_ = nullptr;
+    std::vector<std::pair<framework::AnswerHandler, std::thread::id>> handlerCalls_;
+
+    std::mutex mutex_;  // cards, current, the task queue
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<std::function<void()>> tasks_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    bool firstScanDone_ = false;
+    std::vector<Entry> cards_;
+    std::shared_ptr<Card> current_;
+    Card::State reported_;  // what the device sinks were told of the current card (manager thread)
+    // Hung-up AT ports and when they may be opened again; a rescan is due then.
+    std::map<std::string, std::chrono::steady_clock::time_point> deadNodes_;
+    std::optional<std::chrono::steady_clock::time_point> rescanAt_;
+    uint64_t nextTag_ = 1;
+    std::set<std::string> texts_;  // every customize text handed out, kept for good
+
+    std::shared_mutex containerMutex_;
+    framework::IPluginContainer* container_ = nullptr;
+    std::thread thread_;
+    std::unique_ptr<platform::PortMonitor> monitor_;
+};
+
+}  // namespace devicemgr

@@ -1,0 +1,149 @@
+#include "framework/devicemgr/at_receiver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using devicemgr::AtOutput;
+using devicemgr::AtReceiver;
+using Kind = AtOutput::Kind;
+using namespace std::string_literals;
+
+struct Seen {
+    Kind kind;
+    std::string text;
+    bool operator==(const Seen&) const = default;
+};
+
+std::vector<Seen> FeedAll(AtReceiver& receiver, const std::vector<std::string>& chunks) {
+    std::vector<AtOutput> out;
+    for (const std::string& chunk : chunks) receiver.Feed(chunk, out);
+    std::vector<Seen> seen;
+    for (const AtOutput& o : out) seen.push_back({o.kind, o.text});
+    return seen;
+}
+
+TEST(AtReceiver, FinalCodes) {
+    struct Case {
+        const char* line;
+        bool final;
+        bool error;
+    };
+    const Case cases[] = {
+        {"OK", true, false},
+        {"CONNECT 115200", true, false},
+        {"ERROR", true, true},
+        {"+CME ERROR: 10", true, true},
+        {"+CMS ERROR: 500", true, true},
+        {"+CME ERROR: SIM busy", true, true},
+        {"NO CARRIER", true, true},
+        {"BUSY", true, true},
+        {"NO DIALTONE", true, true},
+        {"COMMAND NOT SUPPORT", true, true},
+        {"+CME ERROR:", false, false},
+        {"+CME ERROR:  ", false, false},
+        {"OKAY", false, false},
+        {"^GPSTYPE:2", false, false},
+        {"ERRORS", false, false},
+        {"", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        bool error = !c.error;
+        EXPECT_EQ(devicemgr::IsFinalCode(c.line, error), c.final);
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+TEST(AtReceiver, UnsolicitedUnlessItAnswersTheCommand) {
+    struct Case {
+        const char* line;
+        const char* command;
+        bool unsolicited;
+    };
+    const Case cases[] = {
+        {"^RSSI:17", "AT^GPSTYPE?", true},
+        {"+CREG: 1", "AT^WPDOM=5", true},
+        {"+CREG: 0,1", "AT+CREG?", false},
+        {"+CREG: 0,1", "at+creg?", false},
+        {"RING", "", true},
+        {"^GPSTYPE:2", "AT^GPSTYPE?", false},
+        {"+CGREG: 1", "AT+CREG?", true},
+        {"+CMTI: \"SM\",3", "AT+CMGL", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.line) + " / " + c.command);
+        EXPECT_EQ(devicemgr::IsUnsolicited(c.line, c.command), c.unsolicited);
+    }
+}
+
+TEST(AtReceiver, AssemblesAnswersWhateverTheLineEnds) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> chunks;
+        std::vector<Seen> expected;
+    };
+    const Case cases[] = {
+        {"CR LF, one read",
+         {"\r\n^GPSTYPE:2\r\n\r\nOK\r\n"},
+         {{Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"bare LF and bare CR", {"^GPSTYPE:2\nOK\r"}, {{Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"split inside every token",
+         {"\r", "\n^GPS", "TYPE:", "2\r", "\n\r\nO", "K", "\r\n"},
+         {{Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"echo of the command dropped",
+         {"AT^GPSTYPE?\r\r\n^GPSTYPE:2\r\n\r\nOK\r\n"},
+         {{Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"unsolicited lines kept apart",
+         {"\r\n^RSSI:20\r\n^GPSTYPE:2\r\n", "\r\n^MODE:5,4\r\n\r\nOK\r\n"},
+         {{Kind::kUnsolicited, "^RSSI:20"},
+          {Kind::kUnsolicited, "^MODE:5,4"},
+          {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"error answer", {"\r\n+CME ERROR: 3\r\n"}, {{Kind::kAnswer, "+CME ERROR: 3"}}},
+        {"a second answer is stray",
+         {"\r\nOK\r\n\r\nOK\r\n"},
+         {{Kind::kAnswer, "OK"}, {Kind::kStray, "OK"}}},
+        {"NUL bytes vanish",
+         {"\r\n^GPS\0TYPE:1\r\nOK\r\n"s},
+         {{Kind::kAnswer, "^GPSTYPE:1\r\nOK"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AtReceiver receiver;
+        receiver.SetCommand("AT^GPSTYPE?\r\n");
+        EXPECT_EQ(FeedAll(receiver, c.chunks), c.expected);
+    }
+}
+
+TEST(AtReceiver, NothingOutstandingMakesNoAnswer) {
+    AtReceiver receiver;
+    auto seen = FeedAll(receiver, {"\r\nOK\r\n^RSSI:3\r\n^GPSTYPE:2\r\n"});
+    EXPECT_EQ(seen, (std::vector<Seen>{{Kind::kStray, "OK"},
+                                       {Kind::kUnsolicited, "^RSSI:3"},
+                                       {Kind::kStray, "^GPSTYPE:2"}}));
+    // A partial answer is dropped when the next command goes out.
+    receiver.SetCommand("AT+CGMM");
+    FeedAll(receiver, {"MODEL-A\r\n"});
+    receiver.SetCommand("AT+CGSN");
+    EXPECT_EQ(FeedAll(receiver, {"12345\r\nOK\r\n"}),
+              (std::vector<Seen>{{Kind::kAnswer, "12345\r\nOK"}}));
+}
+
+TEST(AtReceiver, MemoryStaysBounded) {
+    AtReceiver receiver;
+    receiver.SetCommand("AT+CGMM");
+    std::vector<AtOutput> out;
+    std::string noise(devicemgr::kMaxAtLine * 3, 'x');
+    receiver.Feed(noise, out);
+    receiver.Feed("\r\n", out);
+    for (size_t i = 0; i < devicemgr::kMaxAnswerLines + 10; ++i) receiver.Feed("line\r\n", out);
+    receiver.Feed("OK\r\n", out);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text.size(), devicemgr::kMaxAnswerLines * 6 + 2);
+    EXPECT_EQ(receiver.Counters().overlong, 11u);
+}
+
+}  // namespace

@@ -1,0 +1,320 @@
+// The device manager driving simulated cards over real pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "manager_fixture.h"
+
+namespace manager_test {
+namespace {
+
+using devicemgr::DeviceManager;
+constexpr uint32_t kArrived = framework::kEventCardArrived;
+constexpr uint32_t kRemoved = framework::kEventCardRemoved;
+constexpr uint32_t kSim = framework::kEventSimStatus;
+constexpr uint32_t kReady = framework::kEventCardReady;
+constexpr uint32_t kUnavailable = framework::kEventCardUnavailable;
+
+// Collects the answers of the current device's handler; one exchange at a time in these tests.
+std::mutex answersMutex;
+std::vector<std::string> answers;
+void Collect(const char* answer) {
+    std::lock_guard<std::mutex> lock(answersMutex);
+    answers.push_back(answer);
+}
+std::vector<std::string> TakeAnswers(size_t count) {
+    WaitUntil([&] {
+        std::lock_guard<std::mutex> lock(answersMutex);
+        return answers.size() >= count;
+    });
+    std::lock_guard<std::mutex> lock(answersMutex);
+    auto taken = answers;
+    answers.clear();
+    return taken;
+}
+
+TEST_F(ManagerTest, EventsInOrderForEachSimState) {
+    struct Case {
+        const char* name;
+        cardsim::SimState sim;
+        bool neverReady;
+        std::chrono::milliseconds readyAfter;
+        std::vector<Event> expected;
+    };
+    const Case cases[] = {
+        {"usable", cardsim::SimState::Ready, false, 0ms, {{kArrived, 0}, {kSim, 1}, {kReady, 0}}},
+        {"no SIM", cardsim::SimState::Missing, false, 0ms, {{kArrived, 0}, {kSim, 0}}},
+        {"PIN", cardsim::SimState::Pin, false, 0ms, {{kArrived, 0}, {kSim, 2}}},
+        {"PUK", cardsim::SimState::Puk, false, 0ms, {{kArrived, 0}, {kSim, 2}}},
+        {"starting up",
+         cardsim::SimState::Ready,
+         false,
+         250ms,
+         {{kArrived, 0}, {kSim, 4}, {kSim, 1}, {kReady, 0}}},
+        {"never ready", cardsim::SimState::Ready, true, 0ms, {{kArrived, 0}, {kSim, 4}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingSink sink;
+        StartManager(&sink);  // no card yet: the card is plugged in afterwards
+        cardsim::CardOptions options;
+        options.sim = c.sim;
+        options.neverReady = c.neverReady;
+        options.readyAfter = c.readyAfter;
+        Plug(options);
+        EXPECT_EQ(sink.WaitEvents(c.expected.size()), c.expected);
+        std::this_thread::sleep_for(200ms);  // nothing more comes
+        EXPECT_EQ(sink.Events(), c.expected);
+        manager_->RemoveDeviceSink(&sink);
+        manager_.reset();
+        cards_.clear();
+    }
+}
+
+TEST_F(ManagerTest, ReadinessLostWhenSilentAndRegained) {
+    RecordingSink sink;
+    auto& card = Plug();
+    StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    card.SetSilentAfter(1ms);
+    auto events = sink.WaitEvents(4);
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[3], (Event{kUnavailable, 0}));
+    card.SetSilentAfter(0ms);
+    events = sink.WaitEvents(5);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[4], (Event{kReady, 0}));
+}
+
+TEST_F(ManagerTest, UnplugAndPlugAgainOnTheSameOrOtherPorts) {
+    RecordingSink sink;
+    auto& card = Plug();
+    DeviceManager& manager = StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    const std::vector<Event> cycle = {{kRemoved, 0}, {kArrived, 0}, {kSim, 1}, {kReady, 0}};
+    std::vector<Event> expected = {{kArrived, 0}, {kSim, 1}, {kReady, 0}};
+
+    // Straight back: the freed port number is usually taken again.
+    card.Unplug();
+    ASSERT_EQ(sink.WaitEvents(4).size(), 4u);
+    ASSERT_TRUE(card.Plug());
+    expected.insert(expected.end(), cycle.begin(), cycle.end());
+    EXPECT_EQ(sink.WaitEvents(7), expected);
+
+    // Another card holds the freed numbers meanwhile: back on other ports.
+    card.Unplug();
+    ASSERT_EQ(sink.WaitEvents(8).size(), 8u);
+    cardsim::CardOptions other;
+    other.id = "other";
+    other.pcuiText = "Some Other Interface";
+    other.gpsText = "Some Other GPS";
+    Plug(other);
+    ASSERT_TRUE(card.Plug());
+    expected.insert(expected.end(), cycle.begin(), cycle.end());
+    EXPECT_EQ(sink.WaitEvents(11), expected);
+    auto cards = manager.Cards();
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ("/dev/pts/" + std::to_string(cards[0].port), card.AtNode());
+}
+
+TEST_F(ManagerTest, FirstScanReportsEveryCardWithinASecond) {
+    {
+        InitializeSink early;
+        auto started = std::chrono::steady_clock::now();
+        manager_ = std::make_unique<DeviceManager>(Options());
+        manager_->AddInitializeSink(&early);
+        ASSERT_TRUE(early.Wait());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+        EXPECT_EQ(early.Codes(), std::vector<int>{framework::kEventDevicesInitialized});
+        EXPECT_EQ(early.Count(), 0);
+        manager_->RemoveInitializeSink(&early);
+        manager_.reset();
+    }
+    cardsim::CardOptions a, b;
+    a.id = "sim-a";
+    a.model = "Model A";
+    b.id = "sim-b";
+    b.model = "Model B";
+    auto& cardA = Plug(a);
+    auto& cardB = Plug(b);
+    StartManager();
+    InitializeSink late;  // added after the scan: told at once
+    manager_->AddInitializeSink(&late);
+    ASSERT_TRUE(late.Wait());
+    auto listed = late.ListedDevices();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].id + "," + listed[1].id, "model a,model b");
+    EXPECT_EQ("/dev/pts/" + std::to_string(listed[0].port), cardA.AtNode());
+    EXPECT_EQ("/dev/pts/" + std::to_string(listed[1].port), cardB.AtNode());
+    manager_->RemoveInitializeSink(&late);
+}
+
+TEST_F(ManagerTest, StoredChoiceIsCurrentAndTheNextTakesOverWhenItGoes) {
+    cardsim::CardOptions a, b;
+    a.id = "sim-a";
+    a.model = "Model A";
+    a.customize = "";
+    b.id = "sim-b";
+    b.model = "Model B";
+    b.customize = "voice";
+    Plug(a);
+    auto& cardB = Plug(b);
+    std::string port = cardB.AtNode().substr(std::strlen("/dev/pts/"));
+    dir_.Write("localdeviceinfo.xml",
+               "<localdevice><item name=\"x\" id=\"MODEL A\" port=\"999\"></item>"
+               "<item name=\"y\" id=\"Model B\" port=\"" +
+                   port + "\">1</item></localdevice>");
+    RecordingSink sink;
+    ChangedSink changed(-2);
+    SetSink set;
+    DeviceManager& manager = StartManager(&sink);
+    EXPECT_EQ(manager.CurrentId(), "model b");
+    EXPECT_STREQ(manager.CustomizeText(), "voice");
+    manager.AddChangedSink(&changed);
+    manager.AddPluginSetSink(&set);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    cardB.Unplug();
+    auto events = sink.WaitEvents(7);
+    EXPECT_EQ(events, (std::vector<Event>{{kArrived, 0},
+                                          {kSim, 1},
+                                          {kReady, 0},
+                                          {kRemoved, 0},
+                                          {kArrived, 0},
+                                          {kSim, 1},
+                                          {kReady, 0}}));
+    EXPECT_EQ(manager.CurrentId(), "model a");
+    EXPECT_EQ(changed.Seen(), std::vector<std::string>{"model a/"});
+    EXPECT_EQ(set.told, 1);
+    manager.RemoveChangedSink(&changed);
+    manager.RemovePluginSetSink(&set);
+}
+
+TEST_F(ManagerTest, ExchangesReachTheHandlerWholeAndLateAnswersNowhere) {
+    cardsim::CardOptions options;
+    options.answerPieces = 3;
+    options.unsolicitedPeriod = 5ms;
+    auto& card = Plug(options);
+    DeviceManager& manager = StartManager();
+    ASSERT_TRUE(WaitUntil([&] { return manager.Cards().size() == 1; }));
+    manager.SetAnswerHandler(Collect);
+    ASSERT_TRUE(manager.SendCommand("AT^GPSTYPE?\r\n"));
+    EXPECT_EQ(TakeAnswers(1), std::vector<std::string>{"^GPSTYPE:2\r\nOK"});
+    manager.EndExchange();
+
+    // The card answers late: the exchange ends first, and the next one gets its own answer.
+    card.SetAnswerDelay(300ms);
+    ASSERT_TRUE(manager.SendCommand("AT^WPDOM=9\r\n"));  // answered ERROR, too late
+    std::this_thread::sleep_for(100ms);
+    manager.EndExchange();
+    card.SetAnswerDelay(0ms);
+    ASSERT_TRUE(manager.SendCommand("AT^WPDOM=5\r\n"));
+    EXPECT_EQ(TakeAnswers(1), std::vector<std::string>{"OK"});
+    manager.EndExchange();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(TakeAnswers(0).empty());
+    manager.RemoveAnswerHandler(Collect);
+
+    // A command the card ignores: the exchange just ends, the card stays usable.
+    card.SetReply("AT^WPDGP", cardsim::Reply::None);
+    manager.SetAnswerHandler(Collect);
+    ASSERT_TRUE(manager.SendCommand("AT^WPDGP\r\n"));
+    std::this_thread::sleep_for(100ms);
+    manager.EndExchange();
+    card.SetReply("AT^WPDGP", cardsim::Reply::Normal);
+    EXPECT_TRUE(manager.OpenGps());
+    EXPECT_TRUE(manager.CloseGps());
+    manager.RemoveAnswerHandler(Collect);
+    EXPECT_TRUE(TakeAnswers(0).empty());
+}
+
+TEST_F(ManagerTest, NoCardSendsNothing) {
+    DeviceManager& manager = StartManager();
+    EXPECT_FALSE(manager.SendCommand("AT\r\n"));
+    EXPECT_FALSE(manager.OpenGps());
+    EXPECT_FALSE(manager.CloseGps());
+    EXPECT_STREQ(manager.CustomizeText(), "");
+}
+
+TEST_F(ManagerTest, GpsSessionDeliversRecordsDespiteNoise) {
+    cardsim::CardOptions options;
+    options.nmeaPeriod = 20ms;
+    options.badChecksums = true;
+    options.garbage = true;
+    auto& card = Plug(options);
+    RecordingSink sink;
+    DeviceManager& manager = StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(sink.WaitRecords(1, 0ms).empty());  // nothing before the session opens
+    ASSERT_TRUE(manager.OpenGps());
+    auto records = sink.WaitRecords(3);
+    ASSERT_GE(records.size(), 3u);
+    for (const auto& r : records) {
+        std::string lon = r.longitude, lat = r.latitude;
+        ASSERT_GE(lon.size(), 3u);
+        EXPECT_TRUE(lon.back() == 'E' || lon.back() == 'W') << lon;
+        EXPECT_TRUE(lat.back() == 'N' || lat.back() == 'S') << lat;
+        EXPECT_EQ(lon.size() - lon.find('.'), 8u) << lon;  // six decimals and the letter
+        EXPECT_GT(std::atoi(r.satellites), 0);
+    }
+    EXPECT_GT(manager.GpsCounters().badChecksum, 0u);
+    ASSERT_TRUE(manager.CloseGps());
+    EXPECT_FALSE(card.Positioning());
+    card.SetRefuseClose(true);
+    ASSERT_TRUE(manager.OpenGps());
+    EXPECT_FALSE(manager.CloseGps());  // the card's own answer
+}
+
+TEST_F(ManagerTest, ClosingMidExchangeEndsPromptly) {
+    cardsim::CardOptions options;
+    options.nmeaPeriod = 10ms;
+    auto& card = Plug(options);
+    RecordingSink sink;
+    StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    ASSERT_TRUE(manager_->OpenGps());
+    ASSERT_FALSE(sink.WaitRecords(1).empty());
+    // The card takes its time: an exchange and a probe are in flight when the manager closes.
+    card.SetAnswerDelay(2000ms);
+    ASSERT_TRUE(manager_->SendCommand("AT^WPDGP\r\n"));
+    std::this_thread::sleep_for(400ms);
+    manager_->RemoveDeviceSink(&sink);
+    auto started = std::chrono::steady_clock::now();
+    manager_.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+}
+
+TEST_F(ManagerTest, SinksRemovedWhileRecordsFlyAreNeverCalledAgain) {
+    struct Guarded : framework::IDeviceMgrEvent {
+        std::atomic<bool> removed{false};
+        std::atomic<bool> late{false};
+        bool OnDeviceEvent(uint32_t, void*) override {
+            if (removed) late = true;
+            std::this_thread::sleep_for(1ms);
+            return true;
+        }
+    };
+    cardsim::CardOptions options;
+    options.nmeaPeriod = 5ms;
+    Plug(options);
+    RecordingSink sink;
+    DeviceManager& manager = StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    ASSERT_TRUE(manager.OpenGps());
+    Guarded guarded[3];
+    for (int round = 0; round < 30; ++round) {
+        Guarded& g = guarded[round % 3];
+        g.removed = false;
+        manager.AddDeviceSink(&g);
+        std::this_thread::sleep_for(3ms);
+        manager.RemoveDeviceSink(&g);
+        g.removed = true;
+    }
+    std::this_thread::sleep_for(20ms);
+    for (Guarded& g : guarded) EXPECT_FALSE(g.late);
+    manager.CloseGps();
+}
+
+}  // namespace
+}  // namespace manager_test

@@ -1,0 +1,83 @@
+// The device manager as the container and the launcher reach it: the library, its plug-in
+// object and the interfaces it hands out by number.
+#include <gtest/gtest.h>
+
+#include "framework/contracts/plugin.h"
+#include "manager_fixture.h"
+#include "platform/library.h"
+
+namespace manager_test {
+namespace {
+
+std::atomic<int> handled{0};
+void CountAnswer(const char* answer) {
+    if (std::string(answer) == "^GPSTYPE:2\r\nOK") ++handled;
+}
+
+TEST_F(ManagerTest, PluginHandsOutOneManagerThroughEveryObject) {
+    Plug();
+    std::string error;
+    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
+    ASSERT_TRUE(library) << error;
+    auto create =
+        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error);
+    ASSERT_TRUE(create) << error;
+    framework::IBasePlugin* plugin = create();
+    framework::IBasePlugin* second = create();  // e.g. listed again under the UI identifier
+    ASSERT_TRUE(plugin && second);
+    EXPECT_STREQ(plugin->GetPluginId(), framework::kDeviceMgrId);
+
+    framework::IBaseInterface* one = nullptr;
+    framework::IBaseInterface* two = nullptr;
+    framework::IBaseInterface* other = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(framework::kNotificationSourceInterface, &one));
+    ASSERT_TRUE(plugin->QueryInterface(framework::kCustomizeSourceInterface, &two));
+    EXPECT_FALSE(plugin->QueryInterface(7, &other));
+    auto* manager = dynamic_cast<framework::IDeviceMgr*>(one);
+    auto* source = dynamic_cast<framework::IDeviceNotificationSource*>(one);
+    auto* multi = dynamic_cast<framework::IMultiDeviceMgr*>(two);
+    auto* customize = dynamic_cast<framework::ICustomizeSource*>(two);
+    auto* notifier = dynamic_cast<framework::IPluginSetNotifier*>(two);
+    ASSERT_TRUE(manager && source && multi && customize && notifier);
+    EXPECT_TRUE(dynamic_cast<framework::IDeviceMgrUI*>(one));
+
+    InitializeSink initialized;
+    ASSERT_TRUE(source->AddInitializeSink(&initialized));
+    ASSERT_TRUE(initialized.Wait());
+    ASSERT_EQ(initialized.ListedDevices().size(), 1u);
+    EXPECT_EQ(initialized.ListedDevices()[0].id, "wendrix 3g");
+    EXPECT_STREQ(customize->GetCustomizeText(), "generic");
+    source->RemoveInitializeSink(&initialized);
+
+    // One current device object for the manager's life, whichever plug-in object is asked.
+    framework::IBaseInterface* secondOne = nullptr;
+    ASSERT_TRUE(second->QueryInterface(framework::kNotificationSourceInterface, &secondOne));
+    framework::IDeviceChannel* device = manager->GetCurrentDevice();
+    ASSERT_TRUE(device);
+    EXPECT_EQ(dynamic_cast<framework::IDeviceMgr*>(secondOne)->GetCurrentDevice(), device);
+    auto* gps = dynamic_cast<framework::IGpsControl*>(device);
+    ASSERT_TRUE(gps);
+
+    RecordingSink sink;
+    ASSERT_TRUE(manager->AddEventSink(&sink));
+    ASSERT_TRUE(WaitUntil([&] {
+        return device->SetAnswerHandler(CountAnswer) && device->SendCommand("AT^GPSTYPE?\r\n") &&
+               WaitUntil([] { return handled > 0; }, 500ms);
+    }));
+    device->EndExchange();
+    device->RemoveAnswerHandler(CountAnswer);
+    uint32_t status = 0;
+    EXPECT_TRUE(gps->OpenGps(&status));
+    EXPECT_TRUE(gps->CloseGps(&status));
+    EXPECT_TRUE(manager->RemoveEventSink(&sink));
+    EXPECT_FALSE(manager->RemoveEventSink(&sink));
+
+    one->Release();
+    two->Release();
+    secondOne->Release();
+    second->Release();
+    plugin->Release();  // the last object ends the manager and its threads
+}
+
+}  // namespace
+}  // namespace manager_test

@@ -1,0 +1,245 @@
+#include "at_commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace cardsim {
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A decimal number of 1 to 5 digits, nothing else; nothing when the text is not one.
+std::optional<int> Number(std::string_view text) {
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.front() == '-' ||
+        text.front() == '+') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> NumberIn(std::string_view text, int low, int high) {
+    auto value = Number(text);
+    if (!value || *value < low || *value > high) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        size_t at = text.find(separator);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+// A text in double quotes with no quote inside; nothing otherwise.
+std::optional<std::string_view> Quoted(std::string_view text) {
+    if (text.size() < 2 || text.front() != '"' || text.back() != '"') return std::nullopt;
+    text = text.substr(1, text.size() - 2);
+    if (text.find('"') != std::string_view::npos) return std::nullopt;
+    return text;
+}
+
+bool ValidSocketCont(std::string_view args) {
+    auto parts = Split(args, ',');
+    if (parts.size() != 3 || !NumberIn(parts[0], 1, 16)) return false;
+    auto type = Quoted(parts[1]);
+    if (!type) return false;
+    std::string upper = Upper(std::string(*type));
+    if (upper != "IP" && upper != "PPP" && upper != "IPV6" && upper != "IPV4V6") return false;
+    return Quoted(parts[2]).has_value();
+}
+
+bool ValidServer(std::string_view args) {
+    if (auto quoted = Quoted(args)) args = *quoted;
+    if (args.empty() || args.size() > 255) return false;
+    return std::none_of(args.begin(), args.end(), [](char c) {
+        return std::isspace(static_cast<unsigned char>(c)) ||
+               std::iscntrl(static_cast<unsigned char>(c)) || c == '"';
+    });
+}
+
+bool ValidFixRate(std::string_view args) {
+    auto parts = Split(args, ',');
+    return parts.size() == 2 && NumberIn(parts[0], 1, 65536) && NumberIn(parts[1], 1, 9999);
+}
+
+bool ValidSecTime(std::string_view args) {
+    auto text = Quoted(args);
+    if (!text) return false;
+    auto halves = Split(*text, ',');
+    if (halves.size() != 2) return false;
+    auto date = Split(halves[0], '/');
+    auto time = Split(halves[1], ':');
+    return date.size() == 3 && time.size() == 3 && NumberIn(date[0], 1970, 2099) &&
+           NumberIn(date[1], 1, 12) && NumberIn(date[2], 1, 31) && NumberIn(time[0], 0, 23) &&
+           NumberIn(time[1], 0, 59) && NumberIn(time[2], 0, 60);
+}
+
+int SimInfoValue(const CardState& state) {
+    if (!state.ready) return 0;
+    switch (state.options.sim) {
+        case SimState::Ready:
+            return 1;
+        case SimState::Missing:
+            return 255;
+        case SimState::Pin:
+        case SimState::Puk:
+            return 4;
+    }
+    return 0;
+}
+
+struct Builder {
+    std::string text;
+    Builder& Info(const std::string& line) {
+        text += WireLine(line);
+        return *this;
+    }
+    AtAnswer Final(const std::string& code) {
+        text += WireLine(code);
+        return {false, text};
+    }
+    AtAnswer Ok() { return Final("OK"); }
+};
+
+AtAnswer Error() {
+    return Builder().Final("ERROR");
+}
+AtAnswer CmeError(int code) {
+    return Builder().Final("+CME ERROR: " + std::to_string(code));
+}
+
+// Commands a card answers before it is ready.
+bool AnsweredBeforeReady(const std::string& name) {
+    static const char* const names[] = {"AT",      "ATZ",     "ATE0",    "ATE1",      "ATV1",
+                                        "AT+CMEE", "ATI",     "AT+CGMI", "AT+CGMM",   "AT+CGSN",
+                                        "AT+CGMR", "AT+CPIN", "AT+CFUN", "AT^SYSINFO"};
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+}  // namespace
+
+std::string WireLine(const std::string& line) {
+    return "\r\n" + line + "\r\n";
+}
+
+std::string CommandName(const std::string& line) {
+    std::string upper = Upper(line);
+    size_t end = upper.find_first_of("=?");
+    return end == std::string::npos ? upper : upper.substr(0, end);
+}
+
+AtAnswer AnswerAt(const std::string& line, CardState& state) {
+    const CardOptions& o = state.options;
+    std::string name = CommandName(line);
+    std::string upper = Upper(line);
+    std::string args = line.size() > name.size() ? line.substr(name.size()) : "";
+    bool query = args == "?";
+    bool set = !args.empty() && args.front() == '=';
+    std::string value = set ? args.substr(1) : "";
+
+    for (const std::string& key : {upper, name}) {
+        auto it = o.replies.find(key);
+        if (it == o.replies.end()) continue;
+        if (it->second == Reply::None) return {true, {}};
+        if (it->second == Reply::Error) return Error();
+    }
+    if (!state.ready && !AnsweredBeforeReady(name)) return CmeError(14);
+
+    Builder b;
+    if (args.empty()) {
+        if (name == "AT" || name == "ATZ" || name == "ATV1") return b.Ok();
+        if (name == "ATE0" || name == "ATE1") {
+            state.echo = name == "ATE1";
+            return b.Ok();
+        }
+        if (name == "ATI") {
+            return b.Info("Manufacturer: " + o.manufacturer)
+                .Info("Model: " + o.model)
+                .Info("Revision: " + o.revision)
+                .Ok();
+        }
+        if (name == "AT+CGMI") return b.Info(o.manufacturer).Ok();
+        if (name == "AT+CGMM") return b.Info(o.model).Ok();
+        if (name == "AT+CGSN") return b.Info(o.serialNumber).Ok();
+        if (name == "AT+CGMR") return b.Info(o.revision).Ok();
+        if (name == "AT+CSQ") return b.Info("+CSQ: " + std::to_string(state.rssi) + ",99").Ok();
+        if (name == "AT^SYSINFO") {
+            int reg = state.RegistrationState();
+            bool on = reg == 1;
+            return b
+                .Info("^SYSINFO:" + std::to_string(on ? 2 : 0) + "," + std::to_string(on ? 3 : 0) +
+                      ",0," + std::to_string(on ? 5 : 0) + "," +
+                      std::to_string(SimInfoValue(state)))
+                .Ok();
+        }
+        if (name == "AT^WPDGP") return b.Ok();
+        if (name == "AT^GPSSTART") {
+            if (!o.gpsPort) return Error();
+            state.positioning = true;
+            return b.Ok();
+        }
+        if (name == "AT^GPSSTOP") {
+            if (o.refuseClose) return Error();
+            state.positioning = false;
+            return b.Ok();
+        }
+        return Error();
+    }
+    if (query) {
+        if (name == "AT+CPIN") {
+            if (!state.ready) return CmeError(14);
+            switch (o.sim) {
+                case SimState::Ready:
+                    return b.Info("+CPIN: READY").Ok();
+                case SimState::Missing:
+                    return CmeError(10);
+                case SimState::Pin:
+                    return CmeError(11);
+                case SimState::Puk:
+                    return CmeError(12);
+            }
+        }
+        if (name == "AT+CFUN") return b.Info(state.ready ? "+CFUN: 1" : "+CFUN: 0").Ok();
+        if (name == "AT+CREG") {
+            return b
+                .Info("+CREG: " + std::to_string(state.cregMode) + "," +
+                      std::to_string(state.RegistrationState()))
+                .Ok();
+        }
+        if (name == "AT^GPSTYPE") return b.Info("^GPSTYPE:" + std::to_string(o.gpsType)).Ok();
+        if (name == "AT^CUSTOMIZE") return b.Info("^CUSTOMIZE:" + o.customize).Ok();
+        return Error();
+    }
+    if (set) {
+        if (name == "AT+CMEE") return NumberIn(value, 0, 2) ? b.Ok() : Error();
+        if (name == "AT+CREG") {
+            auto mode = NumberIn(value, 0, 2);
+            if (!mode) return Error();
+            state.cregMode = *mode;
+            return b.Ok();
+        }
+        if (name == "AT^SOCKETCONT") return ValidSocketCont(value) ? b.Ok() : Error();
+        if (name == "AT^WPURL") return ValidServer(value) ? b.Ok() : Error();
+        if (name == "AT^WPDOM") return NumberIn(value, 0, 5) ? b.Ok() : Error();
+        if (name == "AT^WPDFR") return ValidFixRate(value) ? b.Ok() : Error();
+        if (name == "AT^SECTIME") return ValidSecTime(value) ? b.Ok() : Error();
+    }
+    return Error();
+}
+
+}  // namespace cardsim

@@ -1,0 +1,23 @@
+// The state of one simulated card that its AT answers read and change.
+#pragma once
+
+#include "cardsim/card.h"
+
+namespace cardsim {
+
+struct CardState {
+    CardOptions options;
+    bool echo = true;
+    int cregMode = 0;  // 0 no unsolicited +CREG, 1 on a change, 2 with the cell
+    bool ready = false;
+    bool positioning = false;
+    int rssi = 20;
+
+    // Registration: 1 registered, 2 searching, 0 not registered (no usable SIM).
+    int RegistrationState() const {
+        if (!ready) return 2;
+        return options.sim == SimState::Ready ? 1 : 0;
+    }
+};
+
+}  // namespace cardsim

@@ -1,0 +1,178 @@
+// satview-cardsim: one or more simulated data cards on pseudo-terminals, until SIGINT or
+// SIGTERM; "satview-cardsim ctl ..." acts on a running one through its control socket.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "cardsim/card.h"
+#include "cardsim/control_socket.h"
+
+namespace {
+
+struct Settings {
+    cardsim::CardOptions card;
+    std::vector<std::string> models;
+    std::string name = "sim";
+    std::string sim = "ready";
+    double readyAfter = 2, silentAfter = 0, unsolicited = 10;
+    int delayMs = 0;
+    std::vector<std::string> errorCommands, silentCommands;
+    std::string socket;
+    bool quiet = false;
+};
+
+const char* const kAtHelp =
+    "AT commands of the simulated card (lines end in CR, LF or both):\n"
+    "  AT ATZ ATE0 ATE1 ATV1 AT+CMEE=<n>   basic control, echo off and on\n"
+    "  ATI AT+CGMI AT+CGMM AT+CGSN AT+CGMR identification\n"
+    "  AT+CPIN? AT+CFUN? AT^SYSINFO        SIM state and readiness\n"
+    "  AT+CREG? AT+CREG=<0-2> AT+CSQ       registration and signal\n"
+    "  AT^CUSTOMIZE?                       the variant text\n"
+    "  AT^GPSTYPE?                         ^GPSTYPE:<0-3>\n"
+    "  AT^SOCKETCONT=1,\"IP\",\"<apn>\"  AT^WPURL=<server>  AT^WPDOM=<0-5>\n"
+    "  AT^WPDFR=65536,<s>  AT^SECTIME=\"<y>/<m>/<d>,<h>:<m>:<s>\"  AT^WPDGP (probe)\n"
+    "  AT^GPSSTART                         starts positioning: NMEA on the GPS port\n"
+    "  AT^GPSSTOP                          ends it\n"
+    "Unknown commands and malformed arguments answer ERROR.\n";
+
+int RunControl(const std::string& socket, const std::vector<std::string>& words) {
+    std::string request;
+    for (const std::string& word : words) request += (request.empty() ? "" : " ") + word;
+    std::string reply;
+    if (!cardsim::SendControlRequest(socket, request, reply)) {
+        std::cerr << "satview-cardsim: " << reply << "\n";
+        return 2;
+    }
+    std::cout << reply << "\n";
+    return reply.rfind("error", 0) == 0 ? 1 : 0;
+}
+
+int RunCards(Settings& s) {
+    cardsim::CardOptions& o = s.card;
+    if (!cardsim::ParseSimState(s.sim, o.sim)) {
+        std::cerr << "satview-cardsim: --sim takes ready, missing, pin or puk\n";
+        return 2;
+    }
+    auto ms = [](double seconds) {
+        return cardsim::Milliseconds(static_cast<long>(seconds * 1000));
+    };
+    o.readyAfter = ms(s.readyAfter);
+    o.silentAfter = ms(s.silentAfter);
+    o.unsolicitedPeriod = ms(s.unsolicited);
+    o.answerDelay = cardsim::Milliseconds(s.delayMs);
+    for (const std::string& c : s.errorCommands) o.replies[c] = cardsim::Reply::Error;
+    for (const std::string& c : s.silentCommands) o.replies[c] = cardsim::Reply::None;
+    if (s.models.empty()) s.models.push_back(o.model);
+
+    // SIGINT and SIGTERM arrive through a descriptor, so that the cards are unplugged (and
+    // their port files removed) on the way out.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+
+    std::vector<std::unique_ptr<cardsim::Card>> cards;
+    std::vector<cardsim::Card*> pointers;
+    for (size_t i = 0; i < s.models.size(); ++i) {
+        cardsim::CardOptions options = o;
+        options.model = s.models[i];
+        options.id = s.name + "-" + std::to_string(i + 1);
+        auto card = std::make_unique<cardsim::Card>(options);
+        std::string error;
+        if (!card->Start(&error)) {
+            std::cerr << "satview-cardsim: card " << options.id << ": " << error << "\n";
+            return 1;
+        }
+        if (!s.quiet) {
+            std::cout << options.id << " (" << options.model << "): PC UI " << card->AtNode()
+                      << ", GPS " << (card->GpsNode().empty() ? "none" : card->GpsNode())
+                      << std::endl;
+        }
+        pointers.push_back(card.get());
+        cards.push_back(std::move(card));
+    }
+
+    cardsim::ControlServer server(pointers);
+    std::string error;
+    if (!server.Listen(s.socket, error)) {
+        std::cerr << "satview-cardsim: " << error << "\n";
+        return 1;
+    }
+    if (!s.quiet) std::cout << "control socket " << s.socket << std::endl;
+    for (;;) {
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {server.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents) break;
+        if (fds[1].revents) server.ServeOne();
+    }
+    if (!s.quiet) std::cout << "unplugging" << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Settings s;
+    CLI::App app{"A simulated 3G data card with a GPS receiver, on pseudo-terminals.\n" +
+                 std::string(kAtHelp)};
+    app.set_version_flag("--version", "satview-cardsim 0.1");
+    app.add_option("--model", s.models, "one card per model name (default: one Wendrix 3G)");
+    app.add_option("--name", s.name, "card ids are <name>-1, <name>-2, ...")->capture_default_str();
+    app.add_option("--customize", s.card.customize, "variant text of AT^CUSTOMIZE?")
+        ->capture_default_str();
+    app.add_option("--gps-type", s.card.gpsType, "what AT^GPSTYPE? answers")
+        ->check(CLI::Range(0, 3))
+        ->capture_default_str();
+    app.add_option("--sim", s.sim, "SIM state: ready, missing, pin, puk")->capture_default_str();
+    app.add_option("--ready-after", s.readyAfter, "seconds from plug-in to ready")
+        ->check(CLI::Range(0.0, 3600.0))
+        ->capture_default_str();
+    app.add_flag("--never-ready", s.card.neverReady, "the card never becomes ready");
+    app.add_flag("!--no-gps-port", s.card.gpsPort, "the card has no GPS port");
+    app.add_flag("--refuse-close", s.card.refuseClose, "AT^GPSSTOP answers ERROR");
+    app.add_option("--error", s.errorCommands, "answer ERROR to this command (e.g. AT^WPDGP)");
+    app.add_option("--no-answer", s.silentCommands, "answer nothing to this command");
+    app.add_option("--delay", s.delayMs, "milliseconds before each answer")
+        ->check(CLI::Range(0, 60000));
+    app.add_option("--pieces", s.card.answerPieces, "write each answer in this many pieces")
+        ->check(CLI::Range(1, 64));
+    app.add_option("--silent-after", s.silentAfter, "seconds after which the card says nothing")
+        ->check(CLI::Range(0.0, 86400.0));
+    app.add_flag("--bad-checksums", s.card.badChecksums, "wrong NMEA checksums");
+    app.add_flag("--garbage", s.card.garbage, "junk bytes between NMEA sentences");
+    app.add_option("--nmea", s.card.nmeaFile, "replay this NMEA log instead of the route")
+        ->check(CLI::ExistingFile);
+    app.add_option("--speed", s.card.replaySpeed, "replay this many times faster")
+        ->check(CLI::Range(0.01, 1000.0))
+        ->capture_default_str();
+    app.add_option("--unsolicited", s.unsolicited, "seconds between unsolicited lines, 0 none")
+        ->check(CLI::Range(0.0, 3600.0))
+        ->capture_default_str();
+    s.socket = cardsim::DefaultControlSocket();
+    app.add_option("--socket", s.socket, "the control socket")->capture_default_str();
+    app.add_flag("--quiet", s.quiet, "print nothing while running");
+
+    std::vector<std::string> words;
+    CLI::App* ctl = app.add_subcommand("ctl", "act on a running simulator: ctl [card N] COMMAND");
+    ctl->add_option("--socket", s.socket, "the control socket")->capture_default_str();
+    ctl->add_option("command", words, "the command and its arguments")->required();
+    ctl->footer("Commands (\"cards\" lists the cards, \"card N ...\" picks one):\n" +
+                cardsim::Card::ControlHelp());
+    ctl->allow_extras(false);
+
+    CLI11_PARSE(app, argc, argv);
+    if (*ctl) return RunControl(s.socket, words);
+    return RunCards(s);
+}
