@@ -136,6 +136,32 @@ bool RunOnWindowThread(const std::function<void()>& work) {
     return kit->queue.Send(work);
 }
 
+std::vector<WindowHandle> VisibleTopLevelWindows() {
+    std::vector<WindowHandle> windows;
+    KitState* kit = Kit();
+    if (kit == nullptr) return windows;
+    for (WindowHandle handle : kit->registry.Handles()) {
+        kit->registry.With(handle, [&](Dialog& dialog) {
+            if (!dialog.Parent() && dialog.IsVisible()) windows.push_back(handle);
+        });
+    }
+    return windows;
+}
+
+bool BringToFront(WindowHandle window) {
+    KitState* kit = Kit();
+    if (kit == nullptr) return false;
+    bool found = false;
+    RunOnWindowThread([&] {
+        Dialog* dialog = kit->registry.Find(window);
+        if (dialog == nullptr) return;
+        found = true;
+        if (!dialog->IsVisible()) dialog->ShowWindow(ShowCommand::Restore);
+        dialog->SetForeground();
+    });
+    return found;
+}
+
 void BroadcastPower(unsigned event, LParam data) {
     KitState* kit = Kit();
     if (kit == nullptr) return;

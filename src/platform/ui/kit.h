@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ui/types.h"
 
@@ -54,6 +55,12 @@ LResult Send(WindowHandle window, unsigned message, WParam wParam = 0, LParam lP
 // Runs `work` on the window thread and waits for it (directly when already there). False when
 // the kit is not running.
 bool RunOnWindowThread(const std::function<void()>& work);
+
+// The visible top-level windows (those without a parent), oldest first.
+std::vector<WindowHandle> VisibleTopLevelWindows();
+// Brings a window forward: shows it again when it is hidden, then raises it above the others.
+// False when there is no such window.
+bool BringToFront(WindowHandle window);
 
 // Sends the power event to every top-level window (those without a parent).
 void BroadcastPower(unsigned event, LParam data = 0);

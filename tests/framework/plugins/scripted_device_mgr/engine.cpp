@@ -195,6 +195,7 @@ void Engine::DeliverEvent(const Job& job) {
 }
 
 void Engine::DeliverDeviceChanged(const Job& job) {
+    bool rebuild = false;
     std::vector<framework::IMultiDeviceMgrEvent*> sinks;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -209,7 +210,26 @@ void Engine::DeliverDeviceChanged(const Job& job) {
         int result = sink->OnDeviceChanged(nullptr, &info);
         std::lock_guard<std::mutex> lock(mutex_);
         changedResults_.push_back(result);
+        if (result == -2) rebuild = true;
     }
+    // A sink that needs another plug-in set: the main frame is told to end its run.
+    if (!rebuild) return;
+    std::vector<framework::IPluginSetChangedSink*> told;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        told = pluginSetSinks_;
+    }
+    for (framework::IPluginSetChangedSink* sink : told) sink->OnPluginSetChanged();
+}
+
+bool Engine::AddPluginSetSink(framework::IPluginSetChangedSink* sink) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return AddUnique(pluginSetSinks_, sink);
+}
+
+bool Engine::RemovePluginSetSink(framework::IPluginSetChangedSink* sink) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return RemoveItem(pluginSetSinks_, sink);
 }
 
 void Engine::DeliverInitialize(const Job& job) {

@@ -39,6 +39,8 @@ class Engine {
     bool RemoveSink(framework::IDeviceMgrEvent* sink);
     bool AddMultiSink(framework::IMultiDeviceMgrEvent* sink);
     bool RemoveMultiSink(framework::IMultiDeviceMgrEvent* sink);
+    bool AddPluginSetSink(framework::IPluginSetChangedSink* sink);
+    bool RemovePluginSetSink(framework::IPluginSetChangedSink* sink);
     bool AddInitializeSink(framework::IDeviceInitializeEvent* sink);
     bool RemoveInitializeSink(framework::IDeviceInitializeEvent* sink);
     void CountRefresh();
@@ -131,6 +133,7 @@ class Engine {
     std::vector<framework::IDeviceMgrEvent*> sinks_;
     std::vector<framework::IMultiDeviceMgrEvent*> multiSinks_;
     std::vector<framework::IDeviceInitializeEvent*> initializeSinks_;
+    std::vector<framework::IPluginSetChangedSink*> pluginSetSinks_;
 
     // Records.
     std::vector<std::string> sent_;

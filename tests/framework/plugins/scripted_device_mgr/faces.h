@@ -51,9 +51,11 @@ class ManagerFace final : public framework::IDeviceMgr,
     }
 };
 
-// Interface number 2: IMultiDeviceMgr (flag 2) and the customize source.
+// Interface number 2: IMultiDeviceMgr (flag 2), the customize source and the plug-in set
+// notifier (told whenever a device-changed sink answers -2).
 class MultiManagerFace final : public framework::IMultiDeviceMgr,
-                               public framework::ICustomizeSource {
+                               public framework::ICustomizeSource,
+                               public framework::IPluginSetNotifier {
   public:
     void Release() override { Engine::Instance().CountInterface(false); }
     int GetLastErrorCode() override { return 0; }
@@ -68,6 +70,12 @@ class MultiManagerFace final : public framework::IMultiDeviceMgr,
         return Engine::Instance().RemoveMultiSink(sink);
     }
     const char* GetCustomizeText() override { return Engine::Instance().CustomizeText(); }
+    bool AddPluginSetSink(framework::IPluginSetChangedSink* sink) override {
+        return Engine::Instance().AddPluginSetSink(sink);
+    }
+    bool RemovePluginSetSink(framework::IPluginSetChangedSink* sink) override {
+        return Engine::Instance().RemovePluginSetSink(sink);
+    }
 };
 
 // A new control, holding one reference on the engine until released.
