@@ -7,6 +7,7 @@ SATVIEW_PACKAGES=(
   libwxgtk3.2-dev libudev-dev libsystemd-dev libsimpleini-dev libspdlog-dev libcli11-dev
   libpugixml-dev xvfb xauth xdg-utils
   umockdev libumockdev-dev  # fake USB devices for the port-list tests
+  libncurses-dev tmux  # the terminal back end, and the terminal its tests run in
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 

@@ -111,13 +111,17 @@ TEST(Templates, LauncherDialogs) {
     EXPECT_TRUE(ok->styles & kStyleDefault);
 }
 
-TEST(BackendChoice, HeadlessWhenAskedOrWithoutDisplay) {
+TEST(BackendChoice, HeadlessWhenAskedTerminalWhenAskedOrWithoutDisplay) {
     const char* plain[] = {"prog"};
     const char* asked[] = {"prog", "--verbose", "--headless"};
+    const char* terminal[] = {"prog", "--terminal"};
     EXPECT_EQ(ChooseBackend(1, plain, nullptr, ":0", nullptr), BackendKind::Wx);
     EXPECT_EQ(ChooseBackend(1, plain, nullptr, nullptr, "wayland-0"), BackendKind::Wx);
-    EXPECT_EQ(ChooseBackend(1, plain, nullptr, nullptr, nullptr), BackendKind::Headless);
-    EXPECT_EQ(ChooseBackend(1, plain, nullptr, "", ""), BackendKind::Headless);
+    EXPECT_EQ(ChooseBackend(1, plain, nullptr, nullptr, nullptr), BackendKind::Terminal);
+    EXPECT_EQ(ChooseBackend(1, plain, nullptr, "", ""), BackendKind::Terminal);
+    EXPECT_EQ(ChooseBackend(2, terminal, nullptr, ":0", nullptr), BackendKind::Terminal);
+    EXPECT_EQ(ChooseBackend(1, plain, "terminal", ":0", nullptr), BackendKind::Terminal);
+    EXPECT_EQ(ChooseBackend(1, plain, "headless", nullptr, nullptr), BackendKind::Headless);
     EXPECT_EQ(ChooseBackend(3, asked, nullptr, ":0", nullptr), BackendKind::Headless);
     EXPECT_EQ(ChooseBackend(1, plain, "headless", ":0", nullptr), BackendKind::Headless);
     EXPECT_EQ(ChooseBackend(1, plain, "wx", ":0", nullptr), BackendKind::Wx);

@@ -61,6 +61,12 @@ GalleryDialog::GalleryDialog(Language language)
         SettingsDialog settingsDialog(language_);
         settingsDialog.DoModal(Handle());
     });
+    OnClicked(gps::kOpenMap, [this] {
+        const Texts& t = TextsFor(language_);
+        int answer = ShowMessageBox(t.openQuestion + L"\n" + Combo(gps::kMapSite).CurrentText(),
+                                    t.title, ui::kMbOkCancel | ui::kMbIconInformation);
+        if (answer == ui::kIdOk) SetItemText(gps::kStatus, t.opened);
+    });
     OnSelectionChanged(gps::kLanguage, [this] {
         int chosen = Combo(gps::kLanguage).GetCurSel();
         if (chosen >= 0) SetLanguage(static_cast<Language>(chosen));

@@ -1,6 +1,7 @@
 // The gallery's dialogs: the GPS dialog and the settings dialog with sample texts. Start and
 // Stop switch the buttons and the no-data line as a session would, the language selector
-// puts every text in place again, and Setting opens the settings dialog.
+// puts every text in place again, Open asks in a message box and Setting opens the settings
+// dialog.
 #pragma once
 
 #include "gallery_texts.h"

@@ -15,6 +15,7 @@ struct Texts {
     std::array<std::wstring, 5> values;  // a sample position
     std::wstring ready, waiting, stopped;
     std::array<std::wstring, 3> mapSites;
+    std::wstring openQuestion, opened;  // the Open button's message box and its outcome
     // The settings dialog.
     std::wstring settingsTitle, gpsType, typeGps, typeAgps, agpsConfig, apn, supl, scenario,
         highSpeed, pedestrian, useNow, save, cancel;

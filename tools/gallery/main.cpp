@@ -1,16 +1,33 @@
 // satview-gallery: shows the GPS dialog with sample texts.
 //
-//   satview-gallery [--lang en|ja|pt] [--settings] [--screenshot FILE] [--headless]
+//   satview-gallery [--lang en|ja|pt] [--settings] [--screenshot FILE] [--headless|--terminal]
 //
 // Without --screenshot the dialog runs until it is closed; with it, the dialog is shown,
-// saved as a PNG file and closed again.
+// saved (a PNG file, or the screen's text in a terminal) and closed again. --terminal (or
+// SATVIEW_UI=terminal, or no display) shows the dialogs in the terminal.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "gallery_dialog.h"
+#include "platform/text.h"
 #include "platform/ui/kit.h"
+#include "platform/ui/terminal/terminal.h"
 #include "platform/ui/wx/native.h"
+
+namespace {
+
+// The screen's text into `path`; false when it cannot be written.
+bool SaveScreenText(const std::string& path) {
+    ui::terminal::WaitIdle();
+    std::string text = platform::WideToUtf8(ui::terminal::ScreenText());
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) return false;
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     gallery::Language language = gallery::Language::English;
@@ -31,7 +48,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "satview-gallery: no window system to show the dialogs on\n");
         return 1;
     }
-    if (ui::CurrentBackend() != ui::BackendKind::Wx) {
+    const bool terminal = ui::CurrentBackend() == ui::BackendKind::Terminal;
+    if (ui::CurrentBackend() == ui::BackendKind::Headless) {
         std::fprintf(stderr, "satview-gallery: headless, nothing to show\n");
         ui::Shutdown();
         return 0;
@@ -46,7 +64,9 @@ int main(int argc, char** argv) {
         } else {
             shown.Create();
             shown.ShowWindow(ui::ShowCommand::Normal);
-            if (!ui::wxkit::SaveScreenshot(shown.Handle(), screenshot)) {
+            bool saved = terminal ? SaveScreenText(screenshot)
+                                  : ui::wxkit::SaveScreenshot(shown.Handle(), screenshot);
+            if (!saved) {
                 std::fprintf(stderr, "satview-gallery: could not save %s\n", screenshot.c_str());
                 status = 1;
             }

@@ -16,6 +16,20 @@ namespace detail {
 
 std::unique_ptr<Backend> MakeHeadlessBackend(KitState& kit);
 std::unique_ptr<Backend> MakeWxBackend(KitState& kit);
+std::unique_ptr<Backend> MakeTerminalBackend(KitState& kit);
+
+namespace {
+std::unique_ptr<Backend> MakeBackend(BackendKind kind, KitState& kit) {
+    switch (kind) {
+        case BackendKind::Wx:
+            return MakeWxBackend(kit);
+        case BackendKind::Terminal:
+            return MakeTerminalBackend(kit);
+        default:
+            return MakeHeadlessBackend(kit);
+    }
+}
+}  // namespace
 
 namespace {
 std::atomic<KitState*> runningKit{nullptr};
@@ -38,13 +52,19 @@ BackendKind ChooseBackend(int argc, const char* const* argv, const char* uiVaria
         if (argv[i] != nullptr && std::strcmp(argv[i], "--headless") == 0) {
             return BackendKind::Headless;
         }
+        if (argv[i] != nullptr && std::strcmp(argv[i], "--terminal") == 0) {
+            return BackendKind::Terminal;
+        }
     }
     if (uiVariable != nullptr && std::strcmp(uiVariable, "headless") == 0) {
         return BackendKind::Headless;
     }
+    if (uiVariable != nullptr && std::strcmp(uiVariable, "terminal") == 0) {
+        return BackendKind::Terminal;
+    }
     bool hasDisplay = (display != nullptr && *display != '\0') ||
                       (waylandDisplay != nullptr && *waylandDisplay != '\0');
-    return hasDisplay ? BackendKind::Wx : BackendKind::Headless;
+    return hasDisplay ? BackendKind::Wx : BackendKind::Terminal;
 }
 
 BackendKind ChooseBackend(int argc, const char* const* argv) {
@@ -57,15 +77,18 @@ bool Initialize(BackendKind kind, int argc, char** argv) {
     if (KitState* kit = Kit()) return kit->kind == kind;
     auto kit = std::make_unique<KitState>();
     kit->kind = kind;
-    kit->backend = kind == BackendKind::Headless ? detail::MakeHeadlessBackend(*kit)
-                                                 : detail::MakeWxBackend(*kit);
+    kit->backend = detail::MakeBackend(kind, *kit);
     if (!kit->backend->Start(argc, argv)) return false;
     detail::runningKit.store(kit.release(), std::memory_order_release);
     return true;
 }
 
 bool Initialize(int argc, char** argv) {
-    return Initialize(ChooseBackend(argc, argv), argc, argv);
+    BackendKind kind = ChooseBackend(argc, argv);
+    if (Initialize(kind, argc, argv)) return true;
+    // Asked for when it is still the choice with a display there.
+    bool asked = ChooseBackend(argc, argv, std::getenv("SATVIEW_UI"), ":asked", nullptr) == kind;
+    return kind == BackendKind::Terminal && !asked && Initialize(BackendKind::Headless, argc, argv);
 }
 
 void Shutdown() {

@@ -22,10 +22,11 @@
 
 namespace ui {
 
-enum class BackendKind { Headless, Wx };
+enum class BackendKind { Headless, Wx, Terminal };
 
-// Headless when asked ("--headless" among the arguments, or SATVIEW_UI=headless) or when
-// there is no display ($DISPLAY and $WAYLAND_DISPLAY unset or empty); wx otherwise.
+// Headless when asked ("--headless" among the arguments, or SATVIEW_UI=headless); the
+// terminal when asked ("--terminal", SATVIEW_UI=terminal) or when there is no display
+// ($DISPLAY and $WAYLAND_DISPLAY unset or empty); wx otherwise.
 BackendKind ChooseBackend(int argc, const char* const* argv, const char* uiVariable,
                           const char* display, const char* waylandDisplay);
 // The same from the process environment.
@@ -35,7 +36,8 @@ BackendKind ChooseBackend(int argc, const char* const* argv);
 // must be the main thread. A second call changes nothing and answers whether the running kit
 // has `kind`. False when the back end cannot start (wx without a usable display).
 bool Initialize(BackendKind kind, int argc = 0, char** argv = nullptr);
-// Chooses with ChooseBackend, then starts.
+// Chooses with ChooseBackend, then starts. A terminal chosen for want of a display that
+// cannot start (no terminal to draw on) gives way to headless.
 bool Initialize(int argc, char** argv);
 // Destroys the windows left and stops the back end; call it on the thread that initialised
 // the kit, after the threads that use windows have ended.

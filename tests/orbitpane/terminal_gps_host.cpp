@@ -1,0 +1,57 @@
+// orbitpane_terminal_host LANGUAGE: the GPS dialog on the terminal back end, in a program
+// directory of its own with the scripted card behind it (found, AGPS ready, answering OK)
+// and the values of a fix in its list. The tmux tests run it as a user would.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "installed_program.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
+
+using namespace orbitpane_test;
+
+int main(int argc, char** argv) {
+    std::string language = argc > 1 ? argv[1] : "en-us";
+    if (!ui::Initialize(ui::BackendKind::Terminal, argc, argv)) {
+        std::fprintf(stderr, "orbitpane_terminal_host: no terminal\n");
+        return 1;
+    }
+    {
+        InstalledProgram program;
+        program.Install();
+        program.WriteConfig("Y", "AGPS", "High speed");
+        std::unique_ptr<CGPSUIDlg> dialog = program.NewDialog("_" + language);
+        std::atomic<bool> done{false};
+        // The card as the polling finds it, and the values of a fix in the list, as the GUI
+        // test shows them.
+        std::thread card([&] {
+            while (!done && !dialog->HasWindow()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ui::RunOnWindowThread([&] {
+                if (!dialog->HasWindow()) return;
+                dialog->SetCardReady(true);
+                dialog->SetGpsTypeResult(kGpsTypeAgps);
+                dialog->SetDeviceState(kCardReady);
+                ui::ListView list = dialog->List(gps::kList);
+                list.SetItemText(0, 1, L"COM4");
+                list.SetItemText(1, 1, L"E 139d 46.0275");
+                list.SetItemText(2, 1, L"N 35d 40.8742");
+                list.SetItemText(3, 1, L"8");
+                list.SetItemText(4, 1, L"2026-12-07 21:30:05");
+            });
+        });
+        dialog->DoModal();
+        done = true;
+        card.join();
+        dialog.reset();
+        program.Uninstall();
+    }
+    ui::Shutdown();
+    return 0;
+}

@@ -1,0 +1,305 @@
+// The terminal back end on a pseudo-terminal: the layout in cells, text in columns, the keys
+// a user types and what the screen shows.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/text.h"
+#include "platform/ui/templates/gps.h"
+#include "platform/ui/terminal/layout.h"
+#include "platform/ui/terminal/terminal.h"
+#include "platform/ui/terminal/text.h"
+#include "probe_dialog.h"
+#include "temp_dir.h"
+#include "terminal_ui.h"
+
+using namespace ui;
+using namespace ui::terminal;
+using probe::Probe;
+using testing_support::TerminalUiEnvironment;
+
+namespace {
+
+const char* const kTab = "\t";
+const char* const kEnter = "\r";
+const char* const kEscape = "\033";
+const char* const kDown = "\033OB";  // with the keypad on, as xterm sends it
+
+// Polls until `done()` holds, letting the window thread catch up in between.
+template <typename F>
+bool Eventually(F done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        terminal::WaitIdle(200);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+bool ScreenShows(const std::wstring& text) {
+    return ScreenText().find(text) != std::wstring::npos;
+}
+
+// The screen's line `row`.
+std::wstring Line(int row) {
+    std::wstring text = ScreenText();
+    size_t start = 0;
+    for (int i = 0; i < row && start != std::wstring::npos; ++i) {
+        start = text.find(L'\n', start);
+        if (start != std::wstring::npos) ++start;
+    }
+    if (start == std::wstring::npos) return L"";
+    return text.substr(start, text.find(L'\n', start) - start);
+}
+
+// The cursor's line split at the cursor, counted in columns: before it, or from it on.
+std::wstring AroundCursor(bool before) {
+    int row = 0, col = 0;
+    if (!CursorPosition(&row, &col)) return L"";
+    std::wstring line = Line(row);
+    int used = 0;
+    size_t i = 0;
+    while (i < line.size() && used < col) used += CharColumns(line[i++]);
+    return before ? line.substr(0, i) : line.substr(i);
+}
+std::wstring AtCursor() {
+    return AroundCursor(false);
+}
+
+std::unique_ptr<Probe> ShownProbe() {
+    auto dialog = std::make_unique<Probe>();
+    EXPECT_TRUE(dialog->Create());
+    dialog->ShowWindow(ShowCommand::Normal);
+    EXPECT_TRUE(Eventually([] { return ScreenShows(L"Probe"); }));
+    return dialog;
+}
+
+}  // namespace
+
+TEST(TerminalLayout, TheGpsAndSettingsDialogsFitAStandardTerminalWithoutOverlaps) {
+    const struct {
+        const DialogTemplate& dialog;
+        Cells client;
+    } cases[] = {{templates::GpsDialog(), Cells{0, 0, 18, 70}},
+                 {templates::SettingsDialog(), Cells{0, 0, 22, 47}}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClientCells(c.dialog), c.client) << c.dialog.id;
+        EXPECT_LE(c.client.rows + 2, 24);
+        EXPECT_LE(c.client.cols + 2, 80);
+        std::vector<std::pair<int, Cells>> shown;
+        for (const ControlTemplate& control : c.dialog.controls) {
+            if (control.styles & kStyleHidden) continue;
+            Cells at = ControlCells(control);
+            EXPECT_TRUE(at.row >= 0 && at.col >= 0 && at.row + at.rows <= c.client.rows &&
+                        at.col + at.cols <= c.client.cols)
+                << "control " << control.id << " of " << c.dialog.id << " leaves the window";
+            if (control.kind != ControlKind::GroupBox) shown.emplace_back(control.id, at);
+        }
+        for (size_t i = 0; i < shown.size(); ++i) {
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                const Cells& a = shown[i].second;
+                const Cells& b = shown[j].second;
+                bool apart = a.row + a.rows <= b.row || b.row + b.rows <= a.row ||
+                             a.col + a.cols <= b.col || b.col + b.cols <= a.col;
+                EXPECT_TRUE(apart) << shown[i].first << " overlaps " << shown[j].first;
+            }
+        }
+    }
+}
+
+TEST(TerminalText, DoubleWidthCharactersCountTwiceAndAreNeverSplit) {
+    EXPECT_EQ(Columns(L"GPS \u5b9a\u4f4d ok"), 11);
+    EXPECT_EQ(Columns(L"Posic\u0327a\u0303o"), 7) << "combining marks take no column";
+    EXPECT_EQ(FitColumns(L"\u65e5\u672c\u8a9e", 5), L"\u65e5\u672c");
+    EXPECT_EQ(ClipWithMark(L"Configura\u00e7\u00e3o", 8), L"Configu\u2026");
+    EXPECT_EQ(ClipWithMark(L"Save", 8), L"Save");
+    EXPECT_EQ(
+        Wrap(L"Open the position in the map site?\nGoogle", 16),
+        (std::vector<std::wstring>{L"Open the", L"position in the", L"map site?", L"Google"}));
+    EXPECT_EQ(Wrap(L"\u5730\u56f3\u30b5\u30a4\u30c8\u3067", 7),
+              (std::vector<std::wstring>{L"\u5730\u56f3\u30b5", L"\u30a4\u30c8\u3067"}));
+}
+
+TEST(TerminalKeys, TabSpaceArrowsTypingEnterAndEscapeReachTheDialog) {
+    auto dialog = ShownProbe();
+    dialog->Clear();
+    for (int id : {kIdOk, kIdCancel, probe::kCheck}) {
+        dialog->OnClicked(id, [&dialog, id] { dialog->Record(std::to_string(id)); });
+    }
+    ASSERT_EQ(dialog->Focus(), probe::kButton);
+    EXPECT_EQ(AtCursor().substr(0, 2), L"Go") << "the cursor marks the focused button";
+    TerminalUiEnvironment::Keys(kTab);
+    EXPECT_TRUE(Eventually([&] { return dialog->Focus() == kIdOk; })) << "past the disabled one";
+    TerminalUiEnvironment::Keys(std::string(kTab) + " ");
+    EXPECT_TRUE(Eventually([&] { return dialog->IsItemChecked(probe::kCheck); }));
+    TerminalUiEnvironment::Keys(std::string(kTab) + kDown);
+    EXPECT_TRUE(Eventually([&] {
+        return dialog->Focus() == probe::kRadioB && dialog->IsItemChecked(probe::kRadioB);
+    })) << "an arrow moves and checks within the radio group";
+    TerminalUiEnvironment::Keys(std::string(kTab) + kTab);
+    ASSERT_TRUE(Eventually([&] { return dialog->Focus() == probe::kEdit; }));
+    TerminalUiEnvironment::Keys("ab\x7f\xe6\x97\xa5");  // a, b, Backspace, a Japanese character
+    EXPECT_TRUE(Eventually([&] { return dialog->ItemText(probe::kEdit) == L"a\u65e5"; }));
+    EXPECT_TRUE(AroundCursor(true).ends_with(L" a\u65e5")) << "the caret after the text";
+    TerminalUiEnvironment::Keys(kEnter);
+    TerminalUiEnvironment::Keys(kEscape);
+    EXPECT_TRUE(Eventually([&] { return dialog->Events().size() == 3; }));
+    EXPECT_EQ(dialog->Events(), (std::vector<std::string>{"12", "1", "2"}))
+        << "the check box, then Enter on the default button, then Escape";
+}
+
+TEST(TerminalKeys, EnterOpensTheDropDownListAndArrowsChooseFromIt) {
+    auto dialog = ShownProbe();
+    std::atomic<int> changes{0};
+    dialog->OnSelectionChanged(probe::kList, [&] { ++changes; });
+    for (const wchar_t* item : {L"English", L"\u65e5\u672c\u8a9e", L"Portugu\u00eas"}) {
+        dialog->Combo(probe::kList).AddString(item);
+    }
+    dialog->Combo(probe::kList).SetCurSel(0);
+    dialog->SetFocus(probe::kList);
+    TerminalUiEnvironment::Keys(kEnter);
+    ASSERT_TRUE(Eventually([] { return ScreenShows(L"\u65e5\u672c\u8a9e"); }));
+    TerminalUiEnvironment::Keys(std::string(kDown) + kEnter);
+    EXPECT_TRUE(Eventually([&] { return dialog->Combo(probe::kList).GetCurSel() == 1; }));
+    EXPECT_EQ(changes, 1);
+    EXPECT_FALSE(ScreenShows(L"Portugu\u00eas")) << "the list closed";
+    TerminalUiEnvironment::Keys(kDown);
+    EXPECT_TRUE(Eventually([&] { return dialog->Combo(probe::kList).GetCurSel() == 2; }))
+        << "a closed list steps with the arrows";
+}
+
+TEST(TerminalScreen, LongTextsAreClippedWithAMarkAndATallWindowScrollsToItsFocus) {
+    auto dialog = ShownProbe();
+    dialog->SetItemText(probe::kLabel, L"\u65e5\u672c\u8a9e\u306e\u9577\u3044\u30e9\u30d9\u30eb");
+    EXPECT_TRUE(Eventually([] {
+        return ScreenShows(L"\u65e5\u672c\u8a9e\u306e\u9577\u3044\u30e9\u2026");
+    })) << ScreenText();
+
+    TerminalUiEnvironment::Resize(10, 40);
+    dialog->SetFocus(probe::kListView);
+    EXPECT_TRUE(Eventually([] {
+        int row = -1, col = -1;
+        return CursorPosition(&row, &col) && row >= 0 && row < 10 && col < 40;
+    })) << "the focused list stays in view";
+    EXPECT_FALSE(ScreenShows(L"Label")) << "the top scrolled away";
+    dialog->SetFocus(probe::kButton);
+    EXPECT_TRUE(Eventually([] { return AtCursor().substr(0, 2) == L"Go"; }));
+    TerminalUiEnvironment::Resize(24, 80);
+    EXPECT_TRUE(Eventually([] { return ScreenShows(L"Probe"); }));
+}
+
+TEST(TerminalBoxes, MessageBoxesAnswerFromTheKeys) {
+    auto dialog = ShownProbe();
+    const struct {
+        unsigned style;
+        std::string keys;
+        int answer;
+    } cases[] = {
+        {kMbOk, kEnter, kIdOk},
+        {kMbOkCancel, kEscape, kIdCancel},
+        {kMbYesNo, std::string(kEscape) + kTab + kEnter, kIdNo},  // Escape does nothing here
+        {kMbYesNo, kEnter, kIdYes},
+    };
+    for (const auto& c : cases) {
+        std::atomic<int> answer{0};
+        std::thread asker([&] {
+            answer = dialog->ShowMessageBox(L"Querying Data Card...", L"Satview", c.style);
+        });
+        ASSERT_TRUE(Eventually([] { return ScreenShows(L"Querying Data Card..."); }));
+        TerminalUiEnvironment::Keys(c.keys);
+        asker.join();
+        EXPECT_EQ(answer, c.answer) << c.style;
+    }
+}
+
+TEST(TerminalBoxes, TheFileDialogListsWhatTheFilterTakesAndAddsTheExtension) {
+    testing_support::TempDir dir;
+    dir.Write("navi.exe", "");
+    dir.Write("notes.txt", "");
+    std::filesystem::create_directories(dir / "maps");
+    std::optional<std::wstring> chosen;
+    std::thread asker([&] {
+        FileDialogRequest request{WindowHandle{}, L"EXE File|*.exe||", L"*.exe",
+                                  platform::Utf8ToWide(dir / "x"), kFileMustExist};
+        chosen = OpenFileDialog(request);
+    });
+    ASSERT_TRUE(Eventually([] { return ScreenShows(L"File name:"); }));
+    TerminalUiEnvironment::Keys(std::string(kTab) + kTab + kTab + kTab + kEnter);  // the list
+    EXPECT_TRUE(Eventually([] { return ScreenShows(L"navi.exe"); }));
+    EXPECT_TRUE(ScreenShows(L"maps/"));
+    EXPECT_FALSE(ScreenShows(L"notes.txt"));
+    TerminalUiEnvironment::Keys(kEscape);
+    EXPECT_TRUE(Eventually([] { return !ScreenShows(L"maps/"); }));
+    TerminalUiEnvironment::Keys(std::string(kTab) + "\x7fnavi" + kEnter);
+    asker.join();
+    EXPECT_EQ(chosen, platform::Utf8ToWide(dir / "navi.exe"));
+}
+
+TEST(TerminalLoop, TimersPostsSendsAndANestedModalRunAllRunOnTheWindowThread) {
+    auto owner = ShownProbe();
+    std::thread::id windowThread;
+    RunOnWindowThread([&] { windowThread = std::this_thread::get_id(); });
+    ASSERT_NE(windowThread, std::this_thread::get_id());
+    owner->Clear();
+    owner->OnMessage(9568, [&](WParam w, LParam) {
+        owner->Record("message " + std::to_string(w));
+        return static_cast<LResult>(w + 1);
+    });
+    ASSERT_TRUE(owner->Post(9568, 1));
+    EXPECT_EQ(owner->Send(9568, 41), 42);
+    EXPECT_EQ(owner->SetTimer(7, 10), 7u);
+    ASSERT_TRUE(Eventually([&] { return owner->Events().size() >= 3; }));
+    EXPECT_TRUE(owner->KillTimer(7));
+    auto events = owner->Events();
+    std::sort(events.begin(), events.begin() + 3);  // a send may overtake the post
+    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+              (std::vector<std::string>{"message 1", "message 41", "timer 7"}));
+    for (auto id : owner->Threads()) EXPECT_EQ(id, windowThread);
+
+    // A modal child opened from a handler takes the keys until it ends; the owner waits.
+    Probe child;
+    std::atomic<int> result{0};
+    child.OnClicked(probe::kButton, [&] { child.EndDialog(11); });
+    owner->OnClicked(probe::kButton, [&] { result = child.DoModal(owner->Handle()); });
+    owner->SetFocus(probe::kButton);
+    TerminalUiEnvironment::Keys(kEnter);
+    ASSERT_TRUE(Eventually([&] { return child.HasWindow() && !owner->IsWindowEnabled(); }));
+    TerminalUiEnvironment::Keys(kEnter);  // reaches the child's focused button
+    EXPECT_TRUE(Eventually([&] { return result == 11; }));
+    EXPECT_TRUE(owner->IsWindowEnabled());
+}
+
+TEST(TerminalMouse, AClickFocusesAndPressesWhatItHits) {
+    auto dialog = ShownProbe();
+    std::atomic<int> clicks{0};
+    dialog->OnClicked(probe::kButton, [&] { ++clicks; });
+    // Where the check box's mark and the Go button are on the screen.
+    auto cellOf = [](const std::wstring& text, int* row, int* col) {
+        std::wstring screen = ScreenText();
+        size_t at = screen.find(text);
+        if (at == std::wstring::npos) return false;
+        size_t lineStart = screen.rfind(L'\n', at);
+        lineStart = lineStart == std::wstring::npos ? 0 : lineStart + 1;
+        *row = static_cast<int>(std::count(screen.begin(), screen.begin() + lineStart, L'\n'));
+        *col = Columns(std::wstring_view(screen).substr(lineStart, at - lineStart));
+        return true;
+    };
+    // xterm's reports of the first button going down and up at a cell (1-based).
+    auto press = [](int row, int col) {
+        std::string at = std::to_string(col + 1) + ";" + std::to_string(row + 1);
+        TerminalUiEnvironment::Keys("\033[<0;" + at + "M\033[<0;" + at + "m");
+    };
+    int row = 0, col = 0;
+    ASSERT_TRUE(cellOf(L"[ ] Check", &row, &col));
+    press(row, col + 1);
+    EXPECT_TRUE(Eventually([&] { return dialog->IsItemChecked(probe::kCheck); }));
+    EXPECT_EQ(dialog->Focus(), probe::kCheck);
+    ASSERT_TRUE(cellOf(L"Go", &row, &col));
+    press(row, col);
+    EXPECT_TRUE(Eventually([&] { return clicks == 1; }));
+    EXPECT_EQ(dialog->Focus(), probe::kButton);
+}
