@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "installed_program.h"
@@ -100,4 +101,28 @@ TEST_F(GpsDialogOnScreen, StartsAndStopsThroughTheNativeButtonsInEachLanguage) {
         EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
         dialog.reset();
     }
+}
+
+TEST_F(GpsDialogOnScreen, ShowsAPositionAsTheCardReportsIt) {
+    dialog = NewDialog("_en-us");
+    ASSERT_TRUE(dialog->Create());
+    dialog->ShowWindow(ui::ShowCommand::Normal);
+    auto* window = ui::wxkit::NativeWindow(dialog->Handle());
+    ASSERT_TRUE(ui::wxkit::PumpUntil([&] { return window->IsShownOnScreen(); }));
+    auto* list = Native<wxListCtrl>(*dialog, gps::kList);
+    ASSERT_NE(list, nullptr);
+
+    framework::GpsDataRecord record{};
+    std::strcpy(record.longitude, "139.767100E");
+    std::strcpy(record.latitude, "35.681200N");
+    std::strcpy(record.satellites, "9");
+    dialog->Send(WM_GPS_DATA, reinterpret_cast<ui::WParam>(&record), 0);
+    ASSERT_TRUE(ui::wxkit::PumpUntil([&] {
+        return list->GetItemText(1, 1) == "E 139d 46.026000" &&
+               list->GetItemText(2, 1) == "N 35d 40.872000" && list->GetItemText(3, 1) == "9" &&
+               !list->GetItemText(4, 1).empty();
+    }));
+    const std::string shot = std::string(SCREENSHOT_DIR) + "/gps_dialog_position.png";
+    ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog->Handle(), shot));
+    EXPECT_TRUE(wxImage(shot, wxBITMAP_TYPE_PNG).IsOk());
 }

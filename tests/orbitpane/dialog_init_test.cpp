@@ -135,7 +135,7 @@ TEST_F(GpsDialogInit, ChoosingALanguageRetranslatesEverythingAndRemembersIt) {
     CardFound();
     ASSERT_TRUE(user->Click(gps::kStart));
     ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETAPN");
-    dialog->List(gps::kList).SetItemText(0, 1, L"COM3");
+    orbitpane::SetLastPositionText(orbitpane::kRowPort, L"COM3");
 
     ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
     EXPECT_EQ(Status(),

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "framework/contracts/ids.h"
 #include "orbitpane/win32/gps_dialog_instance.h"
 #include "orbitpane/win32/gpsuidlg.h"
+#include "orbitpane/win32/last_position.h"
 #include "orbitpane/win32/localisation.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/ini.h"
@@ -30,6 +32,9 @@ inline constexpr const char* kOk = "\r\nOK\r\n";
 class InstalledProgram {
   public:
     void Install() {
+        // The dialog polls the port list: only the ports this test lays out are present.
+        ::setenv("SATVIEW_PORTS_DIR", (dir / "ports").c_str(), 1);
+        orbitpane::ClearLastPosition();
         std::filesystem::copy(SATVIEW_DATA_DIR, dir.path(),
                               std::filesystem::copy_options::recursive);
         dir.Write("plugins.xml", "<main><mainplugin>none</mainplugin><plugin><clsid>" +
@@ -58,6 +63,8 @@ class InstalledProgram {
         if (container) framework::CContainerFactory::DestroyPluginContainer(container);
         framework::SetProgramDirectory("");
         orbitpane::SetGpsDialogFactory(nullptr);
+        orbitpane::ClearLastPosition();
+        ::unsetenv("SATVIEW_PORTS_DIR");
     }
 
     // A dialog in language `active` ("_" + code), attached to the plug-in object.

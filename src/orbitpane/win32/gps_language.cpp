@@ -1,5 +1,6 @@
 // The GPS dialog's language selector and the re-translation of its texts.
 #include "orbitpane/win32/gpsuidlg.h"
+#include "orbitpane/win32/last_position.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/templates/gps.h"
 
@@ -39,10 +40,9 @@ void CGPSUIDlg::OnLanguageChanged() {
     orbitpane::WriteIniString(orbitpane::kLanguageSection, L"LangID", id, orbitpane::kRunInfoFile);
 
     SetTitle(Text(L"IDS_TITLE_GPSAPP"));
-    // The values of the list survive the columns being inserted again.
+    // The value column shows the last position again (port, coordinates, satellites, time).
     ui::ListView list = List(ids::kList);
-    std::vector<std::wstring> values;
-    for (int row = 0; row < kListRows; ++row) values.push_back(list.GetItemText(row, 1));
+    const orbitpane::LastPositionTexts values = orbitpane::LastPosition();
     SetUpListView();
     for (int row = 0; row < kListRows; ++row) {
         list.SetItemText(row, 0, Text(kListRowKeys[row]));

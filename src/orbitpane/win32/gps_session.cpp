@@ -178,8 +178,13 @@ void CGPSUIDlg::CloseGpsOnExit() {
 
 void CGPSUIDlg::OnClose() {
     if (GpsSessionState() == kGpsSessionRunning) CloseGpsOnExit();
-    // The polling of the GPS port runs only while the card is present or ready.
+    // The polling of the GPS port runs only while the card is present or ready; it has ended
+    // when the join returns.
     SetDeviceState(0);
+    if (GpsThreadHeld()) {
+        StopGpsPolling();
+        Trace(__LINE__, "Stop QueryGPSThread successfully!");
+    }
     Dialog::OnClose();
 }
 

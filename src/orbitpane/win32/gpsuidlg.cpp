@@ -5,6 +5,7 @@
 #include "framework/skin/skin.h"
 
 #include "orbitpane/win32/container_ref.h"
+#include "orbitpane/win32/gps_clock.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
@@ -32,6 +33,7 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
     OnClicked(ids::kStart, [this] { OnBnClickedButtonStart(); });
     OnClicked(ids::kStop, [this] { OnBnClickedButtonStop(); });
     OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
+    WireMonitoring();
 
     languageTables_ = orbitpane::LoadLanguageTable(orbitpane::AppDirectory());
     std::wstring active =
@@ -41,6 +43,7 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
 
 CGPSUIDlg::~CGPSUIDlg() {
     DestroyWindow();
+    StopWorkers();
 }
 
 void CGPSUIDlg::Trace(int line, const char* message) {
@@ -103,6 +106,8 @@ void CGPSUIDlg::UnregisterFromDeviceManager() {
 
 void CGPSUIDlg::OnDestroy() {
     UnregisterFromDeviceManager();
+    // The GPS port polling belongs to this window; a later window starts its own.
+    StopGpsPolling();
 }
 
 // The device manager's thread. Never waits for the window thread: the window's teardown
@@ -110,9 +115,7 @@ void CGPSUIDlg::OnDestroy() {
 bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     if (!acceptingEvents_) return false;
-    (void)event;
-    (void)data;
-    return true;
+    return FoldDeviceEvent(event, data);
 }
 
 int CGPSUIDlg::OnDeviceChanged(void*, framework::IDeviceInfo*) {
@@ -150,6 +153,8 @@ bool CGPSUIDlg::OnInitDialog() {
         ShowItem(ids::kSetting, false);
         ShowItem(ids::kGpsTypeLabel, false);
     }
+
+    StartPcUiThread();
 
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, true);
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, false);
@@ -203,8 +208,10 @@ void CGPSUIDlg::FocusRule() {
 }
 
 void CGPSUIDlg::ShowStatus(const std::wstring& key) {
-    SetItemText(ids::kStatus, Text(key.c_str()));
+    std::wstring text = Text(key.c_str());
+    // The line and its key change together, whichever thread writes them.
     std::lock_guard<std::mutex> lock(textMutex_);
+    SetItemText(ids::kStatus, text);
     statusTextId_ = key;
 }
 
@@ -234,5 +241,7 @@ std::wstring CGPSUIDlg::GetSavedProgramPath() const {
 
 void CGPSUIDlg::TouchWatchdog() {
     platform::CriticalSectionLock lock(dataLock_);
-    lastDataTime_ = lastCheckTime_ = std::chrono::steady_clock::now();
+    const std::int64_t now = orbitpane::NowSeconds();
+    lastDataTime_ = now;
+    lastCheckTime_ = now;
 }

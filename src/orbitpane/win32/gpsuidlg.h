@@ -4,7 +4,7 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -12,6 +12,7 @@
 #include "framework/contracts/device.h"
 #include "orbitpane/win32/gps_config.h"
 #include "orbitpane/win32/localisation.h"
+#include "orbitpane/win32/worker_thread.h"
 #include "platform/sync.h"
 #include "platform/ui/dialog.h"
 
@@ -64,6 +65,8 @@ class CGPSUIDlg : public ui::Dialog,
 
     // Status line: shows the text of `key` and remembers the key for a language change.
     void ShowStatus(const std::wstring& key);
+    // Opens the current position in the map site chosen in the selector.
+    void OnOpenMapLink();
 
     // State the device handling and the polling keep; readable from any thread.
     void SetCardReady(bool ready) { cardReady_ = ready ? 1 : 0; }
@@ -72,6 +75,13 @@ class CGPSUIDlg : public ui::Dialog,
     int GpsTypeResult() const { return gpsTypeResult_; }
     void SetDeviceState(int state) { deviceState_ = state; }
     int DeviceState() const { return deviceState_; }
+    bool SimReady() const { return simReady_ != 0; }
+    // The polling of the GPS port: a thread is held (running, or ended and not yet joined).
+    bool GpsThreadHeld() const { return gpsThread_.Held(); }
+    bool GpsThreadEnding() { return gpsThread_.Ending(); }
+    // The last position as received, without the final character of each coordinate.
+    std::wstring RawLatitude() const { return rawLatitude_; }
+    std::wstring RawLongitude() const { return rawLongitude_; }
     // The device-status message and its key ("" when the text is not a key's).
     void SetDeviceStatus(const std::wstring& key, const std::wstring& text);
     std::wstring DeviceStatusText() const;
@@ -87,6 +97,12 @@ class CGPSUIDlg : public ui::Dialog,
     bool OnInitDialog() override;
     void OnClose() override;
     void OnDestroy() override;
+    void OnTimer(unsigned id) override;
+    // Starts one of the dialog's polling threads; false when no thread could be made.
+    virtual bool StartWorker(orbitpane::WorkerThread& worker, std::function<void()> body);
+    // Ends both polling threads (the dialog is going), or the GPS port polling alone.
+    void StopWorkers();
+    void StopGpsPolling() { gpsThread_.StopAndJoin(); }
 
   private:
     void SetUpListView();
@@ -101,6 +117,24 @@ class CGPSUIDlg : public ui::Dialog,
     bool RunSetCommands(bool agps);
     bool AgpsCardReady() const;
     void EnableSettingsForAgpsCard();
+
+    // Device events, the polling threads, GPS data and the no-data watchdog.
+    void WireMonitoring();
+    bool FoldDeviceEvent(uint32_t event, const void* data);
+    ui::LResult OnDeviceState(int state);
+    void OnCardPresent(int state);
+    void ShowCardCapability();
+    void OnCardLost(int state);
+    bool StartGpsThread();
+    void StartPcUiThread();
+    void QueryPCUIThread();
+    void QueryGPSThread();
+    void ShowGpsType(int gpsType);
+    // Device status: the text of `key` becomes the device-status message and the status line,
+    // and, when `keepKey`, the status line's key; all in one step.
+    void SetDeviceStatusShown(const std::wstring& key, bool keepKey);
+    ui::LResult OnGpsData(const void* record);
+    void OnWatchdogTick();
 
     framework::IPluginContainer* container_ = nullptr;
     std::string appDirectory_;
@@ -119,11 +153,21 @@ class CGPSUIDlg : public ui::Dialog,
     std::atomic<int> gpsTypeResult_{0};
     std::atomic<int> deviceState_{0};
     std::atomic<int> cardReady_{0};
+    std::atomic<int> simReady_{1};
+    std::atomic<int> pcuiPortFound_{0};
     unsigned gpsTimerId_ = 0;
 
+    // The last position as received (window thread only).
+    std::wstring rawLatitude_;
+    std::wstring rawLongitude_;
+
     platform::CriticalSection dataLock_;
-    std::chrono::steady_clock::time_point lastDataTime_{};
-    std::chrono::steady_clock::time_point lastCheckTime_{};
+    std::atomic<std::int64_t> lastDataTime_{0};
+    std::atomic<std::int64_t> lastCheckTime_{0};
+
+    // Polling: the GPS port while the card is present, the PC UI port for the dialog's life.
+    orbitpane::WorkerThread gpsThread_;
+    orbitpane::WorkerThread queryThread_;
 
     // Device events are taken only while the window is registered with the manager.
     std::mutex sinkMutex_;

@@ -1,0 +1,26 @@
+// Web addresses of the current position in a map site, from the link templates of the
+// language file.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace orbitpane {
+
+// The language key of the link template for the map site chosen in the selector: the text
+// holds "google" (case-sensitive), else "yahoo", else neither.
+const wchar_t* LinkTemplateKey(const std::wstring& siteText);
+
+// A coordinate text read as the C library's atof reads it (the leading number, 0 when there
+// is none), whatever the process locale.
+double ReadCoordinate(const std::string& text);
+
+// The link: the template formatted as printf would with latitude, longitude, latitude,
+// longitude. The template may hold only "%%" and at most four floating-point conversions
+// (flags, width and precision allowed, no '*' and no length modifier); any other, or a link
+// of 256 characters or more, gives nothing and `why` says which. Numbers use '.' whatever
+// the process locale.
+std::optional<std::string> BuildMapLink(const std::string& linkTemplate, double latitude,
+                                        double longitude, std::string& why);
+
+}  // namespace orbitpane

@@ -1,0 +1,250 @@
+// The GPS dialog follows the card: device events, the polling of its ports, and the type
+// query, against the scripted card and a virtual ports folder.
+#include "monitoring_fixture.h"
+
+using namespace orbitpane_test;
+
+namespace {
+
+class CardMonitoring : public MonitoringFixture {};
+
+struct Event {
+    uint32_t code;
+    int sim = -1;  // the SIM status value of a 20507; -2: none at all
+};
+
+}  // namespace
+
+TEST_F(CardMonitoring, TheSinkFoldsEachEventIntoOneState) {
+    const struct {
+        std::vector<Event> events;
+        int state;
+        bool simReady;
+        const wchar_t* statusKey;  // null: not looked at
+    } cases[] = {
+        {{{kSimStatus, 0}, {kArrived}}, 20507, false, L"IDS_STATIC_SUPPORT_AGPS_NOSIM"},
+        {{{kSimStatus, 0}, {kReady}}, 20507, false, L"IDS_STATIC_SUPPORT_AGPS_NOSIM"},
+        {{{kSimStatus, 255}, {kSimStatus, 1}, {kReady}}, 20509, true, nullptr},
+        {{{kReady}}, 20509, true, nullptr},
+        {{{kReady}, {kArrived}}, 20509, true, nullptr},
+        {{{kSimStatus, 7}}, 0, true, L"IDS_STATIC_QUER_DataCard"},
+        {{{kSimStatus, -2}}, 0, true, L"IDS_STATIC_QUER_DataCard"},
+        {{{kRemoved}}, 20102, true, nullptr},
+        {{{kUnavailable}, {kArrived}}, 20101, true, nullptr},
+        {{{30000}}, 0, true, L"IDS_STATIC_QUER_DataCard"},
+    };
+    for (const auto& c : cases) {
+        Open();
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+        for (const Event& e : c.events) {
+            if (e.code != kSimStatus) {
+                card->RaiseBareEvent(e.code);
+            } else if (e.sim == -2) {
+                card->RaiseEvent(kSimStatus, nullptr, 0);
+            } else {
+                card->RaiseSimStatus(static_cast<uint32_t>(e.sim));
+            }
+        }
+        Settle();
+        std::string label = std::to_string(c.events.front().code) + "/" +
+                            std::to_string(c.events.size()) + " " + std::to_string(c.state);
+        EXPECT_EQ(dialog->DeviceState(), c.state) << label;
+        EXPECT_EQ(dialog->SimReady(), c.simReady) << label;
+        if (c.statusKey) {
+            EXPECT_EQ(dialog->StatusTextId(), c.statusKey) << label;
+            EXPECT_EQ(Status(), Lang(c.statusKey)) << label;
+        }
+        EXPECT_EQ(card->DeviceEventResults(), std::vector<bool>(c.events.size(), true)) << label;
+        dialog.reset();
+    }
+}
+
+TEST_F(CardMonitoring, AFoundGpsPortShowsThePortAndWhatTheCardCanDo) {
+    const struct {
+        const char* offered;
+        const char* answer;  // null: the card does not answer the type query
+        uint32_t event;
+        const wchar_t* statusKey;
+        int gpsType;
+        bool settingEnabled;
+        const wchar_t* typeLabel;
+    } cases[] = {
+        {"Y", kAgpsCardAnswer, kReady, L"IDS_STATIC_SUPPORT_AGPS", 1, true, L"AGPS"},
+        {"Y", kAgpsCardAnswer, kArrived, L"IDS_STATIC_SUPPORT_AGPS_NOSIM", 1, false, L"GPS"},
+        {"Y", "\r\n^GPSTYPE:1\r\n\r\nOK\r\n", kReady, L"IDS_STATIC_SUPPORT_GPS_ONLY", 0, false,
+         L"GPS"},
+        {"Y", "\r\n^GPSTYPE:0\r\n\r\nOK\r\n", kReady, L"IDS_STATIC_SUPPORT_GPS", 0, false, L"GPS"},
+        {"Y", nullptr, kReady, L"IDS_STATIC_SUPPORT_GPS", 0, false, L"GPS"},
+        // AGPS not offered: only the type and the port row change.
+        {"N", kAgpsCardAnswer, kReady, L"IDS_STATIC_QUER_DataCard", 1, false, L""},
+    };
+    PlugPorts();
+    for (const auto& c : cases) {
+        WriteConfig(c.offered, "AGPS", "High speed");
+        Open();
+        card->Reset();
+        c.answer ? card->SetStandingAnswer("AT^GPSTYPE?", c.answer)
+                 : card->SetStandingAnswer("AT^GPSTYPE?", "\r\nERROR\r\n");
+        Raise({c.event});
+        std::string label = std::string(c.offered) + " " + (c.answer ? c.answer : "none");
+        ASSERT_TRUE(PortShown()) << label;
+        ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == c.statusKey; }))
+            << label << " " << platform::WideToUtf8(dialog->StatusTextId());
+        EXPECT_EQ(dialog->GpsTypeResult(), c.gpsType) << label;
+        EXPECT_TRUE(dialog->CardReady()) << label;
+        if (std::string(c.offered) == "Y") {
+            EXPECT_EQ(user->Enabled(gps::kSetting), c.settingEnabled) << label;
+        } else {
+            EXPECT_FALSE(user->Visible(gps::kSetting)) << label;
+        }
+        EXPECT_EQ(user->Text(gps::kGpsType), c.typeLabel[0] ? c.typeLabel : L"") << label;
+        EXPECT_EQ(user->Visible(gps::kGpsType), std::string(c.offered) == "Y") << label;
+        EXPECT_EQ(orbitpane::LastPosition()[orbitpane::kRowPort], kGpsPortText) << label;
+        // Several passes later the type has still been asked once.
+        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        EXPECT_EQ(TypeQueries(), 1) << label;
+        dialog.reset();
+    }
+}
+
+TEST_F(CardMonitoring, ACardWithoutGpsIsReportedEverySecondAndItsUnpluggingOnce) {
+    PlugPorts(false);
+    Open();
+    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_NOSUPPORT_GPS"; }));
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
+    EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
+    dialog->ShowStatus(L"IDS_STATIC_QUER_GPS");
+    EXPECT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_NOSUPPORT_GPS"; }))
+        << "shown again on the next pass";
+
+    UnplugPorts();
+    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_DEVICE_OUT"; }));
+    EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_DEVICE_OUT"));
+    dialog->ShowStatus(L"IDS_STATIC_QUER_GPS");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS") << "card out is shown once";
+}
+
+TEST_F(CardMonitoring, UnpluggingAFoundCardIsLeftToTheRemovalEvent) {
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    PlugPorts();
+    Open();
+    Raise({kReady});
+    ASSERT_TRUE(PortShown());
+    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }));
+    UnplugPorts();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS");
+    EXPECT_EQ(user->Cell(gps::kList, 0, 1), kGpsPortText);
+}
+
+TEST_F(CardMonitoring, RemovalForgetsTheLastPositionUnavailabilityKeepsIt) {
+    const struct {
+        uint32_t event;
+        const wchar_t* key;
+        bool kept;
+    } cases[] = {
+        {kUnavailable, L"IDS_STATIC_DEVICE_Unavailable", true},
+        {kRemoved, L"IDS_STATIC_DEVICE_OUT", false},
+    };
+    PlugPorts();
+    for (const auto& c : cases) {
+        Open();
+        Raise({kReady});
+        ASSERT_TRUE(PortShown());
+        ASSERT_TRUE(user->Click(gps::kStart));
+        ASSERT_EQ(GpsSessionState(), kGpsSessionRunning);
+        SendPosition("11.5E", "48.25N", "7");
+        ASSERT_EQ(user->Cell(gps::kList, 1, 1), L"E 11d 30.000000");
+
+        Raise({c.event});
+        EXPECT_EQ(Status(), Lang(c.key));
+        EXPECT_EQ(dialog->DeviceStatusText(), Lang(c.key));
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS") << "the key stays";
+        for (int row = 0; row < 5; ++row) EXPECT_EQ(user->Cell(gps::kList, row, 1), L"") << row;
+        auto kept = orbitpane::LastPosition();
+        EXPECT_EQ(kept[orbitpane::kRowLongitude].empty(), !c.kept);
+        EXPECT_EQ(kept[orbitpane::kRowPort].empty(), !c.kept);
+        EXPECT_FALSE(dialog->CardReady());
+        EXPECT_FALSE(dialog->GpsThreadHeld()) << "the polling has ended";
+        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        EXPECT_TRUE(user->Enabled(gps::kStart));
+        EXPECT_FALSE(user->Enabled(gps::kSetting));
+        EXPECT_TRUE(user->Timers().empty());
+        dialog.reset();
+    }
+}
+
+TEST_F(CardMonitoring, APresentCardIsPolledByOneThreadAtATime) {
+    WriteConfig("Y", "AGPS", "High speed");
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    OpenCounting();
+    EXPECT_EQ(counted->starts, 1) << "the PC UI polling";
+    Raise({kArrived, kArrived});
+    EXPECT_EQ(counted->starts, 2) << "a second arrival starts no second thread";
+    PlugPorts();
+    ASSERT_TRUE(PortShown());
+    Raise({kArrived});
+    EXPECT_EQ(counted->starts, 2);
+    EXPECT_FALSE(user->Enabled(gps::kSetting));
+    EXPECT_EQ(user->Text(gps::kGpsType), L"GPS");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(TypeQueries(), 1);
+}
+
+TEST_F(CardMonitoring, AThreadEndedByASimReportIsReplacedWhenTheCardIsReady) {
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    OpenCounting();
+    Raise({kArrived});
+    RaiseSim(1);  // the polling ends: the state has left "present"
+    ASSERT_TRUE(Eventually([&] { return dialog->GpsThreadEnding(); }));
+    EXPECT_TRUE(dialog->GpsThreadHeld());
+    PlugPorts();
+    Raise({kReady});
+    EXPECT_TRUE(PortShown()) << "a new thread searches the port";
+    EXPECT_EQ(counted->starts, 3);
+    EXPECT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }));
+}
+
+TEST_F(CardMonitoring, APollingThreadThatCannotStartIsReported) {
+    const struct {
+        uint32_t event;
+        const wchar_t* statusKey;
+    } cases[] = {
+        {kArrived, L"IDS_STATIC_NOSUPPORT_GPS"},  // the key, not its text
+        {kReady, L"IDS_STATIC_QUER_DataCard"},
+    };
+    for (const auto& c : cases) {
+        OpenCounting("_en-us", true);
+        Raise({c.event});
+        EXPECT_EQ(Status(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
+        EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
+        EXPECT_EQ(dialog->StatusTextId(), c.statusKey);
+        EXPECT_FALSE(dialog->CardReady());
+        EXPECT_FALSE(dialog->GpsThreadHeld());
+        EXPECT_TRUE(Logged("Starting QueryGPSThread failed!"));
+        EXPECT_TRUE(Logged("Starting QueryPCUIThread failed!"));
+        dialog.reset();
+    }
+}
+
+TEST_F(CardMonitoring, ClosingAndDestroyingEndTheThreadsWhateverTheOrder) {
+    PlugPorts();
+    Open();
+    Raise({kReady});
+    ASSERT_TRUE(PortShown());
+    ASSERT_TRUE(user->Close());
+    EXPECT_FALSE(dialog->GpsThreadHeld());
+    EXPECT_EQ(dialog->DeviceState(), 0);
+    dialog.reset();  // the PC UI polling is joined here
+
+    Open();
+    card->Reset();
+    card->SetFallbackAnswer(kOk);
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer, 400);
+    Raise({kArrived});
+    ASSERT_TRUE(card->WaitForSent(1, 2000));
+    dialog.reset();  // while the type query of a pass waits for its answer
+    EXPECT_EQ(TypeQueries(), 1);
+}

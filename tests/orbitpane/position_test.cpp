@@ -1,0 +1,280 @@
+// Positions in the GPS dialog: the value rows, the no-data watchdog and the map links.
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "monitoring_fixture.h"
+#include "platform/files.h"
+
+using namespace orbitpane_test;
+
+namespace {
+
+constexpr std::int64_t kSunday = 1796586917;  // Sunday, December 06, 2026 19:55:17 UTC
+
+class GpsPosition : public MonitoringFixture {
+  protected:
+    void SetUp() override {
+        MonitoringFixture::SetUp();
+        const char* tz = std::getenv("TZ");
+        savedTz_ = tz ? std::optional<std::string>(tz) : std::nullopt;
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        orbitpane::SetClock([this] { return now.load(); });
+    }
+    void TearDown() override {
+        MonitoringFixture::TearDown();
+        savedTz_ ? ::setenv("TZ", savedTz_->c_str(), 1) : ::unsetenv("TZ");
+        ::tzset();
+    }
+    // A running session with the watchdog's timer on the manual clock.
+    void StartSession() {
+        ASSERT_TRUE(ui::headless::UseManualClock(true));
+        Open();
+        CardFound();
+        ASSERT_TRUE(user->Click(gps::kStart));
+        ASSERT_EQ(user->Timers(), std::vector<unsigned>{kGpsTimerId});
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+    }
+    // Moves the dialog's clock to `seconds` after the start and lets timer 1 fire once.
+    void TickAt(std::int64_t seconds) {
+        now = kSunday + seconds;
+        ASSERT_TRUE(ui::headless::AdvanceClock(kGpsTimerPeriodMs));
+        ASSERT_TRUE(card->WaitIdle(2000));
+    }
+    int Probes() {
+        int count = 0;
+        for (const std::string& line : card->SentLines()) count += line == "AT^WPDGP\r\n";
+        return count;
+    }
+    std::wstring Cell(int row) { return user->Cell(gps::kList, row, 1); }
+
+    std::atomic<std::int64_t> now{kSunday};
+
+  private:
+    std::optional<std::string> savedTz_;
+};
+
+}  // namespace
+
+TEST_F(GpsPosition, ARecordFillsTheValueRows) {
+    const struct {
+        const char* longitude;
+        const char* latitude;
+        const char* satellites;
+        const wchar_t* rows[3];
+        const wchar_t* raw[2];  // latitude, longitude
+    } cases[] = {
+        {"-122.123456X",
+         "37.5X",
+         "7",
+         {L"W 122d 7.407360", L"N 37d 30.000000", L"7"},
+         {L"37.5", L"-122.123456"}},
+        {"0.000000X",
+         "-0.5X",
+         "10",
+         {L"E 0d 0.000000", L"S 0d 30.000000", L"10"},
+         {L"-0.5", L"0.000000"}},
+        {"45X", "45X", "", {L"E 45d", L"N 45d", L""}, {L"45", L"45"}},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SendPosition(c.longitude, c.latitude, c.satellites);
+        EXPECT_TRUE(Logged("GPS Data Notify\xEF\xBC\x81")) << "valid UTF-8";
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(Cell(1 + i), c.rows[i]) << c.longitude;
+        EXPECT_EQ(Cell(4), L"Sunday, December 06, 2026 19:55:17");
+        auto kept = orbitpane::LastPosition();
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(kept[1 + i], c.rows[i]);
+        EXPECT_EQ(dialog->RawLatitude(), c.raw[0]);
+        EXPECT_EQ(dialog->RawLongitude(), c.raw[1]);
+    }
+}
+
+TEST_F(GpsPosition, ARecordWithoutACoordinateChangesAlmostNothing) {
+    Open();
+    SendPosition("11.5E", "48.25N", "7");
+    now = kSunday + 60;
+    SendPosition("", "50.5N", "9");  // no longitude: only the raw latitude
+    EXPECT_EQ(dialog->RawLatitude(), L"50.5");
+    EXPECT_EQ(dialog->RawLongitude(), L"11.5");
+    SendPosition("12.5E", "", "9");  // no latitude: nothing
+    EXPECT_EQ(dialog->RawLatitude(), L"50.5");
+    EXPECT_EQ(dialog->RawLongitude(), L"11.5");
+    const wchar_t* rows[] = {L"E 11d 30.000000", L"N 48d 15.000000", L"7",
+                             L"Sunday, December 06, 2026 19:55:17"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Cell(1 + i), rows[i]);
+}
+
+TEST_F(GpsPosition, ALanguageChangeShowsTheLastPositionAgain) {
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    PlugPorts();
+    Open();
+    Raise({kReady});
+    ASSERT_TRUE(PortShown());
+    ASSERT_TRUE(user->Click(gps::kStart));
+    SendPosition("-122.123456X", "37.5X", "7");
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(user->Cell(gps::kList, 0, 0), L"GPS \u30DD\u30FC\u30C8");
+    const std::wstring rows[] = {kGpsPortText, L"W 122d 7.407360", L"N 37d 30.000000", L"7",
+                                 L"Sunday, December 06, 2026 19:55:17"};
+    for (int row = 0; row < 5; ++row) EXPECT_EQ(Cell(row), rows[row]) << row;
+    ASSERT_TRUE(user->Click(gps::kStop));
+    ASSERT_EQ(Cell(1), L"");
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 0));
+    EXPECT_EQ(Cell(1), rows[1]) << "the kept texts come back";
+}
+
+TEST_F(GpsPosition, TheNoDataLineCountsFromTheLastPosition) {
+    StartSession();
+    const struct {
+        std::int64_t at;       // seconds after the start
+        bool withData;         // a position arrives just before the tick
+        const wchar_t* shown;  // null: hidden
+    } ticks[] = {
+        {2, false, nullptr},  {3, false, L"3"},     {10, false, L"10"},
+        {-5, false, nullptr},  // the clock set back
+        {12, true, nullptr},  {14, false, nullptr}, {15, false, L"3"},
+    };
+    for (const auto& t : ticks) {
+        if (t.withData) {
+            now = kSunday + t.at;
+            SendPosition("11.5E", "48.25N", "7");
+        }
+        TickAt(t.at);
+        for (int id : {gps::kNoDataLabel, gps::kNoDataSeconds, gps::kSecondsUnit}) {
+            EXPECT_EQ(user->Visible(id), t.shown != nullptr) << t.at << " " << id;
+        }
+        if (t.shown) {
+            EXPECT_EQ(user->Text(gps::kNoDataSeconds), t.shown) << t.at;
+        }
+    }
+    EXPECT_EQ(Probes(), 0);
+}
+
+TEST_F(GpsPosition, TheCardIsCheckedEveryTwentySecondsEvenWhileDataFlows) {
+    StartSession();
+    for (std::int64_t at : {3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 33, 36, 39, 42}) {
+        now = kSunday + at;
+        SendPosition("11.5E", "48.25N", "7");
+        TickAt(at);
+        EXPECT_EQ(Probes(), at < 21 ? 0 : at < 42 ? 1 : 2) << at;
+        EXPECT_FALSE(user->Visible(gps::kNoDataSeconds));
+    }
+    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+}
+
+TEST_F(GpsPosition, AFailedCheckDuringASessionMakesTheCardUnavailable) {
+    StartSession();
+    dialog->List(gps::kList).SetItemText(0, 1, kGpsPortText);
+    card->SetStandingAnswer("AT^WPDGP", "\r\nERROR\r\n");
+    TickAt(20);
+    ASSERT_TRUE(ui::headless::WaitIdle());
+    EXPECT_EQ(Probes(), 1);
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
+    EXPECT_EQ(dialog->DeviceState(), 20510);
+    EXPECT_EQ(Cell(0), L"");
+    EXPECT_TRUE(user->Enabled(gps::kStart));
+    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+    EXPECT_TRUE(user->Timers().empty());
+    TickAt(23);
+    EXPECT_EQ(Probes(), 1) << "the timer no longer fires";
+    EXPECT_TRUE(Logged("Data Card is Not OK!"));
+    EXPECT_TRUE(Logged("The GPS Data determining Timer Killing failed!")) << "killed twice";
+}
+
+TEST_F(GpsPosition, AFailedCheckWhileIdleIsRepeatedOnEveryTick) {
+    StartSession();
+    card->SetStandingAnswer("AT^WPDGP", "\r\nERROR\r\n");
+    SetGpsSessionState(kGpsSessionIdle);  // stopped, with the timer left running
+    const std::wstring status = Status();
+    TickAt(20);
+    TickAt(23);
+    EXPECT_EQ(Probes(), 2);
+    EXPECT_EQ(Status(), status);
+    EXPECT_EQ(user->Timers(), std::vector<unsigned>{kGpsTimerId});
+}
+
+namespace {
+
+// Replaces xdg-open on PATH with a script that records the links it is given.
+class MapLinks : public GpsPosition {
+  protected:
+    void SetUp() override {
+        GpsPosition::SetUp();
+        savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+        std::string script =
+            dir.Write("bin/xdg-open",
+                      "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> '" + (dir / "opened") + "'\n");
+        ::chmod(script.c_str(), 0755);
+        ::setenv("PATH", ((dir / "bin") + ":" + savedPath_).c_str(), 1);
+    }
+    void TearDown() override {
+        ::setenv("PATH", savedPath_.c_str(), 1);
+        GpsPosition::TearDown();
+    }
+    // The links opened so far, once `count` have been.
+    std::vector<std::string> Opened(size_t count) {
+        std::vector<std::string> lines;
+        Eventually([&] {
+            lines.clear();
+            std::ifstream in(dir / "opened");
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+            return lines.size() >= count;
+        });
+        return lines;
+    }
+
+  private:
+    std::string savedPath_;
+};
+
+}  // namespace
+
+TEST_F(MapLinks, OpenHandsTheSitesLinkToTheDefaultHandler) {
+    Open();
+    ASSERT_TRUE(user->Click(gps::kOpenMap));  // no position yet
+    size_t opened = 1;
+    Opened(opened);
+    SendPosition("139.767100E", "35.681200N", "7");
+    const struct {
+        int choice;
+        const wchar_t* typed;
+    } steps[] = {{0, nullptr}, {1, nullptr}, {2, nullptr}, {-1, L"Google"}, {-1, L"my yahoo"}};
+    for (const auto& s : steps) {
+        ASSERT_TRUE(s.typed ? user->Type(gps::kMapSite, s.typed)
+                            : user->Choose(gps::kMapSite, s.choice));
+        ASSERT_TRUE(user->Click(gps::kOpenMap));
+        Opened(++opened);  // one handler at a time keeps the order of the lines
+    }
+    EXPECT_EQ(Opened(6),
+              (std::vector<std::string>{
+                  "1|https://www.google.com/maps/search/?api=1&query=0.000000,0.000000",
+                  "1|https://www.google.com/maps/search/?api=1&query=35.681200,139.767100",
+                  "1|https://map.yahoo.co.jp/place?lat=35.681200&lon=139.767100&zoom=16",
+                  "1|https://www.bing.com/maps?cp=35.681200~139.767100&lvl=16",
+                  "1|https://www.bing.com/maps?cp=35.681200~139.767100&lvl=16",
+                  "1|https://map.yahoo.co.jp/place?lat=35.681200&lon=139.767100&zoom=16",
+              }));
+}
+
+TEST_F(MapLinks, ATemplateThatIsNotFourNumbersOpensNothing) {
+    const std::string langFile = dir / "Plugins/Orbitpane/Orbitpane_en-us.lang";
+    std::optional<std::string> read = platform::ReadWholeFile(langFile);
+    ASSERT_TRUE(read.has_value());
+    std::string text = *read;
+    const std::string from = "IDS_LINK_GOOGLE=", to = "IDS_LINK_GOOGLE=https://x/?q=%s%n&";
+    text.replace(text.find(from), from.size(), to);
+    dir.Write("Plugins/Orbitpane/Orbitpane_en-us.lang", text);
+    Open();
+    SendPosition("139.767100E", "35.681200N", "7");
+    ASSERT_TRUE(user->Click(gps::kOpenMap));
+    ASSERT_TRUE(user->Choose(gps::kMapSite, 2));
+    ASSERT_TRUE(user->Click(gps::kOpenMap));
+    EXPECT_EQ(
+        Opened(1),
+        (std::vector<std::string>{"1|https://www.bing.com/maps?cp=35.681200~139.767100&lvl=16"}))
+        << "only the second link";
+    EXPECT_TRUE(Logged("The map link was not opened"));
+}
