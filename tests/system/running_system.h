@@ -3,7 +3,6 @@
 // control socket.
 #pragma once
 
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
