@@ -8,6 +8,7 @@ SATVIEW_PACKAGES=(
   libpugixml-dev xvfb xauth xdg-utils
   umockdev libumockdev-dev  # fake USB devices for the port-list tests
   libncurses-dev tmux  # the terminal back end, and the terminal its tests run in
+  dpkg-dev file desktop-file-utils  # the .deb (cpack, dpkg-shlibdeps) and its desktop entry check
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 
