@@ -117,6 +117,13 @@ TEST_F(InstalledPackage, RunsHeadlessOnTheSimulatedCardWithItsFilesPerUser) {
     bool listed = system_test::WaitUntil([&] {
         return platform::ReadWholeFile(list).value_or("").find("Orbitpane") != std::string::npos;
     });
+    // The GPS dialog reads the language and its settings once it is up.
+    system_test::WaitUntil(
+        [&] {
+            return fs::exists(home / "config/satview/Runinfo.ini") &&
+                   fs::exists(home / "config/satview/config/ConfigFile.xml");
+        },
+        10);
     bool running = satview.Running();
     satview.Stop();
     ASSERT_TRUE(listed) << satview.Output();

@@ -18,7 +18,8 @@ void Screenshot(const std::string& name) {
     Shell("import -window root " SCREENSHOT_DIR "/window_" + name + ".png 2>/dev/null");
 }
 
-TEST(WindowRun, ShowsTheDialogOnTheSimulatedCardAndASecondStartEndsAtOnce) {
+// Disabled until it has been run against the merged launcher and dialog.
+TEST(WindowRun, DISABLED_ShowsTheDialogOnTheSimulatedCardAndASecondStartEndsAtOnce) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
     RunningSystem system;
     ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));
