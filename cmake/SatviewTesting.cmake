@@ -1,9 +1,11 @@
 # Test, fuzzer and benchmark helpers shared by every component.
 #
-# satview_add_test(NAME SOURCES ... LIBS ... [THREADED] [GUI])
+# satview_add_test(NAME SOURCES ... LIBS ... [THREADED] [GUI] [SYSTEM])
 #   A GoogleTest executable whose cases are registered with CTest.
 #   THREADED: the test exercises threads; it is also built and run under ThreadSanitizer.
 #   GUI: the test needs a display; ./test runs it under Xvfb and never under sanitizers.
+#   SYSTEM: the test runs the built programs as processes (packaging, end to end, kills); it
+#   takes seconds, not milliseconds, and runs in the plain build only (label "system").
 # In a ThreadSanitizer build only THREADED tests are built.
 include_guard(GLOBAL)
 find_package(GTest REQUIRED)
@@ -14,11 +16,11 @@ add_custom_target(satview_threaded_tests)
 add_custom_target(satview_fuzzers)
 
 function(satview_add_test name)
-  cmake_parse_arguments(T "THREADED;GUI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;GUI;SYSTEM" "" "SOURCES;LIBS" ${ARGN})
   if(SATVIEW_FUZZ OR (SATVIEW_SANITIZE STREQUAL "thread" AND NOT T_THREADED))
     return()
   endif()
-  if(SATVIEW_SANITIZE AND T_GUI)
+  if(SATVIEW_SANITIZE AND (T_GUI OR T_SYSTEM))
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
@@ -36,6 +38,8 @@ function(satview_add_test name)
     set(labels threaded)
   elseif(T_GUI)
     set(labels gui)
+  elseif(T_SYSTEM)
+    set(labels system)
   endif()
   # A hung test fails after two minutes instead of holding up the whole run.
   set(properties LABELS "${labels}" TIMEOUT 120)

@@ -9,6 +9,7 @@ SATVIEW_PACKAGES=(
   umockdev libumockdev-dev  # fake USB devices for the port-list tests
   python3-dbusmock dbus desktop-file-utils  # tests: a mock logind on a private bus, autostart entries
   libncurses-dev tmux  # the terminal back end, and the terminal its tests run in
+  dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 

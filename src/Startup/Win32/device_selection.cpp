@@ -10,6 +10,7 @@
 #include "markup/markup_stl.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -48,8 +49,10 @@ struct StoredItem {
 
 CPluginsConfigMgr::CPluginsConfigMgr(std::string pluginListPath)
     : listPath_(std::move(pluginListPath)), programDirectory_([this] {
+          // A per-user list (an installed program's) belongs to the running program.
           size_t cut = listPath_.find_last_of('/');
-          return cut == std::string::npos ? std::string(".") : listPath_.substr(0, cut);
+          return cut == std::string::npos ? std::string(".")
+                                          : platform::ProgramDirectoryOf(listPath_);
       }()) {}
 
 CPluginsConfigMgr::~CPluginsConfigMgr() {
@@ -287,8 +290,8 @@ bool CPluginsConfigMgr::StoredListUnusable(framework::IDeviceList* devices) {
     int count = devices->GetCount();
     if (count < 2) return false;
     CMarkupSTL doc;
-    if (!doc.LoadFromFile(FilePath(kLocalDeviceFile)) || !doc.FindSibling("localdevice") ||
-        !doc.Descend()) {
+    if (!doc.LoadFromFile(platform::UserFilePath(programDirectory_, kLocalDeviceFile)) ||
+        !doc.FindSibling("localdevice") || !doc.Descend()) {
         return true;
     }
     std::vector<StoredItem> items;
@@ -313,8 +316,8 @@ bool CPluginsConfigMgr::StoredListUnusable(framework::IDeviceList* devices) {
 
 std::string CPluginsConfigMgr::StoredSelectedDevice() {
     CMarkupSTL doc;
-    if (!doc.LoadFromFile(FilePath(kLocalDeviceFile)) || !doc.FindSibling("localdevice") ||
-        !doc.Descend()) {
+    if (!doc.LoadFromFile(platform::UserFilePath(programDirectory_, kLocalDeviceFile)) ||
+        !doc.FindSibling("localdevice") || !doc.Descend()) {
         return {};
     }
     while (doc.FindSibling("item")) {
@@ -361,8 +364,9 @@ std::string CPluginsConfigMgr::ResolveDeviceName(const std::string& name) {
     }
     if (!voiceCapable) return mapped;
     CMarkupSTL settings;
-    if (!settings.LoadFromFile(FilePath(kSettingFile)) || !settings.FindSibling("plxadoc") ||
-        !settings.Descend() || !settings.FindSibling("system") || !settings.Descend()) {
+    if (!settings.LoadFromFile(platform::UserFilePath(programDirectory_, kSettingFile)) ||
+        !settings.FindSibling("plxadoc") || !settings.Descend() ||
+        !settings.FindSibling("system") || !settings.Descend()) {
         return mapped;
     }
     std::string voice = settings.FindSibling("servicevoice") ? settings.ElementText() : "";

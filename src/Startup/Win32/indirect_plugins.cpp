@@ -10,6 +10,7 @@
 #include "framework/contracts/ids.h"
 #include "markup/markup_stl.h"
 #include "platform/paths.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -24,6 +25,26 @@ void Trace(int level, int line, const std::string& message) {
 // True for a help file name: ".ch" and one more character at its end.
 bool IsHelpFile(const std::string& name) {
     return name.size() >= 4 && name.compare(name.size() - 4, 3, ".ch") == 0;
+}
+
+// An installed program switches this user's copies of the manuals: the help files of each
+// plug-in folder are copied once, when the folder is first seen; the folder holding the copies.
+std::filesystem::path PerUserManuals(const std::string& programDirectory,
+                                     const std::filesystem::path& installed) {
+    namespace fs = std::filesystem;
+    fs::path own = platform::UserFilePath(programDirectory, "plugins");
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(installed, ec)) {
+        fs::path folder = own / entry.path().filename();
+        if (!entry.is_directory(ec) || fs::exists(folder, ec)) continue;
+        fs::create_directories(folder, ec);
+        for (const fs::directory_entry& file : fs::directory_iterator(entry.path(), ec)) {
+            if (IsHelpFile(file.path().filename().string())) {
+                fs::copy_file(file.path(), folder / file.path().filename(), ec);
+            }
+        }
+    }
+    return own;
 }
 
 }  // namespace
@@ -99,6 +120,9 @@ void CPluginsConfigMgr::RefreshPluginsUserManual() {
         fs::path base = platform::ResolveNoCase(programDirectory_, "plugins");
         std::error_code ec;
         if (!fs::is_directory(base, ec)) return;
+        if (platform::FilesArePerUser(programDirectory_)) {
+            base = PerUserManuals(programDirectory_, base);
+        }
         for (const fs::directory_entry& entry : fs::directory_iterator(base)) {
             std::string name = entry.path().filename().string();
             if (name.empty() || !entry.is_directory(ec)) continue;

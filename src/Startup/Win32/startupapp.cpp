@@ -16,6 +16,7 @@
 #include "platform/process.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/templates/launcher.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ bool CStartupApp::InitInstance() {
     }
     if (!early.empty()) {
         std::error_code ignored;
-        std::filesystem::create_directories(platform::JoinPath(early, "Log"), ignored);
+        std::filesystem::create_directories(platform::UserFilePath(early, "Log"), ignored);
         // Traces go below the program directory whatever the current directory is.
         framework::SetProgramDirectory(early);
     }
@@ -105,7 +106,9 @@ bool CStartupApp::InitInstance() {
             platform::ResolveNoCase(directory, "RunInfo.ini"), "version", "version", "");
         if (!version.empty()) Trace(framework::kTraceInfo, __LINE__, version);
 
-        std::string listPath = directory + "/" + launcher::kPluginListName;
+        // An installed program keeps the list it writes per user; the version above is the
+        // installed program's own.
+        std::string listPath = platform::UserFilePath(directory, launcher::kPluginListName);
         if (listPath.size() > launcher::kMaxPath) {
             Trace(framework::kTraceWarning, __LINE__,
                   "the configure path is to long, more than MAX_PATH !");

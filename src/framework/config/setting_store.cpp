@@ -5,7 +5,7 @@
 
 #include "markup/markup_stl.h"
 #include "platform/files.h"
-#include "platform/paths.h"
+#include "platform/user_files.h"
 
 namespace framework {
 namespace {
@@ -85,7 +85,7 @@ std::string WithContent(const CMarkupSTL& doc, int index, const std::string& nam
 SettingStore::SettingStore(std::string directory) : directory_(std::move(directory)) {}
 
 std::string SettingStore::Path() const {
-    return platform::ResolveNoCase(directory_, kSettingFileName);
+    return platform::UserFilePath(directory_, kSettingFileName);
 }
 
 bool SettingStore::IsPlainName(const std::string& name) {

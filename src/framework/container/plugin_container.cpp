@@ -8,6 +8,7 @@
 #include "framework/container/property_walker.h"
 #include "framework/contracts/ids.h"
 #include "platform/paths.h"
+#include "platform/user_files.h"
 
 namespace framework {
 namespace {
@@ -45,7 +46,8 @@ std::unique_ptr<PluginContainer> PluginContainer::Create(const std::string& plug
     }
     std::error_code ignored;
     std::filesystem::path full = std::filesystem::absolute(pluginListPath, ignored);
-    std::string directory = full.parent_path().string();
+    // An installed program keeps its list per user; the list still belongs to the program.
+    std::string directory = platform::ProgramDirectoryOf(full.string());
     framework::SetProgramDirectory(directory);
 
     std::string error;

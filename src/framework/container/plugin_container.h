@@ -19,7 +19,8 @@ namespace framework {
 class PluginContainer final : public IPluginContainer {
   public:
     // Reads the list at `pluginListPath` and loads its plug-ins; the list's folder becomes the
-    // program directory. Null (and traced) when the list cannot be used. A plug-in that cannot
+    // program directory (the running program's for a per-user list, see ProgramDirectoryOf).
+    // Null (and traced) when the list cannot be used. A plug-in that cannot
     // be loaded is traced and left out.
     static std::unique_ptr<PluginContainer> Create(const std::string& pluginListPath);
     // Uninitialises, releases and unloads the plug-ins, last loaded first.

@@ -6,6 +6,7 @@
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
 #include "platform/paths.h"
+#include "platform/user_files.h"
 
 namespace devicemgr {
 namespace {
@@ -163,7 +164,7 @@ void DeviceManager::FirstScan() {
     std::string choicePath = options_.choicePath;
     if (choicePath.empty()) {
         choicePath =
-            platform::ResolveNoCase(framework::ProgramDirectory(), "userdata/localdeviceinfo.xml");
+            platform::UserFilePath(framework::ProgramDirectory(), "userdata/localdeviceinfo.xml");
     }
     StoredChoice choice = ReadStoredChoice(choicePath);
     std::shared_ptr<Card> chosen;

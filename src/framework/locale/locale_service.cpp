@@ -4,6 +4,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/user_files.h"
 
 namespace framework {
 namespace {
@@ -23,7 +24,7 @@ LocaleService::LocaleService(std::string programDirectory)
     : programDirectory_(std::move(programDirectory)) {}
 
 std::string LocaleService::ActiveLanguageFile(const std::string& owner) const {
-    std::string ini = platform::ResolveNoCase(programDirectory_, "Runinfo.ini");
+    std::string ini = platform::UserFilePath(programDirectory_, "Runinfo.ini");
     std::string active = platform::IniReadString(ini, "language", "active", "");
     if (active.empty() || owner.empty()) return {};
     return platform::ResolveNoCase(programDirectory_,

@@ -12,6 +12,7 @@
 
 #include "framework/contracts/ids.h"
 #include "platform/paths.h"
+#include "platform/user_files.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::string BaseName(const char* name) {
 std::string PathLocked(const TraceState& state) {
     std::string directory =
         state.programDirectory.empty() ? platform::ProgramDirectory() : state.programDirectory;
-    return platform::JoinPath(platform::JoinPath(directory, "Log"), state.fileName);
+    return platform::JoinPath(platform::UserFilePath(directory, "Log"), state.fileName);
 }
 
 std::shared_ptr<spdlog::logger> LoggerLocked(TraceState& state) {

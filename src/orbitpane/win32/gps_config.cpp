@@ -1,6 +1,6 @@
 #include "orbitpane/win32/gps_config.h"
 
-#include "platform/paths.h"
+#include "platform/user_files.h"
 
 namespace {
 constexpr const char* kChild = "element";
@@ -8,7 +8,7 @@ constexpr const char* kValueAttribute = "name";
 }  // namespace
 
 void GpsConfigFile::SetAppDirectory(const std::string& appDirectory) {
-    path_ = platform::ResolveNoCase(appDirectory, "config/ConfigFile.xml");
+    path_ = platform::UserFilePath(appDirectory, "config/ConfigFile.xml");
 }
 
 bool GpsConfigFile::Open() {

@@ -13,6 +13,7 @@
 #include "platform/ini.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/user_files.h"
 
 namespace orbitpane {
 namespace {
@@ -21,7 +22,7 @@ std::mutex g_languageMutex;
 std::wstring g_languageFile;
 
 std::string IniPath(const std::wstring& fileName) {
-    return platform::ResolveNoCase(AppDirectory(), platform::WideToUtf8(fileName));
+    return platform::UserFilePath(AppDirectory(), platform::WideToUtf8(fileName));
 }
 
 }  // namespace

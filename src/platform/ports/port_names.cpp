@@ -5,6 +5,7 @@
 #include "markup/markup_stl.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/user_files.h"
 #include "port_trace.h"
 
 namespace platform::ports_detail {
@@ -54,7 +55,8 @@ PortNameTable PortNameTable::Load(const std::string& path) {
 PortNameTable PortNameTable::LoadDefault() {
     std::string dir = ProgramDirectory();
     if (dir.empty()) return {};
-    return Load(ResolveNoCase(dir, "config/ports.xml"));
+    // A user of an installed program lists their own cards in their copy of the file.
+    return Load(UserFilePath(dir, "config/ports.xml"));
 }
 
 void PortNameTable::Add(unsigned vendor, unsigned product, unsigned interfaceNumber,

@@ -1,0 +1,103 @@
+// The whole program as a user runs it, on the simulated card, in the terminal front end (tmux):
+// how long Startup takes until the GPS dialog is on the screen, the CPU it uses while idle with
+// the card present (with no session, and with a session at one fix a second) and its memory.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "running_system.h"
+#include "tmux_session.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using system_test::RunningSystem;
+using testing_support::TmuxSession;
+
+// The pane's process: Startup, started by the pane's shell with exec.
+pid_t PanePid(const TmuxSession& tmux) {
+    return std::stoi(tmux.Variable("pane_pid"));
+}
+
+// User and system time of a process, in seconds.
+double CpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stoul(field);
+        if (i == 15) stime = std::stoul(field);
+    }
+    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
+}
+
+// Resident memory in kB ("VmRSS").
+double ResidentKb(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6));
+    }
+    return 0;
+}
+
+std::string Command(const RunningSystem& system) {
+    return "exec " + system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() +
+           "/Startup --terminal";
+}
+
+void BM_StartupUntilDialogShown(benchmark::State& state) {
+    RunningSystem system;
+    if (!system.StartCard({"--ready-after", "0"})) state.SkipWithError("no simulated card");
+    for (auto _ : state) {
+        auto start = Clock::now();
+        TmuxSession tmux(Command(system), 100, 30);
+        if (!tmux.WaitForText(L"(COM")) state.SkipWithError("no dialog");
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        tmux.Keys("Escape");
+        tmux.WaitFor([&](const std::wstring&) { return tmux.Variable("pane_dead") == "1"; });
+    }
+}
+BENCHMARK(BM_StartupUntilDialogShown)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
+// CPU over ten seconds, as a share of one core; `session` presses Start first.
+void IdleCpu(benchmark::State& state, bool session) {
+    RunningSystem system;
+    if (!system.StartCard({"--ready-after", "0"})) state.SkipWithError("no simulated card");
+    TmuxSession tmux(Command(system), 100, 30);
+    if (!tmux.WaitForText(L"(COM")) state.SkipWithError("no dialog");
+    if (session) {
+        tmux.Keys("Enter");
+        if (!tmux.WaitForText(L"N ")) state.SkipWithError("no position");
+    }
+    pid_t pid = PanePid(tmux);
+    for (auto _ : state) {
+        double before = CpuSeconds(pid);
+        auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        state.counters["cpu_percent_of_a_core"] = 100.0 * (CpuSeconds(pid) - before) / wall;
+        state.counters["rss_MiB"] = ResidentKb(pid) / 1024.0;
+    }
+}
+void BM_IdleCpuNoSession(benchmark::State& state) {
+    IdleCpu(state, false);
+}
+void BM_IdleCpuSessionAt1Hz(benchmark::State& state) {
+    IdleCpu(state, true);
+}
+BENCHMARK(BM_IdleCpuNoSession)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleCpuSessionAt1Hz)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

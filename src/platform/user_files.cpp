@@ -1,0 +1,140 @@
+#include "user_files.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "files.h"
+#include "paths.h"
+
+namespace fs = std::filesystem;
+
+namespace platform {
+namespace {
+
+std::string HomeDirectory() {
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') return home;
+    std::vector<char> buffer(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && found->pw_dir[0] == '/') {
+        return found->pw_dir;
+    }
+    return std::string();
+}
+
+// $variable/satview, or <home>/<fallback>/satview; empty when there is no home either.
+std::string XdgDirectory(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    std::string base = value && value[0] == '/' ? std::string(value) : std::string();
+    if (base.empty()) {
+        std::string home = HomeDirectory();
+        if (home.empty()) return std::string();
+        base = JoinPath(home, fallback);
+    }
+    return JoinPath(base, "satview");
+}
+
+// State the program keeps by itself, as against the user's settings.
+bool IsState(const std::string& relative) {
+    std::string first = relative.substr(0, relative.find_first_of("/\\"));
+    for (const char* name : {"Log", "plugins.xml", "userdata", "plugins"}) {
+        if (strcasecmp(first.c_str(), name) == 0) return true;
+    }
+    return false;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Copies `source` to `target` unless `target` exists. The copy is written beside the target
+// and linked into place, so a reader never sees half a file and two first uses at once keep
+// one whole copy.
+void CopyIfMissing(const std::string& source, const std::string& target, mode_t mode) {
+    std::optional<std::string> bytes = ReadWholeFile(source);
+    if (!bytes) return;
+    std::string temp = target + ".newXXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) return;
+    bool ok = ::fchmod(fd, mode & 0777) == 0 && WriteAll(fd, *bytes) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::link(temp.c_str(), target.c_str()) != 0 && errno != EEXIST && !FileExists(target)) {
+        // A file system without hard links: a rename is the best there is.
+        ::rename(temp.c_str(), target.c_str());
+    }
+    ::unlink(temp.c_str());
+}
+
+}  // namespace
+
+bool FilesArePerUser(const std::string& programDirectory) {
+    if (FileExists(JoinPath(programDirectory, kPerUserMarker))) return true;
+    return ::access(programDirectory.c_str(), W_OK) != 0;
+}
+
+std::string UserSettingsDirectory() {
+    return XdgDirectory("XDG_CONFIG_HOME", ".config");
+}
+
+std::string UserStateDirectory() {
+    return XdgDirectory("XDG_STATE_HOME", ".local/state");
+}
+
+std::string UserFilePath(const std::string& programDirectory, const std::string& relative) {
+    std::string installed = ResolveNoCase(programDirectory, relative);
+    if (!FilesArePerUser(programDirectory)) return installed;
+    std::string base = IsState(relative) ? UserStateDirectory() : UserSettingsDirectory();
+    if (base.empty()) return installed;
+
+    std::error_code ec;
+    std::string own = ResolveNoCase(base, relative);
+    if (fs::exists(own, ec)) return own;
+
+    // The copy takes the installed file's spelling, so "RunInfo.ini" and "Runinfo.ini" share it.
+    struct stat st;
+    bool hasDefault = ::stat(installed.c_str(), &st) == 0;
+    if (hasDefault) {
+        own = JoinPath(base, fs::path(installed).lexically_relative(programDirectory).string());
+    }
+    if (hasDefault && S_ISDIR(st.st_mode)) {
+        fs::create_directories(own, ec);
+        return own;
+    }
+    fs::create_directories(fs::path(own).parent_path(), ec);
+    if (hasDefault && S_ISREG(st.st_mode)) CopyIfMissing(installed, own, st.st_mode);
+    return own;
+}
+
+std::string ProgramDirectoryOf(const std::string& path) {
+    std::error_code ec;
+    fs::path folder = fs::absolute(path, ec).lexically_normal().parent_path();
+    for (const std::string& own : {UserSettingsDirectory(), UserStateDirectory()}) {
+        if (own.empty()) continue;
+        fs::path base = fs::path(own).lexically_normal();
+        fs::path inside = folder.lexically_relative(base);
+        if (!inside.empty() && *inside.begin() != "..") return ProgramDirectory();
+    }
+    return folder.string();
+}
+
+}  // namespace platform

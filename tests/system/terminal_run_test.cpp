@@ -1,0 +1,90 @@
+// ./run's path in a terminal: Startup with the terminal front end on the simulated card, driven
+// through tmux as a user would, with the card's faults set through its control socket.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "platform/text.h"
+#include "running_system.h"
+#include "tmux_session.h"
+
+using system_test::RunningSystem;
+using testing_support::TmuxSession;
+
+namespace {
+
+class TerminalRun : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+        ASSERT_TRUE(system_.StartCard({"--ready-after", "0"}));
+        tmux_ = std::make_unique<TmuxSession>(
+            system_.EnvPrefix() + " TERM=xterm-256color " + system_.Bin() + "/Startup --terminal",
+            100, 30);
+    }
+    // Waits up to `seconds` for the screen to pass `test`; keeps the screen under `name`.
+    template <typename F>
+    bool Wait(const char* name, F test, int seconds = 20) {
+        bool passed = false;
+        for (int i = 0; i < seconds / 5 && !passed; ++i) passed = tmux_->WaitFor(test);
+        std::ofstream(std::string(SCREENSHOT_DIR) + "/terminal_" + name + ".txt")
+            << platform::WideToUtf8(tmux_->Screen());
+        return passed;
+    }
+    bool WaitText(const char* name, const std::wstring& text, int seconds = 20) {
+        return Wait(
+            name, [&](const std::wstring& s) { return s.find(text) != std::wstring::npos; },
+            seconds);
+    }
+    std::string Screen() const { return platform::WideToUtf8(tmux_->Screen()); }
+    static std::wstring Position(const std::wstring& screen) {
+        std::wsmatch m;
+        static const std::wregex latitude(L"[NS] \\d+d \\d+\\.\\d+");
+        return std::regex_search(screen, m, latitude) ? m.str() : std::wstring();
+    }
+
+    RunningSystem system_;
+    std::unique_ptr<TmuxSession> tmux_;
+};
+
+// Disabled: with the launcher of this tree the terminal stays blank although the dialog runs
+// (it asks the card for its GPS type); to be enabled once the main frame draws in a terminal.
+TEST_F(TerminalRun, DISABLED_FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
+    ASSERT_TRUE(WaitText("found", L"(COM")) << Screen() << system_.Log();
+    EXPECT_TRUE(WaitText("ready", L"ready")) << Screen();
+
+    tmux_->Keys("Enter");  // Start has the focus
+    ASSERT_TRUE(Wait("positions", [](const std::wstring& s) { return !Position(s).empty(); }))
+        << Screen();
+    const std::wstring first = Position(tmux_->Screen());
+    EXPECT_TRUE(Wait("moving", [&](const std::wstring& s) {
+        std::wstring now = Position(s);
+        return !now.empty() && now != first;
+    })) << "the route moves";
+
+    // The card goes silent: the no-data line counts, then the watchdog gives the card up.
+    system_.Card("silent-after 1");
+    EXPECT_TRUE(WaitText("no_data", L"No data for")) << Screen();
+    EXPECT_TRUE(WaitText("unavailable", L"not available", 60)) << Screen();
+    system_.Card("silent-after 0");
+
+    // Unplugged and plugged again, with new port numbers.
+    system_.Card("unplug");
+    EXPECT_TRUE(WaitText("removed", L"removed")) << Screen();
+    system_.Card("plug");
+    EXPECT_TRUE(WaitText("plugged", L"(COM")) << Screen();
+
+    // A second start brings the first forward and ends at once; the first goes on.
+    EXPECT_EQ(system_test::Shell(system_.EnvPrefix() + " " + system_.Bin() +
+                                 "/Startup --headless >/dev/null 2>&1"),
+              0);
+    EXPECT_EQ(tmux_->Variable("pane_dead"), "0");
+
+    tmux_->Keys("Escape");
+    EXPECT_TRUE(tmux_->WaitFor([&](const std::wstring&) {
+        return tmux_->Variable("pane_dead") == "1";
+    })) << Screen();
+}
+
+}  // namespace
