@@ -48,9 +48,7 @@ class TerminalRun : public testing::Test {
     std::unique_ptr<TmuxSession> tmux_;
 };
 
-// Disabled: with the launcher of this tree the terminal stays blank although the dialog runs
-// (it asks the card for its GPS type); to be enabled once the main frame draws in a terminal.
-TEST_F(TerminalRun, DISABLED_FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
+TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     ASSERT_TRUE(WaitText("found", L"(COM")) << Screen() << system_.Log();
     EXPECT_TRUE(WaitText("ready", L"ready")) << Screen();
 

@@ -18,8 +18,7 @@ void Screenshot(const std::string& name) {
     Shell("import -window root " SCREENSHOT_DIR "/window_" + name + ".png 2>/dev/null");
 }
 
-// Disabled until it has been run against the merged launcher and dialog.
-TEST(WindowRun, DISABLED_ShowsTheDialogOnTheSimulatedCardAndASecondStartEndsAtOnce) {
+TEST(WindowRun, ShowsTheDialogOnTheSimulatedCardAndASecondStartEndsAtOnce) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
     RunningSystem system;
     ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));

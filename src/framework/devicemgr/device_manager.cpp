@@ -341,8 +341,52 @@ void DeviceManager::DeliverEvent(uint32_t event, const void* data) {
     // Events without data still carry a pointer: sinks refuse a null one.
     uint32_t none = 0;
     void* pointer = const_cast<void*>(data ? data : &none);
-    deviceSinks_.ForEach(
-        [&](framework::IDeviceMgrEvent* sink) { sink->OnDeviceEvent(event, pointer); });
+    deviceSinks_.ForEach([&](framework::IDeviceMgrEvent* sink) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (std::find(awaitingCatchUp_.begin(), awaitingCatchUp_.end(), sink) !=
+                awaitingCatchUp_.end())
+                return;
+        }
+        sink->OnDeviceEvent(event, pointer);
+    });
+}
+
+bool DeviceManager::AddDeviceSink(framework::IDeviceMgrEvent* sink) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!deviceSinks_.Add(sink)) return false;
+        awaitingCatchUp_.push_back(sink);
+    }
+    Post([this, sink] { CatchUp(sink); });
+    return true;
+}
+
+bool DeviceManager::RemoveDeviceSink(framework::IDeviceMgrEvent* sink) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::erase(awaitingCatchUp_, sink);
+    }
+    return deviceSinks_.Remove(sink);
+}
+
+// Manager thread, like every delivery of the card's state: what the sink missed since it was
+// added is all in `reported_`.
+void DeviceManager::CatchUp(framework::IDeviceMgrEvent* sink) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto waiting = std::find(awaitingCatchUp_.begin(), awaitingCatchUp_.end(), sink);
+        if (waiting == awaitingCatchUp_.end()) return;
+        awaitingCatchUp_.erase(waiting);
+    }
+    if (!reported_.arrived) return;
+    const Card::State known = reported_;
+    deviceSinks_.CallOne(sink, [&](framework::IDeviceMgrEvent* s) {
+        uint32_t none = 0, sim = known.sim;
+        s->OnDeviceEvent(framework::kEventCardArrived, &none);
+        if (known.simKnown) s->OnDeviceEvent(framework::kEventSimStatus, &sim);
+        if (known.ready) s->OnDeviceEvent(framework::kEventCardReady, &none);
+    });
 }
 
 void DeviceManager::DeliverInitialized(framework::IDeviceInitializeEvent* only) {

@@ -64,8 +64,10 @@ class DeviceManager final : private CardListener {
     void ForgetContainer(framework::IPluginContainer* container);
 
     // Sinks.
-    bool AddDeviceSink(framework::IDeviceMgrEvent* sink) { return deviceSinks_.Add(sink); }
-    bool RemoveDeviceSink(framework::IDeviceMgrEvent* sink) { return deviceSinks_.Remove(sink); }
+    // A sink added while a card is current is told, on the manager thread, what the others
+    // already know of it (arrival, SIM state, readiness), before anything newer.
+    bool AddDeviceSink(framework::IDeviceMgrEvent* sink);
+    bool RemoveDeviceSink(framework::IDeviceMgrEvent* sink);
     bool AddChangedSink(framework::IMultiDeviceMgrEvent* sink) { return changedSinks_.Add(sink); }
     bool RemoveChangedSink(framework::IMultiDeviceMgrEvent* sink) {
         return changedSinks_.Remove(sink);
@@ -122,6 +124,7 @@ class DeviceManager final : private CardListener {
     void Sync(const std::shared_ptr<Card>& card);
     void ChooseCurrentAfterLoss();
     void DeliverEvent(uint32_t event, const void* data);
+    void CatchUp(framework::IDeviceMgrEvent* sink);
     void DeliverInitialized(framework::IDeviceInitializeEvent* only);
     std::vector<ListedCard> ListedLocked();
     uint64_t TagOf(const Card& card);
@@ -131,6 +134,8 @@ class DeviceManager final : private CardListener {
     ManagerOptions options_;
 
     SinkList<framework::IDeviceMgrEvent> deviceSinks_;
+    // Added sinks not caught up yet: the card's events pass them by until they are (mutex_).
+    std::vector<framework::IDeviceMgrEvent*> awaitingCatchUp_;
     SinkList<framework::IMultiDeviceMgrEvent> changedSinks_;
     SinkList<framework::IDeviceInitializeEvent> initializeSinks_;
     SinkList<framework::IPluginSetChangedSink> setSinks_;

@@ -72,6 +72,19 @@ TEST_F(ManagerTest, EventsInOrderForEachSimState) {
     }
 }
 
+TEST_F(ManagerTest, ASinkAddedLaterIsToldWhatTheOthersKnow) {
+    RecordingSink first, later;
+    Plug();
+    StartManager(&first);
+    const std::vector<Event> known{{kArrived, 0}, {kSim, 1}, {kReady, 0}};
+    ASSERT_EQ(first.WaitEvents(3), known);
+    ASSERT_TRUE(manager_->AddDeviceSink(&later));
+    EXPECT_EQ(later.WaitEvents(3), known);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(first.Events(), known) << "the others are not told again";
+    manager_->RemoveDeviceSink(&later);
+}
+
 TEST_F(ManagerTest, ReadinessLostWhenSilentAndRegained) {
     RecordingSink sink;
     auto& card = Plug();
