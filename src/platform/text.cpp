@@ -43,4 +43,12 @@ std::string WideToUtf8(std::wstring_view text) {
     return Convert<std::string>("UTF-8", "WCHAR_T", text.data(), text.size());
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
 }  // namespace platform

@@ -1,4 +1,4 @@
-// Conversions between UTF-8 narrow strings and wide strings.
+// Conversions between UTF-8 narrow strings and wide strings, and trimming.
 #pragma once
 
 #include <string>
@@ -11,5 +11,8 @@ std::wstring Utf8ToWide(std::string_view text);
 
 // Wide to UTF-8. A value that is not a Unicode scalar gives an empty string.
 std::string WideToUtf8(std::wstring_view text);
+
+// `text` without the blanks (space, tab, carriage return, line feed) at either end.
+std::string_view TrimBlanks(std::string_view text);
 
 }  // namespace platform

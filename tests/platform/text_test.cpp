@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+using platform::TrimBlanks;
 using platform::Utf8ToWide;
 using platform::WideToUtf8;
 
@@ -30,4 +31,13 @@ TEST(Text, WideValuesThatAreNotCharactersGiveEmpty) {
     std::wstring tooLarge = L"x";
     tooLarge += static_cast<wchar_t>(0x110000);
     EXPECT_EQ(WideToUtf8(tooLarge), "");
+}
+
+TEST(Text, TrimBlanksKeepsInnerBlanksAndOtherCharacters) {
+    const std::pair<std::string_view, std::string_view> cases[] = {{"", ""},
+                                                                   {" \t\r\n", ""},
+                                                                   {"  a b\r\n", "a b"},
+                                                                   {"\va\f", "\va\f"},
+                                                                   {"\tTARVEK\t", "TARVEK"}};
+    for (const auto& [text, trimmed] : cases) EXPECT_EQ(TrimBlanks(text), trimmed) << text;
 }

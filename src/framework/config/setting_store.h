@@ -3,7 +3,7 @@
 //   <plxadoc>
 //     <system>
 //       <servicevoice>0</servicevoice>
-//       <devicename default="e1750">k3765</devicename>
+//       <devicename default="wendrix-a">wendrix-b</devicename>
 //     </system>
 //   </plxadoc>
 //

@@ -2,22 +2,17 @@
 
 #include "markup/markup_stl.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace framework {
 namespace {
-
-std::string Trim(const std::string& text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 // With the cursor inside an element (its children's level): the text of the first child
 // called `name`, searched from the first child whatever was found before.
 std::string ChildValue(CMarkupSTL& doc, const char* name) {
     doc.RestartLevel();
-    return doc.FindSibling(name) ? Trim(doc.ElementText()) : std::string();
+    return doc.FindSibling(name) ? std::string(platform::TrimBlanks(doc.ElementText()))
+                                 : std::string();
 }
 
 }  // namespace

@@ -13,14 +13,6 @@ namespace skin {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
 std::string Lower(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -93,16 +85,18 @@ SkinFile ParseSkin(std::string_view text) {
     ui::Theme* section = &file.defaults;
     while (!text.empty()) {
         size_t end = text.find('\n');
-        std::string_view line = Trim(text.substr(0, end));
+        std::string_view line = platform::TrimBlanks(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line.front() == '[' && line.back() == ']') {
-            section = &file.frames[platform::Utf8ToWide(Trim(line.substr(1, line.size() - 2)))];
+            section = &file.frames[platform::Utf8ToWide(
+                platform::TrimBlanks(line.substr(1, line.size() - 2)))];
             continue;
         }
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
-        Set(*section, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
+        Set(*section, platform::TrimBlanks(line.substr(0, equals)),
+            platform::TrimBlanks(line.substr(equals + 1)));
     }
     return file;
 }

@@ -5,24 +5,14 @@
 #include "markup/markup_stl.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/user_files.h"
 #include "port_trace.h"
 
 namespace platform::ports_detail {
 
-namespace {
-
-std::string Trim(const std::string& text) {
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 std::optional<unsigned> ParseHex(const std::string& text) {
-    std::string trimmed = Trim(text);
+    std::string trimmed(platform::TrimBlanks(text));
     if (trimmed.empty() || trimmed.size() > 8) return std::nullopt;
     unsigned value = 0;
     auto [end, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value, 16);
@@ -42,7 +32,7 @@ PortNameTable PortNameTable::Load(const std::string& path) {
         auto vendor = ParseHex(doc.AttributeValue("vendor"));
         auto product = ParseHex(doc.AttributeValue("product"));
         auto interfaceNumber = ParseHex(doc.AttributeValue("interface"));
-        std::string text = Trim(doc.ElementText());
+        std::string text(platform::TrimBlanks(doc.ElementText()));
         if (!vendor || !product || !interfaceNumber || text.empty()) {
             TraceOnce("skipped a malformed Port row in " + path);
             continue;
