@@ -51,8 +51,14 @@ std::vector<SerialPort> ListUsbPorts(udev* context, const PortNameTable& names) 
     std::vector<SerialPort> ports;
     if (!context) return ports;
     std::unique_ptr<udev_enumerate, EnumerateDeleter> enumerate(udev_enumerate_new(context));
-    if (!enumerate || udev_enumerate_add_match_subsystem(enumerate.get(), "tty") < 0 ||
-        udev_enumerate_scan_devices(enumerate.get()) < 0) {
+    // Only the names USB serial drivers give their ttys (option and other modem drivers,
+    // CDC ACM, hso): the scan reads every device it matches, and consoles and
+    // pseudo-terminals are most of the tty class.
+    bool matched = enumerate && udev_enumerate_add_match_subsystem(enumerate.get(), "tty") >= 0;
+    for (const char* name : {"ttyUSB*", "ttyACM*", "ttyHS*"}) {
+        matched = matched && udev_enumerate_add_match_sysname(enumerate.get(), name) >= 0;
+    }
+    if (!matched || udev_enumerate_scan_devices(enumerate.get()) < 0) {
         TraceOnce("cannot enumerate tty devices");
         return ports;
     }
