@@ -24,7 +24,7 @@ const char* kShipped =
     "<plxadoc>\r\n"
     "\t<system>\r\n"
     "\t\t<servicevoice>1</servicevoice>\r\n"
-    "\t\t<devicename default=\"wendrix-a\"/>\r\n"
+    "\t\t<devicename default=\"wdx-a\"/>\r\n"
     "\t</system>\r\n"
     "\t<xframemodule/>\r\n"
     "</plxadoc>\r\n";
@@ -45,14 +45,14 @@ TEST(SettingStore, WritesKeepEverythingElseInTheFile) {
     int answer = 0;
     EXPECT_EQ(Read(service, L"system", L"devicename", 1, &answer), L"");
     EXPECT_EQ(answer, 1);
-    EXPECT_EQ(Read(service, L"system", L"devicename", 0, &answer), L"wendrix-a");
+    EXPECT_EQ(Read(service, L"system", L"devicename", 0, &answer), L"wdx-a");
     EXPECT_EQ(answer, 6);
 
-    ASSERT_TRUE(service.WriteValue(L"system", L"devicename", L"wendrix-b", 1));
+    ASSERT_TRUE(service.WriteValue(L"system", L"devicename", L"wdx-b", 1));
     ASSERT_TRUE(service.WriteValue(L"xframemodule", L"nosplashscreen", L"1", 1));
     ASSERT_TRUE(service.WriteValue(L"newsection", L"newkey", L"v", 0));
     ASSERT_TRUE(service.WriteValue(L"system", L"devicename", L"e1820", 0));
-    EXPECT_EQ(Read(service, L"system", L"devicename", 1), L"wendrix-b");
+    EXPECT_EQ(Read(service, L"system", L"devicename", 1), L"wdx-b");
     EXPECT_EQ(Read(service, L"system", L"devicename", 0), L"e1820");
     EXPECT_EQ(Read(service, L"xframemodule", L"nosplashscreen", 1), L"1");
     EXPECT_EQ(Read(service, L"newsection", L"newkey", 0), L"v");
@@ -90,7 +90,7 @@ TEST(SettingStore, FailuresAnswerWithoutTouchingTheFile) {
     ConfigService service(dir.path());
     wchar_t small[3] = L"xy";
     EXPECT_EQ(service.ReadValue(L"system", L"servicevoice", small, 3, 1), 2);
-    EXPECT_EQ(service.ReadValue(L"system", L"devicename", small, 3, 0), 0);  // "wendrix-a" too long
+    EXPECT_EQ(service.ReadValue(L"system", L"devicename", small, 3, 0), 0);  // "wdx-a" too long
     EXPECT_EQ(small[0], L'\0');
     EXPECT_EQ(service.GetLastErrorCode(), -1);
     EXPECT_EQ(service.ReadValue(L"system", L"servicevoice", small, 0, 1), 0);
@@ -145,10 +145,10 @@ TEST(ConfigPlugin, HandsOutTheServiceOverTheChosenProgramDirectory) {
     ASSERT_TRUE(plugin->QueryInterface(framework::kConfigServiceFlag, &object));
     auto* service = dynamic_cast<framework::IConfigService*>(object);
     ASSERT_NE(service, nullptr);
-    EXPECT_TRUE(service->WriteValue(L"system", L"devicename", L"wendrix-a", 1));
+    EXPECT_TRUE(service->WriteValue(L"system", L"devicename", L"wdx-a", 1));
     service->Release();
     plugin->Release();
-    EXPECT_EQ(SettingStore(dir.path()).Read("system", "devicename", true), "wendrix-a");
+    EXPECT_EQ(SettingStore(dir.path()).Read("system", "devicename", true), "wdx-a");
     framework::SetProgramDirectory("");
 }
 

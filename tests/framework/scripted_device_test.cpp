@@ -255,17 +255,17 @@ TEST_F(ScriptedDevice, MultiDeviceAndDirectLoadInterfacesShareOneDevice) {
     ChangeRecorder changes;
     InitializeRecorder initialized;
     ASSERT_TRUE(multi->AddEventSink(&changes));
-    device->AnnounceDevicesOnRegister({{"wendrix-a", 3}, {"wendrix-b", 7}}, 10);
+    device->AnnounceDevicesOnRegister({{"wdx-a", 3}, {"wdx-b", 7}}, 10);
     ASSERT_TRUE(notifications->AddInitializeSink(&initialized));
     device->RaiseDevicesInitialized({}, 11);
-    device->RaiseDeviceChanged("wendrix-a", "vendorx");
+    device->RaiseDeviceChanged("wdx-a", "vendorx");
     ASSERT_TRUE(device->WaitIdle(2000));
 
-    EXPECT_EQ(changes.seen, std::vector<std::string>{"wendrix-a/vendorx"});
+    EXPECT_EQ(changes.seen, std::vector<std::string>{"wdx-a/vendorx"});
     EXPECT_EQ(device->DeviceChangedResults(), std::vector<int>{-2});
     // The raised list came first (no delay), the announcement 10 ms after registration.
     EXPECT_EQ(initialized.codes, (std::vector<int>{11, kEventDevicesInitialized}));
-    EXPECT_EQ(initialized.walks, (std::vector<std::string>{"0:", "2:wendrix-a@3 wendrix-b@7 "}));
+    EXPECT_EQ(initialized.walks, (std::vector<std::string>{"0:", "2:wdx-a@3 wdx-b@7 "}));
     EXPECT_EQ(device->InitializeResults(), (std::vector<bool>{false, true}));
 
     EXPECT_TRUE(multi->RemoveEventSink(&changes));

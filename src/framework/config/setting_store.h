@@ -3,7 +3,7 @@
 //   <plxadoc>
 //     <system>
 //       <servicevoice>0</servicevoice>
-//       <devicename default="wendrix-a">wendrix-b</devicename>
+//       <devicename default="wdx-a">wdx-b</devicename>
 //     </system>
 //   </plxadoc>
 //

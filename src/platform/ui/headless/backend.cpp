@@ -116,15 +116,7 @@ unsigned HeadlessBackend::SetTimer(WindowHandle window, unsigned id, unsigned mi
     auto period = std::chrono::milliseconds(std::max(milliseconds, 10u));
     {
         std::lock_guard<std::mutex> lock(timerMutex_);
-        auto now = NowLocked();
-        auto it = std::find_if(timers_.begin(), timers_.end(),
-                               [&](const Timer& t) { return t.window == window && t.id == id; });
-        if (it != timers_.end()) {
-            it->period = period;
-            it->due = now + period;
-        } else {
-            timers_.push_back(Timer{window, id, period, now + period});
-        }
+        timers_.Set(window, id, period, NowLocked());
     }
     kit_.queue.Kick();
     return id;
@@ -132,26 +124,17 @@ unsigned HeadlessBackend::SetTimer(WindowHandle window, unsigned id, unsigned mi
 
 bool HeadlessBackend::KillTimer(WindowHandle window, unsigned id) {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    auto it = std::find_if(timers_.begin(), timers_.end(),
-                           [&](const Timer& t) { return t.window == window && t.id == id; });
-    if (it == timers_.end()) return false;
-    timers_.erase(it);
-    return true;
+    return timers_.Kill(window, id);
 }
 
 void HeadlessBackend::KillTimers(WindowHandle window) {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    std::erase_if(timers_, [&](const Timer& t) { return t.window == window; });
+    timers_.KillAll(window);
 }
 
 std::vector<unsigned> HeadlessBackend::Timers(WindowHandle window) const {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    std::vector<unsigned> ids;
-    for (const Timer& t : timers_) {
-        if (t.window == window) ids.push_back(t.id);
-    }
-    std::sort(ids.begin(), ids.end());
-    return ids;
+    return timers_.Ids(window);
 }
 
 bool HeadlessBackend::FireDueTimer() {
@@ -159,16 +142,8 @@ bool HeadlessBackend::FireDueTimer() {
     unsigned id = 0;
     {
         std::lock_guard<std::mutex> lock(timerMutex_);
-        auto now = NowLocked();
-        Timer* next = nullptr;
-        for (Timer& t : timers_) {
-            if (t.due <= now && (next == nullptr || t.due < next->due)) next = &t;
-        }
-        if (next == nullptr) return false;
-        window = next->window;
-        id = next->id;
         // The manual clock keeps the cadence exactly; real time never queues missed firings.
-        next->due = manualClock_ ? next->due + next->period : now + next->period;
+        if (!timers_.TakeDue(NowLocked(), manualClock_, &window, &id)) return false;
     }
     if (Dialog* dialog = kit_.registry.Find(window)) DialogAccess::Timer(*dialog, id);
     return true;
@@ -176,17 +151,13 @@ bool HeadlessBackend::FireDueTimer() {
 
 bool HeadlessBackend::TimerDue() const {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    auto now = NowLocked();
-    return std::any_of(timers_.begin(), timers_.end(),
-                       [&](const Timer& t) { return t.due <= now; });
+    return timers_.AnyDue(NowLocked());
 }
 
 std::optional<HeadlessBackend::Clock::time_point> HeadlessBackend::NextDeadline() const {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    if (manualClock_ || timers_.empty()) return std::nullopt;
-    auto next = timers_.front().due;
-    for (const Timer& t : timers_) next = std::min(next, t.due);
-    return next;
+    if (manualClock_) return std::nullopt;
+    return timers_.NextDue();
 }
 
 bool HeadlessBackend::UseManualClock(bool manual) {
@@ -198,7 +169,7 @@ bool HeadlessBackend::UseManualClock(bool manual) {
             manualNow_ = realNow;
         } else {
             // Real time takes over where the manual clock stands.
-            for (Timer& t : timers_) t.due = realNow + (t.due - manualNow_);
+            timers_.Shift(realNow - manualNow_);
         }
         manualClock_ = manual;
     }
@@ -217,10 +188,7 @@ bool HeadlessBackend::AdvanceClock(int milliseconds) {
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(timerMutex_);
-            std::optional<Clock::time_point> next;
-            for (const Timer& t : timers_) {
-                if (t.due <= target && (!next || t.due < *next)) next = t.due;
-            }
+            std::optional<Clock::time_point> next = timers_.NextDue(target);
             if (!next) {
                 manualNow_ = target;
                 break;

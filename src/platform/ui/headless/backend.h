@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/ui/detail/backend.h"
+#include "platform/ui/detail/timers.h"
 #include "platform/ui/headless/driver.h"
 
 namespace ui::headless {
@@ -48,13 +49,6 @@ class HeadlessBackend : public detail::Backend {
     void ClearRecords();
 
   private:
-    struct Timer {
-        WindowHandle window;
-        unsigned id = 0;
-        Clock::duration period;
-        Clock::time_point due;
-    };
-
     Clock::time_point NowLocked() const;
     bool FireDueTimer();
     bool TimerDue() const;
@@ -66,7 +60,7 @@ class HeadlessBackend : public detail::Backend {
     std::atomic<bool> stop_{false};
 
     mutable std::mutex timerMutex_;
-    std::vector<Timer> timers_;
+    detail::TimerTable timers_;
     bool manualClock_ = false;
     Clock::time_point manualNow_;
 

@@ -315,15 +315,7 @@ unsigned TerminalBackend::SetTimer(WindowHandle window, unsigned id, unsigned mi
     auto period = std::chrono::milliseconds(std::max(milliseconds, 10u));
     {
         std::lock_guard<std::mutex> lock(timerMutex_);
-        auto now = Clock::now();
-        auto it = std::find_if(timers_.begin(), timers_.end(),
-                               [&](const Timer& t) { return t.window == window && t.id == id; });
-        if (it != timers_.end()) {
-            it->period = period;
-            it->due = now + period;
-        } else {
-            timers_.push_back(Timer{window, id, period, now + period});
-        }
+        timers_.Set(window, id, period, Clock::now());
     }
     kit_.queue.Kick();
     return id;
@@ -331,26 +323,17 @@ unsigned TerminalBackend::SetTimer(WindowHandle window, unsigned id, unsigned mi
 
 bool TerminalBackend::KillTimer(WindowHandle window, unsigned id) {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    auto it = std::find_if(timers_.begin(), timers_.end(),
-                           [&](const Timer& t) { return t.window == window && t.id == id; });
-    if (it == timers_.end()) return false;
-    timers_.erase(it);
-    return true;
+    return timers_.Kill(window, id);
 }
 
 void TerminalBackend::KillTimers(WindowHandle window) {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    std::erase_if(timers_, [&](const Timer& t) { return t.window == window; });
+    timers_.KillAll(window);
 }
 
 std::vector<unsigned> TerminalBackend::Timers(WindowHandle window) const {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    std::vector<unsigned> ids;
-    for (const Timer& t : timers_) {
-        if (t.window == window) ids.push_back(t.id);
-    }
-    std::sort(ids.begin(), ids.end());
-    return ids;
+    return timers_.Ids(window);
 }
 
 bool TerminalBackend::FireDueTimer() {
@@ -358,15 +341,8 @@ bool TerminalBackend::FireDueTimer() {
     unsigned id = 0;
     {
         std::lock_guard<std::mutex> lock(timerMutex_);
-        auto now = Clock::now();
-        Timer* next = nullptr;
-        for (Timer& t : timers_) {
-            if (t.due <= now && (next == nullptr || t.due < next->due)) next = &t;
-        }
-        if (next == nullptr) return false;
-        window = next->window;
-        id = next->id;
-        next->due = now + next->period;  // missed firings are not queued up
+        // Missed firings are not queued up.
+        if (!timers_.TakeDue(Clock::now(), false, &window, &id)) return false;
     }
     if (Dialog* dialog = kit_.registry.Find(window)) DialogAccess::Timer(*dialog, id);
     return true;
@@ -374,17 +350,12 @@ bool TerminalBackend::FireDueTimer() {
 
 bool TerminalBackend::TimerDue() const {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    auto now = Clock::now();
-    return std::any_of(timers_.begin(), timers_.end(),
-                       [&](const Timer& t) { return t.due <= now; });
+    return timers_.AnyDue(Clock::now());
 }
 
 std::optional<TerminalBackend::Clock::time_point> TerminalBackend::NextDeadline() const {
     std::lock_guard<std::mutex> lock(timerMutex_);
-    if (timers_.empty()) return std::nullopt;
-    auto next = timers_.front().due;
-    for (const Timer& t : timers_) next = std::min(next, t.due);
-    return next;
+    return timers_.NextDue();
 }
 
 // ---- message boxes and the file-open dialog ----

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/ui/detail/backend.h"
+#include "platform/ui/detail/timers.h"
 #include "platform/ui/terminal/screen.h"
 
 namespace ui::terminal {
@@ -58,13 +59,6 @@ class TerminalBackend : public detail::Backend {
     bool WaitIdle(int timeoutMilliseconds);
 
   private:
-    struct Timer {
-        WindowHandle window;
-        unsigned id = 0;
-        Clock::duration period;
-        Clock::time_point due;
-    };
-
     void WindowThread(std::promise<bool>& opened);
     void Watch();
     void Wake();
@@ -98,7 +92,7 @@ class TerminalBackend : public detail::Backend {
     int cursorCol_ = -1;
 
     mutable std::mutex timerMutex_;
-    std::vector<Timer> timers_;
+    detail::TimerTable timers_;
 };
 
 // The running terminal back end, or null.
