@@ -52,8 +52,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return data;
 }
 
-namespace {
-
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -65,8 +63,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     }
     return true;
 }
-
-}  // namespace
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     struct stat st;

@@ -24,4 +24,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // a replaced file keeps its mode.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
+// Writes all of `bytes` to the descriptor, going on after interrupted and short writes.
+bool WriteAll(int fd, std::string_view bytes);
+
 }  // namespace platform

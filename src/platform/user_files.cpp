@@ -55,18 +55,6 @@ bool IsState(const std::string& relative) {
     return false;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Copies `source` to `target` unless `target` exists. The copy is written beside the target
 // and linked into place, so a reader never sees half a file and two first uses at once keep
 // one whole copy.
