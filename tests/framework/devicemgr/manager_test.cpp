@@ -365,6 +365,7 @@ TEST_F(ManagerTest, SinksRemovedWhileRecordsFlyAreNeverCalledAgain) {
     std::this_thread::sleep_for(20ms);
     for (Guarded& g : guarded) EXPECT_FALSE(g.late);
     manager.CloseGps();
+    manager.RemoveDeviceSink(&sink);  // records may still be on their way
 }
 
 }  // namespace
