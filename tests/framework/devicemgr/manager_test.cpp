@@ -304,6 +304,7 @@ TEST_F(ManagerTest, GpsSessionDeliversRecordsDespiteNoise) {
     card.SetRefuseClose(true);
     ASSERT_TRUE(manager.OpenGps());
     EXPECT_FALSE(manager.CloseGps());  // the card's own answer
+    manager.RemoveDeviceSink(&sink);   // the session goes on
 }
 
 TEST_F(ManagerTest, CardWithoutGpsPortRefusesTheSession) {
