@@ -61,6 +61,15 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
         return !now.empty() && now != first;
     })) << "the route moves";
 
+    // Stop (the focus went to it) empties the rows; Start (the focus is back) fills them again.
+    tmux_->Keys("Enter");
+    EXPECT_TRUE(Wait("stopped", [](const std::wstring& s) {
+        return s.find(L"GPS stopped.") != std::wstring::npos && Position(s).empty();
+    })) << Screen();
+    tmux_->Keys("Enter");
+    ASSERT_TRUE(Wait("restarted", [](const std::wstring& s) { return !Position(s).empty(); }))
+        << Screen();
+
     // The card goes silent: the no-data line counts, then the watchdog gives the card up.
     system_.Card("silent-after 1");
     EXPECT_TRUE(WaitText("no_data", L"No data for")) << Screen();
