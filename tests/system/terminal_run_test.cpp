@@ -2,8 +2,11 @@
 // through tmux as a user would, with the card's faults set through its control socket.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 #include "platform/text.h"
 #include "running_system.h"
@@ -38,6 +41,18 @@ class TerminalRun : public testing::Test {
             seconds);
     }
     std::string Screen() const { return platform::WideToUtf8(tmux_->Screen()); }
+    // Whether the cursor stands on `text`.
+    bool FocusOn(const std::wstring& text) const {
+        size_t row = std::stoul(tmux_->Variable("cursor_y"));
+        size_t col = std::stoul(tmux_->Variable("cursor_x"));
+        std::wistringstream lines(tmux_->Screen());
+        std::wstring line;
+        for (size_t i = 0; i <= row && std::getline(lines, line); ++i) {
+        }
+        // Box-drawing characters take one column each; the rows above the dialog are plain.
+        size_t at = line.find(text);
+        return at != std::wstring::npos && col >= at && col < at + text.size();
+    }
     static std::wstring Position(const std::wstring& screen) {
         std::wsmatch m;
         static const std::wregex latitude(L"[NS] \\d+d \\d+\\.\\d+");
@@ -81,6 +96,17 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     EXPECT_TRUE(WaitText("removed", L"removed")) << Screen();
     system_.Card("plug");
     EXPECT_TRUE(WaitText("plugged", L"(COM")) << Screen();
+
+    // The language selector, reached with Tab, switches the dialog to Japanese.
+    for (int tab = 0; tab < 12 && !FocusOn(L"English"); ++tab) {
+        tmux_->Keys("Tab");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(FocusOn(L"English")) << Screen();
+    tmux_->Keys("Enter");
+    ASSERT_TRUE(WaitText("languages", L"\u65e5\u672c\u8a9e")) << Screen();
+    tmux_->Keys("Down Enter");
+    EXPECT_TRUE(WaitText("japanese", L"\u7d4c\u5ea6")) << Screen();  // "longitude"
 
     // A second start brings the first forward and ends at once; the first goes on.
     EXPECT_EQ(system_test::Shell(system_.EnvPrefix() + " " + system_.Bin() +
