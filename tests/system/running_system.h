@@ -3,7 +3,6 @@
 // control socket.
 #pragma once
 
-
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -31,6 +30,8 @@ class RunningSystem {
     std::string Bin() const { return dir_ / "bin"; }
     std::string Socket() const { return dir_ / "run/card.sock"; }
     const std::map<std::string, std::string>& Env() const { return env_; }
+    void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+    std::string Dir() const { return dir_.path(); }
     // The environment as a prefix of a shell command line.
     std::string EnvPrefix() const {
         std::string line = "env";

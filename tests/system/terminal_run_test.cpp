@@ -120,4 +120,81 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     })) << Screen();
 }
 
+// A private system bus with python3-dbusmock's logind, for the sleep announcements.
+class MockSystemBus {
+  public:
+    explicit MockSystemBus(RunningSystem& system) : socket_(system.Dir() + "/system_bus") {
+        const std::string conf = system.Dir() + "/bus.conf";
+        // Everyone may own names and send anywhere: the test's bus, not a system's.
+        std::ofstream(conf) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
+                               "Configuration 1.0//EN\" \"http://www.freedesktop.org/standards/"
+                               "dbus/1.0/busconfig.dtd\"><busconfig><type>session</type><listen>"
+                               "unix:path="
+                            << socket_
+                            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow "
+                               "send_destination=\"*\" eavesdrop=\"true\"/><allow "
+                               "eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
+        daemon_ = std::make_unique<system_test::Child>(
+            std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + conf, "--nofork",
+                                     "--nosyslog"},
+            system.Env(), system.Dir() + "/bus.out");
+        system_test::WaitUntil([&] { return platform::FileExists(socket_); });
+        system.SetEnv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + socket_);
+        logind_ = std::make_unique<system_test::Child>(
+            std::vector<std::string>{"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
+                                     "logind"},
+            system.Env(), system.Dir() + "/logind.out");
+        up_ = system_test::WaitUntil([&] {
+            return Busctl(
+                       "call org.freedesktop.login1 /org/freedesktop/login1 "
+                       "org.freedesktop.DBus.Peer Ping") == 0;
+        });
+    }
+    bool Up() const { return up_; }
+    bool PrepareForSleep(bool sleeping) const {
+        return Busctl(
+                   "call org.freedesktop.login1 /org/freedesktop/login1 "
+                   "org.freedesktop.DBus.Mock EmitSignal sssav org.freedesktop.login1.Manager "
+                   "PrepareForSleep b 1 b " +
+                   std::string(sleeping ? "true" : "false")) == 0;
+    }
+
+  private:
+    int Busctl(const std::string& arguments) const {
+        return system_test::Shell("busctl --address=unix:path=" + socket_ + " " + arguments +
+                                  " >/dev/null 2>&1");
+    }
+    std::string socket_;
+    std::unique_ptr<system_test::Child> daemon_, logind_;
+    bool up_ = false;
+};
+
+// The computer about to sleep during a session: positioning stops before it goes, and waking
+// up starts nothing.
+TEST(TerminalRunAsleep, ASuspensionStopsPositioningAndWakingStartsNothing) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    RunningSystem system;
+    MockSystemBus bus(system);
+    ASSERT_TRUE(bus.Up()) << "python3-dbusmock's logind did not come up";
+    ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));
+    TmuxSession tmux(
+        system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() + "/Startup --terminal", 100,
+        30);
+    auto positioning = [&] {
+        return system.Card("status").find("positioning=1") != std::string::npos;
+    };
+    ASSERT_TRUE(tmux.WaitForText(L"(COM")) << platform::WideToUtf8(tmux.Screen());
+    ASSERT_TRUE(tmux.WaitForText(L"ready"));
+    tmux.Keys("Enter");
+    ASSERT_TRUE(system_test::WaitUntil(positioning)) << platform::WideToUtf8(tmux.Screen());
+
+    ASSERT_TRUE(bus.PrepareForSleep(true));
+    EXPECT_TRUE(system_test::WaitUntil([&] { return !positioning(); }))
+        << platform::WideToUtf8(tmux.Screen());
+    ASSERT_TRUE(bus.PrepareForSleep(false));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_FALSE(positioning()) << "waking up starts nothing";
+    tmux.Keys("Escape");
+}
+
 }  // namespace
