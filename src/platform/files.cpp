@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <new>
 #include <vector>
 
@@ -64,6 +65,26 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+// The process's file mode mask, read without changing it: umask() both reads and sets, and a
+// moment with another mask would give a file made on another thread the wrong mode.
+mode_t ProcessUmask() {
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status)) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask);
+    }
+    return 022;
+}
+
+}  // namespace
+
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     struct stat st;
     bool exists = ::stat(path.c_str(), &st) == 0;
@@ -78,11 +99,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     std::string tmpPath(tmpl.data());
 
     mode_t mode = exists ? (st.st_mode & 07777) : 0644;
-    if (!exists) {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
+    if (!exists) mode &= ~ProcessUmask();
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(tmpPath.c_str(), path.c_str()) == 0;

@@ -26,6 +26,14 @@ TEST(Files, AtomicWriteCreatesNewAndEmptyFiles) {
     EXPECT_EQ(ReadWholeFile(dir / "empty"), "");
     EXPECT_FALSE(WriteFileAtomic(dir / "no/such/folder/file", "x"));
     EXPECT_FALSE(FileExists(dir / "no/such/folder/file"));
+
+    // A new file takes the process's mask, which the write leaves as it was.
+    mode_t before = ::umask(027);
+    ASSERT_TRUE(WriteFileAtomic(dir / "masked", "x"));
+    EXPECT_EQ(::umask(before), 027u);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "masked").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST(Files, ReadOnlyFileIsRefusedUntilCleared) {
