@@ -31,10 +31,12 @@ ensure_packages() {
 }
 
 # configure_and_build DIR [cmake options...]: configure DIR and build everything in it.
-# With SATVIEW_TARGET set, only that target (and what it needs) is built. Warnings are errors
+# With SATVIEW_TARGET set (one or more names), only those targets are built. Warnings are errors
 # here (the project's own checks); SATVIEW_WERROR=OFF in the environment turns that off.
 configure_and_build() {
   local dir=$1; shift
   cmake -S "$SATVIEW_ROOT" -B "$dir" -G Ninja -DSATVIEW_WERROR="${SATVIEW_WERROR:-ON}" "$@" >/dev/null
-  cmake --build "$dir" --parallel "$(nproc)" ${SATVIEW_TARGET:+--target "$SATVIEW_TARGET"}
+  local targets=()
+  read -r -a targets <<<"${SATVIEW_TARGET:-}"
+  cmake --build "$dir" --parallel "$(nproc)" ${targets[@]:+--target "${targets[@]}"}
 }
