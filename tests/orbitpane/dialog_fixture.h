@@ -5,6 +5,9 @@
 #include "headless_ui.h"
 #include "installed_program.h"
 
+#include <string>
+#include <vector>
+
 #include "platform/ui/headless/driver.h"
 
 namespace orbitpane_test {
@@ -35,6 +38,20 @@ class DialogFixture : public ::testing::Test, public InstalledProgram {
         dialog->SetGpsTypeResult(gpsType);
         dialog->SetDeviceState(state);
     }
+
+    // The lines the card received, the time line's changing value left out.
+    std::vector<std::string> Lines() {
+        std::vector<std::string> lines = card->SentLines();
+        for (std::string& line : lines) {
+            if (line.rfind("AT^SECTIME=", 0) == 0) line = "AT^SECTIME";
+        }
+        return lines;
+    }
+    // What Start sends for AGPS and for GPS with the installed configuration.
+    const std::vector<std::string> kAgpsLines = {
+        "AT^SECTIME", "AT^SOCKETCONT=1,\"IP\",\"web.example\"\r\n",
+        "AT^WPURL=supl.example.com:7275\r\n", "AT^WPDOM=5\r\n", "AT^WPDFR=65536,1\r\n"};
+    const std::vector<std::string> kGpsLines = {"AT^WPDOM=0\r\n", "AT^WPDFR=65536,1\r\n"};
 
     std::wstring Status() { return user->Text(gps::kStatus); }
     // The text of `key` in the language file that is active now.

@@ -28,21 +28,7 @@ bool IsSecTimeLine(const std::string& line) {
     return fields.peek() == std::char_traits<char>::eof();
 }
 
-class GpsDialogSession : public DialogFixture {
-  protected:
-    std::vector<std::string> Lines() {
-        std::vector<std::string> lines = card->SentLines();
-        // The time changes from run to run; keep only the command.
-        for (std::string& line : lines) {
-            if (line.rfind("AT^SECTIME=", 0) == 0) line = "AT^SECTIME";
-        }
-        return lines;
-    }
-    const std::vector<std::string> kAgpsLines = {
-        "AT^SECTIME", "AT^SOCKETCONT=1,\"IP\",\"web.example\"\r\n",
-        "AT^WPURL=supl.example.com:7275\r\n", "AT^WPDOM=5\r\n", "AT^WPDFR=65536,1\r\n"};
-    const std::vector<std::string> kGpsLines = {"AT^WPDOM=0\r\n", "AT^WPDFR=65536,1\r\n"};
-};
+using GpsDialogSession = DialogFixture;
 
 }  // namespace
 

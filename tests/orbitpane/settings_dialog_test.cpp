@@ -19,17 +19,6 @@ class SettingsDialog : public CompanionFixture {
         card->Reset();
         card->SetFallbackAnswer(kOk);
     }
-    std::vector<std::string> Lines() {
-        std::vector<std::string> lines = card->SentLines();
-        for (std::string& line : lines) {
-            if (line.rfind("AT^SECTIME=", 0) == 0) line = "AT^SECTIME";
-        }
-        return lines;
-    }
-    const std::vector<std::string> kAgpsLines = {
-        "AT^SECTIME", "AT^SOCKETCONT=1,\"IP\",\"web.example\"\r\n",
-        "AT^WPURL=supl.example.com:7275\r\n", "AT^WPDOM=5\r\n", "AT^WPDFR=65536,1\r\n"};
-    const std::vector<std::string> kGpsLines = {"AT^WPDOM=0\r\n", "AT^WPDFR=65536,1\r\n"};
 };
 
 }  // namespace
