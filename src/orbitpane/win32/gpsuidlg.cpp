@@ -5,8 +5,8 @@
 #include "framework/skin/skin.h"
 
 #include "orbitpane/win32/container_ref.h"
-#include "orbitpane/win32/orbitpaneimpl.h"
 #include "orbitpane/win32/gps_clock.h"
+#include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/paths.h"
 #include "platform/power/sleep_watcher.h"
 #include "platform/text.h"

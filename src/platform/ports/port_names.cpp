@@ -12,7 +12,7 @@
 namespace platform::ports_detail {
 
 std::optional<unsigned> ParseHex(const std::string& text) {
-    std::string trimmed(platform::TrimBlanks(text));
+    const std::string_view trimmed = platform::TrimBlanks(text);
     if (trimmed.empty() || trimmed.size() > 8) return std::nullopt;
     unsigned value = 0;
     auto [end, ec] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value, 16);
