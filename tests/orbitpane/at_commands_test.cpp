@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "card_fixture.h"
+#include "fake_dialog.h"
 #include "orbitpane/win32/gps_dialog_instance.h"
 
 using namespace orbitpane_test;
@@ -230,21 +231,13 @@ TEST_F(AtCommands, ReleaseRemovesTheDeviceEventSink) {
 
 namespace {
 // A dialog whose GPS record hand-over takes a while, to catch a release in the middle of it.
-class SlowDialog final : public orbitpane::IGpsDialog {
+class SlowDialog final : public QuietDialog {
   public:
     SlowDialog(std::atomic<int>& inside, std::atomic<bool>& destroyedInside)
         : inside_(inside), destroyedInside_(destroyedInside) {}
     ~SlowDialog() override {
         if (inside_ > 0) destroyedInside_ = true;
     }
-    bool HasWindow() override { return true; }
-    void Reparent(framework::WindowHandle) override {}
-    void MoveWindow(int, int, int, int) override {}
-    void ShowWindow() override {}
-    void HideWindow() override {}
-    void DestroyWindow() override {}
-    void SetPluginObject(COrbitpaneImpl*) override {}
-    int RunModal() override { return 0; }
     void SendGpsData(void*) override {
         ++inside_;
         std::this_thread::sleep_for(std::chrono::milliseconds(30));

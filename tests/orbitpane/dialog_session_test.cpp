@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dialog_fixture.h"
+#include "fake_dialog.h"
 
 using namespace orbitpane_test;
 
@@ -267,17 +268,10 @@ TEST(SecTimeText, FieldsCarryNoLeadingZeros) {
 namespace {
 // The plug-in object's view of the dialog under test: GPS records are sent to its window, as
 // the real dialog host does.
-class SendingDialog final : public orbitpane::IGpsDialog {
+class SendingDialog final : public QuietDialog {
   public:
     explicit SendingDialog(ui::WindowHandle window) : window_(window) {}
     bool HasWindow() override { return ui::IsWindow(window_); }
-    void Reparent(framework::WindowHandle) override {}
-    void MoveWindow(int, int, int, int) override {}
-    void ShowWindow() override {}
-    void HideWindow() override {}
-    void DestroyWindow() override {}
-    void SetPluginObject(COrbitpaneImpl*) override {}
-    int RunModal() override { return 0; }
     void SendGpsData(void* record) override {
         ui::Send(window_, WM_GPS_DATA, reinterpret_cast<ui::WParam>(record), 0);
     }

@@ -1,4 +1,4 @@
-// A GPS dialog double that records what the plug-in object asks of it.
+// GPS dialog doubles: one that does nothing, one that records what the plug-in object asks.
 #pragma once
 
 #include <stdexcept>
@@ -14,6 +14,20 @@ struct DialogLog {
     COrbitpaneImpl* plugin = nullptr;
     void* lastRecord = nullptr;
     int destroyed = 0;
+};
+
+// Has a window and does nothing; a test overrides what it looks at.
+class QuietDialog : public orbitpane::IGpsDialog {
+  public:
+    bool HasWindow() override { return true; }
+    void Reparent(framework::WindowHandle) override {}
+    void MoveWindow(int, int, int, int) override {}
+    void ShowWindow() override {}
+    void HideWindow() override {}
+    void DestroyWindow() override {}
+    void SetPluginObject(COrbitpaneImpl*) override {}
+    int RunModal() override { return 0; }
+    void SendGpsData(void*) override {}
 };
 
 class FakeDialog : public orbitpane::IGpsDialog {
