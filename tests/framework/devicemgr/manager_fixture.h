@@ -187,7 +187,8 @@ class ManagerTest : public ::testing::Test {
         options.timing.probeGapMs = 50;
         options.timing.keepAliveMs = 300;
         options.timing.simRetryMs = 100;
-        options.timing.simRetries = 3;
+        options.timing.simPollMs = 150;
+        options.timing.gpsRestMs = 100;
         options.trace = [this](int level, const std::string& text) {
             if (level > framework::kTraceNotice) return;
             std::lock_guard<std::mutex> lock(traceMutex_);
