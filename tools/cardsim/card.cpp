@@ -335,8 +335,9 @@ struct Card::Impl {
         if (!plugged || present == gps.IsOpen()) return;
         const CardOptions& o = state.options;
         if (!present) {
-            if (o.registerPorts) platform::UnregisterVirtualPort(PortId("gps"));
+            // As a device that goes: its clients see the hang-up before the list changes.
             gps.Close();
+            if (o.registerPorts) platform::UnregisterVirtualPort(PortId("gps"));
             return;
         }
         std::string error;

@@ -522,9 +522,10 @@ bool Card::Identify(bool onceReady) {
               "card " + std::string(onceReady ? "identified" : "found") + ": " + ports_.at.node +
                   " model \"" + model + "\" serial \"" + serial + "\" variant \"" + variant + "\"");
     }
-    Learn([&] { return life_.Identified(); });
+    bool arrivedNow = false;
+    Learn([&] { return arrivedNow = life_.Identified(); });
     // Arrival tells the identity; a later change is told on its own.
-    if (onceReady && changed) listener_.OnCardChanged(*this);
+    if (changed && !arrivedNow) listener_.OnCardChanged(*this);
     MarkBroughtUp();
     return answered;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -205,6 +206,22 @@ class ManagerTest : public ::testing::Test {
         if (sink) manager_->AddDeviceSink(sink);
         EXPECT_TRUE(manager_->WaitFirstScan(5000));
         return *manager_;
+    }
+
+    // True once a trace of the manager held `part`.
+    bool Traced(const std::string& part, std::chrono::milliseconds timeout = 5s) {
+        return WaitUntil(
+            [&] {
+                std::lock_guard<std::mutex> lock(traceMutex_);
+                return std::any_of(traces_.begin(), traces_.end(), [&](const std::string& t) {
+                    return t.find(part) != std::string::npos;
+                });
+            },
+            timeout);
+    }
+    std::vector<std::string> Traces() {
+        std::lock_guard<std::mutex> lock(traceMutex_);
+        return traces_;
     }
 
     testing_support::TempDir dir_;
