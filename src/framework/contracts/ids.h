@@ -71,5 +71,7 @@ inline constexpr int kTraceError = 1;
 inline constexpr int kTraceWarning = 2;
 inline constexpr int kTraceNotice = 3;
 inline constexpr int kTraceInfo = 4;
+// Detail a log keeps only when asked to (every line from a device, every sentence).
+inline constexpr int kTraceDebug = 5;
 
 }  // namespace framework
