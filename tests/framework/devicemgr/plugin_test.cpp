@@ -79,5 +79,70 @@ TEST_F(ManagerTest, PluginHandsOutOneManagerThroughEveryObject) {
     plugin->Release();  // the last object ends the manager and its threads
 }
 
+// The launcher ends its own manager before the container starts another on the same card.
+// It asks Uninitialize until it agrees: not while a command is in flight. And a command left in
+// flight anyway (the launcher gives up asking) has its late answer dropped by the next owner,
+// never taken as the answer to that owner's commands (the card answers slowly here).
+TEST_F(ManagerTest, ManagerEndsOnlyBetweenExchangesAndNextOwnerDropsALateAnswer) {
+    cardsim::CardOptions slow;
+    slow.answerDelay = 250ms;
+    Plug(slow);
+    std::string error;
+    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
+    ASSERT_TRUE(library) << error;
+    auto create =
+        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error);
+    ASSERT_TRUE(create) << error;
+
+    // Brings a manager up through a new plug-in object; answers its device.
+    auto open = [&](framework::IBasePlugin*& plugin, framework::IBaseInterface*& face,
+                    RecordingSink& sink) -> framework::IDeviceChannel* {
+        plugin = create();
+        if (!plugin || !plugin->QueryInterface(framework::kNotificationSourceInterface, &face)) {
+            return nullptr;
+        }
+        auto* manager = dynamic_cast<framework::IDeviceMgr*>(face);
+        manager->AddEventSink(&sink);
+        bool ready = WaitUntil([&] {
+            for (const Event& e : sink.Events()) {
+                if (e.code == framework::kEventCardReady) return true;
+            }
+            return false;
+        });
+        return ready ? manager->GetCurrentDevice() : nullptr;
+    };
+    auto close = [](framework::IBasePlugin* plugin, framework::IBaseInterface* face,
+                    RecordingSink& sink) {
+        dynamic_cast<framework::IDeviceMgr*>(face)->RemoveEventSink(&sink);
+        face->Release();
+        plugin->Release();
+    };
+
+    framework::IBasePlugin* launcher = nullptr;
+    framework::IBaseInterface* face = nullptr;
+    RecordingSink sink;
+    framework::IDeviceChannel* device = open(launcher, face, sink);
+    ASSERT_TRUE(device);
+    EXPECT_TRUE(WaitUntil([&] { return launcher->Uninitialize(); }));  // between exchanges
+    ASSERT_TRUE(device->SendCommand("AT+CGSN\r\n"));
+    EXPECT_FALSE(launcher->Uninitialize());
+    EXPECT_TRUE(WaitUntil([&] { return launcher->Uninitialize(); }));  // answered
+    // Another object keeps the manager: releasing this one ends nothing.
+    framework::IBasePlugin* other = create();
+    ASSERT_TRUE(device->SendCommand("AT+CGSN\r\n"));
+    EXPECT_TRUE(other->Uninitialize());
+    other->Release();
+    close(launcher, face, sink);  // the command is still in flight
+
+    framework::IBasePlugin* container = nullptr;
+    RecordingSink next;
+    ASSERT_TRUE(open(container, face, next));
+    framework::IBaseInterface* two = nullptr;
+    ASSERT_TRUE(container->QueryInterface(framework::kCustomizeSourceInterface, &two));
+    EXPECT_STREQ(dynamic_cast<framework::ICustomizeSource*>(two)->GetCustomizeText(), "generic");
+    two->Release();
+    close(container, face, next);
+}
+
 }  // namespace
 }  // namespace manager_test
