@@ -5,6 +5,7 @@
 #include "framework/contracts/plugin.h"
 #include "manager_fixture.h"
 #include "platform/library.h"
+#include "platform/ui/kit.h"
 
 namespace manager_test {
 namespace {
@@ -142,6 +143,47 @@ TEST_F(ManagerTest, ManagerEndsOnlyBetweenExchangesAndNextOwnerDropsALateAnswer)
     EXPECT_STREQ(dynamic_cast<framework::ICustomizeSource*>(two)->GetCustomizeText(), "generic");
     two->Release();
     close(container, face, next);
+}
+
+// The GPS plug-in opens the session on the window thread; a card that does not answer must
+// not keep the window thread from serving a send of another thread meanwhile.
+TEST_F(ManagerTest, OpeningTheSessionOnTheWindowThreadServesSends) {
+    cardsim::CardOptions mute;
+    mute.replies["AT^GPSSTART"] = cardsim::Reply::None;
+    Plug(mute);
+    ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
+    std::string error;
+    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
+    ASSERT_TRUE(library) << error;
+    framework::IBasePlugin* plugin =
+        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error)();
+    framework::IBaseInterface* face = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(framework::kNotificationSourceInterface, &face));
+    auto* manager = dynamic_cast<framework::IDeviceMgr*>(face);
+    RecordingSink sink;
+    manager->AddEventSink(&sink);
+    ASSERT_TRUE(WaitUntil([&] {
+        auto events = sink.Events();
+        return !events.empty() && events.back().code == framework::kEventCardReady;
+    }));
+    auto* gps = dynamic_cast<framework::IGpsControl*>(manager->GetCurrentDevice());
+    std::atomic<bool> opening{false}, returned{false}, servedWhileWaiting{false};
+    std::thread sender([&] {
+        while (!opening) std::this_thread::sleep_for(1ms);
+        ui::RunOnWindowThread([&] { servedWhileWaiting = !returned; });
+    });
+    ui::RunOnWindowThread([&] {
+        uint32_t status = 0;
+        opening = true;
+        EXPECT_FALSE(gps->OpenGps(&status));
+        returned = true;
+    });
+    sender.join();
+    EXPECT_TRUE(servedWhileWaiting);
+    manager->RemoveEventSink(&sink);
+    face->Release();
+    plugin->Release();
+    ui::Shutdown();
 }
 
 }  // namespace
