@@ -94,6 +94,8 @@ class Card {
     bool OpenGps();
     bool CloseGps();
     bool GpsOpen() const { return life_.GpsOpen(); }
+    // An AT command of the card is in flight or waiting (AtChannel::Busy).
+    bool ExchangeInFlight() const { return channel_ && channel_->Busy(); }
     NmeaCounters GpsCounters() const;
 
   private:

@@ -461,6 +461,12 @@ bool DeviceManager::AddInitializeSink(framework::IDeviceInitializeEvent* sink) {
     return true;
 }
 
+bool DeviceManager::ExchangeInFlight() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(cards_.begin(), cards_.end(),
+                       [](const Entry& entry) { return entry.card->ExchangeInFlight(); });
+}
+
 std::vector<ListedCard> DeviceManager::ListedLocked() {
     std::vector<ListedCard> listed;
     for (const Entry& entry : cards_) {

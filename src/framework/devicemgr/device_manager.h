@@ -92,6 +92,9 @@ class DeviceManager final : private CardListener {
     void EndExchange();
     bool OpenGps();
     bool CloseGps();
+    // An AT command of any card is in flight or waiting: ending the manager now would leave
+    // its answer to whoever opens the port next.
+    bool ExchangeInFlight();
     // The current card's variant; empty with no card or none reported. Stays valid.
     const char* CustomizeText();
 
