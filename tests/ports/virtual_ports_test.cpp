@@ -1,11 +1,14 @@
 // Virtual port files: parsing, the listing of a folder with stale, malformed and duplicate
 // entries, and registration.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
+#include "platform/files.h"
 #include "platform/ports/ports.h"
 #include "temp_dir.h"
 #include "virtual_ports.h"
@@ -100,14 +103,74 @@ TEST(VirtualPortFolder, RegisteredPortIsListedUntilUnregistered) {
     ::unsetenv("SATVIEW_PORTS_DIR");
 }
 
+// What another user, or a port file swapped under a running program, could leave: the
+// listing skips it at once (a FIFO used to hang it for good) and follows no link.
+TEST(VirtualPortFolder, PlantedFilesAndFoldersAreSkippedWithoutWaiting) {
+    testing_support::TempDir dir;
+    std::string node = dir.Write("dev/pts-3", "");
+    std::string good = Entry(node, "PC UI (COM3)", ::getpid());
+    std::string elsewhere = dir.Write("elsewhere/x.port", good);
+    dir.Write("ports/a.port", good);
+    ASSERT_EQ(::mkfifo((dir / "ports/b.port").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), (dir / "ports/c.port").c_str()), 0);
+    ASSERT_EQ(::mkdir((dir / "ports/d.port").c_str(), 0700), 0);
+    dir.Write("ports/e.port", good + std::string(5000, '#'));  // too big to be a port
+    std::vector<SerialPort> ports = ListVirtualPorts(dir / "ports");
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].node, node);
+
+    // Folders: only one of this user's that nobody else can write to is read at all.
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> plant;
+    };
+    const Case refused[] = {
+        {"mode 0777", [](const std::string& p) { ::chmod(p.c_str(), 0777); }},
+        {"another user's", [](const std::string& p) { ASSERT_EQ(::chown(p.c_str(), 4242, 0), 0); }},
+        {"a link to a good folder",
+         [&](const std::string& p) {
+             std::filesystem::rename(p, p + "-real");
+             ::symlink((p + "-real").c_str(), p.c_str());
+         }},
+    };
+    int n = 0;
+    for (const Case& c : refused) {
+        std::string folder = dir / ("refused" + std::to_string(n++));
+        dir.Write(folder.substr(dir.path().size() + 1) + "/a.port", good);
+        c.plant(folder);
+        EXPECT_TRUE(ListVirtualPorts(folder).empty()) << c.name;
+        ::setenv("SATVIEW_PORTS_DIR", folder.c_str(), 1);
+        EXPECT_FALSE(platform::RegisterVirtualPort("sim-9-pcui", {node, 3, "X (COM3)", "sim-9"}))
+            << c.name;
+        ::unsetenv("SATVIEW_PORTS_DIR");
+    }
+}
+
+// A port file is only ever replaced or removed by the process that wrote it.
+TEST(VirtualPortFolder, AnotherLiveOwnersFileIsNeitherReplacedNorRemoved) {
+    testing_support::TempDir dir;
+    ::setenv("SATVIEW_PORTS_DIR", (dir / "ports").c_str(), 1);
+    std::string node = dir.Write("pts-4", "");
+    std::string theirs = dir.Write("ports/sim-1-pcui.port", Entry(node, "Theirs (COM4)", 1));
+    EXPECT_FALSE(platform::RegisterVirtualPort("sim-1-pcui", {node, 4, "Mine (COM4)", "sim-1"}));
+    platform::UnregisterVirtualPort("sim-1-pcui");
+    EXPECT_EQ(platform::ReadWholeFile(theirs), Entry(node, "Theirs (COM4)", 1));
+    dir.Write("ports/sim-1-pcui.port", Entry(node, "Dead (COM4)", kDeadPid));
+    EXPECT_TRUE(platform::RegisterVirtualPort("sim-1-pcui", {node, 4, "Mine (COM4)", "sim-1"}));
+    platform::UnregisterVirtualPort("sim-1-pcui");
+    EXPECT_FALSE(std::filesystem::exists(theirs));
+    ::unsetenv("SATVIEW_PORTS_DIR");
+}
+
 TEST(VirtualPortFolder, DirectoryFollowsTheEnvironment) {
     ::setenv("SATVIEW_PORTS_DIR", "/x/ports", 1);
     EXPECT_EQ(platform::PortsDirectory(), "/x/ports");
     ::unsetenv("SATVIEW_PORTS_DIR");
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string saved = runtime ? runtime : "";
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/1", 1);
-    EXPECT_EQ(platform::PortsDirectory(), "/run/user/1/satview/ports");
+    testing_support::TempDir dir;
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    EXPECT_EQ(platform::PortsDirectory(), dir / "satview/ports");
     ::unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(platform::PortsDirectory(), "/tmp/satview-" + std::to_string(::getuid()) + "/ports");
     if (runtime) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
