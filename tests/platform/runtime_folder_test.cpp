@@ -7,16 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <functional>
-
 #include "platform/files.h"
 #include "platform/single_instance.h"
 #include "temp_dir.h"
 
 namespace {
 
-using platform::FolderAccess;
+using platform::InstanceLock;
 
 mode_t ModeOf(const std::string& path) {
     struct stat st {};
@@ -24,121 +21,70 @@ mode_t ModeOf(const std::string& path) {
     return st.st_mode & 07777;
 }
 
-// Sets XDG_RUNTIME_DIR (or unsets it, for nullptr) and the umask until destroyed.
-class Environment {
-  public:
-    Environment(const char* runtime, mode_t mask) : mask_(::umask(mask)) {
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        saved_ = old ? std::optional<std::string>(old) : std::nullopt;
-        runtime ? ::setenv("XDG_RUNTIME_DIR", runtime, 1) : ::unsetenv("XDG_RUNTIME_DIR");
-    }
-    ~Environment() {
-        ::umask(mask_);
-        saved_ ? ::setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
-    }
-
-  private:
-    mode_t mask_;
-    std::optional<std::string> saved_;
-};
-
 TEST(RuntimeFolder, PlantedFoldersAreRefusedAndNewOnesArePrivate) {
     testing_support::TempDir dir;
     std::string own = dir / "own";
-    ASSERT_EQ(::mkdir(own.c_str(), 0700), 0);
-    struct Case {
-        const char* name;
-        std::function<void(const std::string&)> plant;
-        mode_t umask;
-        const char* refusal;  // nullptr: accepted
-    };
-    const Case cases[] = {
-        {"missing, umask 0", [](const std::string&) {}, 0, nullptr},
-        {"missing, umask 0777", [](const std::string&) {}, 0777, nullptr},
-        {"own 0700", [](const std::string& p) { ::mkdir(p.c_str(), 0700); }, 022, nullptr},
-        {"mode 0777",
-         [](const std::string& p) {
-             ::mkdir(p.c_str(), 0700);
-             ::chmod(p.c_str(), 0777);
-         },
-         022, "mode 0777"},
-        {"mode 0750",
-         [](const std::string& p) {
-             ::mkdir(p.c_str(), 0700);
-             ::chmod(p.c_str(), 0750);
-         },
-         022, "mode 0750"},
-        {"another user's",
-         [](const std::string& p) {
-             ::mkdir(p.c_str(), 0700);
-             ASSERT_EQ(::chown(p.c_str(), 4242, 4242), 0);
-         },
-         022, "belongs to user 4242"},
-        {"link to an own folder", [&](const std::string& p) { ::symlink(own.c_str(), p.c_str()); },
-         022, "symbolic link"},
-        {"a file", [&](const std::string& p) { dir.Write(p.substr(dir.path().size() + 1), ""); },
-         022, "not a directory"},
+    ::mkdir(own.c_str(), 0700);
+    // {what is there, umask, what the refusal says (empty: accepted)}
+    const std::tuple<const char*, mode_t, const char*> cases[] = {
+        {"", 0, ""},
+        {"", 0777, ""},
+        {"0700", 022, ""},
+        {"0777", 022, "mode 0777"},
+        {"other", 022, "belongs to user 4242"},
+        {"link", 022, "symbolic link"},
+        {"file", 022, "not a directory"},
     };
     int n = 0;
-    for (const Case& c : cases) {
-        std::string path = dir / ("f" + std::to_string(n++));
-        c.plant(path);
-        Environment env(nullptr, c.umask);
-        std::string why;
-        bool ok = platform::MakeOwnFolder(path, FolderAccess::Private, &why);
-        EXPECT_EQ(ok, c.refusal == nullptr) << c.name << ": " << why;
-        if (c.refusal) {
-            EXPECT_NE(why.find(c.refusal), std::string::npos) << c.name << ": " << why;
-            EXPECT_NE(why.find(path), std::string::npos) << c.name << ": " << why;
-        } else {
-            EXPECT_EQ(ModeOf(path), 0700u) << c.name;
-        }
+    for (auto [planted, mask, refusal] : cases) {
+        std::string name = std::to_string(n++), path = dir / name, kind = planted, why;
+        if (kind == "0700" || kind == "0777" || kind == "other") ::mkdir(path.c_str(), 0700);
+        if (kind == "0777") ::chmod(path.c_str(), 0777);
+        if (kind == "other") ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+        if (kind == "link") ::symlink(own.c_str(), path.c_str());
+        if (kind == "file") dir.Write(name, "");
+        mode_t saved = ::umask(mask);
+        bool ok = platform::MakeOwnFolder(path, platform::FolderAccess::Private, &why);
+        ::umask(saved);
+        EXPECT_EQ(ok, !*refusal) << planted << ": " << why;
+        EXPECT_NE(why.find(refusal), std::string::npos) << planted << ": " << why;
+        if (ok) EXPECT_EQ(ModeOf(path), 0700u) << planted;
     }
-    // Readable by others is enough where only writing could plant something.
-    ::chmod(own.c_str(), 0755);
-    EXPECT_TRUE(platform::CheckOwnFolder(own, FolderAccess::NoOtherWriters));
-    EXPECT_FALSE(platform::CheckOwnFolder(own, FolderAccess::Private));
 }
 
-TEST(RuntimeFolder, UnusableXdgRuntimeDirFallsBackAndKeepsTheLock) {
+TEST(RuntimeFolder, UnusableXdgRuntimeDirFallsBackAndNothingPlantedIsFollowed) {
     testing_support::TempDir dir;
-    std::string fallback = "/tmp/satview-" + std::to_string(::geteuid());
-    std::string open = dir / "open";
-    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    std::string saved = old ? old : "", open = dir / "open", good = dir / "good";
+    ::mkdir(open.c_str(), 0777);
     ::chmod(open.c_str(), 0777);
+    ::mkdir(good.c_str(), 0700);
+    InstanceLock::Outcome outcome;
     for (std::string runtime : {dir / "missing", open, dir.Write("file", "")}) {
-        Environment env(runtime.c_str(), 022);
-        EXPECT_EQ(platform::RuntimeDirectoryPath(), fallback) << runtime;
-        platform::InstanceLock::Outcome outcome;
-        auto lock = platform::InstanceLock::Acquire("satview-runtime-test", outcome);
-        EXPECT_EQ(outcome, platform::InstanceLock::Outcome::Acquired) << runtime;
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        EXPECT_EQ(platform::RuntimeDirectoryPath(), "/tmp/satview-" + std::to_string(::geteuid()));
+        EXPECT_TRUE(InstanceLock::Acquire("satview-runtime-test", outcome)) << runtime;
     }
 
-    // A usable one is taken; a "satview" planted in it is refused, and so is the lock.
-    std::string good = dir / "good";
-    ASSERT_EQ(::mkdir(good.c_str(), 0700), 0);
-    Environment env(good.c_str(), 0);
-    EXPECT_EQ(platform::RuntimeDirectoryPath(), good + "/satview");
-    ASSERT_EQ(::symlink(open.c_str(), (good + "/satview").c_str()), 0);
-    std::string why;
-    EXPECT_EQ(platform::RuntimeDirectory(&why), "");
-    EXPECT_NE(why.find("symbolic link"), std::string::npos) << why;
-    platform::InstanceLock::Outcome outcome;
-    EXPECT_FALSE(platform::InstanceLock::Acquire("satview-runtime-test", outcome));
-    EXPECT_EQ(outcome, platform::InstanceLock::Outcome::Failed);
-    EXPECT_FALSE(platform::FileExists(open + "/satview-runtime-test.lock")) << "link followed";
+    // A usable one is taken; a link planted as its "satview" is refused, lock and all.
+    ::setenv("XDG_RUNTIME_DIR", good.c_str(), 1);
+    ::symlink(open.c_str(), (good + "/satview").c_str());
+    EXPECT_FALSE(InstanceLock::Acquire("satview-runtime-test", outcome));
+    EXPECT_EQ(outcome, InstanceLock::Outcome::Failed);
+    EXPECT_FALSE(platform::FileExists(open + "/satview-runtime-test.lock"));
 
     // Made afresh under umask 0: the folder 0700, the lock seen from outside, the socket 0600.
     ::unlink((good + "/satview").c_str());
-    auto lock = platform::InstanceLock::Acquire("satview-runtime-test", outcome);
-    ASSERT_EQ(outcome, platform::InstanceLock::Outcome::Acquired);
+    mode_t mask = ::umask(0);
+    auto lock = InstanceLock::Acquire("satview-runtime-test", outcome);
+    auto listener = platform::RaiseListener::Start("satview-runtime-test", [] {});
+    ::umask(mask);
     EXPECT_EQ(ModeOf(good + "/satview"), 0700u);
     EXPECT_TRUE(platform::InstanceLockHeld("satview-runtime-test"));
     lock.reset();
     EXPECT_FALSE(platform::InstanceLockHeld("satview-runtime-test"));
-    auto listener = platform::RaiseListener::Start("satview-runtime-test", [] {});
-    ASSERT_TRUE(listener);
     EXPECT_EQ(ModeOf(good + "/satview/satview-runtime-test.sock"), 0600u);
+    old ? ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace
