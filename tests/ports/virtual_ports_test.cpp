@@ -111,7 +111,8 @@ TEST(VirtualPortFolder, PlantedFilesAndFoldersAreSkippedWithoutWaiting) {
     testing_support::TempDir dir;
     std::string node = dir.Write("dev/pts-3", "");
     std::string good = Entry(node, "PC UI (COM3)", ::getpid());
-    std::string elsewhere = dir.Write("elsewhere/x.port", good);
+    std::string elsewhere =
+        dir.Write("elsewhere/x.port", Entry(dir.Write("dev/pts-4", ""), "Linked (COM4)", 1));
     dir.Write("ports/a.port", good);
     ::mkfifo((dir / "ports/b.port").c_str(), 0600);
     ::symlink(elsewhere.c_str(), (dir / "ports/c.port").c_str());
