@@ -56,6 +56,12 @@ bool CStartupApp::AnotherInstanceRuns() {
     if (instanceLock_) return false;  // held since an earlier start-up of this object
     platform::InstanceLock::Outcome outcome;
     instanceLock_ = platform::InstanceLock::Acquire(launcher::kInstanceName, outcome);
+    if (outcome == platform::InstanceLock::Outcome::Failed) {
+        // Runs on rather than letting a folder someone else planted keep Satview from starting.
+        std::string why = "cannot make the lock file";
+        platform::RuntimeDirectory(&why);
+        Trace(framework::kTraceWarning, __LINE__, "one instance is not ensured: " + why);
+    }
     if (outcome != platform::InstanceLock::Outcome::HeldElsewhere) return false;
     // The running instance restores and raises its window; nobody listening means there is
     // nothing to bring forward. Either way this instance ends without a word.
