@@ -120,6 +120,53 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     })) << Screen();
 }
 
+// The process the pane runs Startup in: the pane's own, or its child when a shell stayed.
+std::string StartupPid(const std::string& panePid) {
+    std::ifstream comm("/proc/" + panePid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name == "Startup") return panePid;
+    std::ifstream children("/proc/" + panePid + "/task/" + panePid + "/children");
+    std::string child;
+    children >> child;
+    return child;
+}
+
+// However the program is ended during a session, positioning is stopped on the card before
+// it goes: Escape, Ctrl-C in its terminal and a kill.
+TEST(TerminalRunEnd, EndingTheProgramDuringASessionStopsPositioningFirst) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    RunningSystem system;
+    ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));
+    auto positioning = [&] {
+        return system.Card("status").find("positioning=1") != std::string::npos;
+    };
+    for (const char* way : {"Escape", "C-c", "SIGTERM"}) {
+        SCOPED_TRACE(way);
+        TmuxSession tmux(
+            system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() + "/Startup --terminal",
+            100, 30);
+        ASSERT_TRUE(system_test::WaitUntil([&] {
+            const std::wstring screen = tmux.Screen();
+            return screen.find(L"(COM") != std::wstring::npos &&
+                   screen.find(L"ready") != std::wstring::npos;
+        })) << platform::WideToUtf8(tmux.Screen());
+        tmux.Keys("Enter");
+        ASSERT_TRUE(system_test::WaitUntil(positioning)) << platform::WideToUtf8(tmux.Screen());
+
+        if (std::string(way) == "SIGTERM") {
+            const std::string pid = StartupPid(tmux.Variable("pane_pid"));
+            ASSERT_FALSE(pid.empty());
+            ASSERT_EQ(system_test::Shell("kill -TERM " + pid), 0);
+        } else {
+            tmux.Keys(way);
+        }
+        EXPECT_TRUE(system_test::WaitUntil([&] { return tmux.Variable("pane_dead") == "1"; }))
+            << platform::WideToUtf8(tmux.Screen());
+        EXPECT_FALSE(positioning()) << system.Card("status");
+    }
+}
+
 // A private system bus with python3-dbusmock's logind, for the sleep announcements.
 class MockSystemBus {
   public:
