@@ -37,8 +37,18 @@ class TerminalScreen {
             seconds);
     }
 
-    // Whether the cursor stands on `text`.
+    // Whether the control showing `text` has the focus: a button then stands between angle
+    // brackets ("<  Start  >"), any other control holds the cursor.
     bool FocusOn(const std::wstring& text) const {
+        const std::wstring screen = tmux_->Screen();
+        for (size_t at = screen.find(text); at != std::wstring::npos;
+             at = screen.find(text, at + 1)) {
+            size_t open = screen.find_last_not_of(L' ', at == 0 ? 0 : at - 1);
+            size_t close = screen.find_first_not_of(L' ', at + text.size());
+            if (open != std::wstring::npos && screen[open] == L'<' && close != std::wstring::npos &&
+                screen[close] == L'>')
+                return true;
+        }
         size_t row = std::stoul(tmux_->Variable("cursor_y"));
         size_t col = std::stoul(tmux_->Variable("cursor_x"));
         std::wistringstream lines(tmux_->Screen());
