@@ -15,14 +15,28 @@ void CountAnswer(const char* answer) {
     if (std::string(answer) == "^GPSTYPE:2\r\nOK") ++handled;
 }
 
+// The device manager library, loaded as the container loads it, and its plug-in factory.
+struct PluginLibrary {
+    std::unique_ptr<platform::SharedLibrary> library;
+    framework::CreatePluginFn create = nullptr;
+};
+PluginLibrary LoadPlugin() {
+    PluginLibrary loaded;
+    std::string error;
+    loaded.library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
+    if (loaded.library) {
+        loaded.create = loaded.library->Function<framework::CreatePluginFn>(
+            framework::kCreatePluginExport, error);
+    }
+    EXPECT_TRUE(loaded.create) << error;
+    return loaded;
+}
+
 TEST_F(ManagerTest, PluginHandsOutOneManagerThroughEveryObject) {
     Plug();
-    std::string error;
-    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
-    ASSERT_TRUE(library) << error;
-    auto create =
-        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error);
-    ASSERT_TRUE(create) << error;
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    auto create = loaded.create;
     framework::IBasePlugin* plugin = create();
     framework::IBasePlugin* second = create();  // e.g. listed again under the UI identifier
     ASSERT_TRUE(plugin && second);
@@ -88,12 +102,9 @@ TEST_F(ManagerTest, ManagerEndsOnlyBetweenExchangesAndNextOwnerDropsALateAnswer)
     cardsim::CardOptions slow;
     slow.answerDelay = 250ms;
     Plug(slow);
-    std::string error;
-    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
-    ASSERT_TRUE(library) << error;
-    auto create =
-        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error);
-    ASSERT_TRUE(create) << error;
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    auto create = loaded.create;
 
     // Brings a manager up through a new plug-in object; answers its device.
     auto open = [&](framework::IBasePlugin*& plugin, framework::IBaseInterface*& face,
@@ -152,11 +163,9 @@ TEST_F(ManagerTest, OpeningTheSessionOnTheWindowThreadServesSends) {
     mute.replies["AT^GPSSTART"] = cardsim::Reply::None;
     Plug(mute);
     ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
-    std::string error;
-    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
-    ASSERT_TRUE(library) << error;
-    framework::IBasePlugin* plugin =
-        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error)();
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    framework::IBasePlugin* plugin = loaded.create();
     framework::IBaseInterface* face = nullptr;
     ASSERT_TRUE(plugin->QueryInterface(framework::kNotificationSourceInterface, &face));
     auto* manager = dynamic_cast<framework::IDeviceMgr*>(face);
