@@ -25,6 +25,7 @@ struct Settings {
     std::vector<std::string> errorCommands, silentCommands;
     std::string socket;
     bool quiet = false;
+    std::string dialect = "card";
 };
 
 const char* const kAtHelp =
@@ -39,7 +40,10 @@ const char* const kAtHelp =
     "  AT^WPDFR=65536,<s>  AT^SECTIME=\"<y>/<m>/<d>,<h>:<m>:<s>\"  AT^WPDGP (probe)\n"
     "  AT^GPSSTART                         starts positioning: NMEA on the GPS port\n"
     "  AT^GPSSTOP                          ends it\n"
-    "Unknown commands and malformed arguments answer ERROR.\n";
+    "Unknown commands and malformed arguments answer ERROR.\n"
+    "--dialect modemmanager adds what ModemManager sends (identification as its $GPSP GNSS\n"
+    "plug-in expects, SIM, registration, AT$GPSP=? AT$GPSP=<0|1> AT$GPSNMUN=...), so that a\n"
+    "real ModemManager manages the card and positions with it.\n";
 
 int RunControl(const std::string& socket, const std::vector<std::string>& words) {
     std::string request;
@@ -69,6 +73,8 @@ int RunCards(Settings& s) {
     for (const std::string& c : s.errorCommands) o.replies[c] = cardsim::Reply::Error;
     for (const std::string& c : s.silentCommands) o.replies[c] = cardsim::Reply::None;
     if (s.models.empty()) s.models.push_back(o.model);
+    o.dialect =
+        s.dialect == "modemmanager" ? cardsim::Dialect::ModemManager : cardsim::Dialect::Card;
 
     // SIGINT and SIGTERM arrive through a descriptor, so that the cards are unplugged (and
     // their port files removed) on the way out.
@@ -163,6 +169,10 @@ int main(int argc, char** argv) {
     s.socket = cardsim::DefaultControlSocket();
     app.add_option("--socket", s.socket, "the control socket")->capture_default_str();
     app.add_flag("--quiet", s.quiet, "print nothing while running");
+    app.add_option("--dialect", s.dialect, "AT commands: card (its own) or modemmanager")
+        ->check(CLI::IsMember({"card", "modemmanager"}))
+        ->capture_default_str();
+    app.add_option("--at-log", s.card.atLog, "append every AT command line received to this file");
 
     std::vector<std::string> words;
     CLI::App* ctl = app.add_subcommand("ctl", "act on a running simulator: ctl [card N] COMMAND");
