@@ -8,6 +8,7 @@ SATVIEW_PACKAGES=(
   libpugixml-dev xvfb xauth xdg-utils
   umockdev libumockdev-dev  # fake USB devices for the port-list tests
   python3-dbusmock dbus desktop-file-utils  # tests: a mock logind on a private bus, autostart entries
+  modemmanager  # tests only: the real ModemManager managing the simulated card (private bus)
   libncurses-dev tmux  # the terminal back end, and the terminal its tests run in
   dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too

@@ -184,5 +184,7 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     if (*ctl) return RunControl(s.socket, words);
+    // The card's own unsolicited lines (^RSSI) mean nothing to ModemManager.
+    if (s.dialect == "modemmanager" && app.count("--unsolicited") == 0) s.unsolicited = 0;
     return RunCards(s);
 }
