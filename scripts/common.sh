@@ -1,23 +1,36 @@
 # Shared by ./run and ./test: the Debian packages the project needs and the build steps.
 # shellcheck shell=bash
 
-SATVIEW_PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config clang-format
+# What ./run needs: the build (CMake reads the tests and benchmarks too, so their libraries are
+# here) and what the program uses at run time.
+SATVIEW_RUN_PACKAGES=(
+  cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libwxgtk3.2-dev libudev-dev libsystemd-dev libsimpleini-dev libspdlog-dev libcli11-dev
-  libpugixml-dev xvfb xauth xdg-utils
-  umockdev libumockdev-dev  # fake USB devices for the port-list tests
-  python3-dbusmock dbus desktop-file-utils  # tests: a mock logind on a private bus, autostart entries
-  modemmanager  # tests only: the real ModemManager managing the simulated card (private bus)
-  libncurses-dev tmux  # the terminal back end, and the terminal its tests run in
-  dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
+  libpugixml-dev xdg-utils
+  libncurses-dev  # the terminal back end
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 
-# Install whatever is missing; as a user other than root, print the one line to run and stop.
+# What only ./test needs on top: the sanitizer builds and every program a test runs.
+SATVIEW_TEST_PACKAGES=(
+  clang libclang-rt-14-dev clang-format
+  xvfb xauth  # the GUI tests' display
+  imagemagick  # import: the window tests save the screen
+  umockdev libumockdev-dev  # fake USB devices for the port-list tests
+  python3-dbusmock dbus systemd  # a mock logind on a private bus, driven with busctl
+  desktop-file-utils  # desktop-file-validate: autostart entries, the installed package
+  tmux  # the terminal the terminal tests run in
+  modemmanager  # the real ModemManager managing the simulated card, on a private bus
+  dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
+)
+
+# ensure_packages [PACKAGE...]: install whichever of them (default: ./run's) is missing; as a
+# user other than root, print the one line to run and stop.
 ensure_packages() {
-  local missing=() p
-  for p in "${SATVIEW_PACKAGES[@]}"; do
+  local missing=() p wanted=("$@")
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${SATVIEW_RUN_PACKAGES[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

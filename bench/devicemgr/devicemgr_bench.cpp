@@ -30,7 +30,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Hands out the device manager plug-in and nothing else.
-class BenchContainer : public framework::IPluginContainer {
+class BenchContainer final : public framework::IPluginContainer {
   public:
     explicit BenchContainer(framework::IBasePlugin* manager) : manager_(manager) {}
     void Release() override {}

@@ -12,7 +12,7 @@
 namespace {
 
 // Hands out the scripted device manager and nothing else.
-class BenchContainer : public framework::IPluginContainer {
+class BenchContainer final : public framework::IPluginContainer {
   public:
     explicit BenchContainer(framework::IBasePlugin* manager) : manager_(manager) {}
     void Release() override {}

@@ -1,5 +1,6 @@
 // Whatever an AT port sends: answers end in a final code, hold no NUL byte and stay bounded;
-// nothing becomes an answer while no command is outstanding.
+// nothing becomes an answer while no command is outstanding; an unsolicited result is one line,
+// or a two-line result's header and its one line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,6 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         size_t answers = 0;
         for (const auto& o : out) {
             if (o.text.find('\0') != std::string::npos || o.text.empty()) std::abort();
+            if (o.kind == devicemgr::AtOutput::Kind::kUnsolicited) {
+                // A header and at most one more line (a message's PDU or text).
+                size_t end = o.text.find("\r\n");
+                if (end != std::string::npos &&
+                    (!devicemgr::HasSecondLine(o.text.substr(0, end)) ||
+                     o.text.find("\r\n", end + 2) != std::string::npos)) {
+                    std::abort();
+                }
+            }
             if (o.kind != devicemgr::AtOutput::Kind::kAnswer) continue;
             ++answers;
             if (!outstanding || o.text.size() > maxAnswer) std::abort();

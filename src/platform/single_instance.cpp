@@ -22,12 +22,6 @@ namespace {
 constexpr char kRequest[] = "raise\n";
 constexpr char kAnswer[] = "done\n";
 
-bool MakePrivateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0700) == 0) return true;
-    struct stat st;
-    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool FillAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
@@ -57,20 +51,16 @@ bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadlin
 
 }  // namespace
 
-std::string RuntimeDirectory() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string base = runtime && *runtime ? std::string(runtime) : std::string();
-    std::string folder =
-        base.empty() ? "/tmp/satview-" + std::to_string(::getuid()) : JoinPath(base, "satview");
-    return MakePrivateFolder(folder) ? folder : std::string();
-}
-
 std::unique_ptr<InstanceLock> InstanceLock::Acquire(const std::string& name, Outcome& outcome) {
     outcome = Outcome::Failed;
     std::string folder = RuntimeDirectory();
     if (folder.empty()) return nullptr;
-    std::string path = JoinPath(folder, name + ".lock");
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return AcquireFile(JoinPath(folder, name + ".lock"), outcome);
+}
+
+std::unique_ptr<InstanceLock> InstanceLock::AcquireFile(const std::string& path, Outcome& outcome) {
+    outcome = Outcome::Failed;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
     // An open file description of our own: a second lock object in this process conflicts too.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -103,8 +93,7 @@ std::unique_ptr<RaiseListener> RaiseListener::Start(const std::string& name,
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return nullptr;
     ::unlink(path.c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 4) != 0) {
+    if (!BindOwnerOnly(fd, path) || ::listen(fd, 4) != 0) {
         ::close(fd);
         return nullptr;
     }
@@ -187,6 +176,17 @@ bool AskToRaise(const std::string& name, int timeoutMilliseconds) {
     }
     ::close(fd);
     return answered;
+}
+
+bool InstanceLockHeld(const std::string& name) {
+    std::string folder = RuntimeDirectory();
+    if (folder.empty()) return false;
+    std::string path = JoinPath(folder, name + ".lock");
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);  // drops the shared lock when it was taken
+    return held;
 }
 
 }  // namespace platform

@@ -8,20 +8,21 @@
 #include <string>
 #include <thread>
 
+#include "platform/runtime_folder.h"
+
 namespace platform {
 
-// The per-user folder for these files: $XDG_RUNTIME_DIR/satview, else /tmp/satview-<uid>
-// (created with mode 0700). Empty when it cannot be made.
-std::string RuntimeDirectory();
-
-// Holds an exclusive lock on "<runtime folder>/<name>.lock" until destroyed (or the process
-// ends, whatever way it ends).
+// Holds an exclusive lock on "<runtime folder>/<name>.lock" (RuntimeDirectory()) until
+// destroyed (or the process ends, whatever way it ends).
 class InstanceLock {
   public:
     enum class Outcome { Acquired, HeldElsewhere, Failed };
     // Acquired: the lock is ours. HeldElsewhere: another process (or another lock object of
-    // this one) holds it. Failed: the file cannot be made; no lock is held.
+    // this one) holds it. Failed: the runtime folder is refused (traced) or the file cannot be
+    // made; no lock is held.
     static std::unique_ptr<InstanceLock> Acquire(const std::string& name, Outcome& outcome);
+    // The same lock on the file `path` (created 0600 when missing, never through a link).
+    static std::unique_ptr<InstanceLock> AcquireFile(const std::string& path, Outcome& outcome);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
@@ -31,8 +32,9 @@ class InstanceLock {
     int fd_;
 };
 
-// Listens on "<runtime folder>/<name>.sock" and calls `onRequest` on its own thread for each
-// request to bring the window forward; answers the asking instance once `onRequest` returned.
+// Listens on "<runtime folder>/<name>.sock" (owner-only) and calls `onRequest` on its own thread
+// for each request to bring the window forward; answers the asking instance once `onRequest`
+// returned.
 class RaiseListener {
   public:
     // Null when the socket cannot be made. A socket file left by an ended process is replaced.
@@ -57,5 +59,9 @@ class RaiseListener {
 // Asks the instance listening under `name` to bring its window forward. True when it answered
 // within `timeoutMilliseconds`; false when nobody listens (nothing is brought forward).
 bool AskToRaise(const std::string& name, int timeoutMilliseconds = 2000);
+
+// True when another process holds the lock of InstanceLock::Acquire(name). Looks with a
+// shared lock taken and dropped at once; creates nothing.
+bool InstanceLockHeld(const std::string& name);
 
 }  // namespace platform

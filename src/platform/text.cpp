@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 namespace platform {
@@ -49,6 +50,47 @@ std::string_view TrimBlanks(std::string_view text) {
     if (first == std::string_view::npos) return {};
     size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
+}
+
+std::string PrintableOnly(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            if (lead >= 0x20 && lead != 0x7F) kept += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        // A UTF-8 sequence: its length from the lead byte, the shortest form only.
+        size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+        if (length == 0 || i + length > text.size()) {
+            ++i;
+            continue;
+        }
+        uint32_t code = lead & (0xFF >> (length + 1));
+        bool valid = true;
+        for (size_t k = 1; k < length && valid; ++k) {
+            auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        valid = valid && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
+                !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
+        if (!valid) {
+            ++i;
+            continue;
+        }
+        // C1 controls and the line and paragraph separators act on a terminal or a log reader.
+        bool control = code < 0xA0 || code == 0x2028 || code == 0x2029;
+        if (!control) kept.append(text.substr(i, length));
+        i += length;
+    }
+    return kept;
 }
 
 }  // namespace platform

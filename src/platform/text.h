@@ -1,4 +1,5 @@
-// Conversions between UTF-8 narrow strings and wide strings, and trimming.
+// Conversions between UTF-8 narrow strings and wide strings, trimming, and keeping only what
+// can be shown of a text from outside.
 #pragma once
 
 #include <string>
@@ -14,5 +15,10 @@ std::string WideToUtf8(std::wstring_view text);
 
 // `text` without the blanks (space, tab, carriage return, line feed) at either end.
 std::string_view TrimBlanks(std::string_view text);
+
+// The printable characters of `text`, for a text from a device or another program that is
+// logged, shown or stored: control characters (C0, DEL, C1), and bytes that are not UTF-8 are
+// left out; printable UTF-8 characters stay as they are.
+std::string PrintableOnly(std::string_view text);
 
 }  // namespace platform

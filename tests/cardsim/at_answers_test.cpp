@@ -130,3 +130,34 @@ TEST(AtAnswers, ChosenCommandsAnswerErrorOrNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AtAnswers, PinOrPukEntryUnlocksTheSim) {
+    struct Step {
+        SimState before;
+        const char* line;
+        std::string answer;
+        SimState after;
+    };
+    const Step steps[] = {
+        {SimState::Pin, "AT+CPIN=\"0000\"", Lines({"+CME ERROR: 16"}), SimState::Pin},
+        {SimState::Pin, "AT+CPIN=\"12x4\"", Lines({"+CME ERROR: 16"}), SimState::Pin},
+        {SimState::Pin, "AT+CPIN=\"1234\"", Lines({"OK"}), SimState::Ready},
+        {SimState::Ready, "AT+CPIN=1234", Lines({"+CME ERROR: 3"}), SimState::Ready},
+        {SimState::Puk, "AT+CPIN=\"1234\"", Lines({"+CME ERROR: 16"}), SimState::Puk},
+        {SimState::Puk, "AT+CPIN=\"12345678\",\"4321\"", Lines({"OK"}), SimState::Ready},
+        {SimState::Missing, "AT+CPIN=\"1234\"", Lines({"+CME ERROR: 10"}), SimState::Missing},
+    };
+    for (const Step& step : steps) {
+        CardState state = ReadyCard();
+        state.options.sim = step.before;
+        EXPECT_EQ(AnswerAt(step.line, state).text, step.answer) << step.line;
+        EXPECT_EQ(state.options.sim, step.after) << step.line;
+        if (step.before == SimState::Puk && step.after == SimState::Ready) {
+            EXPECT_EQ(state.options.pin, "4321");
+        }
+    }
+}
+
+}  // namespace

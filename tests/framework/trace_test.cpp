@@ -2,9 +2,12 @@
 // tracing survives bad input, closing and concurrent callers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "framework/contracts/ids.h"
 #include "framework/trace/trace_service.h"
 #include "framework/trace/zeltotrace.h"
 #include "temp_dir.h"
@@ -125,6 +128,47 @@ TEST_F(TraceTest, ConcurrentTracesKeepWholeLines) {
             << line;
         ASSERT_TRUE(DigitsBetween(rest.substr(rest.find(':') + 1), "", " message body")) << line;
     }
+}
+
+TEST_F(TraceTest, DebugTracesAreWrittenOnlyWhenAskedFor) {
+    ::unsetenv("SATVIEW_TRACE");
+    CZeltoTrace* trace = CZeltoTrace::instance("dodevizi_trace_0.log");
+    trace->Traceout(framework::kTraceDebug, "A", "a.cpp", 1, "$GPGGA,dropped");
+    trace->Traceout(framework::kTraceInfo, "A", "a.cpp", 2, "kept");
+    CZeltoTrace::destroy();
+    ::setenv("SATVIEW_TRACE", "debug", 1);
+    trace->Traceout(framework::kTraceDebug, "A", "a.cpp", 3, "$GPGGA,written");
+    CZeltoTrace::destroy();
+    ::unsetenv("SATVIEW_TRACE");
+
+    auto lines = ReadLines(LogPath());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("[info] [A] a.cpp:2 kept"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("[debug] [A] a.cpp:3 $GPGGA,written"), std::string::npos) << lines[1];
+}
+
+TEST_F(TraceTest, TheLogRotatesWithinItsFilesAndSize) {
+    TraceService service;
+    const std::string message(1000, 'x');
+    const size_t traces = CZeltoTrace::kLogFiles * CZeltoTrace::kLogFileBytes / 1000 + 500;
+    for (size_t i = 0; i < traces; ++i) {
+        service.Trace(framework::kTraceInfo, "Orbitpane", "a.cpp", static_cast<int>(i),
+                      message.c_str());
+    }
+    service.Trace(framework::kTraceInfo, "Orbitpane", "a.cpp", -1, "the last one");
+    CZeltoTrace::destroy();
+
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "Log")) {
+        ++files;
+        EXPECT_LE(entry.file_size(), CZeltoTrace::kLogFileBytes) << entry.path();
+    }
+    EXPECT_EQ(files, CZeltoTrace::kLogFiles);
+    auto lines = ReadLines(LogPath());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("a.cpp:-1 the last one"), std::string::npos) << lines.back();
+    // The older files keep the name's extension last.
+    EXPECT_TRUE(std::filesystem::exists(dir / "Log/dodevizi_trace_0.2.log"));
 }
 
 }  // namespace

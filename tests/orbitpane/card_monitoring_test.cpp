@@ -1,5 +1,7 @@
 // The GPS dialog follows the card: device events, the polling of its ports, and the type
 // query, against the scripted card and a virtual ports folder.
+#include <fstream>
+
 #include "monitoring_fixture.h"
 
 using namespace orbitpane_test;
@@ -76,8 +78,8 @@ TEST_F(CardMonitoring, AFoundGpsPortShowsThePortAndWhatTheCardCanDo) {
          L"GPS"},
         {"Y", "\r\n^GPSTYPE:0\r\n\r\nOK\r\n", kReady, L"IDS_STATIC_SUPPORT_GPS", 0, false, L"GPS"},
         {"Y", nullptr, kReady, L"IDS_STATIC_SUPPORT_GPS", 0, false, L"GPS"},
-        // AGPS not offered: only the type and the port row change.
-        {"N", kAgpsCardAnswer, kReady, L"IDS_STATIC_QUER_DataCard", 1, false, L""},
+        // AGPS not offered: GPS is what the ready card offers.
+        {"N", kAgpsCardAnswer, kReady, L"IDS_STATIC_SUPPORT_GPS", 1, false, L""},
     };
     PlugPorts();
     for (const auto& c : cases) {
@@ -247,4 +249,94 @@ TEST_F(CardMonitoring, ClosingAndDestroyingEndTheThreadsWhateverTheOrder) {
     ASSERT_TRUE(card->WaitForSent(1, 2000));
     dialog.reset();  // while the type query of a pass waits for its answer
     EXPECT_EQ(TypeQueries(), 1);
+}
+
+// The polling ended before it found the port (a SIM report came first); the ready event starts
+// a new one and still shows the ready card's status: the SIM text does not stay.
+TEST_F(CardMonitoring, AReadyCardShowsItsStatusWhateverThePollingDid) {
+    WriteConfig("N", "AGPS", "High speed");
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    PlugPorts(false);
+    Open();
+    Raise({kArrived});
+    RaiseSim(0);
+    ASSERT_TRUE(Eventually([&] { return dialog->GpsThreadEnding(); }));
+    PlugPorts();
+    RaiseSim(1);
+    ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS_NOSIM");
+    Raise({kReady});
+    ASSERT_TRUE(PortShown());
+    ASSERT_TRUE(Eventually([&] { return TypeQueries() == 1; }));
+    Settle();
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_GPS");
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_SUPPORT_GPS"));
+}
+
+// A SIM that waits for its PIN says so, with what to do, in every language; once the PIN is
+// entered the card's usable SIM and readiness make the dialog ready without a restart.
+TEST_F(CardMonitoring, ASimWaitingForItsPinSaysWhatToDoAndIsUsableOnceEntered) {
+    WriteConfig("Y", "AGPS", "High speed");
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    PlugPorts();
+    std::vector<std::wstring> texts;
+    for (const char* language : {"_en-us", "_ja", "_pt-br"}) {
+        SCOPED_TRACE(language);
+        Open(language);
+        Raise({kArrived});
+        ASSERT_TRUE(PortShown());
+        RaiseSim(2);
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SIM_PIN");
+        EXPECT_EQ(Status(), Lang(L"IDS_STATIC_SIM_PIN"));
+        EXPECT_NE(Status().find(L"mmcli -i any --pin="), std::wstring::npos) << "what to do";
+        texts.push_back(Status());
+        RaiseSim(0);
+        EXPECT_EQ(Status(), Lang(L"IDS_STATIC_SUPPORT_AGPS_NOSIM")) << "no SIM: as before";
+        RaiseSim(2);
+        RaiseSim(1);  // the PIN was entered
+        Raise({kReady});
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS");
+        EXPECT_TRUE(user->Enabled(gps::kSetting));
+        EXPECT_TRUE(dialog->CardReady());
+        dialog.reset();
+    }
+    EXPECT_NE(texts[0], texts[1]);
+    EXPECT_NE(texts[0], texts[2]);
+    EXPECT_NE(texts[1], texts[2]);
+}
+
+// A trace names the file and the line of the call that made it, in whichever file of the
+// dialog that is.
+TEST_F(CardMonitoring, TracesNameTheFileAndLineTheyAreMadeIn) {
+    auto lineOf = [](const std::string& file, const std::string& call) {
+        std::ifstream in(std::string(SATVIEW_DATA_DIR) + "/../src/orbitpane/win32/" + file);
+        int number = 0;
+        for (std::string line; std::getline(in, line);) {
+            ++number;
+            if (line.find(call) != std::string::npos) return number;
+        }
+        return 0;
+    };
+    PlugPorts();
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    ASSERT_TRUE(user->Click(gps::kStop));
+    Raise({kArrived});
+    RaiseSim(0);  // the port polling ends
+    ASSERT_TRUE(Eventually([&] { return Logged("QueryGPSPortThread returned."); }));
+    const struct {
+        const char* file;
+        const char* message;
+    } traces[] = {
+        {"gps_session.cpp", "OnBnClickedButtonStop returned!"},
+        {"gps_session.cpp", "GPS has been openned successfully."},
+        {"gps_worker_threads.cpp", "QueryGPSPortThread returned."},
+    };
+    const std::string log = Log();
+    for (const auto& t : traces) {
+        const int line = lineOf(t.file, std::string("Trace(\"") + t.message);
+        ASSERT_NE(line, 0) << t.message;
+        const std::string where = std::string(t.file) + ":" + std::to_string(line) + " ";
+        EXPECT_NE(log.find(where + t.message), std::string::npos) << where << t.message;
+    }
 }

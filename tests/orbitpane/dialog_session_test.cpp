@@ -1,8 +1,10 @@
 // Starting, stopping and restarting GPS from the dialog, against the scripted card.
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "dialog_fixture.h"
 #include "fake_dialog.h"
@@ -359,5 +361,74 @@ TEST_F(GpsDialogSession, StopLeavesTheSettingsButtonToTheCard) {
         EXPECT_EQ(user->Enabled(gps::kSetting), c.settings);
         ASSERT_TRUE(user->Close());
         dialog.reset();
+    }
+}
+
+// The pause between the stop and the start of a restart answers a sink that sends to the
+// window meanwhile, instead of keeping it waiting until the new session has started.
+TEST_F(GpsDialogSession, TheRestartPauseServesSends) {
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->Click(gps::kStart));
+    card->Reset();
+    card->SetFallbackAnswer(kOk);
+    std::atomic<bool> answeredInThePause{false};
+    std::thread sink([&] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (card->GetCounters().gpsCloses == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        constexpr unsigned kUnhandled = 0x7FF0;
+        dialog->Send(kUnhandled, 0, 0);
+        answeredInThePause = card->GetCounters().gpsOpens == 0;
+    });
+    ui::RunOnWindowThread([this] { dialog->RestartGps(); });
+    sink.join();
+    EXPECT_TRUE(answeredInThePause);
+    EXPECT_EQ(card->GetCounters().gpsOpens, 1);
+}
+
+// However the window goes while a session runs, the receiver is stopped on the card first.
+TEST_F(GpsDialogSession, AWindowThatGoesWhileRunningStopsTheReceiver) {
+    const struct {
+        const char* how;
+        std::function<void()> end;
+    } ways[] = {
+        {"destroyed", [&] { dialog->DestroyWindow(); }},
+        {"deleted", [&] { dialog.reset(); }},
+        {"the plug-in's destroy event",
+         [&] {
+             ui::WindowHandle window = dialog->Handle();
+             orbitpane::SetGpsDialogFactory([this, window] {
+                 struct Host final : QuietDialog {
+                     Host(CGPSUIDlg* d, ui::WindowHandle w) : dialog(d), window(w) {}
+                     bool HasWindow() override { return ui::IsWindow(window); }
+                     void DestroyWindow() override { dialog->DestroyWindow(); }
+                     CGPSUIDlg* dialog;
+                     ui::WindowHandle window;
+                 };
+                 return std::make_unique<Host>(dialog.get(), window);
+             });
+             plugin->ShowWindow(nullptr, 0, 0, 10, 10);
+             plugin->OnDestroyEvent();
+         }},
+        {"closed, then destroyed",
+         [&] {
+             user->Close();
+             dialog->DestroyWindow();
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        Open();
+        CardFound();
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+        ASSERT_TRUE(user->Click(gps::kStart));
+        way.end();
+        EXPECT_EQ(card->GetCounters().gpsCloses, 1) << "once";
+        EXPECT_EQ(card->EventSinkCount(), 0);
+        dialog.reset();
+        orbitpane::SetGpsDialogFactory(nullptr);
     }
 }

@@ -196,6 +196,69 @@ TEST_F(GpsPosition, AFailedCheckWhileIdleIsRepeatedOnEveryTick) {
     EXPECT_EQ(user->Timers(), std::vector<unsigned>{kGpsTimerId});
 }
 
+// A record already on its way when the session ends (the device manager's thread waits in its
+// send meanwhile) reaches no row.
+TEST_F(GpsPosition, NothingReachesTheRowsOnceTheSessionEnds) {
+    const struct {
+        const char* how;
+        std::function<void()> end;
+    } ways[] = {
+        {"stop", [&] { user->Click(gps::kStop); }},
+        {"suspend", [&] { dialog->Send(WM_POWERBROADCAST, ui::kPowerSuspend, 0); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        Open();
+        CardFound();
+        ASSERT_TRUE(user->Click(gps::kStart));
+        SendPosition("11.5E", "48.25N", "7");
+        ASSERT_EQ(Cell(1), L"E 11d 30.000000");
+        way.end();
+        ASSERT_EQ(GpsSessionState(), kGpsSessionIdle);
+        now = kSunday + 5;
+        SendPosition("12.5E", "49.5N", "8");
+        for (int row = 1; row < 5; ++row) EXPECT_EQ(Cell(row), L"") << row;
+        EXPECT_EQ(orbitpane::LastPosition()[orbitpane::kRowLongitude], L"E 11d 30.000000");
+        EXPECT_EQ(dialog->RawLongitude(), L"11.5");
+        dialog.reset();
+    }
+}
+
+// The watchdog gives the card up during a session: the receiver is told to stop and its
+// positions no longer come; once the card is ready again the dialog is usable again.
+TEST_F(GpsPosition, ALostSessionIsStoppedAndAReadyCardIsUsableAgain) {
+    WriteConfig("Y", "AGPS", "High speed");
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    PlugPorts();
+    ASSERT_TRUE(ui::headless::UseManualClock(true));
+    Open();
+    Raise({kReady});
+    ASSERT_TRUE(PortShown());
+    ASSERT_TRUE(user->Click(gps::kStart));
+    ASSERT_EQ(card->EventSinkCount(), 2);
+    card->SetStandingAnswer("AT^WPDGP", "\r\nERROR\r\n");
+    TickAt(20);
+    Settle();
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
+    EXPECT_EQ(card->GetCounters().gpsCloses, 1) << "the lost session is stopped on the card";
+    EXPECT_EQ(card->EventSinkCount(), 1) << "the plug-in's sink is gone with it";
+    SendPosition("11.5E", "48.25N", "7");
+    EXPECT_EQ(Cell(1), L"");
+
+    Raise({kReady});  // the card answers again
+    ASSERT_TRUE(PortShown());
+    EXPECT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }));
+    EXPECT_TRUE(user->Enabled(gps::kStart));
+    EXPECT_TRUE(user->Enabled(gps::kSetting));
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+    EXPECT_EQ(card->GetCounters().gpsOpens, 2);
+    SendPosition("11.5E", "48.25N", "7");
+    EXPECT_EQ(Cell(1), L"E 11d 30.000000");
+    ASSERT_TRUE(user->Click(gps::kStop));
+    UnplugPorts();
+}
+
 namespace {
 
 // Replaces xdg-open on PATH with a script that records the links it is given.

@@ -5,6 +5,7 @@
 using platform::TrimBlanks;
 using platform::Utf8ToWide;
 using platform::WideToUtf8;
+using namespace std::string_view_literals;
 
 TEST(Text, RoundTripsJapanesePortugueseAndAstralText) {
     const std::string utf8 = "Posi\xC3\xA7\xC3\xA3o \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x9B\xB0";
@@ -40,4 +41,26 @@ TEST(Text, TrimBlanksKeepsInnerBlanksAndOtherCharacters) {
                                                                    {"\va\f", "\va\f"},
                                                                    {"\tTARVEK\t", "TARVEK"}};
     for (const auto& [text, trimmed] : cases) EXPECT_EQ(TrimBlanks(text), trimmed) << text;
+}
+
+TEST(Text, PrintableOnlyDropsWhatActsOnATerminalOrBreaksAFile) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"Wendrix 3G", "Wendrix 3G"},
+        {"Wendrix\x1b]0;x\a", "Wendrix]0;x"},  // an escape sequence loses its controls
+        {"a\r\nb\tc\0d"sv, "abcd"},            // line ends, tab and NUL
+        {"x\x7f"
+         "y",
+         "xy"},  // DEL
+        {"x\xC2\x9B"
+         "31m",
+         "x31m"},  // C1 CSI
+        {"Posi\xC3\xA7\xC3\xA3o \xE6\x97\xA5", "Posi\xC3\xA7\xC3\xA3o \xE6\x97\xA5"},
+        {"\xF0\x9F\x9B\xB0!", "\xF0\x9F\x9B\xB0!"},  // astral
+        {"a\xFF"
+         "b\xC3",
+         "ab"},                          // stray and cut-off bytes
+        {"\xC0\xAF\xED\xA0\x80z", "z"},  // overlong form, surrogate
+        {"p\xE2\x80\xA8q", "pq"},        // line separator
+    };
+    for (const auto& [text, kept] : cases) EXPECT_EQ(platform::PrintableOnly(text), kept) << text;
 }

@@ -1,11 +1,14 @@
 // Virtual port files: parsing, the listing of a folder with stale, malformed and duplicate
 // entries, and registration.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
+#include "platform/files.h"
 #include "platform/ports/ports.h"
 #include "temp_dir.h"
 #include "virtual_ports.h"
@@ -100,14 +103,58 @@ TEST(VirtualPortFolder, RegisteredPortIsListedUntilUnregistered) {
     ::unsetenv("SATVIEW_PORTS_DIR");
 }
 
+// What another user, or a port file swapped under a running program, could leave: the
+// listing skips it at once (a FIFO used to hang it for good) and follows no link; only this
+// user's folder that nobody else can write is read or written at all; a live owner's port
+// file is neither replaced nor removed by another process.
+TEST(VirtualPortFolder, PlantedFilesAndFoldersAreSkippedWithoutWaiting) {
+    testing_support::TempDir dir;
+    std::string node = dir.Write("dev/pts-3", "");
+    std::string good = Entry(node, "PC UI (COM3)", ::getpid());
+    std::string elsewhere =
+        dir.Write("elsewhere/x.port", Entry(dir.Write("dev/pts-4", ""), "Linked (COM4)", 1));
+    dir.Write("ports/a.port", good);
+    ::mkfifo((dir / "ports/b.port").c_str(), 0600);
+    ::symlink(elsewhere.c_str(), (dir / "ports/c.port").c_str());
+    ::mkdir((dir / "ports/d.port").c_str(), 0700);
+    dir.Write("ports/e.port", good + std::string(5000, '#'));  // too big to be a port
+    ASSERT_EQ(ListVirtualPorts(dir / "ports").size(), 1u);
+
+    const std::function<void(const std::string&)> plants[] = {
+        [](const std::string& p) { ::chmod(p.c_str(), 0777); },
+        [](const std::string& p) { ASSERT_EQ(::chown(p.c_str(), 4242, 0), 0); },
+        [](const std::string& p) {
+            std::filesystem::rename(p, p + "-real");
+            ::symlink((p + "-real").c_str(), p.c_str());
+        },
+    };
+    for (size_t i = 0; i < std::size(plants); ++i) {
+        std::string folder = dir / ("refused" + std::to_string(i));
+        dir.Write("refused" + std::to_string(i) + "/a.port", good);
+        plants[i](folder);
+        EXPECT_TRUE(ListVirtualPorts(folder).empty()) << folder;
+        ::setenv("SATVIEW_PORTS_DIR", folder.c_str(), 1);
+        EXPECT_FALSE(platform::RegisterVirtualPort("b", {node, 3, "X (COM3)", "c"})) << folder;
+    }
+
+    ::setenv("SATVIEW_PORTS_DIR", (dir / "ports").c_str(), 1);
+    std::string theirs = Entry(node, "Theirs (COM3)", 1);  // process 1 lives
+    dir.Write("ports/a.port", theirs);
+    EXPECT_FALSE(platform::RegisterVirtualPort("a", {node, 3, "Mine (COM3)", "sim-1"}));
+    platform::UnregisterVirtualPort("a");
+    EXPECT_EQ(platform::ReadWholeFile(dir / "ports/a.port"), theirs);
+    ::unsetenv("SATVIEW_PORTS_DIR");
+}
+
 TEST(VirtualPortFolder, DirectoryFollowsTheEnvironment) {
     ::setenv("SATVIEW_PORTS_DIR", "/x/ports", 1);
     EXPECT_EQ(platform::PortsDirectory(), "/x/ports");
     ::unsetenv("SATVIEW_PORTS_DIR");
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string saved = runtime ? runtime : "";
-    ::setenv("XDG_RUNTIME_DIR", "/run/user/1", 1);
-    EXPECT_EQ(platform::PortsDirectory(), "/run/user/1/satview/ports");
+    testing_support::TempDir dir;
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    EXPECT_EQ(platform::PortsDirectory(), dir / "satview/ports");
     ::unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(platform::PortsDirectory(), "/tmp/satview-" + std::to_string(::getuid()) + "/ports");
     if (runtime) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);

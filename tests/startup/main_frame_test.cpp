@@ -120,4 +120,25 @@ TEST_F(MainFrame, EndsTheModalRunOfAPluginForARebuild) {
     object->Release();
 }
 
+// The launcher asks the main frame to end (on a signal): the running plug-in's window goes and
+// the run ends with 0, as when the user closes it; the frame alone ends the same way.
+TEST_F(MainFrame, EndsWithZeroWhenTheProgramIsToEnd) {
+    for (const char* ui : {MODAL_UI_PLUGIN_PATH, static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(ui ? "a plug-in runs" : "the frame alone");
+        Start(ui, "1");
+        ASSERT_TRUE(ui::headless::WaitForWindow(ui ? 7100 : mainframe::kFrameDialogId));
+        framework::IBaseInterface* object = nullptr;
+        ASSERT_TRUE(container->QueryService(framework::kMainFramePluginId,
+                                            framework::kUiPluginInterface, &object));
+        auto* frame = dynamic_cast<framework::IUIPlugin*>(object);
+        ASSERT_TRUE(frame);
+        frame->OnDestroyEvent();
+        ASSERT_EQ(run.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_EQ(run.get(), 0);
+        EXPECT_FALSE(ui::headless::FindWindow(7100));
+        framework::CContainerFactory::DestroyPluginContainer(container);
+        container = nullptr;
+    }
+}
+
 }  // namespace

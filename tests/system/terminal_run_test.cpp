@@ -4,15 +4,14 @@
 
 #include <chrono>
 #include <fstream>
-#include <regex>
-#include <sstream>
 #include <thread>
 
 #include "platform/text.h"
 #include "running_system.h"
-#include "tmux_session.h"
+#include "terminal_screen.h"
 
 using system_test::RunningSystem;
+using system_test::TerminalScreen;
 using testing_support::TmuxSession;
 
 namespace {
@@ -22,66 +21,45 @@ class TerminalRun : public testing::Test {
     void SetUp() override {
         if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
         ASSERT_TRUE(system_.StartCard({"--ready-after", "0"}));
-        tmux_ = std::make_unique<TmuxSession>(
+        screen_ = std::make_unique<TerminalScreen>(std::make_unique<TmuxSession>(
             system_.EnvPrefix() + " TERM=xterm-256color " + system_.Bin() + "/Startup --terminal",
-            100, 30);
+            100, 30));
     }
-    // Waits up to `seconds` for the screen to pass `test`; keeps the screen under `name`.
     template <typename F>
     bool Wait(const char* name, F test, int seconds = 20) {
-        bool passed = false;
-        for (int i = 0; i < seconds / 5 && !passed; ++i) passed = tmux_->WaitFor(test);
-        std::ofstream(std::string(SCREENSHOT_DIR) + "/terminal_" + name + ".txt")
-            << platform::WideToUtf8(tmux_->Screen());
-        return passed;
+        return screen_->Wait(name, test, seconds);
     }
     bool WaitText(const char* name, const std::wstring& text, int seconds = 20) {
-        return Wait(
-            name, [&](const std::wstring& s) { return s.find(text) != std::wstring::npos; },
-            seconds);
+        return screen_->WaitText(name, text, seconds);
     }
-    std::string Screen() const { return platform::WideToUtf8(tmux_->Screen()); }
-    // Whether the cursor stands on `text`.
-    bool FocusOn(const std::wstring& text) const {
-        size_t row = std::stoul(tmux_->Variable("cursor_y"));
-        size_t col = std::stoul(tmux_->Variable("cursor_x"));
-        std::wistringstream lines(tmux_->Screen());
-        std::wstring line;
-        for (size_t i = 0; i <= row && std::getline(lines, line); ++i) {
-        }
-        // Box-drawing characters take one column each; the rows above the dialog are plain.
-        size_t at = line.find(text);
-        return at != std::wstring::npos && col >= at && col < at + text.size();
-    }
+    std::string Screen() const { return screen_->Text(); }
     static std::wstring Position(const std::wstring& screen) {
-        std::wsmatch m;
-        static const std::wregex latitude(L"[NS] \\d+d \\d+\\.\\d+");
-        return std::regex_search(screen, m, latitude) ? m.str() : std::wstring();
+        return TerminalScreen::Position(screen);
     }
 
     RunningSystem system_;
-    std::unique_ptr<TmuxSession> tmux_;
+    std::unique_ptr<TerminalScreen> screen_;
 };
 
 TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     ASSERT_TRUE(WaitText("found", L"(COM")) << Screen() << system_.Log();
     EXPECT_TRUE(WaitText("ready", L"ready")) << Screen();
 
-    tmux_->Keys("Enter");  // Start has the focus
+    screen_->Tmux().Keys("Enter");  // Start has the focus
     ASSERT_TRUE(Wait("positions", [](const std::wstring& s) { return !Position(s).empty(); }))
         << Screen();
-    const std::wstring first = Position(tmux_->Screen());
+    const std::wstring first = Position(screen_->Tmux().Screen());
     EXPECT_TRUE(Wait("moving", [&](const std::wstring& s) {
         std::wstring now = Position(s);
         return !now.empty() && now != first;
     })) << "the route moves";
 
     // Stop (the focus went to it) empties the rows; Start (the focus is back) fills them again.
-    tmux_->Keys("Enter");
+    screen_->Tmux().Keys("Enter");
     EXPECT_TRUE(Wait("stopped", [](const std::wstring& s) {
         return s.find(L"GPS stopped.") != std::wstring::npos && Position(s).empty();
     })) << Screen();
-    tmux_->Keys("Enter");
+    screen_->Tmux().Keys("Enter");
     ASSERT_TRUE(Wait("restarted", [](const std::wstring& s) { return !Position(s).empty(); }))
         << Screen();
 
@@ -98,26 +76,67 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     EXPECT_TRUE(WaitText("plugged", L"(COM")) << Screen();
 
     // The language selector, reached with Tab, switches the dialog to Japanese.
-    for (int tab = 0; tab < 12 && !FocusOn(L"English"); ++tab) {
-        tmux_->Keys("Tab");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_TRUE(FocusOn(L"English")) << Screen();
-    tmux_->Keys("Enter");
+    ASSERT_TRUE(screen_->FocusTo(L"English")) << Screen();
+    screen_->Tmux().Keys("Enter");
     ASSERT_TRUE(WaitText("languages", L"\u65e5\u672c\u8a9e")) << Screen();
-    tmux_->Keys("Down Enter");
+    screen_->Tmux().Keys("Down Enter");
     EXPECT_TRUE(WaitText("japanese", L"\u7d4c\u5ea6")) << Screen();  // "longitude"
 
     // A second start brings the first forward and ends at once; the first goes on.
     EXPECT_EQ(system_test::Shell(system_.EnvPrefix() + " " + system_.Bin() +
                                  "/Startup --headless >/dev/null 2>&1"),
               0);
-    EXPECT_EQ(tmux_->Variable("pane_dead"), "0");
+    EXPECT_EQ(screen_->Tmux().Variable("pane_dead"), "0");
 
-    tmux_->Keys("Escape");
-    EXPECT_TRUE(tmux_->WaitFor([&](const std::wstring&) {
-        return tmux_->Variable("pane_dead") == "1";
-    })) << Screen();
+    screen_->Tmux().Keys("Escape");
+    EXPECT_TRUE(system_test::WaitUntil([&] { return screen_->Ended(); })) << Screen();
+}
+
+// The process the pane runs Startup in: the pane's own, or its child when a shell stayed.
+std::string StartupPid(const std::string& panePid) {
+    std::ifstream comm("/proc/" + panePid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name == "Startup") return panePid;
+    std::ifstream children("/proc/" + panePid + "/task/" + panePid + "/children");
+    std::string child;
+    children >> child;
+    return child;
+}
+
+// However the program is ended during a session, positioning is stopped on the card before
+// it goes: Escape, Ctrl-C in its terminal and a kill.
+TEST(TerminalRunEnd, EndingTheProgramDuringASessionStopsPositioningFirst) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    RunningSystem system;
+    ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));
+    auto positioning = [&] {
+        return system.Card("status").find("positioning=1") != std::string::npos;
+    };
+    for (const char* way : {"Escape", "C-c", "SIGTERM"}) {
+        SCOPED_TRACE(way);
+        TmuxSession tmux(
+            system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() + "/Startup --terminal",
+            100, 30);
+        ASSERT_TRUE(system_test::WaitUntil([&] {
+            const std::wstring screen = tmux.Screen();
+            return screen.find(L"(COM") != std::wstring::npos &&
+                   screen.find(L"ready") != std::wstring::npos;
+        })) << platform::WideToUtf8(tmux.Screen());
+        tmux.Keys("Enter");
+        ASSERT_TRUE(system_test::WaitUntil(positioning)) << platform::WideToUtf8(tmux.Screen());
+
+        if (std::string(way) == "SIGTERM") {
+            const std::string pid = StartupPid(tmux.Variable("pane_pid"));
+            ASSERT_FALSE(pid.empty());
+            ASSERT_EQ(system_test::Shell("kill -TERM " + pid), 0);
+        } else {
+            tmux.Keys(way);
+        }
+        EXPECT_TRUE(system_test::WaitUntil([&] { return tmux.Variable("pane_dead") == "1"; }))
+            << platform::WideToUtf8(tmux.Screen());
+        EXPECT_FALSE(positioning()) << system.Card("status");
+    }
 }
 
 // A private system bus with python3-dbusmock's logind, for the sleep announcements.

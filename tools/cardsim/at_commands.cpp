@@ -133,6 +133,40 @@ bool AnsweredBeforeReady(const std::string& name) {
     return std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
 
+// AT+CPIN=<pin> on a PIN-locked SIM, AT+CPIN=<puk>,<new pin> on a PUK-locked one; the codes
+// may be quoted. A wrong code answers +CME ERROR: 16, a SIM that needs none 3 (not allowed).
+AtAnswer EnterPin(const std::string& value, CardState& state) {
+    if (!state.ready) return CmeError(14);
+    CardOptions& o = state.options;
+    std::vector<std::string_view> parts = Split(value, ',');
+    std::vector<std::string> codes;
+    for (std::string_view part : parts) {
+        auto quoted = Quoted(part);
+        std::string code(quoted ? *quoted : part);
+        bool digits = code.size() >= 4 && code.size() <= 8 &&
+                      std::all_of(code.begin(), code.end(), [](char c) {
+                          return std::isdigit(static_cast<unsigned char>(c));
+                      });
+        if (!digits) return CmeError(16);
+        codes.push_back(code);
+    }
+    switch (o.sim) {
+        case SimState::Missing:
+            return CmeError(10);
+        case SimState::Ready:
+            return CmeError(3);
+        case SimState::Pin:
+            if (codes.size() != 1 || codes[0] != o.pin) return CmeError(16);
+            break;
+        case SimState::Puk:
+            if (codes.size() != 2 || codes[0] != o.puk) return CmeError(16);
+            o.pin = codes[1];
+            break;
+    }
+    o.sim = SimState::Ready;
+    return Builder().Ok();
+}
+
 }  // namespace
 
 std::string WireLine(const std::string& line) {
@@ -231,6 +265,7 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
         return Error();
     }
     if (set) {
+        if (name == "AT+CPIN") return EnterPin(value, state);
         if (name == "AT+CMEE") return NumberIn(value, 0, 2) ? b.Ok() : Error();
         if (name == "AT+CREG") {
             auto mode = NumberIn(value, 0, 2);

@@ -343,6 +343,26 @@ struct Card::Impl {
         return true;
     }
 
+    void SetGpsPortNow(bool present) {
+        state.options.gpsPort = present;
+        if (!plugged || present == gps.IsOpen()) return;
+        const CardOptions& o = state.options;
+        if (!present) {
+            // As a device that goes: its clients see the hang-up before the list changes.
+            gps.Close();
+            if (o.registerPorts) platform::UnregisterVirtualPort(PortId("gps"));
+            return;
+        }
+        std::string error;
+        if (!gps.Open(error)) return;
+        if (o.registerPorts &&
+            !platform::RegisterVirtualPort(
+                PortId("gps"), {gps.Node(), gps.Number(),
+                                o.gpsText + " (COM" + std::to_string(gps.Number()) + ")", o.id})) {
+            gps.Close();
+        }
+    }
+
     void Unregister() {
         platform::UnregisterVirtualPort(PortId("pcui"));
         platform::UnregisterVirtualPort(PortId("gps"));
@@ -478,7 +498,8 @@ void Card::SetNeverReady(bool never) {
 }
 
 void Card::SetGpsPort(bool present) {
-    impl_->Change([&](auto) { impl_->state.options.gpsPort = present; });
+    std::unique_lock lock(impl_->mutex);
+    impl_->OnThread(lock, [this, present] { impl_->SetGpsPortNow(present); });
 }
 
 void Card::SetRefuseClose(bool refuse) {

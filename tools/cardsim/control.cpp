@@ -30,7 +30,7 @@ std::string Card::ControlHelp() {
            "gpstype <0-3>                what AT^GPSTYPE? answers\n"
            "sim ready|missing|pin|puk    the SIM state\n"
            "ready on|off                 off: the card never becomes ready; on: ready now\n"
-           "gpsport on|off               with or without a GPS port, from the next plug\n"
+           "gpsport on|off               the GPS port appears or vanishes (now if plugged)\n"
            "refuse-close on|off          AT^GPSSTOP answers ERROR and positioning goes on\n"
            "reply <command> normal|error|none   how one command is answered (e.g. AT^WPDGP)\n"
            "delay <ms>                   wait this long before each answer\n"

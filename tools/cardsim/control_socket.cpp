@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/ports/ports.h"
+#include "platform/runtime_folder.h"
 
 namespace cardsim {
 
@@ -62,9 +63,9 @@ void WriteText(int fd, const std::string& text) {
 
 }  // namespace
 
-std::string DefaultControlSocket() {
-    return (std::filesystem::path(platform::PortsDirectory()).parent_path() / "cardsim.sock")
-        .string();
+std::string DefaultControlSocket(int n) {
+    std::string name = n <= 1 ? "cardsim.sock" : "cardsim-" + std::to_string(n) + ".sock";
+    return (std::filesystem::path(platform::PortsDirectory()).parent_path() / name).string();
 }
 
 ControlServer::~ControlServer() {
@@ -74,26 +75,31 @@ ControlServer::~ControlServer() {
     }
 }
 
-bool ControlServer::Listen(const std::string& path, std::string& error) {
+bool ControlServer::Listen(const std::string& path, std::string& error, bool* taken) {
+    if (taken) *taken = false;
     sockaddr_un address;
     if (!Address(path, address)) {
         error = "the control socket path is empty or too long: " + path;
         return false;
     }
-    if (int other = Connect(path); other >= 0) {
-        ::close(other);
-        error = "another simulator already listens on " + path;
-        return false;
-    }
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    ::unlink(path.c_str());  // stale: nobody answers on it
+    platform::InstanceLock::Outcome outcome;
+    lock_ = platform::InstanceLock::AcquireFile(path + ".lock", outcome);
+    if (!lock_) {
+        if (taken) *taken = outcome == platform::InstanceLock::Outcome::HeldElsewhere;
+        error = outcome == platform::InstanceLock::Outcome::HeldElsewhere
+                    ? "another simulator listens on " + path + " (give this one --socket)"
+                    : "cannot lock " + path + ".lock: " + std::strerror(errno);
+        return false;
+    }
+    ::unlink(path.c_str());  // stale: its simulator ended without removing it
     fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd_, 8) != 0) {
+    if (fd_ < 0 || !platform::BindOwnerOnly(fd_, path) || ::listen(fd_, 8) != 0) {
         error = "cannot listen on " + path + ": " + std::strerror(errno);
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
+        lock_.reset();
         return false;
     }
     path_ = path;

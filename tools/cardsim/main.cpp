@@ -12,8 +12,13 @@
 
 #include "cardsim/card.h"
 #include "cardsim/control_socket.h"
+#include "platform/ports/ports.h"
+#include "platform/single_instance.h"
 
 namespace {
+
+// The lock that a running Satview (its launcher, Startup) holds in the runtime folder.
+constexpr char kSatviewInstance[] = "Tarvek GPS Appliction 1.00";
 
 struct Settings {
     cardsim::CardOptions card;
@@ -23,9 +28,10 @@ struct Settings {
     double readyAfter = 2, silentAfter = 0, unsolicited = 10;
     int delayMs = 0;
     std::vector<std::string> errorCommands, silentCommands;
-    std::string socket;
+    std::string socket;  // empty: the first free default socket
     bool quiet = false;
     std::string dialect = "card";
+    bool checkSatview = false;
 };
 
 const char* const kAtHelp =
@@ -45,16 +51,71 @@ const char* const kAtHelp =
     "plug-in expects, SIM, registration, AT$GPSP=? AT$GPSP=<0|1> AT$GPSNMUN=...), so that a\n"
     "real ModemManager manages the card and positions with it.\n";
 
+bool AllDigits(const std::string& word) {
+    return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Without --socket: the simulators that run, lowest number first. "card ID" goes to the one
+// that has that card; anything else to the first that answers.
 int RunControl(const std::string& socket, const std::vector<std::string>& words) {
     std::string request;
     for (const std::string& word : words) request += (request.empty() ? "" : " ") + word;
-    std::string reply;
-    if (!cardsim::SendControlRequest(socket, request, reply)) {
-        std::cerr << "satview-cardsim: " << reply << "\n";
+    std::vector<std::string> sockets;
+    for (int n = 1; socket.empty() && n <= cardsim::kMaxSimulators; ++n) {
+        std::string path = cardsim::DefaultControlSocket(n);
+        if (::access(path.c_str(), F_OK) == 0) sockets.push_back(path);
+    }
+    if (sockets.empty())
+        sockets.push_back(socket.empty() ? cardsim::DefaultControlSocket() : socket);
+    bool byId = words.size() > 1 && words[0] == "card" && !AllDigits(words[1]);
+    std::string reply, lastReply;
+    bool answered = false;
+    for (const std::string& path : sockets) {
+        if (!cardsim::SendControlRequest(path, request, reply)) {
+            if (!answered) lastReply = reply;
+            continue;
+        }
+        answered = true;
+        lastReply = reply;
+        if (!byId || reply.rfind("error: no card \"", 0) != 0) break;
+    }
+    if (!answered) {
+        std::cerr << "satview-cardsim: " << lastReply << "\n";
         return 2;
     }
-    std::cout << reply << "\n";
-    return reply.rfind("error", 0) == 0 ? 1 : 0;
+    std::cout << lastReply << "\n";
+    return lastReply.rfind("error", 0) == 0 ? 1 : 0;
+}
+
+// The first free id "<name>-<k>": held through a lock on "<id>.lock" in the ports folder for
+// as long as `claims` lives, so that two simulators never share one.
+std::string ClaimId(const std::string& name,
+                    std::vector<std::unique_ptr<platform::InstanceLock>>& claims) {
+    for (int k = 1; k <= 1000; ++k) {
+        std::string id = name + "-" + std::to_string(k);
+        platform::InstanceLock::Outcome outcome;
+        auto claim = platform::InstanceLock::AcquireFile(
+            platform::PortsDirectory() + "/" + id + ".lock", outcome);
+        if (claim) {
+            claims.push_back(std::move(claim));
+            return id;
+        }
+        if (outcome != platform::InstanceLock::Outcome::HeldElsewhere) break;
+    }
+    return std::string();
+}
+
+// Listens on --socket, else on the first default socket no other simulator holds.
+bool ListenSomewhere(cardsim::ControlServer& server, std::string& socket, std::string& error) {
+    if (!socket.empty()) return server.Listen(socket, error);
+    for (int n = 1; n <= cardsim::kMaxSimulators; ++n) {
+        bool taken = false;
+        socket = cardsim::DefaultControlSocket(n);
+        if (server.Listen(socket, error, &taken) || !taken) return !taken;
+    }
+    error = "every control socket is taken: " + std::to_string(cardsim::kMaxSimulators) +
+            " simulators run";
+    return false;
 }
 
 int RunCards(Settings& s) {
@@ -86,32 +147,44 @@ int RunCards(Settings& s) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
 
+    // Everything this simulator will own is claimed before a port appears, so that one that
+    // cannot run harms no other.
+    std::string error;
+    if (!platform::PreparePortsDirectory(&error)) {
+        std::cerr << "satview-cardsim: " << error << "\n";
+        return 1;
+    }
+    std::vector<std::unique_ptr<platform::InstanceLock>> claims;
     std::vector<std::unique_ptr<cardsim::Card>> cards;
     std::vector<cardsim::Card*> pointers;
-    for (size_t i = 0; i < s.models.size(); ++i) {
+    for (const std::string& model : s.models) {
         cardsim::CardOptions options = o;
-        options.model = s.models[i];
-        options.id = s.name + "-" + std::to_string(i + 1);
-        auto card = std::make_unique<cardsim::Card>(options);
-        std::string error;
-        if (!card->Start(&error)) {
-            std::cerr << "satview-cardsim: card " << options.id << ": " << error << "\n";
+        options.model = model;
+        options.id = ClaimId(s.name, claims);
+        if (options.id.empty()) {
+            std::cerr << "satview-cardsim: no free card id " << s.name << "-<n> in "
+                      << platform::PortsDirectory() << "\n";
+            return 1;
+        }
+        cards.push_back(std::make_unique<cardsim::Card>(options));
+        pointers.push_back(cards.back().get());
+    }
+    cardsim::ControlServer server(pointers);
+    if (!ListenSomewhere(server, s.socket, error)) {
+        std::cerr << "satview-cardsim: " << error << "\n";
+        return 1;
+    }
+    for (size_t i = 0; i < cards.size(); ++i) {
+        cardsim::Card& card = *cards[i];
+        if (!card.Start(&error)) {
+            std::cerr << "satview-cardsim: card " << card.Id() << ": " << error << "\n";
             return 1;
         }
         if (!s.quiet) {
-            std::cout << options.id << " (" << options.model << "): PC UI " << card->AtNode()
-                      << ", GPS " << (card->GpsNode().empty() ? "none" : card->GpsNode())
+            std::cout << card.Id() << " (" << s.models[i] << "): PC UI " << card.AtNode()
+                      << ", GPS " << (card.GpsNode().empty() ? "none" : card.GpsNode())
                       << std::endl;
         }
-        pointers.push_back(card.get());
-        cards.push_back(std::move(card));
-    }
-
-    cardsim::ControlServer server(pointers);
-    std::string error;
-    if (!server.Listen(s.socket, error)) {
-        std::cerr << "satview-cardsim: " << error << "\n";
-        return 1;
     }
     if (!s.quiet) std::cout << "control socket " << s.socket << std::endl;
     for (;;) {
@@ -135,7 +208,9 @@ int main(int argc, char** argv) {
                  std::string(kAtHelp)};
     app.set_version_flag("--version", "satview-cardsim 0.1");
     app.add_option("--model", s.models, "one card per model name (default: one Wendrix 3G)");
-    app.add_option("--name", s.name, "card ids are <name>-1, <name>-2, ...")->capture_default_str();
+    app.add_option("--name", s.name,
+                   "card ids are <name>-<n>, n the lowest that no other simulator uses")
+        ->capture_default_str();
     app.add_option("--customize", s.card.customize, "variant text of AT^CUSTOMIZE?")
         ->capture_default_str();
     app.add_option("--gps-type", s.card.gpsType, "what AT^GPSTYPE? answers")
@@ -166,25 +241,34 @@ int main(int argc, char** argv) {
     app.add_option("--unsolicited", s.unsolicited, "seconds between unsolicited lines, 0 none")
         ->check(CLI::Range(0.0, 3600.0))
         ->capture_default_str();
-    s.socket = cardsim::DefaultControlSocket();
-    app.add_option("--socket", s.socket, "the control socket")->capture_default_str();
+    const std::string sockets = "the control socket (default: " + cardsim::DefaultControlSocket() +
+                                ", or cardsim-2.sock, ... beside it when another simulator has it)";
+    app.add_option("--socket", s.socket, sockets);
     app.add_flag("--quiet", s.quiet, "print nothing while running");
     app.add_option("--dialect", s.dialect, "AT commands: card (its own) or modemmanager")
         ->check(CLI::IsMember({"card", "modemmanager"}))
         ->capture_default_str();
     app.add_option("--at-log", s.card.atLog, "append every AT command line received to this file");
+    app.add_flag("--check-satview", s.checkSatview,
+                 "start nothing: exit 0 when Satview runs for this user, 1 when it does not");
 
     std::vector<std::string> words;
-    CLI::App* ctl = app.add_subcommand("ctl", "act on a running simulator: ctl [card N] COMMAND");
-    ctl->add_option("--socket", s.socket, "the control socket")->capture_default_str();
+    CLI::App* ctl =
+        app.add_subcommand("ctl", "act on a running simulator: ctl [card N|ID] COMMAND");
+    ctl->add_option("--socket", s.socket, "the simulator to talk to (default: see below)");
     ctl->add_option("command", words, "the command and its arguments")->required();
-    ctl->footer("Commands (\"cards\" lists the cards, \"card N ...\" picks one):\n" +
-                cardsim::Card::ControlHelp());
+    ctl->footer(
+        "Without --socket, ctl talks to the first simulator that runs (cardsim.sock, then\n"
+        "cardsim-2.sock, ...); \"card ID\" (e.g. card sim-2) goes to whichever simulator has\n"
+        "that card, \"card N\" to that simulator's n-th card, \"cards\" lists its cards.\n"
+        "Commands:\n" +
+        cardsim::Card::ControlHelp());
     ctl->allow_extras(false);
 
     CLI11_PARSE(app, argc, argv);
     if (*ctl) return RunControl(s.socket, words);
     // The card's own unsolicited lines (^RSSI) mean nothing to ModemManager.
     if (s.dialect == "modemmanager" && app.count("--unsolicited") == 0) s.unsolicited = 0;
+    if (s.checkSatview) return platform::InstanceLockHeld(kSatviewInstance) ? 0 : 1;
     return RunCards(s);
 }

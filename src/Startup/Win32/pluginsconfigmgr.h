@@ -39,8 +39,8 @@ struct PluginRecord {
     std::string static_;  // "static"
 };
 
-class CPluginsConfigMgr : public framework::IDeviceInitializeEvent,
-                          public framework::IMultiDeviceMgrEvent {
+class CPluginsConfigMgr final : public framework::IDeviceInitializeEvent,
+                                public framework::IMultiDeviceMgrEvent {
   public:
     // How long preparation waits for the device manager's device list.
     static constexpr int kDeviceWaitMilliseconds = 20000;
@@ -50,7 +50,7 @@ class CPluginsConfigMgr : public framework::IDeviceInitializeEvent,
 
     // `pluginListPath`: the path of plugins.xml; its folder is the program directory.
     explicit CPluginsConfigMgr(std::string pluginListPath);
-    ~CPluginsConfigMgr() override;
+    ~CPluginsConfigMgr();
     CPluginsConfigMgr(const CPluginsConfigMgr&) = delete;
     CPluginsConfigMgr& operator=(const CPluginsConfigMgr&) = delete;
 

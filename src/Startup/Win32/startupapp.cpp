@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "Startup/Win32/launcher_trace.h"
+#include "Startup/Win32/termination_signals.h"
 #include "Startup/Win32/text_case.h"
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
@@ -34,6 +35,16 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return words;
 }
 
+// Asks the main frame to end its run; called on the signal watcher's thread.
+void EndMainFrame(framework::IPluginContainer* container, const std::string& mainFrameId) {
+    framework::IBaseInterface* object = nullptr;
+    if (!container->QueryService(mainFrameId.c_str(), framework::kUiPluginInterface, &object) ||
+        !object) {
+        return;
+    }
+    if (auto* frame = dynamic_cast<framework::IUIPlugin*>(object)) frame->OnDestroyEvent();
+}
+
 }  // namespace
 
 CStartupApp::CStartupApp() = default;
@@ -56,6 +67,12 @@ bool CStartupApp::AnotherInstanceRuns() {
     if (instanceLock_) return false;  // held since an earlier start-up of this object
     platform::InstanceLock::Outcome outcome;
     instanceLock_ = platform::InstanceLock::Acquire(launcher::kInstanceName, outcome);
+    if (outcome == platform::InstanceLock::Outcome::Failed) {
+        // Runs on rather than letting a folder someone else planted keep Satview from starting.
+        std::string why = "cannot make the lock file";
+        platform::RuntimeDirectory(&why);
+        Trace(framework::kTraceWarning, __LINE__, "one instance is not ensured: " + why);
+    }
     if (outcome != platform::InstanceLock::Outcome::HeldElsewhere) return false;
     // The running instance restores and raises its window; nobody listening means there is
     // nothing to bring forward. Either way this instance ends without a word.
@@ -209,7 +226,12 @@ int CStartupApp::RunOnce(const std::string& listPath) {
     std::string extension = launcher::Lower(url.substr(dot));
     int result = 3;
     if (extension == ".dll" || extension == platform::SharedLibrarySuffix()) {
+        // A signal to end the program ends the main frame's run, as closing its last window
+        // would.
+        launcher::TerminationSignals::SetHandler(
+            [container = container_, mainFrameId] { EndMainFrame(container, mainFrameId); });
         result = container_->RunMainFrame(mainFrameId.c_str());
+        launcher::TerminationSignals::SetHandler(nullptr);
     } else {
         std::vector<std::string> words = SplitCommandLine(url);
         if (!words.empty()) {

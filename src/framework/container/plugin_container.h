@@ -24,7 +24,7 @@ class PluginContainer final : public IPluginContainer {
     // be loaded is traced and left out.
     static std::unique_ptr<PluginContainer> Create(const std::string& pluginListPath);
     // Uninitialises, releases and unloads the plug-ins, last loaded first.
-    ~PluginContainer() override;
+    ~PluginContainer();
     PluginContainer(const PluginContainer&) = delete;
     PluginContainer& operator=(const PluginContainer&) = delete;
 

@@ -26,20 +26,57 @@ using AnswerHandler = void (*)(const char* answer);
 // The current device's command channel (its first interface).
 class IDeviceChannel : public IBaseInterface {
   public:
+    FRAMEWORK_RESERVED_SLOT(2)
+    FRAMEWORK_RESERVED_SLOT(3)
+    FRAMEWORK_RESERVED_SLOT(4)
+    FRAMEWORK_RESERVED_SLOT(5)
+    FRAMEWORK_RESERVED_SLOT(6)
+    FRAMEWORK_RESERVED_SLOT(7)
+    FRAMEWORK_RESERVED_SLOT(8)
+    FRAMEWORK_RESERVED_SLOT(9)
+    FRAMEWORK_RESERVED_SLOT(10)
+    FRAMEWORK_RESERVED_SLOT(11)
+    FRAMEWORK_RESERVED_SLOT(12)
+    FRAMEWORK_RESERVED_SLOT(13)
+    FRAMEWORK_RESERVED_SLOT(14)
+    FRAMEWORK_RESERVED_SLOT(15)
+    FRAMEWORK_RESERVED_SLOT(16)
+    FRAMEWORK_RESERVED_SLOT(17)
+    FRAMEWORK_RESERVED_SLOT(18)
     // One handler at a time; answers that arrive while it is registered reach it.
     virtual bool SetAnswerHandler(AnswerHandler handler) = 0;
     // Sends one command line ending in "\r\n".
     virtual bool SendCommand(const char* line) = 0;
     virtual void EndExchange() = 0;
     virtual void RemoveAnswerHandler(AnswerHandler handler) = 0;
+
+  protected:
+    ~IDeviceChannel() = default;
 };
 
 // The current device's GPS receiver control (its second interface).
 class IGpsControl : public IBaseInterface {
   public:
+    FRAMEWORK_RESERVED_SLOT(2)
+    FRAMEWORK_RESERVED_SLOT(3)
+    FRAMEWORK_RESERVED_SLOT(4)
+    FRAMEWORK_RESERVED_SLOT(5)
+    FRAMEWORK_RESERVED_SLOT(6)
+    FRAMEWORK_RESERVED_SLOT(7)
+    FRAMEWORK_RESERVED_SLOT(8)
+    FRAMEWORK_RESERVED_SLOT(9)
+    FRAMEWORK_RESERVED_SLOT(10)
+    FRAMEWORK_RESERVED_SLOT(11)
+    FRAMEWORK_RESERVED_SLOT(12)
+    FRAMEWORK_RESERVED_SLOT(13)
+    FRAMEWORK_RESERVED_SLOT(14)
+    FRAMEWORK_RESERVED_SLOT(15)
     // Each takes a status word preset to 0; true on success.
     virtual bool OpenGps(uint32_t* status) = 0;
     virtual bool CloseGps(uint32_t* status) = 0;
+
+  protected:
+    ~IGpsControl() = default;
 };
 
 // Device events (card arrival, SIM status, readiness, loss, removal, GPS data).
@@ -48,7 +85,7 @@ class IDeviceMgrEvent {
     virtual bool OnDeviceEvent(uint32_t event, void* data) = 0;
 
   protected:
-    virtual ~IDeviceMgrEvent() = default;
+    ~IDeviceMgrEvent() = default;
 };
 
 // Describes the device that became current.
@@ -58,7 +95,7 @@ class IDeviceInfo {
     virtual const char* GetCustomizeText() = 0;
 
   protected:
-    virtual ~IDeviceInfo() = default;
+    ~IDeviceInfo() = default;
 };
 
 // The current device changed; 0 no change, -1 failure, -2 the plug-in set differs.
@@ -67,7 +104,7 @@ class IMultiDeviceMgrEvent {
     virtual int OnDeviceChanged(void* unused, IDeviceInfo* info) = 0;
 
   protected:
-    virtual ~IMultiDeviceMgrEvent() = default;
+    ~IMultiDeviceMgrEvent() = default;
 };
 
 // The devices found at start-up, walked with a cursor.
@@ -80,7 +117,7 @@ class IDeviceList {
     virtual bool MoveNext() = 0;
 
   protected:
-    virtual ~IDeviceList() = default;
+    ~IDeviceList() = default;
 };
 
 class IDeviceInitializeEvent {
@@ -88,7 +125,7 @@ class IDeviceInitializeEvent {
     virtual bool OnDeviceInitialize(int event, IDeviceList* devices) = 0;
 
   protected:
-    virtual ~IDeviceInitializeEvent() = default;
+    ~IDeviceInitializeEvent() = default;
 };
 
 class IDeviceMgr : public IBaseInterface {
@@ -96,16 +133,39 @@ class IDeviceMgr : public IBaseInterface {
     // The current device's channel; null when there is none. Not released by its users;
     // its IGpsControl is reached by dynamic_cast.
     virtual IDeviceChannel* GetCurrentDevice() = 0;
+    FRAMEWORK_RESERVED_SLOT(3)
+    FRAMEWORK_RESERVED_SLOT(4)
+    FRAMEWORK_RESERVED_SLOT(5)
+    FRAMEWORK_RESERVED_SLOT(6)
+    FRAMEWORK_RESERVED_SLOT(7)
+    FRAMEWORK_RESERVED_SLOT(8)
+    FRAMEWORK_RESERVED_SLOT(9)
+    FRAMEWORK_RESERVED_SLOT(10)
+    FRAMEWORK_RESERVED_SLOT(11)
+    FRAMEWORK_RESERVED_SLOT(12)
+    FRAMEWORK_RESERVED_SLOT(13)
+    FRAMEWORK_RESERVED_SLOT(14)
     virtual bool AddEventSink(IDeviceMgrEvent* sink) = 0;
     virtual bool RemoveEventSink(IDeviceMgrEvent* sink) = 0;
+
+  protected:
+    ~IDeviceMgr() = default;
 };
 
 class IMultiDeviceMgr : public IBaseInterface {
   public:
     // Called once when the GPS dialog's window is created.
     virtual bool Refresh() = 0;
+    FRAMEWORK_RESERVED_SLOT(3)
+    FRAMEWORK_RESERVED_SLOT(4)
+    FRAMEWORK_RESERVED_SLOT(5)
+    FRAMEWORK_RESERVED_SLOT(6)
+    FRAMEWORK_RESERVED_SLOT(7)
     virtual bool AddEventSink(IMultiDeviceMgrEvent* sink) = 0;
     virtual bool RemoveEventSink(IMultiDeviceMgrEvent* sink) = 0;
+
+  protected:
+    ~IMultiDeviceMgr() = default;
 };
 
 // Told that the plug-in set must be rebuilt: a device-changed sink answered -2 for the card
@@ -115,7 +175,7 @@ class IPluginSetChangedSink {
     virtual void OnPluginSetChanged() = 0;
 
   protected:
-    virtual ~IPluginSetChangedSink() = default;
+    ~IPluginSetChangedSink() = default;
 };
 
 // Reached by dynamic_cast from the device manager's IMultiDeviceMgr object. The sink rules at
@@ -126,23 +186,50 @@ class IPluginSetNotifier {
     virtual bool RemovePluginSetSink(IPluginSetChangedSink* sink) = 0;
 
   protected:
-    virtual ~IPluginSetNotifier() = default;
+    ~IPluginSetNotifier() = default;
 };
 
 // Looked up and released by the GPS plug-in; nothing else is used.
-class IDeviceMgrUI : public IBaseInterface {};
+class IDeviceMgrUI : public IBaseInterface {
+  protected:
+    ~IDeviceMgrUI() = default;
+};
 
 // What a directly loaded device manager plug-in hands out by interface number
 // (kNotificationSourceInterface, kCustomizeSourceInterface).
 class IDeviceNotificationSource : public IBaseInterface {
   public:
+    FRAMEWORK_RESERVED_SLOT(2)
+    FRAMEWORK_RESERVED_SLOT(3)
+    FRAMEWORK_RESERVED_SLOT(4)
+    FRAMEWORK_RESERVED_SLOT(5)
+    FRAMEWORK_RESERVED_SLOT(6)
+    FRAMEWORK_RESERVED_SLOT(7)
+    FRAMEWORK_RESERVED_SLOT(8)
+    FRAMEWORK_RESERVED_SLOT(9)
+    FRAMEWORK_RESERVED_SLOT(10)
+    FRAMEWORK_RESERVED_SLOT(11)
+    FRAMEWORK_RESERVED_SLOT(12)
+    FRAMEWORK_RESERVED_SLOT(13)
+    FRAMEWORK_RESERVED_SLOT(14)
+    FRAMEWORK_RESERVED_SLOT(15)
+    FRAMEWORK_RESERVED_SLOT(16)
     virtual bool AddInitializeSink(IDeviceInitializeEvent* sink) = 0;
     virtual bool RemoveInitializeSink(IDeviceInitializeEvent* sink) = 0;
+
+  protected:
+    ~IDeviceNotificationSource() = default;
 };
 
 class ICustomizeSource : public IBaseInterface {
   public:
+    FRAMEWORK_RESERVED_SLOT(2)
+    FRAMEWORK_RESERVED_SLOT(3)
+    FRAMEWORK_RESERVED_SLOT(4)
     virtual const char* GetCustomizeText() = 0;
+
+  protected:
+    ~ICustomizeSource() = default;
 };
 
 }  // namespace framework

@@ -71,5 +71,8 @@ inline constexpr int kTraceError = 1;
 inline constexpr int kTraceWarning = 2;
 inline constexpr int kTraceNotice = 3;
 inline constexpr int kTraceInfo = 4;
+// Detail for finding faults (every NMEA sentence, every AT line): not written unless the
+// environment asks for it (SATVIEW_TRACE=debug).
+inline constexpr int kTraceDebug = 5;
 
 }  // namespace framework

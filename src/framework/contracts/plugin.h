@@ -1,8 +1,18 @@
 // The plug-in contract: what the container calls on every plug-in object.
 // Operations are declared in slot order; slot 0 releases, slot 1 answers the last error.
+//
+// Callers reach every operation by its slot in the object's table, so the tables hold the
+// operations and nothing else: objects are released through Release (slot 0), never deleted
+// through an interface, and no interface has a virtual destructor (each has a protected
+// non-virtual one). Where a table leaves slots unused before a numbered operation, the
+// interface fills them with FRAMEWORK_RESERVED_SLOT so that every operation keeps its number.
 #pragma once
 
 #include <cstdint>
+
+// An unused slot of an interface's table; the operation does nothing.
+#define FRAMEWORK_RESERVED_SLOT(slot) \
+    virtual void ReservedSlot##slot() {}
 
 namespace framework {
 
@@ -17,7 +27,7 @@ class IBaseInterface {
     virtual int GetLastErrorCode() = 0;
 
   protected:
-    virtual ~IBaseInterface() = default;
+    ~IBaseInterface() = default;
 };
 
 // Called when the container takes a plug-in's window away.
@@ -26,7 +36,7 @@ class IDestroyEvent {
     virtual void OnDestroyEvent() = 0;
 
   protected:
-    virtual ~IDestroyEvent() = default;
+    ~IDestroyEvent() = default;
 };
 
 class IBasePlugin : public IBaseInterface, public IDestroyEvent {
@@ -40,6 +50,9 @@ class IBasePlugin : public IBaseInterface, public IDestroyEvent {
     virtual const char* GetName() = 0;
     // True when the plug-in may be unloaded now.
     virtual bool Uninitialize() = 0;
+
+  protected:
+    ~IBasePlugin() = default;
 };
 
 class IUIPlugin : public IBasePlugin {
@@ -49,6 +62,9 @@ class IUIPlugin : public IBasePlugin {
     virtual void HideWindow() = 0;
     virtual void FitSize(int x, int y, int width, int height) = 0;
     virtual bool GetStateFlag() = 0;
+
+  protected:
+    ~IUIPlugin() = default;
 };
 
 // The one export of every plug-in library.

@@ -1,7 +1,8 @@
 // The parts every small plug-in object shares: its last error, its container, and the
 // identity and life operations that need nothing of their own. Derive from
 // PluginObject<IBasePlugin> or PluginObject<IUIPlugin> and write QueryInterface (and the
-// window operations of a UI plug-in).
+// window operations of a UI plug-in). Release deletes the object through this class, whose
+// destructor is virtual; it comes after the interface's operations in the table.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@ class PluginObject : public Base {
   public:
     PluginObject(const char* id, const char* name, int version = 1)
         : id_(id), name_(name), version_(version) {}
+    virtual ~PluginObject() = default;
 
     void Release() override { delete this; }
     int GetLastErrorCode() override { return lastError_; }

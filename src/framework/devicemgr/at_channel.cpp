@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/ui/kit.h"
+
 namespace devicemgr {
 namespace {
+
+constexpr const char* kResyncLine = "AT\r\n";
 
 std::string WithLineEnd(const std::string& line) {
     if (line.size() >= 1 && (line.back() == '\r' || line.back() == '\n')) return line;
@@ -31,7 +35,10 @@ std::string Printable(const std::string& text) {
 
 AtChannel::AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handlers,
                      int answerTimeoutMs)
-    : port_(std::move(port)), handlers_(std::move(handlers)), answerTimeoutMs_(answerTimeoutMs) {}
+    : port_(std::move(port)),
+      handlers_(std::move(handlers)),
+      answerTimeoutMs_(answerTimeoutMs),
+      quietMs_(std::min(kResyncQuietMs, answerTimeoutMs / 5)) {}
 
 AtChannel::~AtChannel() {
     Close();
@@ -43,7 +50,9 @@ bool AtChannel::Start() {
     h.hungUp = [this] { OnHangUp(); };
     h.nextTimeout = [this] { return NextTimeout(); };
     h.timer = [this] { OnTimer(); };
-    return port_->Start(std::move(h));
+    if (!port_->Start(std::move(h))) return false;
+    Pump();  // whatever the port's previous owner left in flight is settled first
+    return true;
 }
 
 void AtChannel::Close() {
@@ -61,6 +70,11 @@ bool AtChannel::Alive() const {
     return !closed_;
 }
 
+bool AtChannel::Busy() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return inFlight_.has_value() || !queue_.empty();
+}
+
 AtChannel::Clock::time_point AtChannel::LastReceived() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return lastReceived_;
@@ -72,6 +86,7 @@ AtCounters AtChannel::Counters() const {
 }
 
 std::optional<AtAnswer> AtChannel::Command(const std::string& line, int timeoutMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     uint64_t id;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -79,11 +94,27 @@ std::optional<AtAnswer> AtChannel::Command(const std::string& line, int timeoutM
         id = nextId_++;
         queue_.push_back({WithLineEnd(line), false, false, id, {}});
     }
-    if (!Pump(id)) return std::nullopt;
+    auto left = [&] {
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return static_cast<int>(std::max<long long>(ms.count(), 0));
+    };
+    if (!Pump(id, std::min(kWriteTimeoutMs, left()))) return std::nullopt;
+    auto answered = [&] { return results_.count(id) > 0; };
     std::unique_lock<std::mutex> lock(mutex_);
-    bool done = answered_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return results_.count(id) > 0; });
-    if (!done) {
+    if (ui::IsWindowThread()) {
+        // A thread this one waits for may be sending to the window thread: serve it.
+        lock.unlock();
+        ui::WaitServingSends(
+            [&] {
+                std::lock_guard<std::mutex> relock(mutex_);
+                return answered();
+            },
+            left());
+        lock.lock();
+    } else {
+        answered_.wait_until(lock, deadline, answered);
+    }
+    if (!answered()) {
         // Given up: take it out of the queue, or let its answer be thrown away.
         auto queued = std::find_if(queue_.begin(), queue_.end(),
                                    [&](const Request& r) { return r.id == id; });
@@ -115,16 +146,28 @@ void AtChannel::EndExchange() {
     if (inFlight_ && inFlight_->user) inFlight_->abandoned = true;
 }
 
-bool AtChannel::Pump(uint64_t watched) {
+std::optional<AtChannel::Request> AtChannel::NextLocked() {
+    if (closed_ || inFlight_) return std::nullopt;
+    if (!inStep_ && (resyncWanted_ || !queue_.empty())) {
+        resyncWanted_ = false;
+        return Request{kResyncLine, false, false, 0, {}, true};
+    }
+    if (queue_.empty()) return std::nullopt;
+    Request next = std::move(queue_.front());
+    queue_.pop_front();
+    return next;
+}
+
+bool AtChannel::Pump(uint64_t watched, int writeTimeoutMs) {
     bool written = true;
     while (true) {
         std::string line;
         uint64_t id;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (closed_ || inFlight_ || queue_.empty()) break;
-            inFlight_ = std::move(queue_.front());
-            queue_.pop_front();
+            std::optional<Request> next = NextLocked();
+            if (!next) break;
+            inFlight_ = std::move(next);
             inFlight_->deadline = Clock::now() + std::chrono::milliseconds(answerTimeoutMs_);
             receiver_.SetCommand(inFlight_->line);
             line = inFlight_->line;
@@ -132,13 +175,15 @@ bool AtChannel::Pump(uint64_t watched) {
         }
         port_->Wake();  // the reader times the answer from now
         if (handlers_.trace) handlers_.trace("> " + Printable(line));
-        if (port_->Write(line)) continue;
+        if (port_->Write(line, writeTimeoutMs)) continue;
         if (id == watched) written = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (inFlight_ && inFlight_->id == id) {
+                // Part of the line may have gone out: its answer is owed.
                 receiver_.SetCommand("");
                 FinishLocked(std::nullopt);
+                inStep_ = false;
             }
         }
         answered_.notify_all();
@@ -148,7 +193,9 @@ bool AtChannel::Pump(uint64_t watched) {
 
 void AtChannel::FinishLocked(const std::optional<AtAnswer>& answer) {
     if (!inFlight_) return;
-    if (!inFlight_->user && !inFlight_->abandoned) results_[inFlight_->id] = answer;
+    if (!inFlight_->user && !inFlight_->abandoned && !inFlight_->resync) {
+        results_[inFlight_->id] = answer;
+    }
     inFlight_.reset();
 }
 
@@ -177,8 +224,16 @@ void AtChannel::OnBytes(std::string_view bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
         lastReceived_ = Clock::now();
         receiver_.Feed(bytes, outputs);
-        for (const AtOutput& out : outputs) {
+        for (AtOutput& out : outputs) {
             if (out.kind != AtOutput::Kind::kAnswer || !inFlight_) continue;
+            if (inFlight_->resync) {
+                // This may still be an answer owed: in step only once the line stays quiet.
+                out.kind = AtOutput::Kind::kStray;
+                inFlight_->settling = true;
+                inFlight_->deadline = lastReceived_ + std::chrono::milliseconds(quietMs_);
+                receiver_.SetCommand(inFlight_->line);
+                continue;
+            }
             if (!inFlight_->abandoned) {
                 if (inFlight_->user) {
                     forUser.push_back(out.text);
@@ -217,15 +272,26 @@ void AtChannel::OnBytes(std::string_view bytes) {
 
 void AtChannel::OnTimer() {
     bool timedOut = false;
+    bool backInStep = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (inFlight_ && Clock::now() >= inFlight_->deadline) {
             receiver_.SetCommand("");
-            FinishLocked(std::nullopt);
-            timedOut = true;
+            if (inFlight_->resync && inFlight_->settling) {
+                inFlight_.reset();
+                inStep_ = backInStep = true;
+            } else {
+                // Its answer may still come: get back in step before the next command, at
+                // once unless it was the resync itself that went unanswered.
+                if (!inFlight_->resync) resyncWanted_ = true;
+                FinishLocked(std::nullopt);
+                inStep_ = false;
+                timedOut = true;
+            }
         }
     }
     answered_.notify_all();
+    if (backInStep && handlers_.trace) handlers_.trace("in step");
     if (timedOut && handlers_.trace) handlers_.trace("no answer in time");
     if (timedOut && handlers_.timedOut) handlers_.timedOut();
     Pump();

@@ -6,6 +6,18 @@
 // go to the `answered` handler on the port's reader thread. EndExchange drops the user's
 // commands still queued and marks the one in flight so that its answer, when it comes, is
 // thrown away; the next command goes out only once that answer came or its time ran out.
+//
+// Keeping in step. The card answers its commands in order, one final code each, but an
+// answer may come after its command timed out, and a port just opened may still get the
+// answer to a command its previous owner wrote. Such an answer must never pass for the answer
+// of a later command. So the channel starts out of step, and drops out of step whenever a
+// command times out; out of step, before anything else goes out it sends "AT" and drops every
+// final code that comes until the line has stayed free of them for a quiet period after one.
+// Since the card answers in order, whatever was owed comes before the answer to that "AT".
+//
+// Waits. A Command on the window thread serves sent messages while it waits (a handler or
+// sink of another thread may be sending to the window thread), and Close does the same while
+// the reader thread ends.
 #pragma once
 
 #include <chrono>
@@ -29,6 +41,11 @@ namespace devicemgr {
 inline constexpr int kAnswerTimeoutMs = 3000;
 // Commands waiting behind the one in flight; more are refused.
 inline constexpr size_t kMaxQueuedCommands = 16;
+// Out of step: how long the line must stay free of final codes after the answer to "AT" (at
+// most; a fifth of a shorter answer timeout).
+inline constexpr int kResyncQuietMs = 300;
+// How long one write may wait for the port to take a line.
+inline constexpr int kWriteTimeoutMs = 400;
 
 struct AtAnswer {
     std::string text;  // information lines and final code, joined by "\r\n"
@@ -59,7 +76,7 @@ class AtChannel {
     void Close();
 
     // Sends `line` (a "\r\n" is added when missing) and waits for its answer; nothing on time-
-    // out, hang-up or a full queue.
+    // out, hang-up or a full queue. Returns within `timeoutMs` whatever the card does.
     std::optional<AtAnswer> Command(const std::string& line, int timeoutMs = kAnswerTimeoutMs);
 
     // The user's exchange: queue a line; end the exchange.
@@ -67,6 +84,9 @@ class AtChannel {
     void EndExchange();
 
     bool Alive() const;
+    // A command is in flight or waiting: its answer may still come. (Its owner should not let
+    // go of the port now, or the next owner may get that answer.)
+    bool Busy() const;
     // When the last byte came from the card.
     std::chrono::steady_clock::time_point LastReceived() const;
     AtCounters Counters() const;
@@ -79,11 +99,15 @@ class AtChannel {
         bool abandoned = false;  // user: the exchange ended, drop the answer
         uint64_t id = 0;
         Clock::time_point deadline{};
+        bool resync = false;    // the channel's own "AT" to get back in step
+        bool settling = false;  // resync: answered; in step once quiet until the deadline
     };
 
-    // Puts queued requests in flight and writes them while the slot is free; false when the
-    // request `watched` could not be written.
-    bool Pump(uint64_t watched = 0);
+    // Puts queued requests (behind a resync when out of step) in flight and writes them while
+    // the slot is free; false when the request `watched` could not be written.
+    bool Pump(uint64_t watched = 0, int writeTimeoutMs = kWriteTimeoutMs);
+    // With mutex_ held: the next request to put in flight, if any.
+    std::optional<Request> NextLocked();
     void OnBytes(std::string_view bytes);
     void OnTimer();
     void OnHangUp();
@@ -95,6 +119,7 @@ class AtChannel {
     std::unique_ptr<platform::SerialLine> port_;
     Handlers handlers_;
     const int answerTimeoutMs_;
+    const int quietMs_;
 
     mutable std::mutex mutex_;
     std::condition_variable answered_;
@@ -104,7 +129,9 @@ class AtChannel {
     uint64_t nextId_ = 1;
     // Results of Command requests, by id; taken by their waiters.
     std::map<uint64_t, std::optional<AtAnswer>> results_;
-    bool closed_ = false;  // closed or hung up: nothing more is sent
+    bool closed_ = false;       // closed or hung up: nothing more is sent
+    bool inStep_ = false;       // every final code owed has come or been dropped
+    bool resyncWanted_ = true;  // resync at once, even with nothing queued
     Clock::time_point lastReceived_ = Clock::now();
 };
 

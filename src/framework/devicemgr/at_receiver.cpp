@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace devicemgr {
 namespace {
@@ -83,6 +84,17 @@ bool IsUnsolicited(std::string_view line, std::string_view command) {
     return false;
 }
 
+bool HasSecondLine(std::string_view header) {
+    header = Trim(header);
+    if (StartsWith(header, "+CMT:") || StartsWith(header, "+CBM:")) return true;
+    if (!StartsWith(header, "+CDS:")) return false;
+    // Text mode reports the status in one line of fields; PDU mode gives the PDU's length.
+    std::string_view length = Trim(header.substr(5));
+    return !length.empty() && std::all_of(length.begin(), length.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+}
+
 void AtReceiver::SetCommand(std::string_view command) {
     command_ = std::string(Trim(command));
     answer_.clear();
@@ -100,6 +112,8 @@ void AtReceiver::Feed(std::string_view bytes, std::vector<AtOutput>& out) {
             ++counters_.overlong;
             overlong_ = true;
             line_.clear();
+            // The second line of a two-line result is lost: the header goes alone.
+            if (!header_.empty()) EmitUnsolicited(std::exchange(header_, {}), out);
         } else {
             line_.push_back(c);
         }
@@ -109,9 +123,16 @@ void AtReceiver::Feed(std::string_view bytes, std::vector<AtOutput>& out) {
 void AtReceiver::OnLine(std::string_view raw, std::vector<AtOutput>& out) {
     std::string_view line = Trim(raw);
     if (line.empty()) return;
+    if (!header_.empty()) {
+        EmitUnsolicited(std::exchange(header_, {}) + "\r\n" + std::string(line), out);
+        return;
+    }
     if (IsUnsolicited(line, command_)) {
-        ++counters_.unsolicited;
-        out.push_back({AtOutput::Kind::kUnsolicited, std::string(line)});
+        if (HasSecondLine(line)) {
+            header_ = std::string(line);
+        } else {
+            EmitUnsolicited(std::string(line), out);
+        }
         return;
     }
     if (command_.empty()) {
@@ -136,6 +157,11 @@ void AtReceiver::OnLine(std::string_view raw, std::vector<AtOutput>& out) {
     out.push_back({AtOutput::Kind::kAnswer, std::move(text), error});
     command_.clear();
     answer_.clear();
+}
+
+void AtReceiver::EmitUnsolicited(std::string text, std::vector<AtOutput>& out) {
+    ++counters_.unsolicited;
+    out.push_back({AtOutput::Kind::kUnsolicited, std::move(text)});
 }
 
 }  // namespace devicemgr

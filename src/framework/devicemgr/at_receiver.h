@@ -3,8 +3,10 @@
 // One command is outstanding at a time. While it is, every line belongs to its answer
 // except the echo of the command itself and unsolicited result lines (signal reports,
 // registration changes, incoming messages); a final result code (OK, ERROR, +CME ERROR: n,
-// NO CARRIER, ...) ends the answer. With no command outstanding, every line is unsolicited or
-// stray and never makes an answer. Memory stays bounded whatever the card sends.
+// NO CARRIER, ...) ends the answer. A message or broadcast delivered unsolicited (+CMT, +CBM,
+// and +CDS in PDU mode) is a header line and one line of PDU or text: that line, whatever it
+// reads, belongs to the header and never to an answer. With no command outstanding, every line is
+// unsolicited or stray and never makes an answer. Memory stays bounded whatever the card sends.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +23,7 @@ inline constexpr size_t kMaxAnswerLines = 128;  // information lines kept per an
 struct AtOutput {
     enum class Kind {
         kAnswer,       // information lines and the final code, joined by "\r\n"
-        kUnsolicited,  // an unsolicited result line
+        kUnsolicited,  // an unsolicited result line (two-line results: joined by "\r\n")
         kStray,        // a line nobody asked for: a late answer, a final code with no command
     };
     Kind kind;
@@ -43,6 +45,10 @@ bool IsFinalCode(std::string_view line, bool& error);
 // "+CREG: 0,1" answers "AT+CREG?").
 bool IsUnsolicited(std::string_view line, std::string_view command);
 
+// True for the header of an unsolicited result that one more line completes: "+CMT: ...",
+// "+CBM: ..." and the PDU-mode "+CDS: <length>".
+bool HasSecondLine(std::string_view header);
+
 class AtReceiver {
   public:
     // The command now outstanding (the line as sent, line end optional); empty for none. A
@@ -54,11 +60,13 @@ class AtReceiver {
 
   private:
     void OnLine(std::string_view line, std::vector<AtOutput>& out);
+    void EmitUnsolicited(std::string text, std::vector<AtOutput>& out);
 
     std::string command_;
     std::string line_;
     bool overlong_ = false;  // the current line passed kMaxAtLine: drop it at its end
     std::vector<std::string> answer_;
+    std::string header_;  // a two-line unsolicited result waiting for its second line
     AtCounters counters_;
 };
 

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <vector>
+
+#include "platform/text.h"
 
 namespace devicemgr {
 namespace {
@@ -18,8 +21,10 @@ constexpr const char* kProbe = "AT";
 constexpr const char* kFunction = "AT+CFUN?";
 constexpr const char* kGpsStart = "AT^GPSSTART";
 constexpr const char* kGpsEnd = "AT^GPSSTOP";
-// Sent by a card when it has finished starting up.
+// Sent by a card when it has finished starting up, and when its SIM changed.
 constexpr const char* kStartedLine = "^SYSSTART";
+constexpr const char* kSimChangedLine = "^SIMST";
+constexpr const char* kSimLine = "+CPIN:";
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -55,47 +60,79 @@ std::string InfoOf(const std::optional<AtAnswer>& answer) {
     if (info.size() >= 2 && info.front() == '"' && info.back() == '"') {
         info = info.substr(1, info.size() - 2);
     }
-    return info;
+    // The card's words are shown, logged and stored: only what can be shown of them.
+    return platform::PrintableOnly(info);
 }
 
-bool Contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The SIM state of a "+CME ERROR: <n>" number (27.007's SIM errors).
+uint32_t SimStateOfError(int code) {
+    switch (code) {
+        case 10:
+            return kSimMissing;
+        case 11:  // SIM PIN required
+        case 12:  // SIM PUK required
+            return kSimLocked;
+        case 13:  // SIM failure
+        case 15:  // SIM wrong
+            return kSimFailure;
+        case 14:  // SIM busy
+            return kSimBusy;
+        default:
+            return kSimUnknown;
+    }
 }
 
 }  // namespace
 
 uint32_t SimStateOf(const AtAnswer& answer) {
-    const std::string& t = answer.text;
+    std::vector<std::string> lines = LinesOf(answer.text);
     if (!answer.error) {
-        if (Contains(t, "+CPIN: READY")) return kSimUsable;
-        if (Contains(t, "+CPIN: SIM PIN") || Contains(t, "+CPIN: SIM PUK")) {
+        for (const std::string& line : lines) {
+            if (!StartsWith(line, kSimLine)) continue;
+            std::string_view code = platform::TrimBlanks(std::string_view(line).substr(6));
+            if (code == "READY") return kSimUsable;
             // SIM PIN2 and PUK2 lock other things, not the card's use.
-            if (Contains(t, "PIN2") || Contains(t, "PUK2")) return kSimUsable;
-            return kSimLocked;
+            if (code == "SIM PIN2" || code == "SIM PUK2") return kSimUsable;
+            if (code == "SIM PIN" || code == "SIM PUK") return kSimLocked;
+            return kSimBusy;  // PH-SIM PIN, network locks and the like
         }
-        if (Contains(t, "+CPIN:")) return kSimBusy;  // PH-SIM PIN, network locks and the like
         return kSimUnknown;
     }
-    // Numeric errors (+CMEE=1), and their texts for a card that ignored that.
+    if (lines.empty()) return kSimUnknown;
+    // The final code: a number (+CMEE=1), or its text for a card that ignored that.
+    std::string_view final = lines.back();
+    constexpr std::string_view kCme = "+CME ERROR:";
+    if (!StartsWith(final, kCme)) return kSimUnknown;
+    std::string_view code = platform::TrimBlanks(final.substr(kCme.size()));
+    int number = 0;
+    auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), number);
+    if (!code.empty() && ec == std::errc() && end == code.data() + code.size()) {
+        return SimStateOfError(number);
+    }
     static const struct {
         const char* text;
-        uint32_t state;
-    } kErrors[] = {
-        {"+CME ERROR: 10", kSimMissing}, {"SIM not inserted", kSimMissing},
-        {"+CME ERROR: 11", kSimLocked},  {"SIM PIN required", kSimLocked},
-        {"+CME ERROR: 12", kSimLocked},  {"SIM PUK required", kSimLocked},
-        {"+CME ERROR: 13", kSimFailure}, {"SIM failure", kSimFailure},
-        {"+CME ERROR: 15", kSimFailure}, {"SIM wrong", kSimFailure},
-        {"+CME ERROR: 14", kSimBusy},    {"SIM busy", kSimBusy},
-    };
-    for (const auto& row : kErrors) {
-        if (Contains(t, row.text)) return row.state;
+        int code;
+    } kTexts[] = {{"SIM not inserted", 10}, {"SIM PIN required", 11}, {"SIM PUK required", 12},
+                  {"SIM failure", 13},      {"SIM busy", 14},         {"SIM wrong", 15}};
+    for (const auto& row : kTexts) {
+        if (SameText(code, row.text)) return SimStateOfError(row.code);
     }
     return kSimUnknown;
 }
 
 Card::Card(CardPorts ports, CardListener& listener, CardTiming timing)
-    : ports_(std::move(ports)), listener_(listener), timing_(timing) {}
+    : ports_(std::move(ports)), listener_(listener), timing_(timing), gps_(ports_.gps) {}
 
 Card::~Card() {
     Stop();
@@ -119,6 +156,7 @@ bool Card::Start(std::string& error) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             probeWanted_ = true;
+            life_.CommandUnanswered();
         }
         wake_.notify_all();
     };
@@ -131,16 +169,9 @@ bool Card::Start(std::string& error) {
         channel_.reset();
         return false;
     }
-    if (!ports_.gps.node.empty()) {
-        std::string gpsError;
-        gpsPort_ = platform::SerialLine::Open(ports_.gps.node, gpsError);
-        platform::SerialLine::Handlers g;
-        g.received = [this](std::string_view bytes) { OnGpsBytes(bytes); };
-        if (gpsPort_ && !gpsPort_->Start(std::move(g))) gpsPort_.reset();
-        if (!gpsPort_) Trace(framework::kTraceWarning, "GPS port not opened: " + gpsError);
-    }
+    OpenGpsPort();
     try {
-        life_ = std::thread([this] { Life(); });
+        life_thread_ = std::thread([this] { Life(); });
     } catch (...) {
         error = "cannot start the card's thread";
         Stop();
@@ -156,14 +187,93 @@ void Card::Stop() {
     }
     wake_.notify_all();
     if (channel_) channel_->Close();  // fails the command the life thread may wait for
-    if (life_.joinable()) {
-        if (life_.get_id() == std::this_thread::get_id()) {
-            life_.detach();
+    if (life_thread_.joinable()) {
+        if (life_thread_.get_id() == std::this_thread::get_id()) {
+            life_thread_.detach();
         } else {
-            life_.join();
+            life_thread_.join();
         }
     }
-    if (gpsPort_) gpsPort_->Stop();
+    std::unique_ptr<platform::SerialLine> gps;
+    {
+        std::lock_guard<std::mutex> lock(gpsPortMutex_);
+        gps = std::move(gpsPort_);
+    }
+    if (gps) gps->Stop();
+}
+
+CardPorts Card::Ports() const {
+    CardPorts ports = ports_;
+    std::lock_guard<std::mutex> lock(gpsPortMutex_);
+    ports.gps = gps_;
+    return ports;
+}
+
+void Card::UpdatePorts(const CardPorts& ports) {
+    std::unique_ptr<platform::SerialLine> closing;
+    std::string closingNode;
+    {
+        std::lock_guard<std::mutex> lock(gpsPortMutex_);
+        bool same = ports.gps.node == gps_.node;
+        if (gpsPort_ && (!same || gpsPort_->HungUp())) {
+            closing = std::move(gpsPort_);
+            closingNode = gps_.node;
+        }
+        if (!same) {
+            gps_ = ports.gps;
+            gpsRestUntil_ = {};
+        }
+    }
+    if (closing) {
+        closing->Stop();
+        closing.reset();
+        Trace(framework::kTraceNotice, "GPS port closed: " + closingNode);
+    }
+    OpenGpsPort();
+}
+
+void Card::OpenGpsPort() {
+    platform::SerialPort gps;
+    {
+        std::lock_guard<std::mutex> lock(gpsPortMutex_);
+        if (gpsPort_ || gps_.node.empty() || Clock::now() < gpsRestUntil_) return;
+        gps = gps_;
+    }
+    std::string error;
+    auto port = platform::SerialLine::Open(gps.node, error);
+    platform::SerialLine::Handlers g;
+    g.received = [this, node = gps.node](std::string_view bytes) { OnGpsBytes(node, bytes); };
+    g.hungUp = [this, node = gps.node] { OnGpsHungUp(node); };
+    if (port && !port->Start(std::move(g))) {
+        port.reset();
+        error = "cannot start its reader";
+    }
+    if (!port) {
+        Trace(framework::kTraceWarning, "GPS port not opened: " + gps.node + ": " + error);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(gpsPortMutex_);
+        gpsPort_ = std::move(port);
+        // A port that keeps hanging up as soon as it is opened is tried less and less often.
+        gpsRestUntil_ = Clock::now() + std::chrono::seconds(2);
+    }
+    Trace(framework::kTraceNotice, "GPS port opened: " + gps.node);
+}
+
+void Card::OnGpsHungUp(const std::string& node) {
+    Clock::time_point lookAgain;
+    {
+        std::lock_guard<std::mutex> lock(gpsPortMutex_);
+        auto now = Clock::now();
+        auto base = std::chrono::milliseconds(timing_.gpsRestMs);
+        // gpsRestUntil_ is still ahead when it hung up soon after it was opened.
+        gpsRest_ = now < gpsRestUntil_ ? std::min(std::max(gpsRest_ * 2, base), base * 32) : base;
+        gpsRestUntil_ = now + gpsRest_;
+        lookAgain = gpsRestUntil_;
+    }
+    Trace(framework::kTraceNotice, "GPS port hung up: " + node);
+    listener_.OnGpsPortHungUp(*this, lookAgain);
 }
 
 bool Card::WaitBroughtUp(std::chrono::steady_clock::time_point deadline) {
@@ -193,7 +303,7 @@ std::string Card::Variant() const {
 
 Card::State Card::GetState() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return state_;
+    return life_.State();
 }
 
 bool Card::SendUser(const std::string& line) {
@@ -206,20 +316,44 @@ void Card::EndUserExchange() {
 
 bool Card::OpenGps() {
     if (!channel_) return false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (life_.GetLink() == Link::Silent) return false;
+    }
     auto answer = channel_->Command(kGpsStart);
     bool ok = answer && !answer->error;
-    if (ok) gpsOpen_ = true;
+    if (ok) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        life_.GpsOpened();
+    }
     Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "opened" : "not opened"));
     return ok;
 }
 
 bool Card::CloseGps() {
     if (!channel_) return false;
-    auto answer = channel_->Command(kGpsEnd);
+    bool silent;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        silent = life_.GetLink() == Link::Silent;
+    }
+    // A card that does not answer is not waited for: it is stopped when it answers again.
+    std::optional<AtAnswer> answer;
+    if (!silent) answer = channel_->Command(kGpsEnd);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (answer) {
+            life_.GpsCloseAnswered(!answer->error);
+        } else {
+            life_.GpsCloseUnanswered();
+        }
+    }
+    wake_.notify_all();
     bool ok = answer && !answer->error;
-    // A receiver that refused to stop keeps streaming: its records still count.
-    if (ok) gpsOpen_ = false;
-    Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "closed" : "not closed"));
+    Trace(framework::kTraceNotice,
+          std::string("GPS session ") + (ok       ? "closed"
+                                         : answer ? "not closed"
+                                                  : "closed, to be stopped when the card answers"));
     return ok;
 }
 
@@ -228,7 +362,7 @@ NmeaCounters Card::GpsCounters() const {
     return decoder_.Counters();
 }
 
-void Card::OnGpsBytes(std::string_view bytes) {
+void Card::OnGpsBytes(const std::string& node, std::string_view bytes) {
     std::vector<std::string> sentences;
     std::vector<framework::GpsDataRecord> records;
     {
@@ -239,144 +373,219 @@ void Card::OnGpsBytes(std::string_view bytes) {
         }
     }
     for (const std::string& sentence : sentences) {
-        Trace(framework::kTraceInfo, ports_.gps.node + " < " + sentence);
+        Trace(framework::kTraceDebug, node + " < " + sentence);
     }
-    if (!gpsOpen_) return;
+    if (!life_.GpsOpen()) return;
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 
-void Card::Life() {
-    bool ready = BringUp();
+void Card::Trace(int level, const std::string& text) {
+    // Much of what is traced comes from the card: only what can be shown of it.
+    listener_.OnCardTrace(*this, level, platform::PrintableOnly(text));
+}
+
+// ---- The life thread.
+
+template <class F>
+void Card::Learn(F&& learn) {
+    bool changed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        changed = learn();
+    }
+    if (changed) listener_.OnCardChanged(*this);
+}
+
+void Card::MarkBroughtUp() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         broughtUp_ = true;
     }
     wake_.notify_all();
-    Watch(ready);
 }
 
-bool Card::BringUp() {
-    channel_->Command(kEchoOff, timing_.initTimeoutMs);
-    channel_->Command(kNumericErrors, timing_.initTimeoutMs);
-    std::string model = InfoOf(channel_->Command(kModel, timing_.initTimeoutMs));
-    std::string serial = InfoOf(channel_->Command(kSerial, timing_.initTimeoutMs));
-    std::string variant = InfoOf(channel_->Command(kVariant, timing_.initTimeoutMs));
+void Card::Life() {
+    // Its first words: answered, the card is brought up; unanswered, it has arrived all the
+    // same and is probed until it answers or counts as unavailable.
+    bool answered = channel_->Command(kProbe, timing_.initTimeoutMs).has_value();
+    Learn([&] { return answered ? life_.Answered() : life_.FirstWordsUnanswered(); });
+    if (!answered) {
+        Trace(framework::kTraceNotice, ports_.at.node + " does not answer");
+        MarkBroughtUp();
+    }
+    bool probe = false;
+    CardWork work;
+    while (WaitForTurn(probe, work)) {
+        if (!probe) {
+            DoWork(work);
+            continue;
+        }
+        bool ok = channel_->Command(kProbe, timing_.probeTimeoutMs).has_value();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            nextProbe_ = Clock::now() + std::chrono::milliseconds(timing_.probeGapMs);
+        }
+        bool wasSilent = GetState().unavailable;
+        Learn([&] { return ok ? life_.Answered() : life_.ProbeMissed(); });
+        bool silent = GetState().unavailable;
+        if (silent != wasSilent) {
+            Trace(framework::kTraceNotice,
+                  ports_.at.node + (silent ? " not answering" : " answering again"));
+        }
+    }
+}
+
+bool Card::WaitForTurn(bool& probe, CardWork& work) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        auto now = Clock::now();
+        bool answering = life_.GetLink() == Link::Answering;
+        auto keepAlive = channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs);
+        bool probing = !answering || life_.Doubtful();
+        if (probeWanted_ || (probing && now >= nextProbe_) || (answering && now >= keepAlive)) {
+            probeWanted_ = false;
+            probe = true;
+            return true;
+        }
+        bool simDue = answering && !life_.State().ready && now >= nextSimRead_;
+        if (simDue) life_.SimReported();
+        if (answering && life_.HasWork()) {
+            work = life_.TakeWork();
+            probe = false;
+            return true;
+        }
+        Clock::time_point until = probing ? nextProbe_ : keepAlive;
+        if (answering && !life_.State().ready) until = std::min(until, nextSimRead_);
+        wake_.wait_until(lock, until);
+    }
+    return false;
+}
+
+std::optional<AtAnswer> Card::Ask(const char* line, int timeoutMs) {
+    auto answer = channel_->Command(line, timeoutMs);
+    if (!answer) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            probeWanted_ = true;
+        }
+        wake_.notify_all();
+    }
+    return answer;
+}
+
+void Card::DoWork(const CardWork& work) {
+    if (work.init) {
+        if (!Ask(kEchoOff, timing_.initTimeoutMs)) return;
+        Ask(kNumericErrors, timing_.initTimeoutMs);
+    }
+    if (work.identify && !Identify(false)) return;
+    if (work.stopGps) StopLostSession();
+    if (work.readSim) CheckSim();
+    if (work.readIdentity) Identify(true);
+}
+
+bool Card::Identify(bool onceReady) {
+    std::string model, serial;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        model = model_;
+        serial = serial_;
+    }
+    bool answered = true;
+    auto read = [&](const char* line, std::string& into) {
+        if (!answered || !into.empty()) return;
+        auto answer = Ask(line, timing_.initTimeoutMs);
+        answered = answer.has_value();
+        into = InfoOf(answer);
+    };
+    read(kModel, model);
+    read(kSerial, serial);
+    std::string variant;
+    if (answered) {
+        auto answer = Ask(kVariant, timing_.initTimeoutMs);
+        answered = answer.has_value();
+        variant = InfoOf(answer);
+    }
+    bool changed = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return false;
+        changed = model != model_ || serial != serial_ || (!variant.empty() && variant != variant_);
         model_ = model;
         serial_ = serial;
-        variant_ = variant;
-        state_.arrived = true;
+        if (!variant.empty()) variant_ = variant;
+        life_.IdentityRead(!model_.empty() && !serial_.empty() && !variant_.empty());
     }
-    Trace(framework::kTraceNotice, "card found: " + ports_.at.node + " model \"" + model +
-                                       "\" serial \"" + serial + "\" variant \"" + variant + "\"");
-    listener_.OnCardEvent(*this, framework::kEventCardArrived, 0);
-    return CheckSim();
+    if (changed || !onceReady) {
+        Trace(framework::kTraceNotice,
+              "card " + std::string(onceReady ? "identified" : "found") + ": " + ports_.at.node +
+                  " model \"" + model + "\" serial \"" + serial + "\" variant \"" + variant + "\"");
+    }
+    bool arrivedNow = false;
+    Learn([&] { return arrivedNow = life_.Identified(); });
+    // Arrival tells the identity; a later change is told on its own.
+    if (changed && !arrivedNow) listener_.OnCardChanged(*this);
+    MarkBroughtUp();
+    return answered;
 }
 
-bool Card::CheckSim() {
-    auto answer = channel_->Command(kSimQuery, timing_.initTimeoutMs);
+void Card::CheckSim() {
+    auto retry = std::chrono::milliseconds(timing_.simRetryMs);
+    auto answer = Ask(kSimQuery, timing_.initTimeoutMs);
     uint32_t sim = answer ? SimStateOf(*answer) : kSimUnknown;
-    bool changed;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return false;
-        changed = !state_.simKnown || state_.sim != sim;
-        state_.simKnown = true;
-        state_.sim = sim;
+        bool settled = sim != kSimBusy && sim != kSimUnknown;
+        nextSimRead_ =
+            Clock::now() + (settled ? std::chrono::milliseconds(timing_.simPollMs) : retry);
     }
-    if (changed) listener_.OnCardEvent(*this, framework::kEventSimStatus, sim);
-    if (sim != kSimUsable) return false;
+    if (!answer) return;
+    Learn([&] { return life_.SimRead(sim); });
+    if (sim != kSimUsable) return;
     // Usable SIM; the card is up once its radio function is on (a card without the query
     // counts as up).
-    auto function = channel_->Command(kFunction, timing_.initTimeoutMs);
-    if (!function) return false;
-    bool up = function->error || function->text.find("+CFUN: 1") != std::string::npos;
-    if (up) SetReady(true);
-    return up;
+    auto function = Ask(kFunction, timing_.initTimeoutMs);
+    if (!function) return;
+    bool on = function->error || function->text.find("+CFUN: 1") != std::string::npos;
+    if (!on) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        nextSimRead_ = Clock::now() + retry;
+    }
+    bool ready = false;
+    Learn([&] { return ready = life_.RadioRead(on); });
+    if (ready) Trace(framework::kTraceNotice, ports_.at.node + " ready");
+}
+
+void Card::StopLostSession() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (life_.GpsOpen()) return;  // opened again meanwhile
+    }
+    auto answer = Ask(kGpsEnd, timing_.answerTimeoutMs);
+    if (!answer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!life_.GpsOpen()) life_.LostSessionStopUnanswered();
+        return;
+    }
+    Trace(framework::kTraceNotice,
+          std::string("GPS session lost earlier: ") +
+              (answer->error ? "the card refused to stop it" : "stopped on the card"));
 }
 
 void Card::OnUnsolicited(const std::string& line) {
-    if (line.rfind(kStartedLine, 0) != 0) return;
+    bool started = StartsWith(line, kStartedLine);
+    bool sim = StartsWith(line, kSimChangedLine) || StartsWith(line, kSimLine);
+    if (!started && !sim) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        recheckWanted_ = true;
+        if (started) {
+            life_.Restarted();
+        } else {
+            life_.SimReported();
+        }
     }
     wake_.notify_all();
-}
-
-void Card::SetReady(bool ready) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_ || state_.ready == ready) return;
-        state_.ready = ready;
-    }
-    Trace(framework::kTraceNotice, ports_.at.node + (ready ? " ready" : " not answering"));
-    listener_.OnCardEvent(*this,
-                          ready ? framework::kEventCardReady : framework::kEventCardUnavailable, 0);
-}
-
-bool Card::Probe() {
-    auto answer = channel_->Command(kProbe, timing_.probeTimeoutMs);
-    return answer.has_value();
-}
-
-void Card::Watch(bool ready) {
-    using Clock = std::chrono::steady_clock;
-    int missed = 0;
-    bool unavailable = false;
-    // A card not up yet is asked again now and then, and at once when it says it started.
-    int rechecksLeft = ready ? 0 : timing_.simRetries;
-    auto nextRecheck = Clock::now() + std::chrono::milliseconds(timing_.simRetryMs);
-    while (true) {
-        bool recheck = false;
-        bool probe = false;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            Clock::time_point until;
-            if (missed > 0 || unavailable) {
-                until = Clock::now() + std::chrono::milliseconds(timing_.probeGapMs);
-            } else {
-                until = channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs);
-                if (rechecksLeft > 0) until = std::min(until, nextRecheck);
-            }
-            wake_.wait_until(lock, until, [&] {
-                return stopping_ || probeWanted_ || recheckWanted_ || Clock::now() >= until;
-            });
-            if (stopping_) return;
-            auto now = Clock::now();
-            recheck = recheckWanted_ || (rechecksLeft > 0 && now >= nextRecheck);
-            probe =
-                probeWanted_ || missed > 0 || unavailable ||
-                now >= channel_->LastReceived() + std::chrono::milliseconds(timing_.keepAliveMs);
-            recheckWanted_ = false;
-            probeWanted_ = false;
-        }
-        if (recheck && !unavailable) {
-            if (rechecksLeft > 0) --rechecksLeft;
-            nextRecheck = Clock::now() + std::chrono::milliseconds(timing_.simRetryMs);
-            if (CheckSim()) rechecksLeft = 0;
-            continue;
-        }
-        if (!probe) continue;
-        if (Probe()) {
-            missed = 0;
-            if (unavailable) {
-                unavailable = false;
-                // Back again: bring it to a known state and report what it says now.
-                channel_->Command(kEchoOff, timing_.initTimeoutMs);
-                channel_->Command(kNumericErrors, timing_.initTimeoutMs);
-                if (!CheckSim()) {
-                    rechecksLeft = timing_.simRetries;
-                    nextRecheck = Clock::now() + std::chrono::milliseconds(timing_.simRetryMs);
-                }
-            }
-        } else if (++missed >= kProbesBeforeUnavailable && !unavailable) {
-            unavailable = true;
-            SetReady(false);
-        }
-    }
 }
 
 }  // namespace devicemgr

@@ -1,10 +1,12 @@
-// One card: its AT channel, its GPS port and the thread that brings it up and watches it.
+// One card on serial ports: its AT channel, its GPS port and the thread that brings it up and
+// follows it.
 //
-// The life thread initialises the card (echo off, numeric errors), identifies it (model,
-// serial, variant), reads its SIM state and then waits: it probes the card when a command
-// went unanswered or when nothing came from it for a while, and reports when it stops and
-// starts answering. The GPS port is read for the card's whole life; sentences become records
-// only while the receiver's session is open.
+// The life thread feeds what it learns of the card (answers, missed probes, SIM reads, the
+// card's own SIM and start-up reports) into the card's life table (card_life.h) and does the
+// work that table asks for: settings, identity, SIM, a lost GPS session's stop. It probes the
+// card when a command went unanswered, while it does not answer, and when nothing came from it
+// for a while; it re-reads a SIM that is not usable now and then. The GPS port is read while
+// it is listed; sentences become records only while the receiver's session is open.
 #pragma once
 
 #include <atomic>
@@ -13,40 +15,33 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "framework/contracts/ids.h"
 #include "framework/devicemgr/at_channel.h"
 #include "framework/devicemgr/card_discovery.h"
+#include "framework/devicemgr/card_life.h"
 #include "framework/devicemgr/nmea_decoder.h"
 
 namespace devicemgr {
 
-// SIM states carried by the SIM status event.
-inline constexpr uint32_t kSimMissing = 0;
-inline constexpr uint32_t kSimUsable = 1;
-inline constexpr uint32_t kSimLocked = 2;   // PIN or PUK needed
-inline constexpr uint32_t kSimFailure = 3;  // broken or refused SIM
-inline constexpr uint32_t kSimBusy = 4;     // not ready yet, or another lock
-inline constexpr uint32_t kSimUnknown = 255;
-
 // The SIM state an answer to "AT+CPIN?" tells; kSimUnknown when it tells nothing.
 uint32_t SimStateOf(const AtAnswer& answer);
-
-// Probes in a row without an answer before the card counts as unavailable.
-inline constexpr int kProbesBeforeUnavailable = 3;
 
 class Card;
 
 // What a card tells its owner, from the card's threads.
 class CardListener {
   public:
-    // Arrival, SIM status (with its value), ready, unavailable.
-    virtual void OnCardEvent(Card& card, uint32_t event, uint32_t value) = 0;
+    // What may be told of the card changed (GetState), or its identity.
+    virtual void OnCardChanged(Card& card) = 0;
     virtual void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) = 0;
     virtual void OnUserAnswer(Card& card, const std::string& answer) = 0;
     virtual void OnCardHungUp(Card& card) = 0;
+    // The GPS port hung up: the port list is to be looked at again at `lookAgain`.
+    virtual void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) = 0;
     virtual void OnCardTrace(Card& card, int level, const std::string& text) = 0;
 
   protected:
@@ -59,8 +54,9 @@ struct CardTiming {
     int probeTimeoutMs = 1000;               // one readiness probe
     int probeGapMs = 1000;                   // between probes while the card is not answering
     int keepAliveMs = 15000;                 // probe after this long without a byte from the card
-    int simRetryMs = 1000;                   // re-read a busy SIM after this long
-    int simRetries = 10;
+    int simRetryMs = 1000;                   // re-read a starting or unknown SIM after this long
+    int simPollMs = 3000;  // re-read a missing, locked or failed SIM (a PIN entered elsewhere)
+    int gpsRestMs = 500;   // a hung-up GPS port is opened again no sooner
 };
 
 class Card {
@@ -77,20 +73,19 @@ class Card {
     // called from one).
     void Stop();
 
-    const CardPorts& Ports() const { return ports_; }
-    // True once the bring-up reached the SIM state (or gave up); identity is known then.
+    // The ports as they are now.
+    CardPorts Ports() const;
+    // The card as listed again (manager thread): a GPS port that appeared is opened, one that
+    // went or hung up is closed.
+    void UpdatePorts(const CardPorts& ports);
+    // True once the bring-up identified the card or found it silent; identity is known then.
     bool WaitBroughtUp(std::chrono::steady_clock::time_point deadline);
     std::string Id() const;  // the model in lower case; the card key until it is known
     std::string Model() const;
     std::string Serial() const;
     std::string Variant() const;
 
-    struct State {
-        bool arrived = false;  // identified, arrival reported
-        bool simKnown = false;
-        uint32_t sim = kSimUnknown;
-        bool ready = false;
-    };
+    using State = CardState;
     State GetState() const;
 
     // The current device's user: its exchange and the receiver's session.
@@ -98,40 +93,57 @@ class Card {
     void EndUserExchange();
     bool OpenGps();
     bool CloseGps();
-    bool GpsOpen() const { return gpsOpen_; }
+    bool GpsOpen() const { return life_.GpsOpen(); }
+    // An AT command of the card is in flight or waiting (AtChannel::Busy).
+    bool ExchangeInFlight() const { return channel_ && channel_->Busy(); }
     NmeaCounters GpsCounters() const;
 
   private:
-    void Life();
-    bool BringUp();  // true when the card is up
-    // Reads the SIM state, reports it when it changed, and reports the card ready once its SIM
-    // is usable and its radio is on; true then.
-    bool CheckSim();
-    void Watch(bool ready);
-    bool Probe();
-    void OnUnsolicited(const std::string& line);
-    void SetReady(bool ready);
-    void OnGpsBytes(std::string_view bytes);
-    void Trace(int level, const std::string& text) { listener_.OnCardTrace(*this, level, text); }
+    using Clock = std::chrono::steady_clock;
 
-    const CardPorts ports_;
+    void Life();
+    // Waits for the next thing to do: a probe, or work the life table asks for. False: stop.
+    bool WaitForTurn(bool& probe, CardWork& work);
+    void DoWork(const CardWork& work);
+    // A command of the life thread; no answer asks for a probe.
+    std::optional<AtAnswer> Ask(const char* line, int timeoutMs);
+    // The model and serial still missing and the customize text; false when unanswered.
+    bool Identify(bool onceReady);
+    void CheckSim();
+    void StopLostSession();
+    // Applies `learn` to the life table and tells the listener when it says something changed.
+    template <class F>
+    void Learn(F&& learn);
+    void MarkBroughtUp();
+    void OnUnsolicited(const std::string& line);
+    void OpenGpsPort();
+    void OnGpsBytes(const std::string& node, std::string_view bytes);
+    void OnGpsHungUp(const std::string& node);
+    void Trace(int level, const std::string& text);
+
+    const CardPorts ports_;  // key and AT port; the GPS port is gps_
     CardListener& listener_;
     const CardTiming timing_;
 
     std::unique_ptr<AtChannel> channel_;
-    std::unique_ptr<platform::SerialLine> gpsPort_;
-    std::thread life_;
+    std::thread life_thread_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
-    bool probeWanted_ = false;    // a command went unanswered
-    bool recheckWanted_ = false;  // the card said it has started
+    bool probeWanted_ = false;
     bool broughtUp_ = false;
+    Clock::time_point nextProbe_{};
+    Clock::time_point nextSimRead_{};
     std::string model_, serial_, variant_;
-    State state_;
+    CardLife life_;
 
-    std::atomic<bool> gpsOpen_{false};
+    mutable std::mutex gpsPortMutex_;  // gps_, gpsPort_, the rest after a hang-up
+    platform::SerialPort gps_;
+    std::unique_ptr<platform::SerialLine> gpsPort_;
+    Clock::time_point gpsRestUntil_{};
+    std::chrono::milliseconds gpsRest_{0};
+
     mutable std::mutex gpsMutex_;  // the lexer and decoder, on the GPS reader thread
     NmeaLexer lexer_;
     NmeaDecoder decoder_;

@@ -188,6 +188,7 @@ void DeviceManager::FirstScan() {
 
 void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     std::vector<CardPorts> groups;
+    std::vector<std::pair<std::shared_ptr<Card>, CardPorts>> listedAgain;
     std::vector<uint64_t> gone;
     std::vector<std::string> resting;
     {
@@ -201,12 +202,15 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         }
         groups = GroupCards(ports);
         for (const Entry& entry : cards_) {
+            CardPorts known = entry.card->Ports();
             auto same = std::find_if(groups.begin(), groups.end(), [&](const CardPorts& g) {
-                return g.key == entry.card->Ports().key && g.at.node == entry.card->Ports().at.node;
+                return g.key == known.key && g.at.node == known.at.node;
             });
             if (same == groups.end()) {
                 gone.push_back(entry.tag);
             } else {
+                // The same card; its other ports may have come or gone.
+                listedAgain.emplace_back(entry.card, *same);
                 groups.erase(same);
             }
         }
@@ -226,6 +230,14 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         Trace(framework::kTraceNotice, "port just hung up, opened a little later: " + node);
     }
     for (uint64_t tag : gone) RemoveCard(tag, false);
+    for (auto& [card, listed] : listedAgain) {
+        if (listed.gps.node != card->Ports().gps.node) {
+            Trace(framework::kTraceNotice,
+                  "card ports changed: " + listed.at.node + ", GPS port " +
+                      (listed.gps.node.empty() ? "gone" : listed.gps.node));
+        }
+        card->UpdatePorts(listed);
+    }
     for (CardPorts& group : groups) {
         auto card =
             std::make_shared<Card>(group, static_cast<CardListener&>(*this), options_.timing);
@@ -301,9 +313,19 @@ void DeviceManager::MakeCurrent(const std::shared_ptr<Card>& card) {
         current_ = card;
     }
     reported_ = {};
+    // Sinks new to the card hear what it is now, not the unavailability it got over earlier.
+    Card::State state = card->GetState();
+    reported_.unavailableCount = state.unavailableCount - (state.unavailable ? 1 : 0);
     Trace(framework::kTraceNotice,
           "current card: " + card->Ports().at.node + " (" + card->Id() + ")");
-    DeviceInfo info(card->Id(), CustomizeText());
+    TellDeviceChanged(card);
+    Sync(card);
+}
+
+void DeviceManager::TellDeviceChanged(const std::shared_ptr<Card>& card) {
+    toldName_ = card->Id();
+    toldText_ = card->Variant();
+    DeviceInfo info(toldName_, CustomizeText());
     bool setChanged = false;
     changedSinks_.ForEach([&](framework::IMultiDeviceMgrEvent* sink) {
         if (sink->OnDeviceChanged(nullptr, &info) == -2) setChanged = true;
@@ -313,28 +335,45 @@ void DeviceManager::MakeCurrent(const std::shared_ptr<Card>& card) {
         setSinks_.ForEach(
             [](framework::IPluginSetChangedSink* sink) { sink->OnPluginSetChanged(); });
     }
-    Sync(card);
 }
 
 void DeviceManager::Sync(const std::shared_ptr<Card>& card) {
     if (Current() != card) return;
+    if (card->Id() != toldName_ || card->Variant() != toldText_) {
+        Trace(framework::kTraceNotice,
+              "current card now: " + card->Id() + " (" + card->Variant() + ")");
+        TellDeviceChanged(card);
+    }
     Card::State state = card->GetState();
+    uint32_t none = 0;
     if (state.arrived && !reported_.arrived) {
         reported_.arrived = true;
         DeliverEvent(framework::kEventCardArrived, nullptr);
     }
     if (!reported_.arrived) return;
-    if (state.simKnown && (!reported_.simKnown || reported_.sim != state.sim)) {
+    // Each report is told when its count moved, so a change that came and went since the last
+    // look is told too.
+    if (state.unavailableCount != reported_.unavailableCount) {
+        reported_.unavailableCount = state.unavailableCount;
+        reported_.unavailable = true;
+        reported_.ready = false;
+        DeliverEvent(framework::kEventCardUnavailable, &none);
+    }
+    if (!state.unavailable) reported_.unavailable = false;
+    if (state.simKnown && state.simCount != reported_.simCount) {
         reported_.simKnown = true;
+        reported_.simCount = state.simCount;
         reported_.sim = state.sim;
         uint32_t sim = state.sim;
         DeliverEvent(framework::kEventSimStatus, &sim);
     }
-    if (state.ready != reported_.ready) {
-        reported_.ready = state.ready;
-        DeliverEvent(state.ready ? framework::kEventCardReady : framework::kEventCardUnavailable,
-                     nullptr);
+    if (state.ready && state.readyCount != reported_.readyCount) {
+        reported_.ready = true;
+        reported_.readyCount = state.readyCount;
+        DeliverEvent(framework::kEventCardReady, &none);
     }
+    // Readiness lost with the SIM was told by the SIM status.
+    if (!state.ready) reported_.ready = false;
 }
 
 void DeviceManager::DeliverEvent(uint32_t event, const void* data) {
@@ -385,7 +424,11 @@ void DeviceManager::CatchUp(framework::IDeviceMgrEvent* sink) {
         uint32_t none = 0, sim = known.sim;
         s->OnDeviceEvent(framework::kEventCardArrived, &none);
         if (known.simKnown) s->OnDeviceEvent(framework::kEventSimStatus, &sim);
-        if (known.ready) s->OnDeviceEvent(framework::kEventCardReady, &none);
+        if (known.unavailable) {
+            s->OnDeviceEvent(framework::kEventCardUnavailable, &none);
+        } else if (known.ready) {
+            s->OnDeviceEvent(framework::kEventCardReady, &none);
+        }
     });
 }
 
@@ -418,6 +461,12 @@ bool DeviceManager::AddInitializeSink(framework::IDeviceInitializeEvent* sink) {
     return true;
 }
 
+bool DeviceManager::ExchangeInFlight() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::any_of(cards_.begin(), cards_.end(),
+                       [](const Entry& entry) { return entry.card->ExchangeInFlight(); });
+}
+
 std::vector<ListedCard> DeviceManager::ListedLocked() {
     std::vector<ListedCard> listed;
     for (const Entry& entry : cards_) {
@@ -441,7 +490,7 @@ std::shared_ptr<Card> DeviceManager::Current() {
 
 // ---- From the cards' threads.
 
-void DeviceManager::OnCardEvent(Card& card, uint32_t, uint32_t) {
+void DeviceManager::OnCardChanged(Card& card) {
     uint64_t tag = TagOf(card);
     if (!tag) return;
     Post([this, tag] {
@@ -496,6 +545,14 @@ void DeviceManager::OnCardHungUp(Card& card) {
     if (!tag) return;
     Trace(framework::kTraceNotice, "card hung up: " + card.Ports().at.node);
     Post([this, tag] { RemoveCard(tag, true); });
+}
+
+void DeviceManager::OnGpsPortHungUp(Card&, std::chrono::steady_clock::time_point lookAgain) {
+    // The list is looked at again once the port's rest is over: it may be back by then.
+    Post([this, lookAgain] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!rescanAt_ || *rescanAt_ > lookAgain) rescanAt_ = lookAgain;
+    });
 }
 
 void DeviceManager::OnCardTrace(Card&, int level, const std::string& text) {

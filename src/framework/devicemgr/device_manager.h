@@ -7,7 +7,10 @@
 // so a sink that waits for a thread busy with an exchange never blocks an answer.
 //
 // Device sinks see the current card only: when another card becomes current they are told
-// that the old one went (removal) and what the new one is (arrival, SIM status, ready).
+// that the old one went (removal) and what the new one is (arrival, SIM status, ready). Every
+// change of the current card is told: SIM status and readiness each time they change,
+// unavailability each time the card stops answering, and to the device-changed sinks its name
+// or customize text whenever they change. A card's GPS port is followed while it is current.
 #pragma once
 
 #include <atomic>
@@ -89,6 +92,9 @@ class DeviceManager final : private CardListener {
     void EndExchange();
     bool OpenGps();
     bool CloseGps();
+    // An AT command of any card is in flight or waiting: ending the manager now would leave
+    // its answer to whoever opens the port next.
+    bool ExchangeInFlight();
     // The current card's variant; empty with no card or none reported. Stays valid.
     const char* CustomizeText();
 
@@ -108,10 +114,11 @@ class DeviceManager final : private CardListener {
     };
 
     // CardListener, from the cards' threads.
-    void OnCardEvent(Card& card, uint32_t event, uint32_t value) override;
+    void OnCardChanged(Card& card) override;
     void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) override;
     void OnUserAnswer(Card& card, const std::string& answer) override;
     void OnCardHungUp(Card& card) override;
+    void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) override;
     void OnCardTrace(Card& card, int level, const std::string& text) override;
 
     void Post(std::function<void()> task);
@@ -120,6 +127,8 @@ class DeviceManager final : private CardListener {
     void Apply(const std::vector<platform::SerialPort>& ports);
     void RemoveCard(uint64_t tag, bool hungUp);
     void MakeCurrent(const std::shared_ptr<Card>& card);
+    // Tells the device-changed sinks the current card's name and customize text.
+    void TellDeviceChanged(const std::shared_ptr<Card>& card);
     // Tells the device sinks how the current card's state differs from what they know.
     void Sync(const std::shared_ptr<Card>& card);
     void ChooseCurrentAfterLoss();
@@ -156,6 +165,7 @@ class DeviceManager final : private CardListener {
     std::vector<Entry> cards_;
     std::shared_ptr<Card> current_;
     Card::State reported_;  // what the device sinks were told of the current card (manager thread)
+    std::string toldName_, toldText_;  // what the device-changed sinks were told (manager thread)
     // Hung-up AT ports and when they may be opened again; a rescan is due then.
     std::map<std::string, std::chrono::steady_clock::time_point> deadNodes_;
     std::optional<std::chrono::steady_clock::time_point> rescanAt_;

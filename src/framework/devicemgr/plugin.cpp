@@ -113,6 +113,12 @@ Core* AcquireCore() {
     return core;
 }
 
+// True when releasing one object ends the manager.
+bool LastCoreUser() {
+    std::lock_guard<std::mutex> lock(coreMutex);
+    return coreUsers == 1;
+}
+
 void DropCore() {
     Core* ended = nullptr;
     {
@@ -137,6 +143,10 @@ class DeviceMgrPlugin final : public framework::PluginObject<> {
         container_ = container;
         if (container) core_->manager.SetContainer(container);
     }
+
+    // Not while the manager this object would end has an AT command in flight: its answer
+    // would reach the port's next owner (the caller asks again a little later).
+    bool Uninitialize() override { return !LastCoreUser() || !core_->manager.ExchangeInFlight(); }
 
     bool QueryInterface(uint32_t number, framework::IBaseInterface** object) override {
         framework::IBaseInterface* found = nullptr;

@@ -146,11 +146,11 @@ int MainFramePlugin::DoModal() {
 
         if (frameModal_) {
             // Nothing to run: the frame says so until the user closes it.
-            if (!rebuild_) result = frame_->DoModal();
+            if (!rebuild_ && !ending_) result = frame_->DoModal();
             if (result != framework::kMainFrameReinitialize) result = 0;
         } else {
             for (framework::IUIPlugin* plugin : plugins) {
-                if (rebuild_) break;
+                if (rebuild_ || ending_) break;
                 current_ = plugin;
                 plugin->DoModal();
                 current_ = nullptr;
@@ -178,18 +178,24 @@ void MainFramePlugin::OnPluginSetChanged() {
         ui::Post(ui::WindowHandle{handle}, kRebuildMessage);
 }
 
+void MainFramePlugin::OnDestroyEvent() {
+    ending_ = true;
+    if (std::uint64_t handle = frameHandle_.load())
+        ui::Post(ui::WindowHandle{handle}, kRebuildMessage);
+}
+
 // Window thread, once the frame's window exists.
 void MainFramePlugin::FrameReady() {
     frameHandle_ = frame_->Handle().value;
     if (frameModal_) frame_->SetItemText(kFrameMessage, noPluginText_);
-    if (rebuild_) Rebuild();
+    if (rebuild_ || ending_) Rebuild();
 }
 
-// Window thread.
+// Window thread: ends the run, for a rebuild or for the end of the program.
 void MainFramePlugin::Rebuild() {
-    if (!rebuild_) return;
+    if (!rebuild_ && !ending_) return;
     if (frameModal_) {
-        frame_->EndDialog(framework::kMainFrameReinitialize);
+        frame_->EndDialog(rebuild_ ? framework::kMainFrameReinitialize : 0);
         return;
     }
     if (framework::IUIPlugin* plugin = current_) {

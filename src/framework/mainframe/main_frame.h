@@ -1,8 +1,9 @@
 // The main-frame plug-in ("XFramePlugin"): runs the user-interface plug-ins of the plug-in
 // list one after the other, each through DoModal, and ends when the last one is closed (0) or
 // when the device manager says that the plug-in set must be rebuilt (4, the launcher runs the
-// container again). It shows a short splash window unless "xframemodule"/"nosplashscreen" is
-// "1", and brings its window forward when a later instance of the program asks.
+// container again) or the program is asked to end (0). It shows a short splash window unless
+// "xframemodule"/"nosplashscreen" is "1", and brings its window forward when a later instance of
+// the program asks.
 #pragma once
 
 #include <atomic>
@@ -38,6 +39,9 @@ class MainFramePlugin final : public framework::PluginObject<framework::IUIPlugi
 
     // Device manager's thread: ends the run with 4.
     void OnPluginSetChanged() override;
+    // Any thread (the launcher's signal watcher): the program is to end. The run ends with 0
+    // as when the user closes the last plug-in: the running plug-in's window goes first.
+    void OnDestroyEvent() override;
 
   private:
     std::wstring Text(const char* key, const wchar_t* fallback);
@@ -55,6 +59,7 @@ class MainFramePlugin final : public framework::PluginObject<framework::IUIPlugi
     framework::IPluginSetNotifier* notifier_ = nullptr;
     std::atomic<framework::IUIPlugin*> current_{nullptr};
     std::atomic<bool> rebuild_{false};
+    std::atomic<bool> ending_{false};
     std::atomic<bool> running_{false};
     // The frame's window, for the threads that ask it to raise or to rebuild.
     std::atomic<std::uint64_t> frameHandle_{0};

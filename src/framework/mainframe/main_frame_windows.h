@@ -18,7 +18,7 @@ inline constexpr unsigned kSplashMilliseconds = 1500;
 
 // Messages the frame's window handles on the window thread.
 inline constexpr unsigned kRaiseMessage = 0x8101;    // a later instance asked for the window
-inline constexpr unsigned kRebuildMessage = 0x8102;  // the plug-in set must be rebuilt
+inline constexpr unsigned kRebuildMessage = 0x8102;  // the run must end (rebuild, or the end)
 
 inline constexpr unsigned kRebuildTimer = 1;  // retries ending a plug-in's run
 

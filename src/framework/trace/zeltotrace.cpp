@@ -2,10 +2,12 @@
 
 #include <spdlog/fmt/fmt.h>
 #include <spdlog/logger.h>
-#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/rotating_file_sink.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -25,6 +27,7 @@ struct TraceState {
     std::string programDirectory;  // empty: the running program's directory
     std::shared_ptr<spdlog::logger> logger;
     bool openFailed = false;  // do not retry opening on every trace
+    bool debug = false;       // debug traces are written (read when the file is opened)
 };
 
 TraceState& State() {
@@ -45,19 +48,27 @@ std::string PathLocked(const TraceState& state) {
     return platform::JoinPath(platform::UserFilePath(directory, "Log"), state.fileName);
 }
 
+bool DebugWanted() {
+    const char* wanted = std::getenv("SATVIEW_TRACE");
+    return wanted && std::strcmp(wanted, "debug") == 0;
+}
+
 std::shared_ptr<spdlog::logger> LoggerLocked(TraceState& state) {
     if (state.logger || state.openFailed || !state.named) return state.logger;
     try {
         std::string path = PathLocked(state);
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-        auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path, false);
+        // The rotating sink counts the files besides the current one.
+        auto sink = std::make_shared<spdlog::sinks::rotating_file_sink_mt>(
+            path, CZeltoTrace::kLogFileBytes, CZeltoTrace::kLogFiles - 1);
         auto logger = std::make_shared<spdlog::logger>("zeltotrace", std::move(sink));
         logger->set_pattern("%Y-%m-%d %H:%M:%S.%e %v");
         logger->set_level(spdlog::level::trace);
         logger->flush_on(spdlog::level::trace);
         logger->set_error_handler([](const std::string&) {});
         state.logger = std::move(logger);
+        state.debug = DebugWanted();
     } catch (...) {
         state.openFailed = true;
     }
@@ -110,6 +121,7 @@ void CZeltoTrace::Traceout(int level, const char* module, const char* file, int 
             TraceState& state = State();
             std::lock_guard<std::mutex> lock(state.mutex);
             logger = LoggerLocked(state);
+            if (level == framework::kTraceDebug && !state.debug) return;
         }
         if (!logger) return;
         logger->info("[{}] [{}] {}:{} {}", LevelName(level), OneLine(module), OneLine(file), line,
@@ -156,6 +168,8 @@ std::string CZeltoTrace::LevelName(int level) {
             return "notice";
         case framework::kTraceInfo:
             return "info";
+        case framework::kTraceDebug:
+            return "debug";
         default:
             return fmt::format("level {}", level);
     }

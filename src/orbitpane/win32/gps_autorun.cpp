@@ -20,10 +20,10 @@ bool CGPSUIDlg::IsAutoRunEnabled() {
     platform::AutostartValue value;
     switch (platform::ReadAutostart(kEntryName, value)) {
         case platform::AutostartStatus::NoFolder:
-            Trace(__LINE__, "Openning run automatically key failed!");
+            Trace("Openning run automatically key failed!");
             return false;
         case platform::AutostartStatus::NoEntry:
-            Trace(__LINE__, "Getting run automatically key failed!");
+            Trace("Getting run automatically key failed!");
             return false;
         case platform::AutostartStatus::Ok:
             break;
@@ -46,11 +46,11 @@ void CGPSUIDlg::OnAutoRunClicked() {
 bool CGPSUIDlg::EnableAutoRun(const std::wstring& path) {
     if (!platform::AutostartFolderWritable()) {
         if (!platform::CreateAutostartFolder()) {
-            Trace(__LINE__, "RegCreateKeyEx error!");
+            Trace("RegCreateKeyEx error!");
             return false;
         }
         if (!platform::AutostartFolderWritable()) {
-            Trace(__LINE__, "RegOpenKeyEx error!");
+            Trace("RegOpenKeyEx error!");
             return false;
         }
     }

@@ -30,7 +30,8 @@ std::wstring WithoutFinalCharacter(const std::string& text) {
 }  // namespace
 
 ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
-    if (data == nullptr) return 0;
+    // A record that was on its way when the receiver was told to stop belongs to no session.
+    if (data == nullptr || receiver_ == Receiver::kStopped) return 0;
     const auto* record = static_cast<const framework::GpsDataRecord*>(data);
     const std::string latitude = Field(record->latitude, sizeof record->latitude);
     if (latitude.empty()) return 0;
@@ -38,7 +39,7 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     const std::string longitude = Field(record->longitude, sizeof record->longitude);
     if (longitude.empty()) return 0;
     rawLongitude_ = WithoutFinalCharacter(longitude);
-    Trace(__LINE__, "GPS Data Notify\xEF\xBC\x81\n");  // a full-width exclamation mark
+    Trace("GPS Data Notify\xEF\xBC\x81\n");  // a full-width exclamation mark
     std::int64_t arrival;
     {
         platform::CriticalSectionLock lock(dataLock_);

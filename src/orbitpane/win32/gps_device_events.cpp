@@ -25,6 +25,8 @@ constexpr int kSimStatus = static_cast<int>(kEventSimStatus);
 constexpr int kReady = static_cast<int>(kEventCardReady);
 constexpr int kUnavailable = static_cast<int>(kEventCardUnavailable);
 
+constexpr int32_t kSimNeedsPin = 2;
+
 // SIM status values that say the SIM cannot be used; any value but these and 1 is ignored.
 bool SimUnusable(int32_t status) {
     return status == 0 || status == 2 || status == 3 || status == 4 || status == 255;
@@ -33,8 +35,8 @@ bool SimUnusable(int32_t status) {
 }  // namespace
 
 void CGPSUIDlg::WireMonitoring() {
-    OnMessage(WM_DEVICE_STATE, [this](ui::WParam state, ui::LParam) {
-        return OnDeviceState(static_cast<int>(state));
+    OnMessage(WM_DEVICE_STATE, [this](ui::WParam state, ui::LParam simStatus) {
+        return OnDeviceState(static_cast<int>(state), static_cast<int32_t>(simStatus));
     });
     OnMessage(WM_GPS_DATA, [this](ui::WParam record, ui::LParam) {
         return OnGpsData(reinterpret_cast<const void*>(record));
@@ -65,6 +67,7 @@ bool CGPSUIDlg::FoldDeviceEvent(uint32_t event, const void* data) {
             } else {
                 return true;
             }
+            simStatus_ = status;
             state = kSimStatus;
             break;
         }
@@ -78,16 +81,22 @@ bool CGPSUIDlg::FoldDeviceEvent(uint32_t event, const void* data) {
             return true;
     }
     SetDeviceState(state);
-    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(state), 0);
+    // The SIM status goes with the state: the window shows the one this state was folded from.
+    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(state), simStatus_.load());
     return true;
 }
 
-ui::LResult CGPSUIDlg::OnDeviceState(int state) {
+const wchar_t* CGPSUIDlg::UnusableSimKey(int32_t simStatus) const {
+    return simStatus == kSimNeedsPin ? L"IDS_STATIC_SIM_PIN" : L"IDS_STATIC_SUPPORT_AGPS_NOSIM";
+}
+
+ui::LResult CGPSUIDlg::OnDeviceState(int state, int32_t simStatus) {
     switch (state) {
         case kSimStatus:
             SetItemText(ids::kGpsType, L"GPS");
             EnableItem(ids::kSetting, false);
-            ShowStatus(L"IDS_STATIC_SUPPORT_AGPS_NOSIM");
+            // A SIM that waits for its PIN says what to do about it.
+            ShowStatus(UnusableSimKey(simStatus));
             break;
         case kArrived:
         case kReady:
@@ -107,20 +116,23 @@ void CGPSUIDlg::OnCardPresent(int state) {
     // A polling thread that ended before it found the port (a SIM report came first) would
     // keep the card from ever being searched again: let it go so that a new one searches.
     if (gpsThread_.Held() && gpsThread_.Ending() && !CardReady()) gpsThread_.StopAndJoin();
+    // A ready card's status is shown whatever the polling does, and before a thread started
+    // here writes what it finds: the status of an earlier SIM report never stays.
+    const std::wstring keyBefore = StatusTextId();
+    if (state == kReady) ShowCardCapability();
     if (!gpsThread_.Held()) {
         if (!StartGpsThread()) {
-            Trace(__LINE__, "Starting QueryGPSThread failed!");
+            Trace("Starting QueryGPSThread failed!");
             SetCardReady(false);
             SetDeviceStatusShown(L"IDS_STATIC_NOSUPPORT_GPS", state == kArrived);
+            if (state == kReady) SetStatusKey(keyBefore);
         }
         return;
     }
     if (state == kArrived) {
         EnableItem(ids::kSetting, false);
         if (gpsConfig_.isAGPSSupported) SetItemText(ids::kGpsType, L"GPS");
-        return;
     }
-    ShowCardCapability();
 }
 
 // A ready card whose port and type the polling has found already.
@@ -145,6 +157,16 @@ void CGPSUIDlg::ShowCardCapability() {
 }
 
 void CGPSUIDlg::OnCardLost(int state) {
+    // A session on a card that stopped answering is over: its receiver is told to stop and
+    // its positions are no longer shown. A removed card has no receiver left to stop.
+    if (receiver_ == Receiver::kOn) {
+        if (state == kUnavailable) {
+            EndLostSession();
+        } else {
+            receiver_ = Receiver::kStopped;
+            if (COrbitpaneImpl* card = pluginObject_) card->UnregisterDeviceEvents();
+        }
+    }
     EnableItem(ids::kSetting, false);
     SetCardReady(false);
     // The polling stops for good; a pass it was in the middle of has ended when this returns.
@@ -156,7 +178,7 @@ void CGPSUIDlg::OnCardLost(int state) {
     if (state == kRemoved) orbitpane::ClearLastPosition();
     ResetToIdle();
     if (gpsTimerId_ != 0 && !KillGpsTimer()) {
-        Trace(__LINE__, "The GPS Data determining Timer Killing failed!");
+        Trace("The GPS Data determining Timer Killing failed!");
     }
 }
 

@@ -11,12 +11,12 @@ namespace ids = ui::templates::gps;
 void CGPSUIDlg::OnOpenMapLink() {
     const std::string latitudeText = platform::WideToUtf8(rawLatitude_);
     const double latitude = orbitpane::ReadCoordinate(latitudeText);
-    Trace(__LINE__, "The Latitude is: = ");
-    Trace(__LINE__, latitudeText.c_str());
+    Trace("The Latitude is: = ");
+    Trace(latitudeText.c_str());
     const std::string longitudeText = platform::WideToUtf8(rawLongitude_);
     const double longitude = orbitpane::ReadCoordinate(longitudeText);
-    Trace(__LINE__, "The Longitude is: = ");
-    Trace(__LINE__, longitudeText.c_str());
+    Trace("The Longitude is: = ");
+    Trace(longitudeText.c_str());
 
     const wchar_t* key = orbitpane::LinkTemplateKey(Combo(ids::kMapSite).CurrentText());
     const std::string linkTemplate = platform::WideToUtf8(Text(key));
@@ -24,7 +24,7 @@ void CGPSUIDlg::OnOpenMapLink() {
     std::optional<std::string> link =
         orbitpane::BuildMapLink(linkTemplate, latitude, longitude, why);
     if (!link) {
-        Trace(__LINE__, ("The map link was not opened: " + why).c_str());
+        Trace(("The map link was not opened: " + why).c_str());
         return;
     }
     if (link->empty()) return;

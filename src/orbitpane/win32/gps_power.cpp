@@ -11,7 +11,7 @@ void CGPSUIDlg::StartPowerEvents() {
     });
     std::string reason;
     if (!watcher->Start(&reason)) {
-        Trace(__LINE__, ("No power events: " + reason).c_str());
+        Trace(("No power events: " + reason).c_str());
         return;
     }
     sleepWatcher_ = std::move(watcher);
@@ -29,7 +29,7 @@ void CGPSUIDlg::StopPowerEvents() {
 ui::LResult CGPSUIDlg::OnPowerBroadcast(unsigned event, ui::LParam) {
     if (event == ui::kPowerSuspend) {
         OnBnClickedButtonStop();
-        Trace(__LINE__, "WM_POWERBROADCAST OnHibernate() PBT_APMQUERYSUSPEND | PBT_APMSUSPEND");
+        Trace("WM_POWERBROADCAST OnHibernate() PBT_APMQUERYSUSPEND | PBT_APMSUSPEND");
     }
     return 1;
 }

@@ -1,12 +1,12 @@
 // Starting, stopping and restarting a GPS session from the GPS dialog.
 #include <ctime>
-#include <thread>
 
 #include "framework/contracts/ids.h"
 #include "orbitpane/win32/gpsuidlg.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/templates/gps.h"
 
 namespace ids = ui::templates::gps;
@@ -17,7 +17,7 @@ constexpr int kAgpsPositionMode = 5;
 constexpr int kGpsPositionMode = 0;
 constexpr int kPedestrianFixInterval = 5;
 constexpr int kHighSpeedFixInterval = 1;
-constexpr auto kRestartPause = std::chrono::milliseconds(500);
+constexpr int kRestartPauseMs = 500;
 
 std::string SecTimeNow() {
     std::time_t now = std::time(nullptr);
@@ -98,20 +98,21 @@ void CGPSUIDlg::OnBnClickedButtonStart() {
     if (!card || !card->OpenGps()) {
         if (card) card->UnregisterDeviceEvents();
         ShowStatus(L"IDS_STATIC_START_GPSFAILED");
-        Trace(__LINE__, "Starting GPS failed!");
+        Trace("Starting GPS failed!");
         return;
     }
     ShowStatus(L"IDS_STATIC_START_GPSSUCCE");
     EnableItem(ids::kStop, true);
     SetFocus(ids::kStop);
     EnableItem(ids::kStart, false);
+    receiver_ = Receiver::kOn;
     SetGpsSessionState(kGpsSessionRunning);
-    Trace(__LINE__, "GPS has been openned successfully.");
+    Trace("GPS has been openned successfully.");
     ShowStatus(L"IDS_STATIC_QUER_GPS");
     SetItemText(ids::kNoDataSeconds, L"");
     TouchWatchdog();
     gpsTimerId_ = StartGpsTimer();
-    if (gpsTimerId_ == 0) Trace(__LINE__, "The GPS Data determining Timer starting failed.");
+    if (gpsTimerId_ == 0) Trace("The GPS Data determining Timer starting failed.");
 }
 
 // An AGPS-capable card in the ready state, in an installation that offers AGPS.
@@ -135,27 +136,27 @@ void CGPSUIDlg::OnBnClickedButtonStop() {
         return;
     }
     if (gpsTimerId_ != 0 && !KillGpsTimer()) {
-        Trace(__LINE__, "The GPS Data determining Timer starting failed!");
+        Trace("The GPS Data determining Timer starting failed!");
     }
     COrbitpaneImpl* card = pluginObject_;
-    if (card && card->CloseGps()) {
+    if (CloseReceiver()) {
         ShowStatus(L"IDS_STATIC_STOP_GPSSUCCE");
-        Trace(__LINE__, "GPS has been closed successfully.");
+        Trace("GPS has been closed successfully.");
     } else {
         ShowStatus(L"IDS_STATIC_STOP_GPSFAILED");
-        Trace(__LINE__, "Stopping GPS failed!");
+        Trace("Stopping GPS failed!");
     }
     ResetToIdle();
     EnableSettingsForAgpsCard();
     if (card) card->UnregisterDeviceEvents();
-    Trace(__LINE__, "OnBnClickedButtonStop returned!");
+    Trace("OnBnClickedButtonStop returned!");
 }
 
 // Closing while a session runs stops the receiver; the session state is left for the next
 // window's initialisation to reset.
 void CGPSUIDlg::CloseGpsOnExit() {
     if (gpsTimerId_ != 0 && !KillGpsTimer()) {
-        Trace(__LINE__, "The GPS Data determining Timer starting failed!");
+        Trace("The GPS Data determining Timer starting failed!");
     }
     std::wstring key, text;
     {
@@ -164,20 +165,17 @@ void CGPSUIDlg::CloseGpsOnExit() {
         text = deviceStatusText_;
     }
     SetItemText(ids::kStatus, text);
-    {
-        // The key, not the text: a later language change shows the message again.
-        std::lock_guard<std::mutex> lock(textMutex_);
-        statusTextId_ = key;
-    }
+    // The key, not the text: a later language change shows the message again.
+    SetStatusKey(key);
     COrbitpaneImpl* card = pluginObject_;
-    if (card && card->CloseGps()) {
+    if (CloseReceiver()) {
         EnableItem(ids::kStart, true);
         EnableItem(ids::kStop, false);
         ShowStatus(L"IDS_STATIC_STOP_GPSSUCCE");
-        Trace(__LINE__, "GPS has been closed successfully.");
+        Trace("GPS has been closed successfully.");
     } else {
         ShowStatus(L"IDS_STATIC_STOP_GPSFAILED");
-        Trace(__LINE__, "Stopping GPS failed!");
+        Trace("Stopping GPS failed!");
     }
     if (card) card->UnregisterDeviceEvents();
 }
@@ -189,13 +187,33 @@ void CGPSUIDlg::OnClose() {
     SetDeviceState(0);
     if (GpsThreadHeld()) {
         StopGpsPolling();
-        Trace(__LINE__, "Stop QueryGPSThread successfully!");
+        Trace("Stop QueryGPSThread successfully!");
     }
     Dialog::OnClose();
 }
 
+// Records already on their way when the receiver is told to stop are dropped, whatever waits
+// serve them: nothing reaches the rows after this.
+bool CGPSUIDlg::CloseReceiver() {
+    receiver_ = Receiver::kStopped;
+    COrbitpaneImpl* card = pluginObject_;
+    return card && card->CloseGps();
+}
+
+// A session that ends without the user: its card was lost, or its window goes. A card that
+// does not answer now is stopped by the device manager once it answers again.
+void CGPSUIDlg::EndLostSession() {
+    if (CloseReceiver()) {
+        Trace("GPS has been closed successfully.");
+    } else {
+        Trace("Stopping GPS failed!");
+    }
+    if (COrbitpaneImpl* card = pluginObject_) card->UnregisterDeviceEvents();
+}
+
 void CGPSUIDlg::RestartGps() {
     if (GpsSessionState() == kGpsSessionRunning) OnBnClickedButtonStop();
-    std::this_thread::sleep_for(kRestartPause);
+    // The pause serves sends: a sink waiting on this thread is not held up by it.
+    ui::WaitServingSends([] { return false; }, kRestartPauseMs);
     OnBnClickedButtonStart();
 }

@@ -31,13 +31,13 @@ void CGPSUIDlg::OnWatchdogTick() {
     if (noData) SetItemText(ids::kNoDataSeconds, std::to_wstring(sinceData));
 
     if (sinceCheck < kCardCheckSeconds) return;
-    Trace(__LINE__, "NO GPS Data in 20 second!\n");
+    Trace("NO GPS Data in 20 second!\n");
     if (pluginObject_ && pluginObject_->ProbeCard()) {
-        Trace(__LINE__, "Data Card is OK!\n");
+        Trace("Data Card is OK!\n");
         platform::CriticalSectionLock lock(dataLock_);
         lastCheckTime_ = orbitpane::NowSeconds();
     } else if (GpsSessionState() == kGpsSessionRunning) {
-        Trace(__LINE__, "Data Card is Not OK!\n");
+        Trace("Data Card is Not OK!\n");
         const int unavailable = static_cast<int>(framework::kEventCardUnavailable);
         SetDeviceState(unavailable);
         Post(WM_DEVICE_STATE, static_cast<ui::WParam>(unavailable), 0);

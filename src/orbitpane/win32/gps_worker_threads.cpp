@@ -32,7 +32,7 @@ bool CGPSUIDlg::StartGpsThread() {
 void CGPSUIDlg::StartPcUiThread() {
     if (queryThread_.Held()) return;
     if (!StartWorker(queryThread_, [this] { QueryPCUIThread(); })) {
-        Trace(__LINE__, "Starting QueryPCUIThread failed!");
+        Trace("Starting QueryPCUIThread failed!");
         pcuiPortFound_ = 0;
     }
 }
@@ -88,7 +88,7 @@ void CGPSUIDlg::QueryGPSThread() {
         }
         if (!gpsThread_.Sleep(kGpsPollMs)) break;
     }
-    Trace(__LINE__, "QueryGPSPortThread returned.");
+    Trace("QueryGPSPortThread returned.");
 }
 
 // The card's answer to the type query, on the status line, the type label and the Setting
@@ -110,7 +110,7 @@ void CGPSUIDlg::ShowGpsType(int gpsType) {
         const int state = DeviceState();
         if (state == kArrived || (state != kReady && !SimReady())) {
             gpsOnly();
-            ShowStatus(L"IDS_STATIC_SUPPORT_AGPS_NOSIM");
+            ShowStatus(UnusableSimKey(simStatus_.load()));
         } else if (state == kReady) {
             EnableItem(ids::kSetting, true);
             ShowStatus(L"IDS_STATIC_SUPPORT_AGPS");

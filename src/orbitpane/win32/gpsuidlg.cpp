@@ -57,8 +57,8 @@ CGPSUIDlg::~CGPSUIDlg() {
     StopWorkers();
 }
 
-void CGPSUIDlg::Trace(int line, const char* message) {
-    orbitpane::Trace(container_, framework::kTraceInfo, "CGPSUIDlg", __FILE__, line, message);
+void CGPSUIDlg::Trace(const char* message, const char* file, int line) {
+    orbitpane::Trace(container_, framework::kTraceInfo, "CGPSUIDlg", file, line, message);
 }
 
 bool CGPSUIDlg::ReadAppDirectory() {
@@ -117,6 +117,9 @@ void CGPSUIDlg::UnregisterFromDeviceManager() {
 }
 
 void CGPSUIDlg::OnDestroy() {
+    // However the window goes (closed, ended, destroyed with its plug-in or the program), a
+    // receiver it started is not left running on the card.
+    if (receiver_ == Receiver::kOn) EndLostSession();
     StopPowerEvents();
     UnregisterFromDeviceManager();
     // No session outlives the window: the plug-in object's sink goes with it, whatever state
@@ -230,6 +233,11 @@ void CGPSUIDlg::ShowStatus(const std::wstring& key) {
     // The line and its key change together, whichever thread writes them.
     std::lock_guard<std::mutex> lock(textMutex_);
     SetItemText(ids::kStatus, text);
+    statusTextId_ = key;
+}
+
+void CGPSUIDlg::SetStatusKey(const std::wstring& key) {
+    std::lock_guard<std::mutex> lock(textMutex_);
     statusTextId_ = key;
 }
 

@@ -13,6 +13,7 @@
 
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
+#include "framework/contracts/ids.h"
 #include "orbitpane/win32/edit_controls.h"
 #include "orbitpane/win32/gps_config.h"
 #include "orbitpane/win32/localisation.h"
@@ -135,7 +136,9 @@ class CGPSUIDlg : public ui::Dialog,
     void SetUpListView();
     void FillLanguageList();
     void ApplyTexts();
-    void Trace(int line, const char* message);
+    // Traces under the dialog's module name; the file and line are those of the call.
+    void Trace(const char* message, const char* file = __builtin_FILE(),
+               int line = __builtin_LINE());
     std::wstring Text(const wchar_t* key) { return orbitpane::LoadLanguageText(key); }
     bool ReadAppDirectory();
     std::wstring AutoRunProgram() const;
@@ -145,6 +148,11 @@ class CGPSUIDlg : public ui::Dialog,
     void RegisterWithDeviceManager();
     void UnregisterFromDeviceManager();
     void CloseGpsOnExit();
+    // Tells the card to stop positioning; from then on no position reaches the rows.
+    bool CloseReceiver();
+    // A session whose card was lost or whose window goes: the receiver is stopped.
+    void EndLostSession();
+    void SetStatusKey(const std::wstring& key);
     bool RunSetCommands(bool agps);
     bool AgpsCardReady() const;
     void EnableSettingsForAgpsCard();
@@ -152,7 +160,9 @@ class CGPSUIDlg : public ui::Dialog,
     // Device events, the polling threads, GPS data and the no-data watchdog.
     void WireMonitoring();
     bool FoldDeviceEvent(uint32_t event, const void* data);
-    ui::LResult OnDeviceState(int state);
+    ui::LResult OnDeviceState(int state, int32_t simStatus);
+    // The status key for a SIM that cannot be used, by its last reported status.
+    const wchar_t* UnusableSimKey(int32_t simStatus) const;
     void OnCardPresent(int state);
     void ShowCardCapability();
     void OnCardLost(int state);
@@ -187,8 +197,13 @@ class CGPSUIDlg : public ui::Dialog,
     std::atomic<int> deviceState_{0};
     std::atomic<int> cardReady_{0};
     std::atomic<int> simReady_{1};
+    std::atomic<int32_t> simStatus_{static_cast<int32_t>(framework::kSimUsable)};
     std::atomic<int> pcuiPortFound_{0};
     unsigned gpsTimerId_ = 0;
+    // The receiver as this window left it (window thread only). Positions are shown unless
+    // the window stopped it; it is stopped again when the window goes while it is on.
+    enum class Receiver { kUntouched, kOn, kStopped };
+    Receiver receiver_ = Receiver::kUntouched;
 
     // The last position as received (window thread only).
     std::wstring rawLatitude_;

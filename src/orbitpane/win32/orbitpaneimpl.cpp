@@ -16,6 +16,15 @@ constexpr int kVersion = 0x0101;
 COrbitpaneImpl::COrbitpaneImpl() = default;
 
 COrbitpaneImpl::~COrbitpaneImpl() {
+    // The window goes while this object is whole: a session it runs is stopped on the card
+    // through this object's commands.
+    try {
+        if (orbitpane::IGpsDialog* dialog = dialog_; dialog && dialog->HasWindow()) {
+            dialog->DestroyWindow();
+        }
+    } catch (...) {
+        TraceError("Destruct COrbitpaneImpl Instance Error!", __LINE__);
+    }
     // Nothing may reach this object once it starts to go: the device manager first (its
     // removal waits for an event being delivered here), then the dialog pointer that event
     // reads, then the answer handlers.

@@ -22,10 +22,10 @@ enum GpsTypeResult : int {
     kGpsTypeNone = 2,     // no GPS, or no answer
 };
 
-class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgrEvent {
+class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDeviceMgrEvent {
   public:
     COrbitpaneImpl();
-    ~COrbitpaneImpl() override;
+    ~COrbitpaneImpl();
     COrbitpaneImpl(const COrbitpaneImpl&) = delete;
     COrbitpaneImpl& operator=(const COrbitpaneImpl&) = delete;
 
@@ -47,10 +47,6 @@ class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgr
     void HideWindow() override;
     void FitSize(int x, int y, int width, int height) override;
     bool GetStateFlag() override { return stateFlag_; }
-    // IDestroyEvent
-    void OnDestroyEvent() override;
-    // IDeviceMgrEvent
-    bool OnDeviceEvent(uint32_t event, void* data) override;
 
     // The AT command layer. Each exchange sends one line and waits up to 500 ms for the
     // card's final answer; exchanges never overlap, whichever thread asks.
@@ -68,6 +64,13 @@ class COrbitpaneImpl : public framework::IUIPlugin, public framework::IDeviceMgr
     // remove it.
     virtual void RegisterDeviceEvents();
     virtual void UnregisterDeviceEvents();
+
+    // The operations of the secondary interfaces come last: each also takes a slot in this
+    // object's first table, which must not move the AT command layer's slots (15 to 25).
+    // IDestroyEvent
+    void OnDestroyEvent() override;
+    // IDeviceMgrEvent
+    bool OnDeviceEvent(uint32_t event, void* data) override;
     // True when the card acknowledged "AT^WPDGP" with "OK".
     bool ProbeCard();
 

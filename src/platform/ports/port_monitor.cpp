@@ -49,12 +49,14 @@ struct PortMonitor::Impl {
         std::string dir = PortsDirectory();
         inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (inotifyFd < 0) return;
-        if (ports_detail::EnsureDirectory(dir)) {
-            folderWatch = ::inotify_add_watch(
-                inotifyFd, dir.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE);
+        std::string why = "cannot watch the ports folder " + dir;
+        if (PreparePortsDirectory(&why)) {
+            folderWatch = ::inotify_add_watch(inotifyFd, dir.c_str(),
+                                              IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM |
+                                                  IN_DELETE | IN_DONT_FOLLOW | IN_ONLYDIR);
         }
         if (folderWatch < 0) {
-            ports_detail::TraceOnce("cannot watch the ports folder " + dir);
+            ports_detail::TraceOnce(why);
             ::close(inotifyFd);
             inotifyFd = -1;
             return;

@@ -9,9 +9,11 @@
 //       card=sim-1
 //       pid=1234
 //   The file is named "<id>.port" (other names are not read), written atomically by the
-//   port's owner (temp file and rename) and removed when the port goes. An entry whose node is
-//   gone or whose owner process is dead is ignored, and a dead owner's file is removed; of two
-//   entries naming one node the first by file name counts.
+//   port's owner (temp file and rename) and removed by that owner only when the port goes. An
+//   entry whose node is gone or whose owner process is dead is ignored, and a dead owner's file
+//   is removed; of two entries naming one node the first by file name counts. The folder must
+//   belong to this user with no write access for anyone else, and only small regular files
+//   are read (never through a link, never waiting on a FIFO): otherwise nothing is listed.
 //
 // The number of a port is the n of "(COM<n>)" in its friendly name, else the trailing digits
 // of its node. A real port's friendly name takes its interface text from the program
@@ -33,18 +35,23 @@ struct SerialPort {
     bool operator==(const SerialPort&) const = default;
 };
 
-// The folder of virtual port files: $SATVIEW_PORTS_DIR, else $XDG_RUNTIME_DIR/satview/ports,
-// else /tmp/satview-<uid>/ports.
+// The folder of virtual port files: $SATVIEW_PORTS_DIR, else "ports" in the runtime folder
+// ($XDG_RUNTIME_DIR/satview/ports, else /tmp/satview-<uid>/ports; see RuntimeDirectoryPath).
 std::string PortsDirectory();
+
+// Creates the ports folder (mode 0700; the runtime folder first unless $SATVIEW_PORTS_DIR
+// names it) and checks it. False with the reason in `why` when it is refused.
+bool PreparePortsDirectory(std::string* why = nullptr);
 
 // Every present port, real and virtual, ordered by card then number. Unreadable sources and
 // malformed entries are skipped (with a trace to stderr at most), never thrown.
 std::vector<SerialPort> ListSerialPorts();
 
 // Registers a virtual port: writes its file atomically into PortsDirectory() (creating the
-// folder), under the name `id`. The owner's process id is this process. False on failure.
+// folder), under the name `id`. The owner's process id is this process. False on failure, and
+// when the file under that name belongs to another live process.
 bool RegisterVirtualPort(const std::string& id, const SerialPort& port);
-// Removes the file of a virtual port registered under `id`.
+// Removes the file of a virtual port registered under `id`, when this process owns it.
 void UnregisterVirtualPort(const std::string& id);
 
 // Reports ports added and removed, from the udev monitor and inotify on the ports folder,

@@ -1,6 +1,7 @@
 #include "virtual_ports.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <set>
 
 #include "platform/files.h"
+#include "platform/runtime_folder.h"
 #include "port_trace.h"
 
 namespace platform {
@@ -22,36 +24,49 @@ namespace {
 constexpr std::string_view kSuffix = ".port";
 constexpr size_t kMaxFileSize = 4096;
 
-bool MakeDirectoriesImpl(const std::string& path) {
-    std::string partial;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        partial = path.substr(0, slash);
-        if (!partial.empty() && ::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        start = slash + 1;
+// Creates the folders above `path` that are missing (mode 0700).
+void MakeParents(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0700);
     }
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
 
 std::string PortFilePath(const std::string& id) {
     return PortsDirectory() + "/" + id + std::string(kSuffix);
+}
+
+// The owner recorded in a port file; 0 when it is missing or malformed.
+long FileOwner(int dirFd, const std::string& name) {
+    std::optional<std::string> text = ReadSmallFileAt(dirFd, name, kMaxFileSize);
+    std::optional<ports_detail::VirtualPortEntry> entry =
+        text ? ports_detail::ParseVirtualPort(*text) : std::nullopt;
+    return entry ? entry->pid : 0;
+}
+
+bool Alive(long pid) {
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
 }  // namespace
 
 std::string PortsDirectory() {
     if (const char* dir = std::getenv("SATVIEW_PORTS_DIR"); dir && *dir) return dir;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-        return std::string(runtime) + "/satview/ports";
+    return RuntimeDirectoryPath() + "/ports";
+}
+
+bool PreparePortsDirectory(std::string* why) {
+    std::string dir = PortsDirectory();
+    if (const char* own = std::getenv("SATVIEW_PORTS_DIR"); own && *own) {
+        MakeParents(dir);
+    } else if (RuntimeDirectory(why).empty()) {
+        return false;
     }
-    return "/tmp/satview-" + std::to_string(::getuid()) + "/ports";
+    return MakeOwnFolder(dir, FolderAccess::NoOtherWriters, why);
 }
 
 bool RegisterVirtualPort(const std::string& id, const SerialPort& port) {
@@ -62,19 +77,27 @@ bool RegisterVirtualPort(const std::string& id, const SerialPort& port) {
     for (const std::string* value : {&port.node, &port.friendlyName, &port.card}) {
         if (std::any_of(value->begin(), value->end(), IsControl)) return false;
     }
-    if (!ports_detail::EnsureDirectory(PortsDirectory())) return false;
+    std::string why;
+    if (!PreparePortsDirectory(&why)) {
+        ports_detail::TraceOnce(why);
+        return false;
+    }
+    // Another live process's port is never taken over.
+    long owner = FileOwner(AT_FDCWD, PortFilePath(id));
+    if (owner > 0 && owner != ::getpid() && Alive(owner)) {
+        ports_detail::TraceOnce("the port " + id + " belongs to process " + std::to_string(owner));
+        return false;
+    }
     return WriteFileAtomic(PortFilePath(id), ports_detail::FormatVirtualPort(port, ::getpid()));
 }
 
 void UnregisterVirtualPort(const std::string& id) {
-    if (ports_detail::ValidPortId(id)) ::unlink(PortFilePath(id).c_str());
+    if (!ports_detail::ValidPortId(id)) return;
+    std::string path = PortFilePath(id);
+    if (FileOwner(AT_FDCWD, path) == ::getpid()) ::unlink(path.c_str());
 }
 
 namespace ports_detail {
-
-bool EnsureDirectory(const std::string& path) {
-    return MakeDirectoriesImpl(path);
-}
 
 bool ValidPortId(std::string_view id) {
     if (id.empty() || id.size() > 200 || id.front() == '.') return false;
@@ -139,39 +162,49 @@ std::optional<VirtualPortEntry> ParseVirtualPort(std::string_view text) {
 
 std::vector<SerialPort> ListVirtualPorts(const std::string& directory) {
     std::vector<SerialPort> ports;
-    DIR* dir = ::opendir(directory.c_str());
-    if (!dir) {
-        if (errno != ENOENT) TraceOnce("cannot read the ports folder " + directory);
+    // The folder is checked through the descriptor that the files are then opened from.
+    int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0) {
+        if (errno != ENOENT) {
+            std::string why;
+            CheckOwnFolder(directory, FolderAccess::NoOtherWriters, &why);
+            TraceOnce(why.empty() ? "cannot read the ports folder " + directory : why);
+        }
+        return ports;
+    }
+    if (std::string why; !CheckOwnFolderFd(dirFd, directory, FolderAccess::NoOtherWriters, &why)) {
+        TraceOnce(why);
+        ::close(dirFd);
         return ports;
     }
     std::vector<std::string> names;
-    while (dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() > kSuffix.size() && name.front() != '.' && name.ends_with(kSuffix)) {
-            names.push_back(std::move(name));
+    if (DIR* dir = ::fdopendir(::dup(dirFd))) {
+        while (dirent* e = ::readdir(dir)) {
+            std::string name = e->d_name;
+            if (name.size() > kSuffix.size() && name.front() != '.' && name.ends_with(kSuffix)) {
+                names.push_back(std::move(name));
+            }
         }
+        ::closedir(dir);
     }
-    ::closedir(dir);
     std::sort(names.begin(), names.end());
 
     std::set<std::string> nodes;
     for (const std::string& name : names) {
         std::string path = directory + "/" + name;
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) continue;  // gone since the folder was read
-        if (!S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > kMaxFileSize) {
+        // Not followed if a link, never waited on if a FIFO: regular small files only.
+        std::optional<std::string> text = ReadSmallFileAt(dirFd, name, kMaxFileSize);
+        if (!text) {
             TraceOnce("skipped port file " + path + ": not a small regular file");
             continue;
         }
-        std::optional<std::string> text = ReadWholeFile(path);
-        if (!text) continue;
         std::optional<VirtualPortEntry> entry = ParseVirtualPort(*text);
         if (!entry) {
             TraceOnce("skipped malformed port file " + path);
             continue;
         }
-        if (::kill(static_cast<pid_t>(entry->pid), 0) != 0 && errno == ESRCH) {
-            ::unlink(path.c_str());  // its owner died without cleaning up
+        if (!Alive(entry->pid)) {
+            ::unlinkat(dirFd, name.c_str(), 0);  // its owner died without cleaning up
             continue;
         }
         if (::access(entry->port.node.c_str(), F_OK) != 0) continue;
@@ -181,6 +214,7 @@ std::vector<SerialPort> ListVirtualPorts(const std::string& directory) {
         }
         ports.push_back(std::move(entry->port));
     }
+    ::close(dirFd);
     return ports;
 }
 

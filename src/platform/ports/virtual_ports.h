@@ -25,13 +25,12 @@ std::string FormatVirtualPort(const SerialPort& port, long pid);
 // digits of its device node; -1 when neither has one.
 int PortNumber(const std::string& friendlyName, const std::string& node);
 
-// The live ports of `directory`: malformed files are skipped with a trace, entries whose node
-// is gone or whose owner is dead are skipped (a dead owner's file is removed), and of two
-// entries naming one node only the first by file name counts.
+// The live ports of `directory`: nothing (with a trace) unless the folder is a directory of
+// this user that nobody else can write to; files that are not small regular files (links,
+// FIFOs, devices) and malformed files are skipped with a trace, entries whose node is gone or
+// whose owner is dead are skipped (a dead owner's file is removed), and of two entries naming
+// one node only the first by file name counts. Never blocks on a file.
 std::vector<SerialPort> ListVirtualPorts(const std::string& directory);
-
-// Creates the ports folder (and its parents, mode 0700) when missing; false when it cannot.
-bool EnsureDirectory(const std::string& path);
 
 // True for an id that can name a port file: letters, digits, '-', '_' and '.', not leading.
 bool ValidPortId(std::string_view id);

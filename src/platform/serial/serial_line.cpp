@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/ui/kit.h"
+
 namespace platform {
 
 std::unique_ptr<SerialLine> SerialLine::Open(const std::string& node, std::string& error) {
@@ -38,7 +40,12 @@ std::unique_ptr<SerialLine> SerialLine::Open(const std::string& node, std::strin
         ::close(fd);
         return nullptr;
     }
+    // Nothing a previous owner left in the port may pass for an answer to us: what is queued
+    // either way is dropped, and so is input the driver hands over only now.
     ::tcflush(fd, TCIOFLUSH);
+    char stale[256];
+    while (::read(fd, stale, sizeof stale) > 0) {
+    }
     int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0) {
         error = std::string("eventfd: ") + std::strerror(errno);
@@ -58,9 +65,14 @@ SerialLine::~SerialLine() {
 bool SerialLine::Start(Handlers handlers) {
     if (reader_.joinable() || stopping_) return false;
     handlers_ = std::move(handlers);
+    running_ = true;
     try {
-        reader_ = std::thread([this] { Run(); });
+        reader_ = std::thread([this] {
+            Run();
+            running_ = false;  // last: the thread only returns after this
+        });
     } catch (...) {
+        running_ = false;
         return false;
     }
     return true;
@@ -96,7 +108,10 @@ void SerialLine::Wake() {
 void SerialLine::Stop() {
     stopping_ = true;
     Wake();
-    if (reader_.joinable() && reader_.get_id() != std::this_thread::get_id()) reader_.join();
+    if (!reader_.joinable() || reader_.get_id() == std::this_thread::get_id()) return;
+    // The reader may be in a handler that sends to the window thread.
+    if (ui::IsWindowThread()) ui::WaitServingSends([this] { return !running_; });
+    reader_.join();
 }
 
 void SerialLine::Run() {

@@ -26,8 +26,9 @@ class SerialLine {
     };
 
     // Opens `node` (O_NOCTTY, non-blocking, close-on-exec, TIOCEXCL), sets raw 8N1 at
-    // 115200 with CLOCAL and CREAD and no flow control, and flushes what was waiting. Null on
-    // failure with the reason in `error`.
+    // 115200 with CLOCAL and CREAD and no flow control, and drops whatever was waiting either
+    // way (tcflush, then reading what is still there). Null on failure with the reason in
+    // `error`.
     static std::unique_ptr<SerialLine> Open(const std::string& node, std::string& error);
     ~SerialLine();
     SerialLine(const SerialLine&) = delete;
@@ -40,7 +41,8 @@ class SerialLine {
     // Makes the reader ask `nextTimeout` again.
     void Wake();
     // Ends the reader thread and waits for it (from the reader thread itself it only asks the
-    // thread to end). The port stays open until destruction.
+    // thread to end; on the window thread the wait serves sent messages). The port stays open
+    // until destruction.
     void Stop();
     bool HungUp() const { return hungUp_; }
     const std::string& Node() const { return node_; }
@@ -57,6 +59,7 @@ class SerialLine {
     std::mutex writeMutex_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> hungUp_{false};
+    std::atomic<bool> running_{false};  // the reader thread has not finished Run
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ struct Seen {
     std::string text;
     bool operator==(const Seen&) const = default;
 };
+
+void PrintTo(const Seen& seen, std::ostream* out) {
+    *out << static_cast<int>(seen.kind) << ":\"" << seen.text << "\"";
+}
 
 std::vector<Seen> FeedAll(AtReceiver& receiver, const std::vector<std::string>& chunks) {
     std::vector<AtOutput> out;
@@ -115,6 +120,55 @@ TEST(AtReceiver, AssemblesAnswersWhateverTheLineEnds) {
         AtReceiver receiver;
         receiver.SetCommand("AT^GPSTYPE?\r\n");
         EXPECT_EQ(FeedAll(receiver, c.chunks), c.expected);
+    }
+}
+
+// A message, status report or broadcast arriving in the middle of an answer: its second
+// line (PDU or text, whatever it reads) goes with its header, never into the answer.
+TEST(AtReceiver, TwoLineUnsolicitedResultsStayWhole) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<Seen> expected;
+    };
+    const std::string answer = "\r\n^GPSTYPE:2\r\n\r\nOK\r\n";
+    const Case cases[] = {
+        {"+CMT, PDU mode",
+         "\r\n+CMT: "
+         ",24\r\n07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07\r\n" +
+             answer,
+         {{Kind::kUnsolicited,
+           "+CMT: "
+           ",24\r\n07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07"},
+          {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"+CMT, text mode, a text that reads like a final code",
+         "\r\n^GPSTYPE:2\r\n+CMT: \"+15551230000\",,\"24/05/01,10:00:00+08\"\r\nOK\r\n\r\nOK\r\n",
+         {{Kind::kUnsolicited, "+CMT: \"+15551230000\",,\"24/05/01,10:00:00+08\"\r\nOK"},
+          {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"+CDS, PDU mode",
+         "\r\n+CDS: 25\r\nERROR\r\n" + answer,
+         {{Kind::kUnsolicited, "+CDS: 25\r\nERROR"}, {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"+CDS, text mode is one line",
+         "\r\n+CDS: 6,3,\"+1555\",145\r\n" + answer,
+         {{Kind::kUnsolicited, "+CDS: 6,3,\"+1555\",145"}, {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"+CBM split over reads, blank lines between",
+         "\r\n+CBM: 88\r\n\r\n0011000B91\r\n" + answer,
+         {{Kind::kUnsolicited, "+CBM: 88\r\n0011000B91"}, {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"+CMTI is one line",
+         "\r\n+CMTI: \"SM\",3\r\n" + answer,
+         {{Kind::kUnsolicited, "+CMTI: \"SM\",3"}, {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+        {"second line too long: the header goes alone",
+         "\r\n+CMT: ,200\r\n" + std::string(devicemgr::kMaxAtLine + 1, 'A') + answer,
+         {{Kind::kUnsolicited, "+CMT: ,200"}, {Kind::kAnswer, "^GPSTYPE:2\r\nOK"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AtReceiver receiver;
+        receiver.SetCommand("AT^GPSTYPE?");
+        // Fed in pieces of 7 bytes: no line end is where a read ends.
+        std::vector<std::string> chunks;
+        for (size_t at = 0; at < c.bytes.size(); at += 7) chunks.push_back(c.bytes.substr(at, 7));
+        EXPECT_EQ(FeedAll(receiver, chunks), c.expected);
     }
 }
 

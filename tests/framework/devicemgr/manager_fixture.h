@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -187,7 +188,8 @@ class ManagerTest : public ::testing::Test {
         options.timing.probeGapMs = 50;
         options.timing.keepAliveMs = 300;
         options.timing.simRetryMs = 100;
-        options.timing.simRetries = 3;
+        options.timing.simPollMs = 150;
+        options.timing.gpsRestMs = 100;
         options.trace = [this](int level, const std::string& text) {
             if (level > framework::kTraceNotice) return;
             std::lock_guard<std::mutex> lock(traceMutex_);
@@ -204,6 +206,22 @@ class ManagerTest : public ::testing::Test {
         if (sink) manager_->AddDeviceSink(sink);
         EXPECT_TRUE(manager_->WaitFirstScan(5000));
         return *manager_;
+    }
+
+    // True once a trace of the manager held `part`.
+    bool Traced(const std::string& part, std::chrono::milliseconds timeout = 5s) {
+        return WaitUntil(
+            [&] {
+                std::lock_guard<std::mutex> lock(traceMutex_);
+                return std::any_of(traces_.begin(), traces_.end(), [&](const std::string& t) {
+                    return t.find(part) != std::string::npos;
+                });
+            },
+            timeout);
+    }
+    std::vector<std::string> Traces() {
+        std::lock_guard<std::mutex> lock(traceMutex_);
+        return traces_;
     }
 
     testing_support::TempDir dir_;

@@ -261,6 +261,15 @@ TEST(SimState, FromTheAnswerToThePinQuery) {
         {"+CPIN: PH-NET PIN\r\nOK", false, 4},
         {"ERROR", true, 255},
         {"OK", false, 255},
+        // Other errors whose numbers begin like a SIM error's.
+        {"+CME ERROR: 100", true, 255},
+        {"+CME ERROR: 111", true, 255},
+        {"+CME ERROR: 148", true, 255},
+        {"+CME ERROR: 1", true, 255},
+        {"+CME ERROR: sim busy", true, 4},
+        {"+CME ERROR: SIM not inserted yet", true, 255},
+        {"+CPIN: SIM PIN\r\n+CME ERROR: 11", true, 2},
+        {"+CPIN: READY TO GO\r\nOK", false, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
@@ -367,6 +376,151 @@ TEST_F(ManagerTest, SinksRemovedWhileRecordsFlyAreNeverCalledAgain) {
     for (Guarded& g : guarded) EXPECT_FALSE(g.late);
     manager.CloseGps();
     manager.RemoveDeviceSink(&sink);  // records may still be on their way
+}
+
+// The card's SIM goes, comes back, is locked and unlocked by a PIN entered on the card's port
+// (no report follows: the manager reads the SIM again by itself). Every change is told, and a
+// sink added while there is no SIM never hears of readiness.
+TEST_F(ManagerTest, EverySimChangeIsToldAndReadinessFollowsIt) {
+    RecordingSink sink, late;
+    auto& card = Plug();
+    DeviceManager& manager = StartManager(&sink);
+    std::vector<Event> expected{{kArrived, 0}, {kSim, 1}, {kReady, 0}};
+    ASSERT_EQ(sink.WaitEvents(3), expected);
+
+    card.SetSim(cardsim::SimState::Missing);
+    expected.push_back({kSim, 0});
+    ASSERT_EQ(sink.WaitEvents(4), expected);
+    manager.AddDeviceSink(&late);
+    EXPECT_EQ(late.WaitEvents(2), (std::vector<Event>{{kArrived, 0}, {kSim, 0}}));
+
+    card.SetSim(cardsim::SimState::Ready);
+    expected.insert(expected.end(), {{kSim, 1}, {kReady, 0}});
+    ASSERT_EQ(sink.WaitEvents(6), expected);
+    card.SetSim(cardsim::SimState::Pin);
+    expected.push_back({kSim, 2});
+    ASSERT_EQ(sink.WaitEvents(7), expected);
+
+    manager.SetAnswerHandler(Collect);
+    ASSERT_TRUE(manager.SendCommand("AT+CPIN=\"1234\"\r\n"));
+    EXPECT_EQ(TakeAnswers(1), std::vector<std::string>{"OK"});
+    manager.EndExchange();
+    manager.RemoveAnswerHandler(Collect);
+    expected.insert(expected.end(), {{kSim, 1}, {kReady, 0}});
+    EXPECT_EQ(sink.WaitEvents(9), expected);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(sink.Events(), expected) << "nothing is told twice";
+    std::vector<Event> toldLate{{kArrived, 0}};
+    toldLate.insert(toldLate.end(), expected.begin() + 3, expected.end());
+    EXPECT_EQ(late.Events(), toldLate);
+    manager.RemoveDeviceSink(&late);
+}
+
+// The GPS port is registered after the AT port (as USB lists them) while the card is current,
+// hangs up on its own, and comes back: each time it is listed it is opened and positions come.
+TEST_F(ManagerTest, AGpsPortThatComesLaterOrHangsUpIsFollowed) {
+    cardsim::CardOptions options;
+    options.gpsPort = false;
+    options.nmeaPeriod = 20ms;
+    auto& card = Plug(options);
+    RecordingSink sink;
+    DeviceManager& manager = StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+
+    card.SetGpsPort(true);
+    ASSERT_TRUE(Traced("GPS port opened: " + card.GpsNode()));
+    ASSERT_TRUE(manager.OpenGps());
+    ASSERT_GE(sink.WaitRecords(2).size(), 2u);
+
+    std::string node = card.GpsNode();
+    card.SetGpsPort(false);
+    EXPECT_TRUE(Traced("GPS port hung up: " + node));
+    EXPECT_TRUE(Traced("GPS port closed: " + node));
+    size_t before = sink.WaitRecords(0, 0ms).size();
+    card.SetGpsPort(true);
+    EXPECT_GE(sink.WaitRecords(before + 2).size(), before + 2) << "positions again";
+    EXPECT_TRUE(manager.CloseGps());
+}
+
+// A card silent from the start has arrived and is unavailable; once it answers it is brought
+// up, and its identity (read once it is ready, only what can be shown of it) is told to the
+// device-changed sinks.
+TEST_F(ManagerTest, ASilentCardIsUnavailableAndItsIdentityIsToldOnceKnown) {
+    RecordingSink sink;
+    ChangedSink changed;
+    DeviceManager& manager = StartManager(&sink);
+    manager.AddChangedSink(&changed);
+    cardsim::CardOptions options;
+    options.silentAfter = 1ms;
+    options.model = "Wendrix\x1b]0;x\a 3G";
+    options.customize = "voice";
+    auto& card = Plug(options);
+    EXPECT_EQ(sink.WaitEvents(2), (std::vector<Event>{{kArrived, 0}, {kUnavailable, 0}}));
+    card.SetSilentAfter(0ms);
+    EXPECT_EQ(sink.WaitEvents(4),
+              (std::vector<Event>{{kArrived, 0}, {kUnavailable, 0}, {kSim, 1}, {kReady, 0}}));
+    ASSERT_TRUE(WaitUntil([&] { return changed.Seen().size() >= 2; }));
+    EXPECT_EQ(changed.Seen(), (std::vector<std::string>{"sim-1/", "wendrix]0;x 3g/voice"}));
+    EXPECT_STREQ(manager.CustomizeText(), "voice");
+    manager.RemoveChangedSink(&changed);
+    manager_.reset();
+    cards_.clear();
+
+    // Still starting when it is found: the customize text is read once it is ready.
+    options = {};
+    options.readyAfter = 300ms;
+    options.customize = "voice";
+    StartManager();
+    manager_->AddChangedSink(&changed);
+    Plug(options);
+    ASSERT_TRUE(WaitUntil([&] { return changed.Seen().size() >= 4; }));
+    EXPECT_EQ(changed.Seen()[2], "wendrix 3g/");
+    EXPECT_EQ(changed.Seen()[3], "wendrix 3g/voice");
+    manager_->RemoveChangedSink(&changed);
+    for (const std::string& line : Traces()) {
+        EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](unsigned char c) {
+            return c < 0x20 || c == 0x7f;
+        })) << line;
+    }
+}
+
+// A command of the user goes unanswered (the user may have given the card up): readiness is
+// told again once the card answers. A session the card could not be told to stop, or that was
+// lost while the card was silent, is stopped on the card when it answers again.
+TEST_F(ManagerTest, AfterSilenceReadinessComesBackAndALostSessionIsStopped) {
+    cardsim::CardOptions options;
+    options.nmeaPeriod = 20ms;
+    auto& card = Plug(options);
+    RecordingSink sink;
+    DeviceManager& manager = StartManager(&sink);
+    std::vector<Event> expected{{kArrived, 0}, {kSim, 1}, {kReady, 0}};
+    ASSERT_EQ(sink.WaitEvents(3), expected);
+
+    card.SetReply("AT^WPDGP", cardsim::Reply::None);
+    ASSERT_TRUE(manager.SendCommand("AT^WPDGP\r\n"));
+    std::this_thread::sleep_for(100ms);
+    manager.EndExchange();
+    expected.push_back({kReady, 0});
+    EXPECT_EQ(sink.WaitEvents(4), expected);
+    card.SetReply("AT^WPDGP", cardsim::Reply::Normal);
+
+    ASSERT_TRUE(manager.OpenGps());
+    card.SetReply("AT^GPSSTOP", cardsim::Reply::None);
+    EXPECT_FALSE(manager.CloseGps());
+    card.SetReply("AT^GPSSTOP", cardsim::Reply::Normal);
+    EXPECT_TRUE(WaitUntil([&] { return !card.Positioning(); })) << "the stop is sent again";
+    expected.push_back({kReady, 0});
+    ASSERT_EQ(sink.WaitEvents(5), expected);
+
+    ASSERT_TRUE(manager.OpenGps());
+    card.SetSilentAfter(1ms);
+    expected.push_back({kUnavailable, 0});
+    ASSERT_EQ(sink.WaitEvents(6), expected);
+    EXPECT_FALSE(manager.CloseGps()) << "not waited for";
+    card.SetSilentAfter(0ms);
+    expected.push_back({kReady, 0});
+    EXPECT_EQ(sink.WaitEvents(7), expected);
+    EXPECT_TRUE(WaitUntil([&] { return !card.Positioning(); }));
 }
 
 }  // namespace

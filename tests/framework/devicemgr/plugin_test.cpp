@@ -5,6 +5,7 @@
 #include "framework/contracts/plugin.h"
 #include "manager_fixture.h"
 #include "platform/library.h"
+#include "platform/ui/kit.h"
 
 namespace manager_test {
 namespace {
@@ -14,14 +15,28 @@ void CountAnswer(const char* answer) {
     if (std::string(answer) == "^GPSTYPE:2\r\nOK") ++handled;
 }
 
+// The device manager library, loaded as the container loads it, and its plug-in factory.
+struct PluginLibrary {
+    std::unique_ptr<platform::SharedLibrary> library;
+    framework::CreatePluginFn create = nullptr;
+};
+PluginLibrary LoadPlugin() {
+    PluginLibrary loaded;
+    std::string error;
+    loaded.library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
+    if (loaded.library) {
+        loaded.create = loaded.library->Function<framework::CreatePluginFn>(
+            framework::kCreatePluginExport, error);
+    }
+    EXPECT_TRUE(loaded.create) << error;
+    return loaded;
+}
+
 TEST_F(ManagerTest, PluginHandsOutOneManagerThroughEveryObject) {
     Plug();
-    std::string error;
-    auto library = platform::SharedLibrary::Load(DEVICEMGR_PLUGIN_PATH, error);
-    ASSERT_TRUE(library) << error;
-    auto create =
-        library->Function<framework::CreatePluginFn>(framework::kCreatePluginExport, error);
-    ASSERT_TRUE(create) << error;
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    auto create = loaded.create;
     framework::IBasePlugin* plugin = create();
     framework::IBasePlugin* second = create();  // e.g. listed again under the UI identifier
     ASSERT_TRUE(plugin && second);
@@ -77,6 +92,107 @@ TEST_F(ManagerTest, PluginHandsOutOneManagerThroughEveryObject) {
     secondOne->Release();
     second->Release();
     plugin->Release();  // the last object ends the manager and its threads
+}
+
+// The launcher ends its own manager before the container starts another on the same card.
+// It asks Uninitialize until it agrees: not while a command is in flight. And a command left in
+// flight anyway (the launcher gives up asking) has its late answer dropped by the next owner,
+// never taken as the answer to that owner's commands (the card answers slowly here).
+TEST_F(ManagerTest, ManagerEndsOnlyBetweenExchangesAndNextOwnerDropsALateAnswer) {
+    cardsim::CardOptions slow;
+    slow.answerDelay = 250ms;
+    Plug(slow);
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    auto create = loaded.create;
+
+    // Brings a manager up through a new plug-in object; answers its device.
+    auto open = [&](framework::IBasePlugin*& plugin, framework::IBaseInterface*& face,
+                    RecordingSink& sink) -> framework::IDeviceChannel* {
+        plugin = create();
+        if (!plugin || !plugin->QueryInterface(framework::kNotificationSourceInterface, &face)) {
+            return nullptr;
+        }
+        auto* manager = dynamic_cast<framework::IDeviceMgr*>(face);
+        manager->AddEventSink(&sink);
+        bool ready = WaitUntil([&] {
+            for (const Event& e : sink.Events()) {
+                if (e.code == framework::kEventCardReady) return true;
+            }
+            return false;
+        });
+        return ready ? manager->GetCurrentDevice() : nullptr;
+    };
+    auto close = [](framework::IBasePlugin* plugin, framework::IBaseInterface* face,
+                    RecordingSink& sink) {
+        dynamic_cast<framework::IDeviceMgr*>(face)->RemoveEventSink(&sink);
+        face->Release();
+        plugin->Release();
+    };
+
+    framework::IBasePlugin* launcher = nullptr;
+    framework::IBaseInterface* face = nullptr;
+    RecordingSink sink;
+    framework::IDeviceChannel* device = open(launcher, face, sink);
+    ASSERT_TRUE(device);
+    EXPECT_TRUE(WaitUntil([&] { return launcher->Uninitialize(); }));  // between exchanges
+    ASSERT_TRUE(device->SendCommand("AT+CGSN\r\n"));
+    EXPECT_FALSE(launcher->Uninitialize());
+    EXPECT_TRUE(WaitUntil([&] { return launcher->Uninitialize(); }));  // answered
+    // Another object keeps the manager: releasing this one ends nothing.
+    framework::IBasePlugin* other = create();
+    ASSERT_TRUE(device->SendCommand("AT+CGSN\r\n"));
+    EXPECT_TRUE(other->Uninitialize());
+    other->Release();
+    close(launcher, face, sink);  // the command is still in flight
+
+    framework::IBasePlugin* container = nullptr;
+    RecordingSink next;
+    ASSERT_TRUE(open(container, face, next));
+    framework::IBaseInterface* two = nullptr;
+    ASSERT_TRUE(container->QueryInterface(framework::kCustomizeSourceInterface, &two));
+    EXPECT_STREQ(dynamic_cast<framework::ICustomizeSource*>(two)->GetCustomizeText(), "generic");
+    two->Release();
+    close(container, face, next);
+}
+
+// The GPS plug-in opens the session on the window thread; a card that does not answer must
+// not keep the window thread from serving a send of another thread meanwhile.
+TEST_F(ManagerTest, OpeningTheSessionOnTheWindowThreadServesSends) {
+    cardsim::CardOptions mute;
+    mute.replies["AT^GPSSTART"] = cardsim::Reply::None;
+    Plug(mute);
+    ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    framework::IBasePlugin* plugin = loaded.create();
+    framework::IBaseInterface* face = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(framework::kNotificationSourceInterface, &face));
+    auto* manager = dynamic_cast<framework::IDeviceMgr*>(face);
+    RecordingSink sink;
+    manager->AddEventSink(&sink);
+    ASSERT_TRUE(WaitUntil([&] {
+        auto events = sink.Events();
+        return !events.empty() && events.back().code == framework::kEventCardReady;
+    }));
+    auto* gps = dynamic_cast<framework::IGpsControl*>(manager->GetCurrentDevice());
+    std::atomic<bool> opening{false}, returned{false}, servedWhileWaiting{false};
+    std::thread sender([&] {
+        while (!opening) std::this_thread::sleep_for(1ms);
+        ui::RunOnWindowThread([&] { servedWhileWaiting = !returned; });
+    });
+    ui::RunOnWindowThread([&] {
+        uint32_t status = 0;
+        opening = true;
+        EXPECT_FALSE(gps->OpenGps(&status));
+        returned = true;
+    });
+    sender.join();
+    EXPECT_TRUE(servedWhileWaiting);
+    manager->RemoveEventSink(&sink);
+    face->Release();
+    plugin->Release();
+    ui::Shutdown();
 }
 
 }  // namespace

@@ -13,6 +13,9 @@
 //   AT+CGMI, AT+CGMM, AT+CGSN, AT+CGMR        manufacturer, model, serial number, revision
 //   AT+CPIN?                                  +CPIN: READY, or +CME ERROR: 10 (no SIM),
 //                                             11 (PIN), 12 (PUK), 14 (not ready yet)
+//   AT+CPIN=<pin>, AT+CPIN=<puk>,<new pin>    unlocks the SIM (CardOptions::pin, puk); a wrong
+//                                             code answers +CME ERROR: 16. Nothing unsolicited
+//                                             follows: a client sees the change by asking
 //   AT+CFUN?                                  +CFUN: 1 once ready, +CFUN: 0 before
 //   AT^SYSINFO                                ^SYSINFO:<srv>,<domain>,0,<mode>,<sim>; sim is
 //                                             1 usable, 4 locked (PIN, PUK), 255 missing
@@ -33,7 +36,8 @@
 // ready every command but the basic ones, identification, AT+CPIN?, AT+CFUN? and AT^SYSINFO answers
 // +CME ERROR: 14. A card with a start-up time (CardOptions::readyAfter) sends the unsolicited
 // line ^SYSSTART when it becomes ready; one without is ready as soon as its ports appear.
-// A change of the SIM state sends ^SIMST:<sim>, with the values of AT^SYSINFO.
+// A change of the SIM state by a control command sends ^SIMST:<sim>, with the values of
+// AT^SYSINFO.
 // Unsolicited lines between answers: ^RSSI:<n> (signal) and, with AT+CREG=1 or 2,
 // +CREG: <stat> (registration changes); see CardOptions::unsolicitedPeriod.
 #pragma once
@@ -69,7 +73,9 @@ struct CardOptions {
 
     int gpsType = 2;  // what AT^GPSTYPE? answers, 0 to 3
     SimState sim = SimState::Ready;
-    Milliseconds readyAfter{0};  // from plug-in to ready
+    std::string pin = "1234";      // what AT+CPIN= takes on a PIN-locked SIM
+    std::string puk = "12345678";  // and on a PUK-locked one, with a new PIN
+    Milliseconds readyAfter{0};    // from plug-in to ready
     bool neverReady = false;
     bool gpsPort = true;  // false: the card has no GPS port
     bool refuseClose = false;
@@ -116,7 +122,9 @@ class Card {
     void SetGpsType(int type);
     void SetSim(SimState state);
     void SetNeverReady(bool never);
-    void SetGpsPort(bool present);  // from the next plug-in on
+    // With or without a GPS port; while plugged in, the port appears (registered after the PC UI
+    // port) or vanishes (its clients see a hang-up) at once.
+    void SetGpsPort(bool present);
     void SetRefuseClose(bool refuse);
     void SetReply(const std::string& command, Reply reply);
     void SetAnswerDelay(Milliseconds delay);

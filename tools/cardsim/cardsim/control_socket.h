@@ -6,26 +6,35 @@
 // commands themselves are those of Card::Control.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cardsim/card.h"
+#include "platform/single_instance.h"
 
 namespace cardsim {
 
-// Where the control socket lives unless told otherwise: next to the ports folder.
-std::string DefaultControlSocket();
+// How many simulators may run side by side with default control sockets.
+inline constexpr int kMaxSimulators = 32;
+
+// Where the n-th simulator's control socket lives unless told otherwise: next to the ports
+// folder, "cardsim.sock" for the first, "cardsim-<n>.sock" for the others.
+std::string DefaultControlSocket(int n = 1);
 
 class ControlServer {
   public:
     explicit ControlServer(std::vector<Card*> cards) : cards_(std::move(cards)) {}
+    // Stops listening and removes the socket file.
     ~ControlServer();
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
 
-    // Listens on `path`. A stale socket file is replaced; a socket that another simulator
-    // answers on is not. False with the reason in `error`.
-    bool Listen(const std::string& path, std::string& error);
+    // Listens on `path`, owner-only whatever the umask. The socket is held through a lock on
+    // "<path>.lock": a socket file left by an ended simulator is replaced, one that another
+    // running simulator holds is left alone (false, with `taken` set). False with the reason
+    // in `error`.
+    bool Listen(const std::string& path, std::string& error, bool* taken = nullptr);
     int Fd() const { return fd_; }
     // Accepts one waiting client and answers it; a client that says nothing for a second or
     // goes away is dropped.
@@ -35,6 +44,7 @@ class ControlServer {
 
   private:
     std::vector<Card*> cards_;
+    std::unique_ptr<platform::InstanceLock> lock_;
     int fd_ = -1;
     std::string path_;
 };

@@ -14,6 +14,7 @@
 #include "platform/ui/detail/access.h"
 #include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx/native.h"
+#include "platform/ui/wx/screen_text.h"
 #include "platform/ui/wx/view.h"
 
 namespace ui::wxkit {
@@ -116,6 +117,7 @@ bool WxBackend::Start(int argc, char** argv) {
         waker_->target = pump_.get();
     }
     kit_.queue.SetWakeHandler([waker = waker_] { waker->Wake(); });
+    screenText_ = StartScreenText();
     return true;
 }
 
@@ -132,6 +134,7 @@ void WxBackend::Stop() {
         timers_.clear();
         killed_.clear();
     }
+    screenText_.reset();
     pump_.reset();
     wxEntryCleanup();
 }

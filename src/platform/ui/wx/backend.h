@@ -53,6 +53,7 @@ class WxBackend : public detail::Backend {
     std::thread::id mainThread_;
     bool started_ = false;
     std::unique_ptr<wxEvtHandler> pump_;
+    std::unique_ptr<wxTimer> screenText_;  // see screen_text.h; null unless asked for
     std::shared_ptr<Waker> waker_;
     mutable std::mutex timerMutex_;
     std::map<TimerKey, std::unique_ptr<wxTimer>> timers_;

@@ -23,7 +23,7 @@ namespace {
 class Control final : public IScriptedDevice {
   public:
     Control() { Engine::Instance().Acquire(); }
-    ~Control() override { Engine::Instance().Drop(); }
+    ~Control() { Engine::Instance().Drop(); }
 
     void Release() override { delete this; }
     int GetLastErrorCode() override { return 0; }
