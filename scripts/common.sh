@@ -21,6 +21,7 @@ SATVIEW_TEST_PACKAGES=(
   python3-dbusmock dbus systemd  # a mock logind on a private bus, driven with busctl
   desktop-file-utils  # desktop-file-validate: autostart entries, the installed package
   tmux  # the terminal the terminal tests run in
+  modemmanager  # the real ModemManager managing the simulated card, on a private bus
   dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
 )
 

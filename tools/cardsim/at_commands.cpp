@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "at_dialect_mm.h"
+
 namespace cardsim {
 
 namespace {
@@ -193,6 +195,9 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
         if (it->second == Reply::Error) return Error();
     }
     if (!state.ready && !AnsweredBeforeReady(name)) return CmeError(14);
+    if (o.dialect == Dialect::ModemManager) {
+        if (auto answer = AnswerModemManagerAt(line, state)) return *answer;
+    }
 
     Builder b;
     if (args.empty()) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -67,6 +68,8 @@ struct Card::Impl {
     };
     std::deque<Pending> queue;  // writes to the PC UI port, in order of time
     std::vector<std::string> received;
+    std::ofstream atLog;
+    Clock::time_point pluggedAt;
 
     int wakeFd = -1;
     std::thread thread;
@@ -133,6 +136,10 @@ struct Card::Impl {
     void HandleLine(const std::string& text, Clock::time_point now) {
         if (received.size() >= kMaxReceived) received.erase(received.begin());
         received.push_back(text);
+        if (atLog.is_open()) {
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - pluggedAt);
+            atLog << state.options.id << " +" << ms.count() / 1000.0 << "s " << text << std::endl;
+        }
         if (Silent(now)) return;
         if (state.echo) Queue(text + "\r", now);
         if (lineTooLong) {
@@ -162,7 +169,7 @@ struct Card::Impl {
                 line.clear();
                 lineTooLong = false;
             }
-            if (n < 0) return;  // EAGAIN: all read; the slave we keep open prevents EIO
+            if (n < 0) break;  // EAGAIN: all read; the slave we keep open prevents EIO
             for (ssize_t i = 0; i < n; ++i) {
                 char c = buffer[i];
                 if (c == '\r' || c == '\n') {
@@ -176,6 +183,8 @@ struct Card::Impl {
                 }
             }
         }
+        // ModemManager takes its ports for exclusive use, and opens them again later.
+        if (state.options.dialect == Dialect::ModemManager) at.ClearExclusive();
     }
 
     void DrainGps() {
@@ -183,6 +192,7 @@ struct Card::Impl {
         bool flushed;
         while (gps.Read(buffer, sizeof buffer, flushed) >= 0) {
         }
+        if (state.options.dialect == Dialect::ModemManager) gps.ClearExclusive();
     }
 
     void WriteNmea(Clock::time_point now) {
@@ -205,6 +215,7 @@ struct Card::Impl {
             bytes += sentence;
         }
         gps.Write(bytes);
+        if (o.dialect == Dialect::ModemManager) gps.ClearExclusive();
         nextNmea += std::max<Clock::duration>(gap, std::chrono::milliseconds(1));
         if (nextNmea < now) nextNmea = now + gap;
     }
@@ -316,6 +327,8 @@ struct Card::Impl {
         }
         Clock::time_point now = Clock::now();
         plugged = true;
+        pluggedAt = now;
+        if (!o.atLog.empty() && !atLog.is_open()) atLog.open(o.atLog, std::ios::app);
         state.echo = true;
         state.cregMode = 0;
         state.positioning = false;

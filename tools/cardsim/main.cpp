@@ -30,6 +30,7 @@ struct Settings {
     std::vector<std::string> errorCommands, silentCommands;
     std::string socket;  // empty: the first free default socket
     bool quiet = false;
+    std::string dialect = "card";
     bool checkSatview = false;
 };
 
@@ -45,7 +46,10 @@ const char* const kAtHelp =
     "  AT^WPDFR=65536,<s>  AT^SECTIME=\"<y>/<m>/<d>,<h>:<m>:<s>\"  AT^WPDGP (probe)\n"
     "  AT^GPSSTART                         starts positioning: NMEA on the GPS port\n"
     "  AT^GPSSTOP                          ends it\n"
-    "Unknown commands and malformed arguments answer ERROR.\n";
+    "Unknown commands and malformed arguments answer ERROR.\n"
+    "--dialect modemmanager adds what ModemManager sends (identification as its $GPSP GNSS\n"
+    "plug-in expects, SIM, registration, AT$GPSP=? AT$GPSP=<0|1> AT$GPSNMUN=...), so that a\n"
+    "real ModemManager manages the card and positions with it.\n";
 
 bool AllDigits(const std::string& word) {
     return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;
@@ -130,6 +134,8 @@ int RunCards(Settings& s) {
     for (const std::string& c : s.errorCommands) o.replies[c] = cardsim::Reply::Error;
     for (const std::string& c : s.silentCommands) o.replies[c] = cardsim::Reply::None;
     if (s.models.empty()) s.models.push_back(o.model);
+    o.dialect =
+        s.dialect == "modemmanager" ? cardsim::Dialect::ModemManager : cardsim::Dialect::Card;
 
     // SIGINT and SIGTERM arrive through a descriptor, so that the cards are unplugged (and
     // their port files removed) on the way out.
@@ -239,6 +245,10 @@ int main(int argc, char** argv) {
                                 ", or cardsim-2.sock, ... beside it when another simulator has it)";
     app.add_option("--socket", s.socket, sockets);
     app.add_flag("--quiet", s.quiet, "print nothing while running");
+    app.add_option("--dialect", s.dialect, "AT commands: card (its own) or modemmanager")
+        ->check(CLI::IsMember({"card", "modemmanager"}))
+        ->capture_default_str();
+    app.add_option("--at-log", s.card.atLog, "append every AT command line received to this file");
     app.add_flag("--check-satview", s.checkSatview,
                  "start nothing: exit 0 when Satview runs for this user, 1 when it does not");
 
@@ -257,6 +267,8 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
     if (*ctl) return RunControl(s.socket, words);
+    // The card's own unsolicited lines (^RSSI) mean nothing to ModemManager.
+    if (s.dialect == "modemmanager" && app.count("--unsolicited") == 0) s.unsolicited = 0;
     if (s.checkSatview) return platform::InstanceLockHeld(kSatviewInstance) ? 0 : 1;
     return RunCards(s);
 }

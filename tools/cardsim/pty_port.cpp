@@ -85,4 +85,8 @@ bool PtyPort::Write(const std::string& bytes) {
     return done > 0 || bytes.empty();
 }
 
+void PtyPort::ClearExclusive() {
+    if (slave_ >= 0) ::ioctl(slave_, TIOCNXCL);
+}
+
 }  // namespace cardsim

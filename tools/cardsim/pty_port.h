@@ -35,6 +35,11 @@ class PtyPort {
     // up, or the port is closed). The rest is dropped, as a card's full buffer drops it.
     bool Write(const std::string& bytes);
 
+    // Lets the next client open the port although the one before asked for exclusive use
+    // (TIOCEXCL, as ModemManager does): without it no one else, that client included, could open
+    // the port again while the slave kept here holds the terminal.
+    void ClearExclusive();
+
   private:
     int master_ = -1;
     int slave_ = -1;

@@ -57,6 +57,10 @@ enum class SimState { Ready, Missing, Pin, Puk };
 // How the card answers one command: as usual, with ERROR, or not at all.
 enum class Reply { Normal, Error, None };
 
+// The AT commands the card understands: its own set (above), or that set together with what
+// ModemManager sends to probe, initialise and position a card (at_dialect_mm.h).
+enum class Dialect { Card, ModemManager };
+
 struct CardOptions {
     std::string id = "sim-1";  // card key of its ports and prefix of their port files
     std::string manufacturer = "TARVEK";
@@ -89,6 +93,8 @@ struct CardOptions {
 
     Milliseconds unsolicitedPeriod{0};  // how often unsolicited lines come; 0 never
     bool registerPorts = true;          // write the virtual port files
+    Dialect dialect = Dialect::Card;
+    std::string atLog;  // append every command line received to this file; empty: none
 };
 
 class Card {
