@@ -1,6 +1,7 @@
 #include "framework/devicemgr/device_manager.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
@@ -51,10 +52,31 @@ class DeviceList final : public framework::IDeviceList {
     size_t cursor_ = 0;
 };
 
+std::string BaseName(const std::string& node) {
+    size_t slash = node.rfind('/');
+    return slash == std::string::npos ? node : node.substr(slash + 1);
+}
+
 }  // namespace
+
+CardPath CardPathOf(const std::string& text) {
+    if (text == "serial") return CardPath::Serial;
+    if (text == "modemmanager") return CardPath::ModemManager;
+    return CardPath::Auto;
+}
 
 DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(options)) {
     if (!options_.listPorts) options_.listPorts = [] { return platform::ListSerialPorts(); };
+    std::string path = options_.cardPath;
+    if (path.empty()) {
+        if (const char* env = std::getenv("SATVIEW_CARD_PATH")) path = env;
+    }
+    path_ = CardPathOf(path);
+    if (path_ != CardPath::Serial) {
+        mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
+                                      static_cast<CardListener&>(*this));
+        mm_->Start();
+    }
     // The monitor starts before the first list is taken, so that no change falls between.
     if (options_.watchPorts) {
         monitor_ = std::make_unique<platform::PortMonitor>(
@@ -67,6 +89,7 @@ DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(option
 
 DeviceManager::~DeviceManager() {
     monitor_.reset();
+    if (mm_) mm_->Stop();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -152,6 +175,10 @@ void DeviceManager::Run() {
 
 void DeviceManager::FirstScan() {
     auto started = std::chrono::steady_clock::now();
+    // ModemManager's modems first: their ports are not to be opened here.
+    if (mm_ && !mm_->WaitSettled(std::chrono::seconds(2))) {
+        Trace(framework::kTraceWarning, "ModemManager did not list its modems in time");
+    }
     Apply(options_.listPorts());
     std::vector<std::shared_ptr<Card>> cards;
     {
@@ -200,8 +227,15 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         for (auto it = deadNodes_.begin(); it != deadNodes_.end();) {
             it = now >= it->second ? deadNodes_.erase(it) : std::next(it);
         }
-        groups = GroupCards(ports);
+        std::vector<platform::SerialPort> serial;
+        if (path_ != CardPath::ModemManager) {
+            for (const platform::SerialPort& port : ports) {
+                if (!mmPorts_.count(BaseName(port.node))) serial.push_back(port);
+            }
+        }
+        groups = GroupCards(serial);
         for (const Entry& entry : cards_) {
+            if (entry.viaMm) continue;
             CardPorts known = entry.card->Ports();
             auto same = std::find_if(groups.begin(), groups.end(), [&](const CardPorts& g) {
                 return g.key == known.key && g.at.node == known.at.node;
@@ -240,7 +274,7 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     }
     for (CardPorts& group : groups) {
         auto card =
-            std::make_shared<Card>(group, static_cast<CardListener&>(*this), options_.timing);
+            std::make_shared<SerialCard>(group, static_cast<CardListener&>(*this), options_.timing);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             cards_.push_back({card, nextTag_++});
@@ -486,6 +520,39 @@ uint64_t DeviceManager::TagOf(const Card& card) {
 std::shared_ptr<Card> DeviceManager::Current() {
     std::lock_guard<std::mutex> lock(mutex_);
     return current_;
+}
+
+// ---- From ModemManager's bus thread.
+
+void DeviceManager::OnModemAdded(std::shared_ptr<MmCard> card) {
+    CardPorts ports = card->Ports();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        cards_.push_back({card, nextTag_++, true});
+        for (const auto* port : {&ports.at, &ports.gps}) {
+            if (!port->node.empty()) mmPorts_.insert(BaseName(port->node));
+        }
+    }
+    Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
+                                       card->Id() + "), GPS port " + ports.gps.node);
+    // A card opened here on the same ports is given up to ModemManager.
+    if (path_ == CardPath::Auto && !ports.at.node.empty()) Rescan();
+    OnCardChanged(*card);
+}
+
+void DeviceManager::OnModemRemoved(std::shared_ptr<MmCard> card) {
+    uint64_t tag = TagOf(*card);
+    CardPorts ports = card->Ports();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto* port : {&ports.at, &ports.gps}) {
+            auto found = mmPorts_.find(BaseName(port->node));
+            if (!port->node.empty() && found != mmPorts_.end()) mmPorts_.erase(found);
+        }
+    }
+    if (tag) Post([this, tag] { RemoveCard(tag, false); });
+    if (path_ == CardPath::Auto) Rescan();
 }
 
 // ---- From the cards' threads.
