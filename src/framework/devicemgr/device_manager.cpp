@@ -217,7 +217,7 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     std::vector<CardPorts> groups;
     std::vector<std::pair<std::shared_ptr<Card>, CardPorts>> listedAgain;
     std::vector<uint64_t> gone;
-    std::vector<std::string> resting;
+    std::vector<std::string> resting, waiting;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A hung-up port rests a moment before it is opened again: a device node on its way
@@ -259,6 +259,25 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
             std::remove_if(groups.begin(), groups.end(),
                            [&](const CardPorts& g) { return deadNodes_.count(g.at.node); }),
             groups.end());
+        // A card listed after the first scan while ModemManager runs is left to it a moment.
+        std::map<std::string, std::chrono::steady_clock::time_point> listedNow;
+        for (auto it = groups.begin(); it != groups.end();) {
+            auto first = firstListed_.find(it->at.node);
+            auto since = first == firstListed_.end() ? now : first->second;
+            listedNow[it->at.node] = since;
+            auto until = since + std::chrono::milliseconds(options_.mmGraceMs);
+            if (firstScanDone_ && mm_ && mm_->Present() && now < until) {
+                if (first == firstListed_.end()) waiting.push_back(it->at.node);
+                if (!rescanAt_ || *rescanAt_ > until) rescanAt_ = until;
+                it = groups.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        firstListed_ = std::move(listedNow);
+    }
+    for (const std::string& node : waiting) {
+        Trace(framework::kTraceNotice, "new port left to ModemManager for a moment: " + node);
     }
     for (const std::string& node : resting) {
         Trace(framework::kTraceNotice, "port just hung up, opened a little later: " + node);

@@ -54,6 +54,10 @@ struct ManagerOptions {
     std::string cardPath;
     // The D-Bus address of ModemManager's bus; empty: $SATVIEW_MM_BUS, else the system bus.
     std::string mmBusAddress;
+    // While ModemManager runs, a card plugged in later is left to it this long (it probes new
+    // ports within seconds) before its ports are opened here: opening them first would keep
+    // ModemManager, and the card's data connection, from it.
+    int mmGraceMs = 15000;
 };
 
 enum class CardPath { Serial, ModemManager, Auto };
@@ -191,6 +195,8 @@ class DeviceManager final : private CardListener, private MmBusListener {
     CardPath path_ = CardPath::Auto;
     // Port names of ModemManager's modems (the part after "/dev/"): never opened here.
     std::multiset<std::string> mmPorts_;
+    // When an AT port not yet opened was first listed (ModemManager's grace, manager thread).
+    std::map<std::string, std::chrono::steady_clock::time_point> firstListed_;
 
     std::shared_mutex containerMutex_;
     framework::IPluginContainer* container_ = nullptr;

@@ -337,6 +337,7 @@ bool MmBus::Connect() {
     if (r >= 0) sd_bus_message_read(reply, "b", &present);
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
+    present_ = present != 0;
     if (present) {
         ReadModems();
     } else {
@@ -407,6 +408,7 @@ void MmBus::RemoveAll() {
 }
 
 void MmBus::OwnerChanged(bool present) {
+    present_ = present;
     RemoveAll();
     Trace(framework::kTraceNotice,
           present ? "ModemManager appeared on the bus" : "ModemManager left the bus");

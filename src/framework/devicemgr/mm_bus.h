@@ -45,6 +45,8 @@ class MmBus final : public MmApi {
     void Stop();
     // True once the modems present at start are known (or there is no ModemManager).
     bool WaitSettled(std::chrono::milliseconds timeout);
+    // ModemManager owns its name on the bus now.
+    bool Present() const { return present_; }
 
     Result Enable(const std::string& path) override;
     Result Setup(const std::string& path, uint32_t sources, bool signalLocation) override;
@@ -85,6 +87,7 @@ class MmBus final : public MmApi {
     int wakeFd_ = -1;
     std::thread thread_;
     std::atomic<std::thread::id> threadId_{};
+    std::atomic<bool> present_{false};
 
     std::map<std::string, std::shared_ptr<MmCard>> modems_;  // bus thread
     std::map<std::string, MmProperties> pending_;  // objects without their Modem yet (bus thread)

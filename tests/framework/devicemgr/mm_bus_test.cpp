@@ -125,6 +125,7 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     options.watchPorts = false;
     options.cardPath = "auto";
     options.mmBusAddress = mm.Address();
+    options.mmGraceMs = 300;
     options.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
         traces += text + "\n";
@@ -167,6 +168,17 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     events = sink.WaitEvents(6, 10s);
     ASSERT_GE(events.size(), 6u) << traces;
     EXPECT_EQ(events[5].code, framework::kEventCardRemoved);
+    // Its port, still listed, is left to ModemManager a moment, then tried directly.
+    auto traced = [&](const std::string& text) {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        return traces.find(text) != std::string::npos;
+    };
+    EXPECT_TRUE(WaitFor([&] { return traced("card not opened"); }, 5s)) << traces;
+    EXPECT_TRUE(traced("new port left to ModemManager for a moment: /dev/ttyUSB4"));
+    {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        EXPECT_LT(traces.find("left to ModemManager"), traces.find("card not opened"));
+    }
     manager.RemoveDeviceSink(&sink);
 }
 

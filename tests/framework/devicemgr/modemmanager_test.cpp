@@ -89,6 +89,7 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     mo.choicePath = dir.Write("choice.xml", "");
     mo.cardPath = "auto";
     mo.mmBusAddress = mm.Address();
+    mo.mmGraceMs = 1000;
     mo.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
         traces += text + "\n";
