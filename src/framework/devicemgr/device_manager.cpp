@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
@@ -52,9 +53,11 @@ class DeviceList final : public framework::IDeviceList {
     size_t cursor_ = 0;
 };
 
-std::string BaseName(const std::string& node) {
-    size_t slash = node.rfind('/');
-    return slash == std::string::npos ? node : node.substr(slash + 1);
+// A device node with its links resolved, as ModemManager's modems' ports are kept.
+std::string Resolved(const std::string& node) {
+    std::error_code error;
+    auto real = std::filesystem::canonical(node, error);
+    return error ? node : real.string();
 }
 
 }  // namespace
@@ -230,7 +233,7 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         std::vector<platform::SerialPort> serial;
         if (path_ != CardPath::ModemManager) {
             for (const platform::SerialPort& port : ports) {
-                if (!mmPorts_.count(BaseName(port.node))) serial.push_back(port);
+                if (!mmPorts_.count(Resolved(port.node))) serial.push_back(port);
             }
         }
         groups = GroupCards(serial);
@@ -550,7 +553,7 @@ void DeviceManager::OnModemAdded(std::shared_ptr<MmCard> card) {
         if (stopping_) return;
         cards_.push_back({card, nextTag_++, true});
         for (const auto* port : {&ports.at, &ports.gps}) {
-            if (!port->node.empty()) mmPorts_.insert(BaseName(port->node));
+            if (!port->node.empty()) mmPorts_.insert(port->node);
         }
     }
     Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
@@ -566,7 +569,7 @@ void DeviceManager::OnModemRemoved(std::shared_ptr<MmCard> card) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto* port : {&ports.at, &ports.gps}) {
-            auto found = mmPorts_.find(BaseName(port->node));
+            auto found = mmPorts_.find(port->node);
             if (!port->node.empty() && found != mmPorts_.end()) mmPorts_.erase(found);
         }
     }

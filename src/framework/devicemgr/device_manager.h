@@ -193,7 +193,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     uint64_t nextTag_ = 1;
     std::set<std::string> texts_;  // every customize text handed out, kept for good
     CardPath path_ = CardPath::Auto;
-    // Port names of ModemManager's modems (the part after "/dev/"): never opened here.
+    // Device nodes (links resolved) of ModemManager's modems' ports: never opened here.
     std::multiset<std::string> mmPorts_;
     // When an AT port not yet opened was first listed (ModemManager's grace, manager thread).
     std::map<std::string, std::chrono::steady_clock::time_point> firstListed_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "platform/text.h"
 
@@ -36,13 +37,18 @@ std::string BaseName(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// A port of the modem under the name ModemManager gives it: its device node with links
+// resolved (as the port list has it) when "/dev/<name>" leads to one.
 platform::SerialPort PortOf(const std::string& name, const char* what) {
     platform::SerialPort port;
     std::string base = BaseName(name);
-    port.node = "/dev/" + base;
+    std::error_code error;
+    auto real = std::filesystem::canonical("/dev/" + name, error);
+    port.node = error ? "/dev/" + base : real.string();
     size_t digits = base.find_last_not_of("0123456789");
     digits = digits == std::string::npos ? 0 : digits + 1;
-    if (digits < base.size()) port.number = std::stoi(base.substr(digits));
+    if (digits < base.size() && base.size() - digits < 9)
+        port.number = std::stoi(base.substr(digits));
     port.friendlyName = std::string("ModemManager ") + what + " Interface";
     if (port.number >= 0) port.friendlyName += " (COM" + std::to_string(port.number) + ")";
     return port;
@@ -89,7 +95,9 @@ int MmGpsType(uint32_t capabilities) {
 }
 
 MmCard::MmCard(std::string path, MmApi& api, CardListener& listener)
-    : path_(std::move(path)), api_(api), listener_(listener) {}
+    : path_(std::move(path)), api_(api), listener_(listener) {
+    ports_.key = path_;
+}
 
 bool MmCard::Stopping() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -106,11 +114,15 @@ void MmCard::Stop() {
 }
 
 CardPorts MmCard::Ports() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ports_;
+}
+
+CardPorts MmCard::PortsOf(const MmProperties& modem) const {
     CardPorts ports;
     ports.key = path_;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!modem_.ports) return ports;
-    for (const auto& [name, type] : *modem_.ports) {
+    if (!modem.ports) return ports;
+    for (const auto& [name, type] : *modem.ports) {
         if (type == mm::kPortAt && ports.at.node.empty()) ports.at = PortOf(name, "AT");
         if (type == mm::kPortGps && ports.gps.node.empty()) ports.gps = PortOf(name, "GPS");
     }
@@ -154,6 +166,7 @@ void MmCard::Update(const MmProperties& told) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
         modem_.MergeFrom(told);
+        if (told.ports) ports_ = PortsOf(modem_);
         nmea = told.nmea;
         int32_t state = modem_.state.value_or(0);
         bool failed = state == mm::kStateFailed;

@@ -110,6 +110,7 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     std::string Execute(const std::string& line);
 
   private:
+    CardPorts PortsOf(const MmProperties& modem) const;
     bool StartGps();
     bool StopGps();
     // Logs a refused call; authorization refused is said with how to grant it.
@@ -125,6 +126,7 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     mutable std::mutex mutex_;  // what is read from other threads
     bool stopping_ = false;
     MmProperties modem_;
+    CardPorts ports_;  // from modem_.ports, resolved when they were told
     CardLife life_;
     bool enableAsked_ = false;
 
