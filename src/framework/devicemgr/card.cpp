@@ -131,14 +131,14 @@ uint32_t SimStateOf(const AtAnswer& answer) {
     return kSimUnknown;
 }
 
-Card::Card(CardPorts ports, CardListener& listener, CardTiming timing)
+SerialCard::SerialCard(CardPorts ports, CardListener& listener, CardTiming timing)
     : ports_(std::move(ports)), listener_(listener), timing_(timing), gps_(ports_.gps) {}
 
-Card::~Card() {
+SerialCard::~SerialCard() {
     Stop();
 }
 
-bool Card::Start(std::string& error) {
+bool SerialCard::Start(std::string& error) {
     auto port = platform::SerialLine::Open(ports_.at.node, error);
     if (!port) return false;
     AtChannel::Handlers h;
@@ -180,7 +180,7 @@ bool Card::Start(std::string& error) {
     return true;
 }
 
-void Card::Stop() {
+void SerialCard::Stop() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -202,14 +202,14 @@ void Card::Stop() {
     if (gps) gps->Stop();
 }
 
-CardPorts Card::Ports() const {
+CardPorts SerialCard::Ports() const {
     CardPorts ports = ports_;
     std::lock_guard<std::mutex> lock(gpsPortMutex_);
     ports.gps = gps_;
     return ports;
 }
 
-void Card::UpdatePorts(const CardPorts& ports) {
+void SerialCard::UpdatePorts(const CardPorts& ports) {
     std::unique_ptr<platform::SerialLine> closing;
     std::string closingNode;
     {
@@ -232,7 +232,7 @@ void Card::UpdatePorts(const CardPorts& ports) {
     OpenGpsPort();
 }
 
-void Card::OpenGpsPort() {
+void SerialCard::OpenGpsPort() {
     platform::SerialPort gps;
     {
         std::lock_guard<std::mutex> lock(gpsPortMutex_);
@@ -261,7 +261,7 @@ void Card::OpenGpsPort() {
     Trace(framework::kTraceNotice, "GPS port opened: " + gps.node);
 }
 
-void Card::OnGpsHungUp(const std::string& node) {
+void SerialCard::OnGpsHungUp(const std::string& node) {
     Clock::time_point lookAgain;
     {
         std::lock_guard<std::mutex> lock(gpsPortMutex_);
@@ -276,45 +276,45 @@ void Card::OnGpsHungUp(const std::string& node) {
     listener_.OnGpsPortHungUp(*this, lookAgain);
 }
 
-bool Card::WaitBroughtUp(std::chrono::steady_clock::time_point deadline) {
+bool SerialCard::WaitBroughtUp(std::chrono::steady_clock::time_point deadline) {
     std::unique_lock<std::mutex> lock(mutex_);
     return wake_.wait_until(lock, deadline, [&] { return broughtUp_ || stopping_; }) && broughtUp_;
 }
 
-std::string Card::Id() const {
+std::string SerialCard::Id() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return Lower(model_.empty() ? ports_.key : model_);
 }
 
-std::string Card::Model() const {
+std::string SerialCard::Model() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return model_;
 }
 
-std::string Card::Serial() const {
+std::string SerialCard::Serial() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return serial_;
 }
 
-std::string Card::Variant() const {
+std::string SerialCard::Variant() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return variant_;
 }
 
-Card::State Card::GetState() const {
+SerialCard::State SerialCard::GetState() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return life_.State();
 }
 
-bool Card::SendUser(const std::string& line) {
+bool SerialCard::SendUser(const std::string& line) {
     return channel_ && channel_->Send(line);
 }
 
-void Card::EndUserExchange() {
+void SerialCard::EndUserExchange() {
     if (channel_) channel_->EndExchange();
 }
 
-bool Card::OpenGps() {
+bool SerialCard::OpenGps() {
     if (!channel_) return false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -330,7 +330,7 @@ bool Card::OpenGps() {
     return ok;
 }
 
-bool Card::CloseGps() {
+bool SerialCard::CloseGps() {
     if (!channel_) return false;
     bool silent;
     {
@@ -357,12 +357,12 @@ bool Card::CloseGps() {
     return ok;
 }
 
-NmeaCounters Card::GpsCounters() const {
+NmeaCounters SerialCard::GpsCounters() const {
     std::lock_guard<std::mutex> lock(gpsMutex_);
     return decoder_.Counters();
 }
 
-void Card::OnGpsBytes(const std::string& node, std::string_view bytes) {
+void SerialCard::OnGpsBytes(const std::string& node, std::string_view bytes) {
     std::vector<std::string> sentences;
     std::vector<framework::GpsDataRecord> records;
     {
@@ -379,7 +379,7 @@ void Card::OnGpsBytes(const std::string& node, std::string_view bytes) {
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 
-void Card::Trace(int level, const std::string& text) {
+void SerialCard::Trace(int level, const std::string& text) {
     // Much of what is traced comes from the card: only what can be shown of it.
     listener_.OnCardTrace(*this, level, platform::PrintableOnly(text));
 }
@@ -387,7 +387,7 @@ void Card::Trace(int level, const std::string& text) {
 // ---- The life thread.
 
 template <class F>
-void Card::Learn(F&& learn) {
+void SerialCard::Learn(F&& learn) {
     bool changed;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -397,7 +397,7 @@ void Card::Learn(F&& learn) {
     if (changed) listener_.OnCardChanged(*this);
 }
 
-void Card::MarkBroughtUp() {
+void SerialCard::MarkBroughtUp() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         broughtUp_ = true;
@@ -405,7 +405,7 @@ void Card::MarkBroughtUp() {
     wake_.notify_all();
 }
 
-void Card::Life() {
+void SerialCard::Life() {
     // Its first words: answered, the card is brought up; unanswered, it has arrived all the
     // same and is probed until it answers or counts as unavailable.
     bool answered = channel_->Command(kProbe, timing_.initTimeoutMs).has_value();
@@ -436,7 +436,7 @@ void Card::Life() {
     }
 }
 
-bool Card::WaitForTurn(bool& probe, CardWork& work) {
+bool SerialCard::WaitForTurn(bool& probe, CardWork& work) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         auto now = Clock::now();
@@ -462,7 +462,7 @@ bool Card::WaitForTurn(bool& probe, CardWork& work) {
     return false;
 }
 
-std::optional<AtAnswer> Card::Ask(const char* line, int timeoutMs) {
+std::optional<AtAnswer> SerialCard::Ask(const char* line, int timeoutMs) {
     auto answer = channel_->Command(line, timeoutMs);
     if (!answer) {
         {
@@ -474,7 +474,7 @@ std::optional<AtAnswer> Card::Ask(const char* line, int timeoutMs) {
     return answer;
 }
 
-void Card::DoWork(const CardWork& work) {
+void SerialCard::DoWork(const CardWork& work) {
     if (work.init) {
         if (!Ask(kEchoOff, timing_.initTimeoutMs)) return;
         Ask(kNumericErrors, timing_.initTimeoutMs);
@@ -485,7 +485,7 @@ void Card::DoWork(const CardWork& work) {
     if (work.readIdentity) Identify(true);
 }
 
-bool Card::Identify(bool onceReady) {
+bool SerialCard::Identify(bool onceReady) {
     std::string model, serial;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -530,7 +530,7 @@ bool Card::Identify(bool onceReady) {
     return answered;
 }
 
-void Card::CheckSim() {
+void SerialCard::CheckSim() {
     auto retry = std::chrono::milliseconds(timing_.simRetryMs);
     auto answer = Ask(kSimQuery, timing_.initTimeoutMs);
     uint32_t sim = answer ? SimStateOf(*answer) : kSimUnknown;
@@ -557,7 +557,7 @@ void Card::CheckSim() {
     if (ready) Trace(framework::kTraceNotice, ports_.at.node + " ready");
 }
 
-void Card::StopLostSession() {
+void SerialCard::StopLostSession() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (life_.GpsOpen()) return;  // opened again meanwhile
@@ -573,7 +573,7 @@ void Card::StopLostSession() {
               (answer->error ? "the card refused to stop it" : "stopped on the card"));
 }
 
-void Card::OnUnsolicited(const std::string& line) {
+void SerialCard::OnUnsolicited(const std::string& line) {
     bool started = StartsWith(line, kStartedLine);
     bool sim = StartsWith(line, kSimChangedLine) || StartsWith(line, kSimLine);
     if (!started && !sim) return;

@@ -1,5 +1,5 @@
-// One card on serial ports: its AT channel, its GPS port and the thread that brings it up and
-// follows it.
+// One card on serial ports (SerialCard): its AT channel, its GPS port and the thread that brings it
+// up and follows it.
 //
 // The life thread feeds what it learns of the card (answers, missed probes, SIM reads, the
 // card's own SIM and start-up reports) into the card's life table (card_life.h) and does the
@@ -22,6 +22,7 @@
 #include "framework/contracts/ids.h"
 #include "framework/devicemgr/at_channel.h"
 #include "framework/devicemgr/card_discovery.h"
+#include "framework/devicemgr/card_kind.h"
 #include "framework/devicemgr/card_life.h"
 #include "framework/devicemgr/nmea_decoder.h"
 
@@ -29,24 +30,6 @@ namespace devicemgr {
 
 // The SIM state an answer to "AT+CPIN?" tells; kSimUnknown when it tells nothing.
 uint32_t SimStateOf(const AtAnswer& answer);
-
-class Card;
-
-// What a card tells its owner, from the card's threads.
-class CardListener {
-  public:
-    // What may be told of the card changed (GetState), or its identity.
-    virtual void OnCardChanged(Card& card) = 0;
-    virtual void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) = 0;
-    virtual void OnUserAnswer(Card& card, const std::string& answer) = 0;
-    virtual void OnCardHungUp(Card& card) = 0;
-    // The GPS port hung up: the port list is to be looked at again at `lookAgain`.
-    virtual void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) = 0;
-    virtual void OnCardTrace(Card& card, int level, const std::string& text) = 0;
-
-  protected:
-    ~CardListener() = default;
-};
 
 struct CardTiming {
     int answerTimeoutMs = kAnswerTimeoutMs;  // a command without a final code holds the line
@@ -59,44 +42,43 @@ struct CardTiming {
     int gpsRestMs = 500;   // a hung-up GPS port is opened again no sooner
 };
 
-class Card {
+class SerialCard final : public Card {
   public:
-    Card(CardPorts ports, CardListener& listener, CardTiming timing = {});
-    ~Card();
-    Card(const Card&) = delete;
-    Card& operator=(const Card&) = delete;
+    SerialCard(CardPorts ports, CardListener& listener, CardTiming timing = {});
+    ~SerialCard() override;
+    SerialCard(const SerialCard&) = delete;
+    SerialCard& operator=(const SerialCard&) = delete;
 
     // Opens the ports and starts the threads; false with the reason when the AT port cannot
     // be opened.
     bool Start(std::string& error);
     // Ends every thread of the card; no listener call runs after it returns (unless it is
     // called from one).
-    void Stop();
+    void Stop() override;
 
     // The ports as they are now.
-    CardPorts Ports() const;
+    CardPorts Ports() const override;
     // The card as listed again (manager thread): a GPS port that appeared is opened, one that
     // went or hung up is closed.
-    void UpdatePorts(const CardPorts& ports);
+    void UpdatePorts(const CardPorts& ports) override;
     // True once the bring-up identified the card or found it silent; identity is known then.
-    bool WaitBroughtUp(std::chrono::steady_clock::time_point deadline);
-    std::string Id() const;  // the model in lower case; the card key until it is known
-    std::string Model() const;
-    std::string Serial() const;
-    std::string Variant() const;
+    bool WaitBroughtUp(std::chrono::steady_clock::time_point deadline) override;
+    std::string Id() const override;  // the model in lower case; the card key until it is known
+    std::string Model() const override;
+    std::string Serial() const override;
+    std::string Variant() const override;
 
-    using State = CardState;
-    State GetState() const;
+    State GetState() const override;
 
     // The current device's user: its exchange and the receiver's session.
-    bool SendUser(const std::string& line);
-    void EndUserExchange();
-    bool OpenGps();
-    bool CloseGps();
-    bool GpsOpen() const { return life_.GpsOpen(); }
+    bool SendUser(const std::string& line) override;
+    void EndUserExchange() override;
+    bool OpenGps() override;
+    bool CloseGps() override;
+    bool GpsOpen() const override { return life_.GpsOpen(); }
     // An AT command of the card is in flight or waiting (AtChannel::Busy).
-    bool ExchangeInFlight() const { return channel_ && channel_->Busy(); }
-    NmeaCounters GpsCounters() const;
+    bool ExchangeInFlight() const override { return channel_ && channel_->Busy(); }
+    NmeaCounters GpsCounters() const override;
 
   private:
     using Clock = std::chrono::steady_clock;

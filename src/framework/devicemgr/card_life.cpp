@@ -36,6 +36,11 @@ bool CardLife::Answered() {
 
 bool CardLife::ProbeMissed() {
     if (++missed_ < kProbesBeforeUnavailable || link_ == Link::Silent) return false;
+    return LinkLost();
+}
+
+bool CardLife::LinkLost() {
+    if (link_ == Link::Silent) return false;
     link_ = Link::Silent;
     state_.arrived = true;
     state_.unavailable = true;

@@ -5,8 +5,8 @@
 //   link       learnt                          link then    asks for / may tell
 //   unheard    answered                        answering    settings, identity, SIM
 //   unheard    its first words unanswered      unheard      arrival (identity unknown)
-//   any        probes missed in a row (N)      silent       unavailable; an open GPS session is
-//                                                           lost and is to be stopped
+//   any        probes missed in a row (N), or  silent       unavailable; an open GPS session is
+//              the link lost (LinkLost)                     lost and is to be stopped
 //   silent     answered                        answering    settings, SIM, the lost session's stop
 //   answering  a command unanswered, then      answering    SIM again; readiness told again (its
 //              answered                                     user may have given the card up)
@@ -77,6 +77,8 @@ class CardLife {
     bool FirstWordsUnanswered();
     bool Answered();
     bool ProbeMissed();
+    // Known not to answer (a card reached through a service that gave up on it).
+    bool LinkLost();
     void CommandUnanswered() { doubted_ = true; }
     void Restarted();
     void SimReported() { work_.readSim = true; }

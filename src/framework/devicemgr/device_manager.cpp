@@ -1,6 +1,8 @@
 #include "framework/devicemgr/device_manager.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
@@ -51,10 +53,33 @@ class DeviceList final : public framework::IDeviceList {
     size_t cursor_ = 0;
 };
 
+// A device node with its links resolved, as ModemManager's modems' ports are kept.
+std::string Resolved(const std::string& node) {
+    std::error_code error;
+    auto real = std::filesystem::canonical(node, error);
+    return error ? node : real.string();
+}
+
 }  // namespace
+
+CardPath CardPathOf(const std::string& text) {
+    if (text == "serial") return CardPath::Serial;
+    if (text == "modemmanager") return CardPath::ModemManager;
+    return CardPath::Auto;
+}
 
 DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(options)) {
     if (!options_.listPorts) options_.listPorts = [] { return platform::ListSerialPorts(); };
+    std::string path = options_.cardPath;
+    if (path.empty()) {
+        if (const char* env = std::getenv("SATVIEW_CARD_PATH")) path = env;
+    }
+    path_ = CardPathOf(path);
+    if (path_ != CardPath::Serial) {
+        mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
+                                      static_cast<CardListener&>(*this));
+        mm_->Start();
+    }
     // The monitor starts before the first list is taken, so that no change falls between.
     if (options_.watchPorts) {
         monitor_ = std::make_unique<platform::PortMonitor>(
@@ -67,6 +92,7 @@ DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(option
 
 DeviceManager::~DeviceManager() {
     monitor_.reset();
+    if (mm_) mm_->Stop();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -152,6 +178,10 @@ void DeviceManager::Run() {
 
 void DeviceManager::FirstScan() {
     auto started = std::chrono::steady_clock::now();
+    // ModemManager's modems first: their ports are not to be opened here.
+    if (mm_ && !mm_->WaitSettled(std::chrono::seconds(2))) {
+        Trace(framework::kTraceWarning, "ModemManager did not list its modems in time");
+    }
     Apply(options_.listPorts());
     std::vector<std::shared_ptr<Card>> cards;
     {
@@ -190,7 +220,7 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     std::vector<CardPorts> groups;
     std::vector<std::pair<std::shared_ptr<Card>, CardPorts>> listedAgain;
     std::vector<uint64_t> gone;
-    std::vector<std::string> resting;
+    std::vector<std::string> resting, waiting;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A hung-up port rests a moment before it is opened again: a device node on its way
@@ -200,8 +230,15 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         for (auto it = deadNodes_.begin(); it != deadNodes_.end();) {
             it = now >= it->second ? deadNodes_.erase(it) : std::next(it);
         }
-        groups = GroupCards(ports);
+        std::vector<platform::SerialPort> serial;
+        if (path_ != CardPath::ModemManager) {
+            for (const platform::SerialPort& port : ports) {
+                if (!mmPorts_.count(Resolved(port.node))) serial.push_back(port);
+            }
+        }
+        groups = GroupCards(serial);
         for (const Entry& entry : cards_) {
+            if (entry.viaMm) continue;
             CardPorts known = entry.card->Ports();
             auto same = std::find_if(groups.begin(), groups.end(), [&](const CardPorts& g) {
                 return g.key == known.key && g.at.node == known.at.node;
@@ -225,6 +262,25 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
             std::remove_if(groups.begin(), groups.end(),
                            [&](const CardPorts& g) { return deadNodes_.count(g.at.node); }),
             groups.end());
+        // A card listed after the first scan while ModemManager runs is left to it a moment.
+        std::map<std::string, std::chrono::steady_clock::time_point> listedNow;
+        for (auto it = groups.begin(); it != groups.end();) {
+            auto first = firstListed_.find(it->at.node);
+            auto since = first == firstListed_.end() ? now : first->second;
+            listedNow[it->at.node] = since;
+            auto until = since + std::chrono::milliseconds(options_.mmGraceMs);
+            if (firstScanDone_ && mm_ && mm_->Present() && now < until) {
+                if (first == firstListed_.end()) waiting.push_back(it->at.node);
+                if (!rescanAt_ || *rescanAt_ > until) rescanAt_ = until;
+                it = groups.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        firstListed_ = std::move(listedNow);
+    }
+    for (const std::string& node : waiting) {
+        Trace(framework::kTraceNotice, "new port left to ModemManager for a moment: " + node);
     }
     for (const std::string& node : resting) {
         Trace(framework::kTraceNotice, "port just hung up, opened a little later: " + node);
@@ -240,7 +296,7 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     }
     for (CardPorts& group : groups) {
         auto card =
-            std::make_shared<Card>(group, static_cast<CardListener&>(*this), options_.timing);
+            std::make_shared<SerialCard>(group, static_cast<CardListener&>(*this), options_.timing);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             cards_.push_back({card, nextTag_++});
@@ -486,6 +542,39 @@ uint64_t DeviceManager::TagOf(const Card& card) {
 std::shared_ptr<Card> DeviceManager::Current() {
     std::lock_guard<std::mutex> lock(mutex_);
     return current_;
+}
+
+// ---- From ModemManager's bus thread.
+
+void DeviceManager::OnModemAdded(std::shared_ptr<MmCard> card) {
+    CardPorts ports = card->Ports();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        cards_.push_back({card, nextTag_++, true});
+        for (const auto* port : {&ports.at, &ports.gps}) {
+            if (!port->node.empty()) mmPorts_.insert(port->node);
+        }
+    }
+    Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
+                                       card->Id() + "), GPS port " + ports.gps.node);
+    // A card opened here on the same ports is given up to ModemManager.
+    if (path_ == CardPath::Auto && !ports.at.node.empty()) Rescan();
+    OnCardChanged(*card);
+}
+
+void DeviceManager::OnModemRemoved(std::shared_ptr<MmCard> card) {
+    uint64_t tag = TagOf(*card);
+    CardPorts ports = card->Ports();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto* port : {&ports.at, &ports.gps}) {
+            auto found = mmPorts_.find(port->node);
+            if (!port->node.empty() && found != mmPorts_.end()) mmPorts_.erase(found);
+        }
+    }
+    if (tag) Post([this, tag] { RemoveCard(tag, false); });
+    if (path_ == CardPath::Auto) Rescan();
 }
 
 // ---- From the cards' threads.

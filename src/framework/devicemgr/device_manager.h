@@ -32,6 +32,7 @@
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
 #include "framework/devicemgr/card.h"
+#include "framework/devicemgr/mm_bus.h"
 #include "framework/devicemgr/sink_list.h"
 #include "platform/ports/ports.h"
 
@@ -47,14 +48,28 @@ struct ManagerOptions {
     // Also given every trace line (tools and tests).
     std::function<void(int level, const std::string& text)> trace;
     CardTiming timing;
+    // How cards are reached: "serial" (their ports), "modemmanager" (ModemManager's modems
+    // only) or "auto" (ModemManager's modems through it, other cards over their ports). Empty:
+    // $SATVIEW_CARD_PATH, else auto.
+    std::string cardPath;
+    // The D-Bus address of ModemManager's bus; empty: $SATVIEW_MM_BUS, else the system bus.
+    std::string mmBusAddress;
+    // While ModemManager runs, a card plugged in later is left to it this long (it probes new
+    // ports within seconds) before its ports are opened here: opening them first would keep
+    // ModemManager, and the card's data connection, from it.
+    int mmGraceMs = 15000;
 };
+
+enum class CardPath { Serial, ModemManager, Auto };
+// The path a "serial", "modemmanager" or "auto" text names; Auto for anything else.
+CardPath CardPathOf(const std::string& text);
 
 struct ListedCard {
     std::string id;  // the model in lower case
     int port = -1;   // number of its AT port
 };
 
-class DeviceManager final : private CardListener {
+class DeviceManager final : private CardListener, private MmBusListener {
   public:
     explicit DeviceManager(ManagerOptions options = {});
     ~DeviceManager();
@@ -111,6 +126,7 @@ class DeviceManager final : private CardListener {
     struct Entry {
         std::shared_ptr<Card> card;
         uint64_t tag = 0;
+        bool viaMm = false;  // a ModemManager modem, not from the port list
     };
 
     // CardListener, from the cards' threads.
@@ -120,6 +136,11 @@ class DeviceManager final : private CardListener {
     void OnCardHungUp(Card& card) override;
     void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) override;
     void OnCardTrace(Card& card, int level, const std::string& text) override;
+
+    // MmBusListener, from the bus thread.
+    void OnModemAdded(std::shared_ptr<MmCard> card) override;
+    void OnModemRemoved(std::shared_ptr<MmCard> card) override;
+    void OnBusTrace(int level, const std::string& text) override { Trace(level, text); }
 
     void Post(std::function<void()> task);
     void Run();
@@ -171,11 +192,17 @@ class DeviceManager final : private CardListener {
     std::optional<std::chrono::steady_clock::time_point> rescanAt_;
     uint64_t nextTag_ = 1;
     std::set<std::string> texts_;  // every customize text handed out, kept for good
+    CardPath path_ = CardPath::Auto;
+    // Device nodes (links resolved) of ModemManager's modems' ports: never opened here.
+    std::multiset<std::string> mmPorts_;
+    // When an AT port not yet opened was first listed (ModemManager's grace, manager thread).
+    std::map<std::string, std::chrono::steady_clock::time_point> firstListed_;
 
     std::shared_mutex containerMutex_;
     framework::IPluginContainer* container_ = nullptr;
     std::thread thread_;
     std::unique_ptr<platform::PortMonitor> monitor_;
+    std::unique_ptr<MmBus> mm_;
 };
 
 }  // namespace devicemgr

@@ -1,0 +1,96 @@
+// ModemManager on the D-Bus: one connection on its own thread that follows the modem objects
+// (ObjectManager InterfacesAdded/InterfacesRemoved, PropertiesChanged, ModemManager's name
+// coming and going; no polling) and makes one MmCard per modem. The system bus, or the bus
+// whose address $SATVIEW_MM_BUS gives (tests). Without ModemManager on the bus this says so
+// once and waits for its name to appear.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "framework/devicemgr/mm_card.h"
+
+namespace devicemgr {
+
+// What the bus tells the device manager, from the bus thread.
+class MmBusListener {
+  public:
+    virtual void OnModemAdded(std::shared_ptr<MmCard> card) = 0;
+    virtual void OnModemRemoved(std::shared_ptr<MmCard> card) = 0;
+    virtual void OnBusTrace(int level, const std::string& text) = 0;
+
+  protected:
+    ~MmBusListener() = default;
+};
+
+class MmBus final : public MmApi {
+  public:
+    // `address`: a D-Bus address; empty: $SATVIEW_MM_BUS, else the system bus.
+    MmBus(std::string address, MmBusListener& owner, CardListener& cards);
+    ~MmBus();
+    MmBus(const MmBus&) = delete;
+    MmBus& operator=(const MmBus&) = delete;
+
+    // Starts the bus thread.
+    void Start();
+    // Ends it; the cards made are no longer fed.
+    void Stop();
+    // True once the modems present at start are known (or there is no ModemManager).
+    bool WaitSettled(std::chrono::milliseconds timeout);
+    // ModemManager owns its name on the bus now.
+    bool Present() const { return present_; }
+
+    Result Enable(const std::string& path) override;
+    Result Setup(const std::string& path, uint32_t sources, bool signalLocation) override;
+    Result SetSuplServer(const std::string& path, const std::string& server) override;
+    Result SetGpsRefreshRate(const std::string& path, uint32_t seconds) override;
+    Result Ping(const std::string& path) override;
+    void Post(std::function<void()> task) override;
+    void RunSync(const std::function<void()>& task) override;
+
+    struct Connection;  // the sd-bus objects (mm_bus.cpp)
+
+  private:
+    void Run();
+    bool Connect();
+    void ReadModems();
+    void RemoveAll();
+    void Settled();
+    void RunTasks();
+    void Trace(int level, const std::string& text);
+
+  public:  // the sd-bus callbacks (mm_bus.cpp)
+    void ModemTold(const std::string& path, const MmProperties& told, bool hasModem);
+    void ModemGone(const std::string& path);
+    void OwnerChanged(bool present);
+
+  private:
+    std::string address_;
+    MmBusListener& owner_;
+    CardListener& cardListener_;
+    std::unique_ptr<Connection> bus_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> tasks_;
+    bool stopping_ = false;
+    bool running_ = false;  // the thread serves tasks
+    bool settled_ = false;
+    int wakeFd_ = -1;
+    std::thread thread_;
+    std::atomic<std::thread::id> threadId_{};
+    std::atomic<bool> present_{false};
+
+    std::map<std::string, std::shared_ptr<MmCard>> modems_;  // bus thread
+    std::map<std::string, MmProperties> pending_;  // objects without their Modem yet (bus thread)
+};
+
+}  // namespace devicemgr

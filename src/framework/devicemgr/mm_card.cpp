@@ -1,0 +1,364 @@
+#include "framework/devicemgr/mm_card.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "platform/text.h"
+
+namespace devicemgr {
+namespace {
+
+constexpr uint32_t kGpsSources = mm::kSourceGpsRaw | mm::kSourceGpsNmea;
+constexpr uint32_t kAgpsSources = mm::kSourceAgpsMsa | mm::kSourceAgpsMsb;
+constexpr const char* kOk = "OK";
+constexpr const char* kError = "ERROR";
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+template <class T>
+void Take(std::optional<T>& into, const std::optional<T>& newer) {
+    if (newer) into = newer;
+}
+
+// The part of a port name after its last '/' ("ttyUSB2").
+std::string BaseName(const std::string& name) {
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// A port of the modem under the name ModemManager gives it: its device node with links
+// resolved (as the port list has it) when "/dev/<name>" leads to one.
+platform::SerialPort PortOf(const std::string& name, const char* what) {
+    platform::SerialPort port;
+    std::string base = BaseName(name);
+    std::error_code error;
+    auto real = std::filesystem::canonical("/dev/" + name, error);
+    port.node = error ? "/dev/" + base : real.string();
+    size_t digits = base.find_last_not_of("0123456789");
+    digits = digits == std::string::npos ? 0 : digits + 1;
+    if (digits < base.size() && base.size() - digits < 9)
+        port.number = std::stoi(base.substr(digits));
+    port.friendlyName = std::string("ModemManager ") + what + " Interface";
+    if (port.number >= 0) port.friendlyName += " (COM" + std::to_string(port.number) + ")";
+    return port;
+}
+
+}  // namespace
+
+void MmProperties::MergeFrom(const MmProperties& newer) {
+    Take(state, newer.state);
+    Take(failedReason, newer.failedReason);
+    Take(unlockRequired, newer.unlockRequired);
+    Take(manufacturer, newer.manufacturer);
+    Take(model, newer.model);
+    Take(equipmentId, newer.equipmentId);
+    Take(ports, newer.ports);
+    Take(capabilities, newer.capabilities);
+    Take(enabled, newer.enabled);
+    Take(signalsLocation, newer.signalsLocation);
+    Take(nmea, newer.nmea);
+}
+
+uint32_t MmSimState(const MmProperties& modem) {
+    if (modem.failedReason == mm::kFailedSimMissing) return kSimMissing;
+    if (modem.failedReason == mm::kFailedSimError) return kSimFailure;
+    if (!modem.unlockRequired) return kSimUnknown;
+    switch (*modem.unlockRequired) {
+        case mm::kLockUnknown:
+            return kSimUnknown;
+        case mm::kLockNone:
+        case mm::kLockSimPin2:  // PIN2 and PUK2 lock other things, not the card's use
+        case mm::kLockSimPuk2:
+            return kSimUsable;
+        case mm::kLockSimPin:
+        case mm::kLockSimPuk:
+            return kSimLocked;
+        default:
+            return kSimBusy;  // network and other personalisation locks
+    }
+}
+
+int MmGpsType(uint32_t capabilities) {
+    if (!(capabilities & kGpsSources)) return 0;
+    return capabilities & kAgpsSources ? 2 : 1;
+}
+
+MmCard::MmCard(std::string path, MmApi& api, CardListener& listener)
+    : path_(std::move(path)), api_(api), listener_(listener) {
+    ports_.key = path_;
+}
+
+bool MmCard::Stopping() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+}
+
+void MmCard::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    // What the bus thread is doing for the card ends before this returns.
+    api_.RunSync([] {});
+}
+
+CardPorts MmCard::Ports() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ports_;
+}
+
+CardPorts MmCard::PortsOf(const MmProperties& modem) const {
+    CardPorts ports;
+    ports.key = path_;
+    if (!modem.ports) return ports;
+    for (const auto& [name, type] : *modem.ports) {
+        if (type == mm::kPortAt && ports.at.node.empty()) ports.at = PortOf(name, "AT");
+        if (type == mm::kPortGps && ports.gps.node.empty()) ports.gps = PortOf(name, "GPS");
+    }
+    ports.at.card = ports.gps.card = path_;
+    return ports;
+}
+
+std::string MmCard::Id() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Lower(modem_.model.value_or(path_));
+}
+
+std::string MmCard::Model() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return modem_.model.value_or("");
+}
+
+std::string MmCard::Serial() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return modem_.equipmentId.value_or("");
+}
+
+Card::State MmCard::GetState() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return life_.State();
+}
+
+NmeaCounters MmCard::GpsCounters() const {
+    std::lock_guard<std::mutex> lock(gpsMutex_);
+    return decoder_.Counters();
+}
+
+void MmCard::Trace(int level, const std::string& text) {
+    listener_.OnCardTrace(*this, level, platform::PrintableOnly(path_ + " " + text));
+}
+
+void MmCard::Update(const MmProperties& told) {
+    bool changed = false, enable = false, lostNow = false;
+    std::optional<std::string> nmea;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        modem_.MergeFrom(told);
+        if (told.ports) ports_ = PortsOf(modem_);
+        nmea = told.nmea;
+        int32_t state = modem_.state.value_or(0);
+        bool failed = state == mm::kStateFailed;
+        if (life_.GetLink() != Link::Answering && !failed && modem_.model) {
+            changed |= life_.Answered();
+            changed |= life_.Identified();
+        }
+        uint32_t sim = MmSimState(modem_);
+        if (sim != kSimUnknown) changed |= life_.SimRead(sim);
+        if (failed && life_.GetLink() != Link::Silent) {
+            changed |= life_.Identified();
+            changed |= lostNow = life_.LinkLost();
+        }
+        bool gps = modem_.capabilities.value_or(0) & kGpsSources;
+        changed |= life_.RadioRead(state >= mm::kStateEnabled && gps);
+        if (state == mm::kStateDisabled && !enableAsked_) enable = enableAsked_ = true;
+        if (state >= mm::kStateEnabled) enableAsked_ = false;
+        life_.TakeWork();  // settings and reads are ModemManager's
+    }
+    if (lostNow) Trace(framework::kTraceWarning, "failed (ModemManager gave up on it)");
+    if (changed) listener_.OnCardChanged(*this);
+    if (enable) {
+        // ModemManager leaves a modem disabled until asked (a desktop's network manager asks).
+        api_.Post([self = shared_from_this()] {
+            if (self->Stopping()) return;
+            self->Trace(framework::kTraceNotice, "disabled: enabling it");
+            auto result = self->api_.Enable(self->path_);
+            if (!result.ok) self->Refused("enabling the modem", result);
+        });
+    }
+    if (nmea) FeedNmea(*nmea);
+}
+
+void MmCard::Unanswered() {
+    bool changed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_ || life_.GetLink() == Link::Silent) return;
+        changed = life_.LinkLost();
+    }
+    Trace(framework::kTraceWarning, "not answering");
+    if (changed) listener_.OnCardChanged(*this);
+}
+
+void MmCard::FeedNmea(const std::string& trace) {
+    // The trace holds the latest sentence of each kind: only those new since the last one
+    // are decoded.
+    std::string text = trace;
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
+    std::vector<std::string> sentences, fresh;
+    std::vector<framework::GpsDataRecord> records;
+    {
+        std::lock_guard<std::mutex> lock(gpsMutex_);
+        lexer_.Feed(text, sentences);
+        std::set<std::string> now(sentences.begin(), sentences.end());
+        for (const std::string& sentence : sentences) {
+            if (lastSentences_.count(sentence)) continue;
+            fresh.push_back(sentence);
+            if (auto fix = decoder_.Decode(sentence)) records.push_back(MakeRecord(*fix));
+        }
+        lastSentences_ = std::move(now);
+    }
+    for (const std::string& sentence : fresh) Trace(framework::kTraceDebug, "< " + sentence);
+    if (!life_.GpsOpen() || Stopping()) return;
+    for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
+}
+
+void MmCard::Refused(const char* what, const MmApi::Result& result) {
+    if (result.error == mm::kUnauthorized ||
+        result.error == "org.freedesktop.DBus.Error.AccessDenied") {
+        Trace(framework::kTraceError,
+              std::string("ModemManager refused ") + what + ": not authorized (" + result.message +
+                  "). Grant this user ModemManager's polkit actions "
+                  "org.freedesktop.ModemManager1.Location and "
+                  "org.freedesktop.ModemManager1.Device.Control (an active local session has them "
+                  "by default; elsewhere add a polkit rule), or set SATVIEW_CARD_PATH=serial");
+        return;
+    }
+    Trace(framework::kTraceWarning, std::string("ModemManager refused ") + what + ": " +
+                                        result.error + ": " + result.message);
+}
+
+bool MmCard::StartGps() {
+    uint32_t capabilities, enabled;
+    bool signals;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_ || life_.GetLink() == Link::Silent) return false;
+        capabilities = modem_.capabilities.value_or(0);
+        enabled = modem_.enabled.value_or(0);
+        signals = modem_.signalsLocation.value_or(false);
+    }
+    if (!(capabilities & kGpsSources)) return false;
+    if (!before_) before_ = std::make_pair(enabled, signals);
+    uint32_t sources = before_->first | (capabilities & kGpsSources);
+    if (agpsWanted_) {
+        // One assisted mode at a time: MS-based preferred.
+        if (capabilities & mm::kSourceAgpsMsb) {
+            sources |= mm::kSourceAgpsMsb;
+        } else if (capabilities & mm::kSourceAgpsMsa) {
+            sources |= mm::kSourceAgpsMsa;
+        }
+    }
+    // Every trace rather than one each 30 s.
+    auto rate = api_.SetGpsRefreshRate(path_, 0);
+    if (!rate.ok) Refused("the GPS refresh rate", rate);
+    auto result = api_.Setup(path_, sources, true);
+    if (!result.ok) {
+        Refused("starting GPS", result);
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(gpsMutex_);
+        lastSentences_.clear();
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    life_.GpsOpened();
+    return true;
+}
+
+bool MmCard::StopGps() {
+    auto before = before_.value_or(std::make_pair(0u, false));
+    uint32_t keep = before.first;
+    auto result = api_.Setup(path_, keep, before.second);
+    if (!result.ok) Refused("stopping GPS", result);
+    if (result.ok) before_.reset();
+    std::lock_guard<std::mutex> lock(mutex_);
+    life_.GpsCloseAnswered(result.ok);
+    return result.ok;
+}
+
+std::string MmCard::Execute(const std::string& line) {
+    std::string command = Upper(std::string(platform::TrimBlanks(line)));
+    std::string value;
+    if (size_t equals = command.find('='); equals != std::string::npos) {
+        value = std::string(platform::TrimBlanks(line)).substr(equals + 1);
+        command.resize(equals);
+    }
+    if (command == "AT^GPSTYPE?") {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return "^GPSTYPE:" + std::to_string(MmGpsType(modem_.capabilities.value_or(0))) + "\r\n" +
+               kOk;
+    }
+    if (command == "AT^GPSSTART") return StartGps() ? kOk : kError;
+    if (command == "AT^GPSSTOP") return StopGps() ? kOk : kError;
+    if (command == "AT^WPURL" && !value.empty()) {
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        auto result = api_.SetSuplServer(path_, value);
+        if (!result.ok) Refused("the SUPL server", result);
+        return result.ok ? kOk : kError;
+    }
+    if (command == "AT^WPDOM") {
+        // 0: the receiver on its own; any other mode asks for network assistance.
+        agpsWanted_ = value != "0";
+        return kOk;
+    }
+    // The APN comes from the modem's bearer and assistance data are ModemManager's business:
+    // accepted.
+    if (command == "AT^SOCKETCONT" || command == "AT^SECTIME" || command == "AT^WPDFR") return kOk;
+    if (command == "AT^WPDGP") {
+        auto result = api_.Ping(path_);
+        if (!result.ok) Unanswered();
+        return result.ok ? kOk : kError;
+    }
+    return kError;
+}
+
+bool MmCard::SendUser(const std::string& line) {
+    if (Stopping()) return false;
+    api_.Post([self = shared_from_this(), line] {
+        if (self->Stopping()) return;
+        std::string answer = self->Execute(line);
+        if (self->Stopping()) return;
+        self->listener_.OnUserAnswer(*self, answer);
+    });
+    return true;
+}
+
+bool MmCard::OpenGps() {
+    bool ok = false;
+    api_.RunSync([&] { ok = StartGps(); });
+    Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "opened" : "not opened"));
+    return ok;
+}
+
+bool MmCard::CloseGps() {
+    bool ok = false;
+    api_.RunSync([&] { ok = StopGps(); });
+    Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "closed" : "not closed"));
+    return ok;
+}
+
+}  // namespace devicemgr

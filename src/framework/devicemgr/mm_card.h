@@ -1,0 +1,143 @@
+// One modem managed by ModemManager, reached through its D-Bus objects instead of its ports.
+//
+// What ModemManager tells of the modem (MmProperties, parsed by the bus, mm_bus.h) feeds the
+// card's life table: the modem object's arrival, its SIM from UnlockRequired and
+// StateFailedReason, readiness once it is enabled and offers GPS locations, unavailability
+// when it failed or no longer answers. The GPS command set of the current device is carried
+// out through the API (the table is in the README) and answered in the text a serial card
+// gives. Everything touching the bus runs on the bus thread; GPS records and answers are
+// delivered there.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/devicemgr/card_kind.h"
+
+namespace devicemgr {
+
+// MMModemState, MMModemLock, MMModemStateFailedReason, MMModemLocationSource and
+// MMModemPortType values of ModemManager's API.
+namespace mm {
+inline constexpr int32_t kStateFailed = -1;
+inline constexpr int32_t kStateDisabled = 3;
+inline constexpr int32_t kStateEnabled = 6;
+inline constexpr uint32_t kLockUnknown = 0, kLockNone = 1, kLockSimPin = 2, kLockSimPin2 = 3,
+                          kLockSimPuk = 4, kLockSimPuk2 = 5;
+inline constexpr uint32_t kFailedSimMissing = 2, kFailedSimError = 3;
+inline constexpr uint32_t kSourceGpsRaw = 1u << 1, kSourceGpsNmea = 1u << 2,
+                          kSourceAgpsMsa = 1u << 5, kSourceAgpsMsb = 1u << 6;
+inline constexpr uint32_t kPortAt = 3, kPortGps = 5;
+inline constexpr const char* kUnauthorized =
+    "org.freedesktop.ModemManager1.Error.Core.Unauthorized";
+}  // namespace mm
+
+// The properties of a modem object that the card uses; each is set when it was told.
+struct MmProperties {
+    std::optional<int32_t> state;
+    std::optional<uint32_t> failedReason, unlockRequired;
+    std::optional<std::string> manufacturer, model, equipmentId;
+    std::optional<std::vector<std::pair<std::string, uint32_t>>> ports;  // name, port type
+    std::optional<uint32_t> capabilities, enabled;                       // location sources
+    std::optional<bool> signalsLocation;
+    std::optional<std::string> nmea;  // the gps-nmea entry of the Location property
+    void MergeFrom(const MmProperties& newer);
+};
+
+// What a card asks of ModemManager. The calls run on the bus thread only.
+class MmApi {
+  public:
+    struct Result {
+        bool ok = false;
+        std::string error;    // the D-Bus error name
+        std::string message;  // its text
+    };
+    virtual Result Enable(const std::string& path) = 0;
+    virtual Result Setup(const std::string& path, uint32_t sources, bool signalLocation) = 0;
+    virtual Result SetSuplServer(const std::string& path, const std::string& server) = 0;
+    virtual Result SetGpsRefreshRate(const std::string& path, uint32_t seconds) = 0;
+    // Reads the modem's State: it answers.
+    virtual Result Ping(const std::string& path) = 0;
+    // Runs `task` on the bus thread later / now, waiting for it (at once on the bus thread).
+    virtual void Post(std::function<void()> task) = 0;
+    virtual void RunSync(const std::function<void()>& task) = 0;
+
+  protected:
+    ~MmApi() = default;
+};
+
+// The SIM state told by these properties; kSimUnknown when they tell none.
+uint32_t MmSimState(const MmProperties& modem);
+// What "AT^GPSTYPE?" answers for these location capabilities (0 none, 1 GPS, 2 with AGPS).
+int MmGpsType(uint32_t capabilities);
+
+class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
+  public:
+    MmCard(std::string path, MmApi& api, CardListener& listener);
+    MmCard(const MmCard&) = delete;
+    MmCard& operator=(const MmCard&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Bus thread: properties told by ModemManager (on appearance and each change).
+    void Update(const MmProperties& told);
+    // Bus thread: the modem did not answer / answered a look at it.
+    void Unanswered();
+
+    void Stop() override;
+    CardPorts Ports() const override;
+    bool WaitBroughtUp(std::chrono::steady_clock::time_point) override { return true; }
+    std::string Id() const override;
+    std::string Model() const override;
+    std::string Serial() const override;
+    std::string Variant() const override { return {}; }
+    State GetState() const override;
+    bool SendUser(const std::string& line) override;
+    void EndUserExchange() override {}
+    bool OpenGps() override;
+    bool CloseGps() override;
+    bool GpsOpen() const override { return life_.GpsOpen(); }
+    bool ExchangeInFlight() const override { return false; }
+    NmeaCounters GpsCounters() const override;
+
+    // Bus thread: carries out one line of the GPS command set; the answer text.
+    std::string Execute(const std::string& line);
+
+  private:
+    CardPorts PortsOf(const MmProperties& modem) const;
+    bool StartGps();
+    bool StopGps();
+    // Logs a refused call; authorization refused is said with how to grant it.
+    void Refused(const char* what, const MmApi::Result& result);
+    void FeedNmea(const std::string& trace);
+    void Trace(int level, const std::string& text);
+    bool Stopping() const;
+
+    const std::string path_;
+    MmApi& api_;
+    CardListener& listener_;
+
+    mutable std::mutex mutex_;  // what is read from other threads
+    bool stopping_ = false;
+    MmProperties modem_;
+    CardPorts ports_;  // from modem_.ports, resolved when they were told
+    CardLife life_;
+    bool enableAsked_ = false;
+
+    // Bus thread only.
+    bool agpsWanted_ = false;
+    std::optional<std::pair<uint32_t, bool>> before_;  // sources and signals before our start
+    std::set<std::string> lastSentences_;
+
+    mutable std::mutex gpsMutex_;
+    NmeaLexer lexer_;
+    NmeaDecoder decoder_;
+};
+
+}  // namespace devicemgr

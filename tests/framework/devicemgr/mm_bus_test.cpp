@@ -1,0 +1,185 @@
+// The device manager over a mock of ModemManager's API (python3-dbusmock on a private bus),
+// for what the real one cannot be made to show: Setup refused for want of authorization, a
+// modem that fails, and the modem object's removal, each told as for a serial card.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "manager_fixture.h"
+#include "modemmanager_sandbox.h"
+
+namespace {
+
+using manager_test::Event;
+using manager_test::RecordingSink;
+using testing_support::WaitFor;
+using namespace std::chrono_literals;
+
+constexpr const char* kModemPath = "/org/freedesktop/ModemManager1/Modem/0";
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& log,
+            const std::string& busAddress = "") {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        if (!busAddress.empty()) ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+void End(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(-pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+}
+
+// A private bus with a mock ModemManager whose object manager holds one modem.
+class MockModemManager {
+  public:
+    MockModemManager() {
+        std::ofstream(dir_.path() + "/bus.conf")
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\"><busconfig>"
+               "<type>session</type><listen>unix:path="
+            << dir_.path() << "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+            << "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+               "<allow own=\"*\"/></policy></busconfig>\n";
+        bus_ = Spawn({"dbus-daemon", "--config-file=" + dir_.path() + "/bus.conf", "--nofork"},
+                     dir_.path() + "/bus.log");
+        WaitFor([&] { return ::access((dir_.path() + "/bus").c_str(), F_OK) == 0; }, 5s);
+        mock_ = Spawn({"/usr/bin/python3", "-m", "dbusmock", "-m", "org.freedesktop.ModemManager1",
+                       "/org/freedesktop/ModemManager1", "org.freedesktop.ModemManager1"},
+                      dir_.path() + "/mock.log", Address());
+        up_ = WaitFor([&] { return Busctl("status org.freedesktop.ModemManager1"); }, 10s);
+    }
+    ~MockModemManager() {
+        End(mock_);
+        End(bus_);
+    }
+    bool Up() const { return up_; }
+    std::string Address() const { return "unix:path=" + dir_.path() + "/bus"; }
+    bool Busctl(const std::string& arguments) const {
+        return std::system(
+                   ("busctl --address=" + Address() + " -- " + arguments + " >/dev/null 2>&1")
+                       .c_str()) == 0;
+    }
+    bool Mock(const std::string& path, const std::string& arguments) const {
+        return Busctl("call org.freedesktop.ModemManager1 " + path + " org.freedesktop.DBus.Mock " +
+                      arguments);
+    }
+    bool SetModem(const std::string& name, const std::string& typeAndValue) const {
+        return Busctl(
+            std::string("call org.freedesktop.ModemManager1 ") + kModemPath +
+            " org.freedesktop.DBus.Properties Set ssv org.freedesktop.ModemManager1.Modem " + name +
+            " " + typeAndValue);
+    }
+
+  private:
+    testing_support::TempDir dir_;
+    pid_t bus_ = -1, mock_ = -1;
+    bool up_ = false;
+};
+
+TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
+    if (std::system("/usr/bin/python3 -c 'import dbusmock' >/dev/null 2>&1") != 0 ||
+        std::system("command -v busctl dbus-daemon >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-dbusmock, busctl or dbus-daemon is missing";
+    }
+    MockModemManager mm;
+    ASSERT_TRUE(mm.Up());
+    // An enabled modem offering NMEA and raw GPS, whose Setup ModemManager's polkit refuses.
+    ASSERT_TRUE(mm.Mock("/org/freedesktop/ModemManager1",
+                        std::string("AddObject 'ssa{sv}a(ssss)' ") + kModemPath +
+                            " org.freedesktop.ModemManager1.Modem 5 State i 8 UnlockRequired u 1"
+                            " StateFailedReason u 0 Model s 'Wendrix 3G'"
+                            " Ports 'a(su)' 2 ttyUSB4 3 ttyUSB6 5 0"));
+    ASSERT_TRUE(
+        mm.Mock(kModemPath,
+                "AddProperties 'sa{sv}' org.freedesktop.ModemManager1.Modem.Location 4"
+                " Capabilities u 6 Enabled u 1 SignalsLocation b false Location 'a{uv}' 0"));
+    ASSERT_TRUE(
+        mm.Mock(kModemPath,
+                "AddMethod sssss org.freedesktop.ModemManager1.Modem.Location Setup ub '' "
+                "\"raise dbus.exceptions.DBusException('Not authorized to control the "
+                "location', name='org.freedesktop.ModemManager1.Error.Core.Unauthorized')\""));
+
+    std::mutex tracesMutex;
+    std::string traces;
+    devicemgr::ManagerOptions options;
+    options.listPorts = [] {
+        return std::vector<platform::SerialPort>{
+            {"/dev/ttyUSB4", 4, "TARVEK Wendrix - 3G PC UI Interface (COM4)", "k"}};
+    };
+    options.watchPorts = false;
+    options.cardPath = "auto";
+    options.mmBusAddress = mm.Address();
+    options.mmGraceMs = 300;
+    options.trace = [&](int, const std::string& text) {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        traces += text + "\n";
+    };
+    RecordingSink sink;
+    devicemgr::DeviceManager manager(options);
+    manager.AddDeviceSink(&sink);
+    EXPECT_EQ(sink.WaitEvents(3, 10s), (std::vector<Event>{{framework::kEventCardArrived, 0},
+                                                           {framework::kEventSimStatus, 1},
+                                                           {framework::kEventCardReady, 0}}));
+    // The listed port is the modem's: only the modem is a card.
+    ASSERT_EQ(manager.Cards().size(), 1u);
+    EXPECT_EQ(manager.Cards()[0].port, 4);
+
+    EXPECT_FALSE(manager.OpenGps());
+    {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        EXPECT_NE(traces.find("refused starting GPS: not authorized"), std::string::npos) << traces;
+        EXPECT_NE(traces.find("org.freedesktop.ModemManager1.Location"), std::string::npos);
+    }
+
+    // ModemManager gives up on the modem: unavailable, the SIM error told first.
+    ASSERT_TRUE(mm.SetModem("StateFailedReason", "u 3"));
+    ASSERT_TRUE(mm.SetModem("State", "i -1"));
+    auto events = sink.WaitEvents(5, 10s);
+    ASSERT_EQ(events.size(), 5u) << traces;
+    EXPECT_EQ(events[3], (Event{framework::kEventSimStatus, 3}));
+    EXPECT_EQ(events[4].code, framework::kEventCardUnavailable);
+
+    // The object goes: removal.
+    // (The mock's object manager does not announce a removal: it is announced here.)
+    ASSERT_TRUE(
+        mm.Mock("/org/freedesktop/ModemManager1", std::string("RemoveObject o ") + kModemPath));
+    ASSERT_TRUE(mm.Mock("/org/freedesktop/ModemManager1",
+                        std::string("EmitSignal sssav org.freedesktop.DBus.ObjectManager "
+                                    "InterfacesRemoved oas 2 o ") +
+                            kModemPath +
+                            " as 2 org.freedesktop.ModemManager1.Modem "
+                            "org.freedesktop.ModemManager1.Modem.Location"));
+    events = sink.WaitEvents(6, 10s);
+    ASSERT_GE(events.size(), 6u) << traces;
+    EXPECT_EQ(events[5].code, framework::kEventCardRemoved);
+    // Its port, still listed, is left to ModemManager a moment, then tried directly.
+    auto traced = [&](const std::string& text) {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        return traces.find(text) != std::string::npos;
+    };
+    EXPECT_TRUE(WaitFor([&] { return traced("card not opened"); }, 5s)) << traces;
+    EXPECT_TRUE(traced("new port left to ModemManager for a moment: /dev/ttyUSB4"));
+    {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        EXPECT_LT(traces.find("left to ModemManager"), traces.find("card not opened"));
+    }
+    manager.RemoveDeviceSink(&sink);
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// A ModemManager modem's card over a double of the API: what its properties tell (SIM states,
+// a failed modem, readiness), the command set's calls and answers, the sources restored on
+// stop, and a refused authorization said in the log with how to grant it.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "framework/devicemgr/mm_card.h"
+#include "nmea_sentences.h"
+
+namespace {
+
+using namespace devicemgr;
+using nmea_test::Sentence;
+
+struct FakeApi final : MmApi {
+    std::vector<std::string> calls;
+    Result next{true, "", ""};  // what every call answers
+    Result Answer(std::string call) {
+        calls.push_back(std::move(call));
+        return next;
+    }
+    Result Enable(const std::string&) override { return Answer("Enable"); }
+    Result Setup(const std::string&, uint32_t sources, bool signal) override {
+        return Answer("Setup " + std::to_string(sources) + (signal ? " true" : " false"));
+    }
+    Result SetSuplServer(const std::string&, const std::string& server) override {
+        return Answer("SetSuplServer " + server);
+    }
+    Result SetGpsRefreshRate(const std::string&, uint32_t seconds) override {
+        return Answer("SetGpsRefreshRate " + std::to_string(seconds));
+    }
+    Result Ping(const std::string&) override { return Answer("Ping"); }
+    void Post(std::function<void()> task) override { task(); }
+    void RunSync(const std::function<void()>& task) override { task(); }
+};
+
+struct Listener final : CardListener {
+    int changes = 0;
+    std::vector<framework::GpsDataRecord> records;
+    std::vector<std::string> answers;
+    std::string traces;
+    void OnCardChanged(Card&) override { ++changes; }
+    void OnGpsRecord(Card&, const framework::GpsDataRecord& r) override { records.push_back(r); }
+    void OnUserAnswer(Card&, const std::string& answer) override { answers.push_back(answer); }
+    void OnCardHungUp(Card&) override {}
+    void OnGpsPortHungUp(Card&, std::chrono::steady_clock::time_point) override {}
+    void OnCardTrace(Card&, int, const std::string& text) override { traces += text + "\n"; }
+};
+
+MmProperties Modem(int32_t state, uint32_t lock, uint32_t failed = 0, uint32_t caps = 6) {
+    MmProperties p;
+    p.state = state;
+    p.unlockRequired = lock;
+    p.failedReason = failed;
+    p.model = "Wendrix 3G";
+    p.capabilities = caps;
+    p.enabled = 1;  // 3gpp-lac-ci on before Satview
+    p.signalsLocation = false;
+    p.ports = std::vector<std::pair<std::string, uint32_t>>{{"ttyUSB4", 3}, {"ttyUSB6", 5}};
+    return p;
+}
+
+TEST(MmCard, PropertiesTellSimReadinessAndFailure) {
+    struct Case {
+        int32_t state;
+        uint32_t lock, failed, caps;
+        bool arrived, unavailable;
+        uint32_t sim;
+        bool ready;
+    } cases[] = {
+        {8, 1, 0, 6, true, false, kSimUsable, true},    // registered, GPS offered
+        {8, 1, 0, 1, true, false, kSimUsable, false},   // no GPS location
+        {2, 2, 0, 6, true, false, kSimLocked, false},   // SIM PIN
+        {2, 4, 0, 6, true, false, kSimLocked, false},   // SIM PUK
+        {2, 8, 0, 6, true, false, kSimBusy, false},     // network lock
+        {8, 3, 0, 6, true, false, kSimUsable, true},    // PIN2 locks something else
+        {-1, 0, 2, 6, true, true, kSimMissing, false},  // failed: no SIM
+        {-1, 0, 3, 6, true, true, kSimFailure, false},  // failed: SIM error
+        {-1, 0, 1, 6, true, true, kSimUnknown, false},  // failed for another reason
+        {1, 0, 0, 6, true, false, kSimUnknown, false},  // still initialising
+    };
+    for (const Case& c : cases) {
+        FakeApi api;
+        Listener listener;
+        auto card = std::make_shared<MmCard>("/m/1", api, listener);
+        card->Update(Modem(c.state, c.lock, c.failed, c.caps));
+        auto s = card->GetState();
+        SCOPED_TRACE(std::to_string(c.state) + "/" + std::to_string(c.lock) + "/" +
+                     std::to_string(c.failed));
+        EXPECT_EQ(s.arrived, c.arrived);
+        EXPECT_EQ(s.unavailable, c.unavailable);
+        EXPECT_EQ(s.simKnown ? s.sim : kSimUnknown, c.sim);
+        EXPECT_EQ(s.ready, c.ready);
+        EXPECT_GT(listener.changes, 0);
+        EXPECT_TRUE(api.calls.empty());  // an enabled or failed modem is left as it is
+    }
+}
+
+TEST(MmCard, DisabledModemIsEnabledOnceAndItsPortsAreListed) {
+    FakeApi api;
+    Listener listener;
+    auto card = std::make_shared<MmCard>("/m/1", api, listener);
+    card->Update(Modem(3, 1));
+    MmProperties same;
+    same.state = 3;
+    card->Update(same);
+    EXPECT_EQ(api.calls, std::vector<std::string>{"Enable"});
+    EXPECT_FALSE(card->GetState().ready);
+    same.state = 6;
+    card->Update(same);
+    EXPECT_TRUE(card->GetState().ready);
+    auto ports = card->Ports();
+    EXPECT_EQ(ports.at.node, "/dev/ttyUSB4");
+    EXPECT_EQ(ports.gps.node, "/dev/ttyUSB6");
+    EXPECT_EQ(ports.gps.number, 6);
+    EXPECT_NE(ports.gps.friendlyName.find("GPS Interface (COM6)"), std::string::npos);
+    EXPECT_EQ(card->Id(), "wendrix 3g");
+}
+
+TEST(MmCard, CommandSetThroughTheApi) {
+    FakeApi api;
+    Listener listener;
+    auto card = std::make_shared<MmCard>("/m/1", api, listener);
+    card->Update(Modem(8, 1, 0, 2 | 4 | 64));  // raw, NMEA and MS-based AGPS
+    struct Step {
+        const char* line;
+        const char* answer;
+        std::vector<std::string> calls;
+    } steps[] = {
+        {"AT^GPSTYPE?\r\n", "^GPSTYPE:2\r\nOK", {}},
+        {"AT^SOCKETCONT=1,\"IP\",\"internet\"\r\n", "OK", {}},
+        {"AT^SECTIME=\"2026/01/08,10:15:00\"\r\n", "OK", {}},
+        {"AT^WPDFR=65536,1\r\n", "OK", {}},
+        {"AT^WPDOM=1\r\n", "OK", {}},
+        {"AT^WPURL=supl.example.org:7275\r\n", "OK", {"SetSuplServer supl.example.org:7275"}},
+        {"AT^WPDGP\r\n", "OK", {"Ping"}},
+        // Before: 3gpp-lac-ci (1) without signals; GPS and MS-based AGPS added, signals on.
+        {"AT^GPSSTART\r\n", "OK", {"SetGpsRefreshRate 0", "Setup 71 true"}},
+        {"AT^GPSSTOP\r\n", "OK", {"Setup 1 false"}},
+        {"AT+CGMM\r\n", "ERROR", {}},
+        {"ATD*99#\r\n", "ERROR", {}},
+    };
+    for (const Step& step : steps) {
+        api.calls.clear();
+        listener.answers.clear();
+        ASSERT_TRUE(card->SendUser(step.line));
+        ASSERT_EQ(listener.answers.size(), 1u) << step.line;
+        EXPECT_EQ(listener.answers[0], step.answer) << step.line;
+        EXPECT_EQ(api.calls, step.calls) << step.line;
+    }
+    // Standalone chosen: no assisted source.
+    EXPECT_EQ(card->Execute("AT^WPDOM=0"), "OK");
+    api.calls.clear();
+    EXPECT_TRUE(card->OpenGps());
+    EXPECT_EQ(api.calls.back(), "Setup 7 true");
+}
+
+TEST(MmCard, NmeaTraceGivesRecordsOnlyWhileOpenAndOnlyForNewSentences) {
+    FakeApi api;
+    Listener listener;
+    auto card = std::make_shared<MmCard>("/m/1", api, listener);
+    card->Update(Modem(8, 1));
+    MmProperties trace;
+    trace.nmea = Sentence("GPGGA,101500.00,4807.0381,N,01131.0002,E,1,08,0.9,545.4,M,46.9,M,,") +
+                 "\r\n" +
+                 Sentence("GPRMC,101500.00,A,4807.0381,N,01131.0002,E,1.2,84.4,080126,,,A");
+    card->Update(trace);
+    EXPECT_TRUE(listener.records.empty());  // no session
+    ASSERT_TRUE(card->OpenGps());
+    trace.nmea = Sentence("GPGGA,101501.00,4807.0392,N,01131.0011,E,1,08,0.9,545.4,M,46.9,M,,") +
+                 "\r\n" +
+                 Sentence("GPRMC,101501.00,A,4807.0392,N,01131.0011,E,1.2,84.4,080126,,,A");
+    card->Update(trace);
+    card->Update(trace);  // the same trace again: nothing new
+    ASSERT_EQ(listener.records.size(), 1u) << card->GpsCounters().badChecksum;
+    EXPECT_EQ(std::string(listener.records[0].latitude).substr(0, 7), "48.1173");
+    ASSERT_TRUE(card->CloseGps());
+}
+
+TEST(MmCard, RefusedAuthorizationIsSaidWithHowToGrantIt) {
+    FakeApi api;
+    Listener listener;
+    auto card = std::make_shared<MmCard>("/m/1", api, listener);
+    card->Update(Modem(8, 1));
+    api.next = {false, mm::kUnauthorized, "Not authorized to control location"};
+    EXPECT_FALSE(card->OpenGps());
+    EXPECT_FALSE(card->GpsOpen());
+    EXPECT_NE(listener.traces.find("not authorized"), std::string::npos) << listener.traces;
+    EXPECT_NE(listener.traces.find("org.freedesktop.ModemManager1.Location"), std::string::npos);
+    EXPECT_EQ(card->Execute("AT^GPSSTART"), "ERROR");
+    // A modem that no longer answers the probe is unavailable.
+    api.next = {false, "org.freedesktop.DBus.Error.UnknownObject", "gone"};
+    EXPECT_EQ(card->Execute("AT^WPDGP"), "ERROR");
+    EXPECT_TRUE(card->GetState().unavailable);
+    EXPECT_FALSE(card->OpenGps());
+}
+
+}  // namespace

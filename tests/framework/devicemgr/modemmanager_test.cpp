@@ -1,0 +1,186 @@
+// The device manager reaching the simulated card through the real ModemManager (on a private
+// bus, modemmanager_sandbox.h): the modem is found and told like a serial card, the GPS command
+// set is carried out through the API, the session gives the simulator's positions and ends GNSS
+// on the card, a refused authorization is said, and the modem object's removal is told.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+
+#include "cardsim/card.h"
+#include "manager_fixture.h"
+#include "modemmanager_sandbox.h"
+#include "nmea.h"
+
+namespace {
+
+using manager_test::Event;
+using manager_test::RecordingSink;
+using testing_support::ModemManagerSandbox;
+using testing_support::WaitFor;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+std::mutex answersMutex;
+std::vector<std::string> answers;
+void Collect(const char* answer) {
+    std::lock_guard<std::mutex> lock(answersMutex);
+    answers.push_back(answer);
+}
+std::string WaitAnswer(size_t index) {
+    WaitFor(
+        [&] {
+            std::lock_guard<std::mutex> lock(answersMutex);
+            return answers.size() > index;
+        },
+        10s);
+    std::lock_guard<std::mutex> lock(answersMutex);
+    return answers.size() > index ? answers[index] : "(none)";
+}
+
+// Degrees of an "ddmm.mmmm" / "dddmm.mmmm" NMEA value.
+double Degrees(double nmea) {
+    double whole = std::floor(nmea / 100);
+    return whole + (nmea - whole * 100) / 60;
+}
+
+TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
+    if (auto why = ModemManagerSandbox::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    ModemManagerSandbox& mm = ModemManagerSandbox::Shared();
+    ASSERT_TRUE(mm.Up()) << mm.Log();
+
+    testing_support::TempDir dir;
+    std::string log;
+    for (int second = 0; second < 4; ++second) {
+        char rmc[128], gga[128];
+        std::snprintf(rmc, sizeof rmc,
+                      "GPRMC,1015%02d.00,A,4807.%04d,N,01131.%04d,E,1.2,84.4,080126,,,A", second,
+                      381 + 11 * second, 2 + 9 * second);
+        std::snprintf(gga, sizeof gga,
+                      "GPGGA,1015%02d.00,4807.%04d,N,01131.%04d,E,1,08,0.9,545.4,M,46.9,M,,",
+                      second, 381 + 11 * second, 2 + 9 * second);
+        log += cardsim::NmeaSentence(rmc) + cardsim::NmeaSentence(gga);
+    }
+    cardsim::CardOptions options;
+    options.dialect = cardsim::Dialect::ModemManager;
+    options.registerPorts = false;
+    options.nmeaFile = dir.Write("drive.nmea", log);
+    cardsim::Card card(options);
+    ASSERT_TRUE(card.Start());
+    ASSERT_TRUE(mm.AddCard(2, card.AtNode(), card.GpsNode()));
+
+    std::mutex tracesMutex;
+    std::string traces;
+    devicemgr::ManagerOptions mo;
+    // The card's ports are listed too, as the simulator registers them: they are
+    // ModemManager's, not opened here.
+    std::vector<platform::SerialPort> listed = {
+        {card.AtNode(), 90, "TARVEK Wendrix - 3G PC UI Interface (COM90)", "k"},
+        {card.GpsNode(), 91, "TARVEK Wendrix - 3G GPS Interface (COM91)", "k"}};
+    mo.listPorts = [listed] { return listed; };
+    mo.watchPorts = false;
+    mo.choicePath = dir.Write("choice.xml", "");
+    mo.cardPath = "auto";
+    mo.mmBusAddress = mm.Address();
+    mo.mmGraceMs = 1000;
+    mo.trace = [&](int, const std::string& text) {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        traces += text + "\n";
+    };
+    auto traced = [&](const std::string& text) {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        return traces.find(text) != std::string::npos;
+    };
+    // ModemManager has the modem before Satview starts (as on a desktop).
+    ASSERT_TRUE(WaitFor([&] { return !mm.ModemPath(2).empty(); }, 30s)) << mm.Log();
+    RecordingSink sink;
+    devicemgr::DeviceManager manager(mo);
+    manager.AddDeviceSink(&sink);
+    manager.SetAnswerHandler(Collect);
+
+    // Arrival, a usable SIM, ready once Satview enabled the modem and it offers GPS.
+    auto events = sink.WaitEvents(3, 40s);
+    ASSERT_EQ(events, (std::vector<Event>{{framework::kEventCardArrived, 0},
+                                          {framework::kEventSimStatus, 1},
+                                          {framework::kEventCardReady, 0}}))
+        << mm.Log() << traces;
+    EXPECT_EQ(manager.CurrentId(), "wendrix 3g");
+    auto cards = manager.Cards();
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_TRUE(traced("GPS port " + card.GpsNode())) << traces;
+
+    // The command set through the API, in the text of a serial card.
+    size_t asked = 0;
+    for (const auto& [line, answer] : std::vector<std::pair<const char*, const char*>>{
+             {"AT^GPSTYPE?\r\n", "^GPSTYPE:1\r\nOK"},
+             {"AT^SOCKETCONT=1,\"IP\",\"internet\"\r\n", "OK"},
+             // This modem offers no assisted GPS: ModemManager refuses a SUPL server.
+             {"AT^WPURL=supl.example.org:7275\r\n", "ERROR"},
+             {"AT^WPDGP\r\n", "OK"},
+             {"AT+CGMM\r\n", "ERROR"}}) {
+        ASSERT_TRUE(manager.SendCommand(line));
+        EXPECT_EQ(WaitAnswer(asked++), answer) << line;
+    }
+    EXPECT_TRUE(traced("ModemManager refused the SUPL server")) << traces;
+
+    // A session: the simulator's positions; its end ends GNSS on the card.
+    auto opened = Clock::now();
+    ASSERT_TRUE(manager.OpenGps()) << traces;
+    auto setup = Clock::now() - opened;
+    auto first = sink.WaitRecords(1, 10s);
+    auto firstAfter = Clock::now() - opened;
+    auto records = sink.WaitRecords(3, 10s);
+    ASSERT_GE(records.size(), 3u) << mm.Log();
+    for (size_t i = 0; i < records.size(); ++i) {
+        const auto& r = records[i];
+        double lat = std::atof(r.latitude), lon = std::atof(r.longitude);
+        bool onRoute = false;
+        for (int second = 0; second < 4; ++second) {
+            onRoute |= std::abs(lat - Degrees(4807.0381 + 0.0011 * second)) < 2e-6 &&
+                       std::abs(lon - Degrees(1131.0002 + 0.0009 * second)) < 2e-6;
+        }
+        EXPECT_TRUE(onRoute) << r.latitude << " " << r.longitude;
+        // The first may come before any GGA sentence of the trace.
+        if (i > 0) EXPECT_EQ(std::string(r.satellites), "8");
+    }
+    EXPECT_TRUE(card.Positioning());
+    ASSERT_TRUE(manager.CloseGps()) << traces;
+    EXPECT_NE(card.Control("status").find("positioning=0"), std::string::npos);
+
+    // Refused authorization: the session is not opened and the log says how to grant it.
+    if (mm.Authorize(false)) {
+        bool opened = manager.OpenGps();
+        mm.Authorize(true);
+        if (opened) {
+            manager.CloseGps();
+            std::cout << "this ModemManager authorizes Setup without polkit (--test-session)\n";
+        } else {
+            EXPECT_TRUE(traced("not authorized")) << traces;
+            EXPECT_TRUE(traced("polkit")) << traces;
+        }
+    }
+
+    // The modem object goes: removal; its ports, still listed, are then the card's way in.
+    ASSERT_TRUE(mm.RemoveCard(2));
+    events = sink.WaitEvents(4, 15s);
+    ASSERT_GE(events.size(), 4u) << traces;
+    EXPECT_EQ(events[3].code, framework::kEventCardRemoved);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            auto now = manager.Cards();
+            return now.size() == 1 && now[0].port == 90;
+        },
+        10s))
+        << traces;
+    manager.RemoveDeviceSink(&sink);
+    manager.RemoveAnswerHandler(Collect);
+
+    std::cout << "OpenGps (Setup) " << std::chrono::duration<double, std::milli>(setup).count()
+              << " ms; first record "
+              << std::chrono::duration<double, std::milli>(firstAfter).count()
+              << " ms after OpenGps began (" << first.size() << ")\n";
+}
+
+}  // namespace
