@@ -681,9 +681,12 @@ void DeviceManager::EndExchange() {
     if (auto card = Current()) card->EndUserExchange();
 }
 
-bool DeviceManager::OpenGps() {
+bool DeviceManager::OpenGps(uint32_t* status) {
     auto card = Current();
-    return card && card->OpenGps();
+    uint32_t why = 0;
+    bool ok = card && card->OpenGps(why);
+    if (!ok && status) *status = why;
+    return ok;
 }
 
 bool DeviceManager::CloseGps() {

@@ -105,7 +105,8 @@ class DeviceManager final : private CardListener, private MmBusListener {
     void RemoveAnswerHandler(framework::AnswerHandler handler);
     bool SendCommand(const char* line);
     void EndExchange();
-    bool OpenGps();
+    // A failure's kGpsStatus... code, when one tells why, goes to `status`.
+    bool OpenGps(uint32_t* status = nullptr);
     bool CloseGps();
     // An AT command of any card is in flight or waiting: ending the manager now would leave
     // its answer to whoever opens the port next.

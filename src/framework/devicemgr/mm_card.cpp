@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "framework/contracts/device.h"
 #include "platform/text.h"
 
 namespace devicemgr {
@@ -234,7 +235,7 @@ void MmCard::FeedNmea(const std::string& trace) {
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 
-void MmCard::Refused(const char* what, const MmApi::Result& result) {
+bool MmCard::Refused(const char* what, const MmApi::Result& result) {
     if (result.error == mm::kUnauthorized ||
         result.error == "org.freedesktop.DBus.Error.AccessDenied") {
         Trace(framework::kTraceError,
@@ -243,13 +244,14 @@ void MmCard::Refused(const char* what, const MmApi::Result& result) {
                   "org.freedesktop.ModemManager1.Location and "
                   "org.freedesktop.ModemManager1.Device.Control (an active local session has them "
                   "by default; elsewhere add a polkit rule), or set SATVIEW_CARD_PATH=serial");
-        return;
+        return true;
     }
     Trace(framework::kTraceWarning, std::string("ModemManager refused ") + what + ": " +
                                         result.error + ": " + result.message);
+    return false;
 }
 
-bool MmCard::StartGps() {
+bool MmCard::StartGps(uint32_t& status) {
     uint32_t capabilities, enabled;
     bool signals;
     {
@@ -272,10 +274,13 @@ bool MmCard::StartGps() {
     }
     // Every trace rather than one each 30 s.
     auto rate = api_.SetGpsRefreshRate(path_, 0);
-    if (!rate.ok) Refused("the GPS refresh rate", rate);
+    if (!rate.ok && Refused("the GPS refresh rate", rate)) {
+        status = framework::kGpsStatusNotAuthorized;
+        return false;
+    }
     auto result = api_.Setup(path_, sources, true);
     if (!result.ok) {
-        Refused("starting GPS", result);
+        if (Refused("starting GPS", result)) status = framework::kGpsStatusNotAuthorized;
         return false;
     }
     {
@@ -310,7 +315,10 @@ std::string MmCard::Execute(const std::string& line) {
         return "^GPSTYPE:" + std::to_string(MmGpsType(modem_.capabilities.value_or(0))) + "\r\n" +
                kOk;
     }
-    if (command == "AT^GPSSTART") return StartGps() ? kOk : kError;
+    if (command == "AT^GPSSTART") {
+        uint32_t status = 0;
+        return StartGps(status) ? kOk : kError;
+    }
     if (command == "AT^GPSSTOP") return StopGps() ? kOk : kError;
     if (command == "AT^WPURL" && !value.empty()) {
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
@@ -347,9 +355,9 @@ bool MmCard::SendUser(const std::string& line) {
     return true;
 }
 
-bool MmCard::OpenGps() {
+bool MmCard::OpenGps(uint32_t& status) {
     bool ok = false;
-    api_.RunSync([&] { ok = StartGps(); });
+    api_.RunSync([&] { ok = StartGps(status); });
     Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "opened" : "not opened"));
     return ok;
 }

@@ -100,7 +100,8 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     State GetState() const override;
     bool SendUser(const std::string& line) override;
     void EndUserExchange() override {}
-    bool OpenGps() override;
+    using Card::OpenGps;
+    bool OpenGps(uint32_t& status) override;
     bool CloseGps() override;
     bool GpsOpen() const override { return life_.GpsOpen(); }
     bool ExchangeInFlight() const override { return false; }
@@ -111,10 +112,11 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
 
   private:
     CardPorts PortsOf(const MmProperties& modem) const;
-    bool StartGps();
+    // False with kGpsStatusNotAuthorized in `status` when ModemManager refused the user.
+    bool StartGps(uint32_t& status);
     bool StopGps();
-    // Logs a refused call; authorization refused is said with how to grant it.
-    void Refused(const char* what, const MmApi::Result& result);
+    // Logs a refused call; authorization refused is said with how to grant it, and true.
+    bool Refused(const char* what, const MmApi::Result& result);
     void FeedNmea(const std::string& trace);
     void Trace(int level, const std::string& text);
     bool Stopping() const;

@@ -140,7 +140,9 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     ASSERT_EQ(manager.Cards().size(), 1u);
     EXPECT_EQ(manager.Cards()[0].port, 4);
 
-    EXPECT_FALSE(manager.OpenGps());
+    uint32_t status = 0;
+    EXPECT_FALSE(manager.OpenGps(&status));
+    EXPECT_EQ(status, framework::kGpsStatusNotAuthorized) << "the dialog says how to allow it";
     {
         std::lock_guard<std::mutex> lock(tracesMutex);
         EXPECT_NE(traces.find("refused starting GPS: not authorized"), std::string::npos) << traces;
