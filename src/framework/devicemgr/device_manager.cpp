@@ -556,6 +556,8 @@ void DeviceManager::OnModemAdded(std::shared_ptr<MmCard> card) {
             if (!port->node.empty()) mmPorts_.insert(port->node);
         }
     }
+    // Once its ports are known as ModemManager's: their entries open no serial card here.
+    card->PublishPorts();
     Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
                                        card->Id() + "), GPS port " + ports.gps.node);
     // A card opened here on the same ports is given up to ModemManager.

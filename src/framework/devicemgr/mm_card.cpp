@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "framework/contracts/device.h"
 #include "platform/text.h"
 
@@ -38,19 +40,26 @@ std::string BaseName(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// The number at the end of a name ("ttyUSB2" 2); -1 when it has none.
+int TrailingNumber(const std::string& name) {
+    size_t digits = name.find_last_not_of("0123456789");
+    digits = digits == std::string::npos ? 0 : digits + 1;
+    if (digits == name.size() || name.size() - digits >= 9) return -1;
+    return std::stoi(name.substr(digits));
+}
+
 // A port of the modem under the name ModemManager gives it: its device node with links
-// resolved (as the port list has it) when "/dev/<name>" leads to one.
-platform::SerialPort PortOf(const std::string& name, const char* what) {
+// resolved (as the port list has it) when "/dev/<name>" leads to one, named with the
+// interface text `text` and the number of the tty ("COM2" for ttyUSB2; else the node's).
+platform::SerialPort PortOf(const std::string& name, const char* text) {
     platform::SerialPort port;
     std::string base = BaseName(name);
     std::error_code error;
     auto real = std::filesystem::canonical("/dev/" + name, error);
     port.node = error ? "/dev/" + base : real.string();
-    size_t digits = base.find_last_not_of("0123456789");
-    digits = digits == std::string::npos ? 0 : digits + 1;
-    if (digits < base.size() && base.size() - digits < 9)
-        port.number = std::stoi(base.substr(digits));
-    port.friendlyName = std::string("ModemManager ") + what + " Interface";
+    port.number = TrailingNumber(base);
+    if (port.number < 0 && !error) port.number = TrailingNumber(port.node);
+    port.friendlyName = text;
     if (port.number >= 0) port.friendlyName += " (COM" + std::to_string(port.number) + ")";
     return port;
 }
@@ -106,10 +115,13 @@ bool MmCard::Stopping() const {
 }
 
 void MmCard::Stop() {
+    std::vector<std::string> published;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        published.swap(published_);
     }
+    for (const std::string& id : published) platform::UnregisterVirtualPort(id);
     // What the bus thread is doing for the card ends before this returns.
     api_.RunSync([] {});
 }
@@ -124,11 +136,24 @@ CardPorts MmCard::PortsOf(const MmProperties& modem) const {
     ports.key = path_;
     if (!modem.ports) return ports;
     for (const auto& [name, type] : *modem.ports) {
-        if (type == mm::kPortAt && ports.at.node.empty()) ports.at = PortOf(name, "AT");
-        if (type == mm::kPortGps && ports.gps.node.empty()) ports.gps = PortOf(name, "GPS");
+        if (type == mm::kPortAt && ports.at.node.empty()) ports.at = PortOf(name, kAtPortText);
+        if (type == mm::kPortGps && ports.gps.node.empty()) ports.gps = PortOf(name, kGpsPortText);
     }
     ports.at.card = ports.gps.card = path_;
     return ports;
+}
+
+void MmCard::PublishPorts() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    std::string index = BaseName(path_);
+    for (const auto& [port, kind] : {std::pair{&ports_.at, "at"}, std::pair{&ports_.gps, "gps"}}) {
+        std::string id = "modemmanager-" + index + "-" + kind;
+        // Only a port present here: its entry would not be listed otherwise.
+        if (port->number < 0 || ::access(port->node.c_str(), F_OK) != 0) continue;
+        if (std::find(published_.begin(), published_.end(), id) != published_.end()) continue;
+        if (platform::RegisterVirtualPort(id, *port)) published_.push_back(id);
+    }
 }
 
 std::string MmCard::Id() const {

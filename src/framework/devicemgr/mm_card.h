@@ -90,6 +90,10 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     // Bus thread: the modem did not answer / answered a look at it.
     void Unanswered();
 
+    // Manager: lists the modem's AT and GPS ports in the ports folder (ports.h) under the
+    // names the GPS dialog searches for, for as long as the card is not stopped. The tty
+    // itself may be listed under its USB interface's own text.
+    void PublishPorts();
     void Stop() override;
     CardPorts Ports() const override;
     bool WaitBroughtUp(std::chrono::steady_clock::time_point) override { return true; }
@@ -131,6 +135,7 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     CardPorts ports_;  // from modem_.ports, resolved when they were told
     CardLife life_;
     bool enableAsked_ = false;
+    std::vector<std::string> published_;  // ids of the port files written for the card
 
     // Bus thread only.
     bool agpsWanted_ = false;
