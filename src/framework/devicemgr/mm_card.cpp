@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -144,14 +145,27 @@ CardPorts MmCard::PortsOf(const MmProperties& modem) const {
 }
 
 void MmCard::PublishPorts() {
+    // A port already listed under the searched text (a card named in the port-name file, a
+    // simulated card's own entry) keeps that entry: two entries for one node are one too many.
+    std::vector<platform::SerialPort> listed = platform::ListSerialPorts();
+    auto named = [&](const platform::SerialPort& port, const char* text) {
+        return std::any_of(listed.begin(), listed.end(), [&](const platform::SerialPort& other) {
+            std::error_code error;
+            auto real = std::filesystem::canonical(other.node, error);
+            return (error ? other.node : real.string()) == port.node &&
+                   other.friendlyName.find(text) != std::string::npos;
+        });
+    };
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
     std::string index = BaseName(path_);
-    for (const auto& [port, kind] : {std::pair{&ports_.at, "at"}, std::pair{&ports_.gps, "gps"}}) {
+    for (const auto& [port, kind, text] : {std::tuple{&ports_.at, "at", kAtPortText},
+                                           std::tuple{&ports_.gps, "gps", kGpsPortText}}) {
         std::string id = "modemmanager-" + index + "-" + kind;
         // Only a port present here: its entry would not be listed otherwise.
         if (port->number < 0 || ::access(port->node.c_str(), F_OK) != 0) continue;
         if (std::find(published_.begin(), published_.end(), id) != published_.end()) continue;
+        if (named(*port, text)) continue;
         if (platform::RegisterVirtualPort(id, *port)) published_.push_back(id);
     }
 }

@@ -91,8 +91,9 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     void Unanswered();
 
     // Manager: lists the modem's AT and GPS ports in the ports folder (ports.h) under the
-    // names the GPS dialog searches for, for as long as the card is not stopped. The tty
-    // itself may be listed under its USB interface's own text.
+    // names the GPS dialog searches for, for as long as the card is not stopped, unless the
+    // list already names them so. The tty itself may be listed under its USB interface's own
+    // text.
     void PublishPorts();
     void Stop() override;
     CardPorts Ports() const override;
