@@ -95,6 +95,8 @@ class IScriptedDevice : public framework::IBaseInterface {
     // line but schedules no answer.
     virtual void SetSendResult(bool result) = 0;
     virtual void SetGpsResults(bool openResult, bool closeResult) = 0;
+    // The status word a failed OpenGps gives (default 0).
+    virtual void SetGpsOpenStatus(uint32_t status) = 0;
     // The customize source's text (default empty); a text handed out stays valid until the
     // next change.
     virtual void SetCustomizeText(const std::string& text) = 0;

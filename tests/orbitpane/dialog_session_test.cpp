@@ -163,6 +163,33 @@ TEST_F(GpsDialogSession, AReceiverThatWillNotOpenLeavesTheDialogIdle) {
     EXPECT_TRUE(user->Timers().empty());
 }
 
+TEST_F(GpsDialogSession, AReceiverRefusedByItsManagerSaysHowToAllowIt) {
+    // The words a user searches for to grant the access, in each language's text.
+    const struct {
+        const char* language;
+        const wchar_t* words;
+    } languages[] = {{"_en-us", L"refused"}, {"_ja", L"\u62D2\u5426"}, {"_pt-br", L"recusou"}};
+    for (const auto& language : languages) {
+        Open(language.language);
+        CardFound();
+        card->SetGpsResults(false, true);
+        card->SetGpsOpenStatus(framework::kGpsStatusNotAuthorized);
+        ASSERT_TRUE(user->Click(gps::kStart));
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_NOT_AUTHORIZED");
+        std::wstring status = Status();
+        EXPECT_EQ(status, Lang(L"IDS_STATIC_NOT_AUTHORIZED"));
+        EXPECT_NE(status.find(language.words), std::wstring::npos) << language.language;
+        EXPECT_NE(status.find(L"ModemManager1.Location"), std::wstring::npos);
+        EXPECT_LE(status.size(), 70u) << "one status line";
+        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        // Another failure of the same card is no refusal.
+        card->SetGpsOpenStatus(0);
+        ASSERT_TRUE(user->Click(gps::kStart));
+        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_START_GPSFAILED");
+        dialog.reset();
+    }
+}
+
 TEST_F(GpsDialogSession, StartWhileRunningOnlyResetsTheWait) {
     Open();
     CardFound();

@@ -54,6 +54,10 @@ class IDeviceChannel : public IBaseInterface {
     ~IDeviceChannel() = default;
 };
 
+// Why IGpsControl's OpenGps failed, in its status word: the service that manages the card
+// (ModemManager) refused this user access to the card's receiver (its polkit authorization).
+inline constexpr uint32_t kGpsStatusNotAuthorized = 1;
+
 // The current device's GPS receiver control (its second interface).
 class IGpsControl : public IBaseInterface {
   public:
@@ -71,7 +75,8 @@ class IGpsControl : public IBaseInterface {
     FRAMEWORK_RESERVED_SLOT(13)
     FRAMEWORK_RESERVED_SLOT(14)
     FRAMEWORK_RESERVED_SLOT(15)
-    // Each takes a status word preset to 0; true on success.
+    // Each takes a status word preset to 0; true on success. A failed call may set it to a
+    // kGpsStatus... code telling why.
     virtual bool OpenGps(uint32_t* status) = 0;
     virtual bool CloseGps(uint32_t* status) = 0;
 

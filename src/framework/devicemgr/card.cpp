@@ -314,7 +314,7 @@ void SerialCard::EndUserExchange() {
     if (channel_) channel_->EndExchange();
 }
 
-bool SerialCard::OpenGps() {
+bool SerialCard::OpenGps(uint32_t& /*status*/) {
     if (!channel_) return false;
     {
         std::lock_guard<std::mutex> lock(mutex_);

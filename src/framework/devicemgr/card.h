@@ -73,7 +73,8 @@ class SerialCard final : public Card {
     // The current device's user: its exchange and the receiver's session.
     bool SendUser(const std::string& line) override;
     void EndUserExchange() override;
-    bool OpenGps() override;
+    using Card::OpenGps;
+    bool OpenGps(uint32_t& status) override;
     bool CloseGps() override;
     bool GpsOpen() const override { return life_.GpsOpen(); }
     // An AT command of the card is in flight or waiting (AtChannel::Busy).

@@ -37,9 +37,9 @@ std::vector<CardPorts> GroupCards(const std::vector<platform::SerialPort>& ports
 StoredChoice ReadStoredChoice(const std::string& path) {
     StoredChoice choice;
     CMarkupSTL doc;
-    if (!doc.LoadFromFile(path) || !doc.FindSibling("localdevice") || !doc.Descend()) {
-        return choice;
-    }
+    if (!doc.LoadFromFile(path) || !doc.FindSibling("localdevice")) return choice;
+    choice.cardPath = doc.AttributeValue("cardpath");
+    if (!doc.Descend()) return choice;
     while (doc.FindSibling("item")) {
         if (doc.ElementText() != "1") continue;
         choice.id = doc.AttributeValue("id");

@@ -25,10 +25,13 @@ struct CardPorts {
 std::vector<CardPorts> GroupCards(const std::vector<platform::SerialPort>& ports);
 
 // The card the user chose, from the "item" of "localdevice" whose text is "1" in
-// localdeviceinfo.xml: its id (lower case) and port. Empty id when there is none.
+// localdeviceinfo.xml: its id (lower case) and port. Empty id when there is none. And the
+// "cardpath" attribute of "localdevice": how cards are reached ("serial", "modemmanager",
+// "auto"; empty when it is not set).
 struct StoredChoice {
     std::string id;
     int port = -1;
+    std::string cardPath;
 };
 StoredChoice ReadStoredChoice(const std::string& path);
 

@@ -56,7 +56,12 @@ class Card {
     // receiver's session.
     virtual bool SendUser(const std::string& line) = 0;
     virtual void EndUserExchange() = 0;
-    virtual bool OpenGps() = 0;
+    // False with a kGpsStatus... code (contracts/device.h) in `status` when one tells why.
+    virtual bool OpenGps(uint32_t& status) = 0;
+    bool OpenGps() {
+        uint32_t status = 0;
+        return OpenGps(status);
+    }
     virtual bool CloseGps() = 0;
     virtual bool GpsOpen() const = 0;
     virtual bool ExchangeInFlight() const = 0;

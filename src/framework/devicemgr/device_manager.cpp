@@ -68,13 +68,26 @@ CardPath CardPathOf(const std::string& text) {
     return CardPath::Auto;
 }
 
+CardPath ChooseCardPath(const std::string& option, const char* environment,
+                        const std::string& setting) {
+    if (!option.empty()) return CardPathOf(option);
+    if (environment && *environment) return CardPathOf(environment);
+    return CardPathOf(setting);
+}
+
 DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(options)) {
     if (!options_.listPorts) options_.listPorts = [] { return platform::ListSerialPorts(); };
-    std::string path = options_.cardPath;
-    if (path.empty()) {
-        if (const char* env = std::getenv("SATVIEW_CARD_PATH")) path = env;
+    if (options_.choicePath.empty()) {
+        options_.choicePath =
+            platform::UserFilePath(framework::ProgramDirectory(), "userdata/localdeviceinfo.xml");
     }
-    path_ = CardPathOf(path);
+    const char* environment = std::getenv("SATVIEW_CARD_PATH");
+    std::string setting;
+    // The file is read only when no option or variable already decides.
+    if (options_.cardPath.empty() && !(environment && *environment)) {
+        setting = ReadStoredChoice(options_.choicePath).cardPath;
+    }
+    path_ = ChooseCardPath(options_.cardPath, environment, setting);
     if (path_ != CardPath::Serial) {
         mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
                                       static_cast<CardListener&>(*this));
@@ -191,12 +204,7 @@ void DeviceManager::FirstScan() {
     auto deadline = started + std::chrono::milliseconds(options_.firstScanMs);
     for (const auto& card : cards) card->WaitBroughtUp(deadline);
 
-    std::string choicePath = options_.choicePath;
-    if (choicePath.empty()) {
-        choicePath =
-            platform::UserFilePath(framework::ProgramDirectory(), "userdata/localdeviceinfo.xml");
-    }
-    StoredChoice choice = ReadStoredChoice(choicePath);
+    StoredChoice choice = ReadStoredChoice(options_.choicePath);
     std::shared_ptr<Card> chosen;
     for (const auto& card : cards) {
         if (!choice.id.empty() && card->Id() == choice.id &&
@@ -556,6 +564,8 @@ void DeviceManager::OnModemAdded(std::shared_ptr<MmCard> card) {
             if (!port->node.empty()) mmPorts_.insert(port->node);
         }
     }
+    // Once its ports are known as ModemManager's: their entries open no serial card here.
+    card->PublishPorts();
     Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
                                        card->Id() + "), GPS port " + ports.gps.node);
     // A card opened here on the same ports is given up to ModemManager.
@@ -681,9 +691,12 @@ void DeviceManager::EndExchange() {
     if (auto card = Current()) card->EndUserExchange();
 }
 
-bool DeviceManager::OpenGps() {
+bool DeviceManager::OpenGps(uint32_t* status) {
     auto card = Current();
-    return card && card->OpenGps();
+    uint32_t why = 0;
+    bool ok = card && card->OpenGps(why);
+    if (!ok && status) *status = why;
+    return ok;
 }
 
 bool DeviceManager::CloseGps() {

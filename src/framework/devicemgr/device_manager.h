@@ -50,7 +50,7 @@ struct ManagerOptions {
     CardTiming timing;
     // How cards are reached: "serial" (their ports), "modemmanager" (ModemManager's modems
     // only) or "auto" (ModemManager's modems through it, other cards over their ports). Empty:
-    // $SATVIEW_CARD_PATH, else auto.
+    // $SATVIEW_CARD_PATH, else the setting in the choice file (ReadStoredChoice), else auto.
     std::string cardPath;
     // The D-Bus address of ModemManager's bus; empty: $SATVIEW_MM_BUS, else the system bus.
     std::string mmBusAddress;
@@ -63,6 +63,9 @@ struct ManagerOptions {
 enum class CardPath { Serial, ModemManager, Auto };
 // The path a "serial", "modemmanager" or "auto" text names; Auto for anything else.
 CardPath CardPathOf(const std::string& text);
+// The path named by the first of these texts that is set (null or empty: not set).
+CardPath ChooseCardPath(const std::string& option, const char* environment,
+                        const std::string& setting);
 
 struct ListedCard {
     std::string id;  // the model in lower case
@@ -105,7 +108,8 @@ class DeviceManager final : private CardListener, private MmBusListener {
     void RemoveAnswerHandler(framework::AnswerHandler handler);
     bool SendCommand(const char* line);
     void EndExchange();
-    bool OpenGps();
+    // A failure's kGpsStatus... code, when one tells why, goes to `status`.
+    bool OpenGps(uint32_t* status = nullptr);
     bool CloseGps();
     // An AT command of any card is in flight or waiting: ending the manager now would leave
     // its answer to whoever opens the port next.

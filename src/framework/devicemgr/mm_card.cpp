@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <tuple>
 
+#include <unistd.h>
+
+#include "framework/contracts/device.h"
 #include "platform/text.h"
 
 namespace devicemgr {
@@ -37,19 +41,26 @@ std::string BaseName(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// The number at the end of a name ("ttyUSB2" 2); -1 when it has none.
+int TrailingNumber(const std::string& name) {
+    size_t digits = name.find_last_not_of("0123456789");
+    digits = digits == std::string::npos ? 0 : digits + 1;
+    if (digits == name.size() || name.size() - digits >= 9) return -1;
+    return std::stoi(name.substr(digits));
+}
+
 // A port of the modem under the name ModemManager gives it: its device node with links
-// resolved (as the port list has it) when "/dev/<name>" leads to one.
-platform::SerialPort PortOf(const std::string& name, const char* what) {
+// resolved (as the port list has it) when "/dev/<name>" leads to one, named with the
+// interface text `text` and the number of the tty ("COM2" for ttyUSB2; else the node's).
+platform::SerialPort PortOf(const std::string& name, const char* text) {
     platform::SerialPort port;
     std::string base = BaseName(name);
     std::error_code error;
     auto real = std::filesystem::canonical("/dev/" + name, error);
     port.node = error ? "/dev/" + base : real.string();
-    size_t digits = base.find_last_not_of("0123456789");
-    digits = digits == std::string::npos ? 0 : digits + 1;
-    if (digits < base.size() && base.size() - digits < 9)
-        port.number = std::stoi(base.substr(digits));
-    port.friendlyName = std::string("ModemManager ") + what + " Interface";
+    port.number = TrailingNumber(base);
+    if (port.number < 0 && !error) port.number = TrailingNumber(port.node);
+    port.friendlyName = text;
     if (port.number >= 0) port.friendlyName += " (COM" + std::to_string(port.number) + ")";
     return port;
 }
@@ -105,10 +116,13 @@ bool MmCard::Stopping() const {
 }
 
 void MmCard::Stop() {
+    std::vector<std::string> published;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        published.swap(published_);
     }
+    for (const std::string& id : published) platform::UnregisterVirtualPort(id);
     // What the bus thread is doing for the card ends before this returns.
     api_.RunSync([] {});
 }
@@ -123,11 +137,37 @@ CardPorts MmCard::PortsOf(const MmProperties& modem) const {
     ports.key = path_;
     if (!modem.ports) return ports;
     for (const auto& [name, type] : *modem.ports) {
-        if (type == mm::kPortAt && ports.at.node.empty()) ports.at = PortOf(name, "AT");
-        if (type == mm::kPortGps && ports.gps.node.empty()) ports.gps = PortOf(name, "GPS");
+        if (type == mm::kPortAt && ports.at.node.empty()) ports.at = PortOf(name, kAtPortText);
+        if (type == mm::kPortGps && ports.gps.node.empty()) ports.gps = PortOf(name, kGpsPortText);
     }
     ports.at.card = ports.gps.card = path_;
     return ports;
+}
+
+void MmCard::PublishPorts() {
+    // A port already listed under the searched text (a card named in the port-name file, a
+    // simulated card's own entry) keeps that entry: two entries for one node are one too many.
+    std::vector<platform::SerialPort> listed = platform::ListSerialPorts();
+    auto named = [&](const platform::SerialPort& port, const char* text) {
+        return std::any_of(listed.begin(), listed.end(), [&](const platform::SerialPort& other) {
+            std::error_code error;
+            auto real = std::filesystem::canonical(other.node, error);
+            return (error ? other.node : real.string()) == port.node &&
+                   other.friendlyName.find(text) != std::string::npos;
+        });
+    };
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    std::string index = BaseName(path_);
+    for (const auto& [port, kind, text] : {std::tuple{&ports_.at, "at", kAtPortText},
+                                           std::tuple{&ports_.gps, "gps", kGpsPortText}}) {
+        std::string id = "modemmanager-" + index + "-" + kind;
+        // Only a port present here: its entry would not be listed otherwise.
+        if (port->number < 0 || ::access(port->node.c_str(), F_OK) != 0) continue;
+        if (std::find(published_.begin(), published_.end(), id) != published_.end()) continue;
+        if (named(*port, text)) continue;
+        if (platform::RegisterVirtualPort(id, *port)) published_.push_back(id);
+    }
 }
 
 std::string MmCard::Id() const {
@@ -234,7 +274,7 @@ void MmCard::FeedNmea(const std::string& trace) {
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 
-void MmCard::Refused(const char* what, const MmApi::Result& result) {
+bool MmCard::Refused(const char* what, const MmApi::Result& result) {
     if (result.error == mm::kUnauthorized ||
         result.error == "org.freedesktop.DBus.Error.AccessDenied") {
         Trace(framework::kTraceError,
@@ -243,13 +283,14 @@ void MmCard::Refused(const char* what, const MmApi::Result& result) {
                   "org.freedesktop.ModemManager1.Location and "
                   "org.freedesktop.ModemManager1.Device.Control (an active local session has them "
                   "by default; elsewhere add a polkit rule), or set SATVIEW_CARD_PATH=serial");
-        return;
+        return true;
     }
     Trace(framework::kTraceWarning, std::string("ModemManager refused ") + what + ": " +
                                         result.error + ": " + result.message);
+    return false;
 }
 
-bool MmCard::StartGps() {
+bool MmCard::StartGps(uint32_t& status) {
     uint32_t capabilities, enabled;
     bool signals;
     {
@@ -272,10 +313,13 @@ bool MmCard::StartGps() {
     }
     // Every trace rather than one each 30 s.
     auto rate = api_.SetGpsRefreshRate(path_, 0);
-    if (!rate.ok) Refused("the GPS refresh rate", rate);
+    if (!rate.ok && Refused("the GPS refresh rate", rate)) {
+        status = framework::kGpsStatusNotAuthorized;
+        return false;
+    }
     auto result = api_.Setup(path_, sources, true);
     if (!result.ok) {
-        Refused("starting GPS", result);
+        if (Refused("starting GPS", result)) status = framework::kGpsStatusNotAuthorized;
         return false;
     }
     {
@@ -310,7 +354,10 @@ std::string MmCard::Execute(const std::string& line) {
         return "^GPSTYPE:" + std::to_string(MmGpsType(modem_.capabilities.value_or(0))) + "\r\n" +
                kOk;
     }
-    if (command == "AT^GPSSTART") return StartGps() ? kOk : kError;
+    if (command == "AT^GPSSTART") {
+        uint32_t status = 0;
+        return StartGps(status) ? kOk : kError;
+    }
     if (command == "AT^GPSSTOP") return StopGps() ? kOk : kError;
     if (command == "AT^WPURL" && !value.empty()) {
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
@@ -347,9 +394,9 @@ bool MmCard::SendUser(const std::string& line) {
     return true;
 }
 
-bool MmCard::OpenGps() {
+bool MmCard::OpenGps(uint32_t& status) {
     bool ok = false;
-    api_.RunSync([&] { ok = StartGps(); });
+    api_.RunSync([&] { ok = StartGps(status); });
     Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "opened" : "not opened"));
     return ok;
 }

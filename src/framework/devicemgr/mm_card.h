@@ -90,6 +90,11 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     // Bus thread: the modem did not answer / answered a look at it.
     void Unanswered();
 
+    // Manager: lists the modem's AT and GPS ports in the ports folder (ports.h) under the
+    // names the GPS dialog searches for, for as long as the card is not stopped, unless the
+    // list already names them so. The tty itself may be listed under its USB interface's own
+    // text.
+    void PublishPorts();
     void Stop() override;
     CardPorts Ports() const override;
     bool WaitBroughtUp(std::chrono::steady_clock::time_point) override { return true; }
@@ -100,7 +105,8 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     State GetState() const override;
     bool SendUser(const std::string& line) override;
     void EndUserExchange() override {}
-    bool OpenGps() override;
+    using Card::OpenGps;
+    bool OpenGps(uint32_t& status) override;
     bool CloseGps() override;
     bool GpsOpen() const override { return life_.GpsOpen(); }
     bool ExchangeInFlight() const override { return false; }
@@ -111,10 +117,11 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
 
   private:
     CardPorts PortsOf(const MmProperties& modem) const;
-    bool StartGps();
+    // False with kGpsStatusNotAuthorized in `status` when ModemManager refused the user.
+    bool StartGps(uint32_t& status);
     bool StopGps();
-    // Logs a refused call; authorization refused is said with how to grant it.
-    void Refused(const char* what, const MmApi::Result& result);
+    // Logs a refused call; authorization refused is said with how to grant it, and true.
+    bool Refused(const char* what, const MmApi::Result& result);
     void FeedNmea(const std::string& trace);
     void Trace(int level, const std::string& text);
     bool Stopping() const;
@@ -129,6 +136,7 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     CardPorts ports_;  // from modem_.ports, resolved when they were told
     CardLife life_;
     bool enableAsked_ = false;
+    std::vector<std::string> published_;  // ids of the port files written for the card
 
     // Bus thread only.
     bool agpsWanted_ = false;

@@ -29,7 +29,7 @@ class CurrentDevice final : public framework::IDeviceChannel, public framework::
     void RemoveAnswerHandler(framework::AnswerHandler handler) override {
         manager_.RemoveAnswerHandler(handler);
     }
-    bool OpenGps(uint32_t*) override { return manager_.OpenGps(); }
+    bool OpenGps(uint32_t* status) override { return manager_.OpenGps(status); }
     bool CloseGps(uint32_t*) override { return manager_.CloseGps(); }
 
   private:

@@ -155,13 +155,16 @@ std::string COrbitpaneImpl::AnswerText() const {
 }
 
 bool COrbitpaneImpl::SwitchGps(bool open) {
+    gpsStatus_ = 0;
     // A fresh device object each time: the receiver follows the card now present.
     IDeviceChannel* channel = GetDeviceChannel();
     if (!channel) return false;
     auto* gps = dynamic_cast<framework::IGpsControl*>(channel);
     if (!gps) return false;
     uint32_t status = 0;
-    return open ? gps->OpenGps(&status) : gps->CloseGps(&status);
+    bool ok = open ? gps->OpenGps(&status) : gps->CloseGps(&status);
+    if (!ok) gpsStatus_ = status;
+    return ok;
 }
 
 int COrbitpaneImpl::OpenGps() {

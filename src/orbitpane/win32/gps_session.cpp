@@ -1,6 +1,7 @@
 // Starting, stopping and restarting a GPS session from the GPS dialog.
 #include <ctime>
 
+#include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
 #include "orbitpane/win32/gpsuidlg.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
@@ -97,7 +98,9 @@ void CGPSUIDlg::OnBnClickedButtonStart() {
 
     if (!card || !card->OpenGps()) {
         if (card) card->UnregisterDeviceEvents();
-        ShowStatus(L"IDS_STATIC_START_GPSFAILED");
+        // Refused by the card's manager: the status line says how to allow it.
+        bool refused = card && card->GpsStatus() == framework::kGpsStatusNotAuthorized;
+        ShowStatus(refused ? L"IDS_STATIC_NOT_AUTHORIZED" : L"IDS_STATIC_START_GPSFAILED");
         Trace("Starting GPS failed!");
         return;
     }

@@ -74,6 +74,10 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     // True when the card acknowledged "AT^WPDGP" with "OK".
     bool ProbeCard();
 
+    // The status word of the last OpenGps or CloseGps: 0, or the kGpsStatus... code
+    // (contracts/device.h) the device gave with its failure.
+    uint32_t GpsStatus() const { return gpsStatus_; }
+
     // The last answer of a GPS-type query that the card acknowledged.
     std::string AnswerText() const;
 
@@ -99,6 +103,7 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     platform::Event replyEvent_;
     std::string answerText_;
     std::atomic<int> lastError_{0};
+    std::atomic<uint32_t> gpsStatus_{0};
     bool stateFlag_ = false;
     std::atomic<framework::IPluginContainer*> container_{nullptr};
     std::atomic<orbitpane::IGpsDialog*> dialog_{nullptr};

@@ -277,6 +277,40 @@ TEST(SimState, FromTheAnswerToThePinQuery) {
     }
 }
 
+TEST(CardPath, TheOptionThenTheVariableThenTheSettingDecide) {
+    using devicemgr::CardPath;
+    const struct {
+        const char* option;
+        const char* environment;  // null: not set
+        const char* setting;
+        CardPath path;
+    } cases[] = {
+        {"", nullptr, "", CardPath::Auto},
+        {"", nullptr, "serial", CardPath::Serial},
+        {"", nullptr, "modemmanager", CardPath::ModemManager},
+        {"", nullptr, "bogus", CardPath::Auto},
+        {"", "", "serial", CardPath::Serial},  // an empty variable is not set
+        {"", "modemmanager", "serial", CardPath::ModemManager},
+        {"", "auto", "serial", CardPath::Auto},
+        {"serial", "modemmanager", "modemmanager", CardPath::Serial},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + "/" + (c.environment ? c.environment : "-") + "/" +
+                     c.setting);
+        EXPECT_EQ(devicemgr::ChooseCardPath(c.option, c.environment, c.setting), c.path);
+    }
+    // The setting is the "cardpath" attribute of the choice file's root, read with the choice.
+    testing_support::TempDir dir;
+    auto choice = devicemgr::ReadStoredChoice(
+        dir.Write("localdeviceinfo.xml",
+                  "<localdevice cardpath=\"serial\"><item id=\"Wendrix 3G\" port=\"4\">1</item>"
+                  "</localdevice>"));
+    EXPECT_EQ(choice.cardPath, "serial");
+    EXPECT_EQ(choice.id, "wendrix 3g");
+    EXPECT_EQ(choice.port, 4);
+    EXPECT_EQ(devicemgr::ReadStoredChoice(dir.Write("empty.xml", "<localdevice/>")).cardPath, "");
+}
+
 TEST_F(ManagerTest, NoCardSendsNothing) {
     DeviceManager& manager = StartManager();
     EXPECT_FALSE(manager.SendCommand("AT\r\n"));

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -70,6 +71,17 @@ class MockModemManager {
     }
     bool Up() const { return up_; }
     std::string Address() const { return "unix:path=" + dir_.path() + "/bus"; }
+    // What busctl prints for `arguments`.
+    std::string Output(const std::string& arguments) const {
+        std::string text;
+        if (FILE* out =
+                ::popen(("busctl --address=" + Address() + " -- " + arguments).c_str(), "r")) {
+            char buffer[256];
+            while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
+            ::pclose(out);
+        }
+        return text;
+    }
     bool Busctl(const std::string& arguments) const {
         return std::system(
                    ("busctl --address=" + Address() + " -- " + arguments + " >/dev/null 2>&1")
@@ -140,7 +152,9 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     ASSERT_EQ(manager.Cards().size(), 1u);
     EXPECT_EQ(manager.Cards()[0].port, 4);
 
-    EXPECT_FALSE(manager.OpenGps());
+    uint32_t status = 0;
+    EXPECT_FALSE(manager.OpenGps(&status));
+    EXPECT_EQ(status, framework::kGpsStatusNotAuthorized) << "the dialog says how to allow it";
     {
         std::lock_guard<std::mutex> lock(tracesMutex);
         EXPECT_NE(traces.find("refused starting GPS: not authorized"), std::string::npos) << traces;
@@ -179,6 +193,67 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
         std::lock_guard<std::mutex> lock(tracesMutex);
         EXPECT_LT(traces.find("left to ModemManager"), traces.find("card not opened"));
     }
+    manager.RemoveDeviceSink(&sink);
+}
+
+TEST(ManagerOverMockModemManager, ASessionLeavesTheDataBearerConnected) {
+    if (std::system("/usr/bin/python3 -c 'import dbusmock' >/dev/null 2>&1") != 0 ||
+        std::system("command -v busctl dbus-daemon >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "python3-dbusmock, busctl or dbus-daemon is missing";
+    }
+    MockModemManager mm;
+    ASSERT_TRUE(mm.Up());
+    // A modem online through a connected bearer, as NetworkManager leaves it.
+    const std::string bearer = "/org/freedesktop/ModemManager1/Bearer/0";
+    const std::string mock = "/org/freedesktop/ModemManager1";
+    ASSERT_TRUE(mm.Mock(mock, "AddObject 'ssa{sv}a(ssss)' " + bearer +
+                                  " org.freedesktop.ModemManager1.Bearer 2 Connected b true"
+                                  " Interface s wwan0 2 Connect '' '' '' Disconnect '' '' ''"));
+    ASSERT_TRUE(mm.Mock(mock, std::string("AddObject 'ssa{sv}a(ssss)' ") + kModemPath +
+                                  " org.freedesktop.ModemManager1.Modem 6 State i 11"
+                                  " UnlockRequired u 1 StateFailedReason u 0 Model s 'Wendrix 3G'"
+                                  " Ports 'a(su)' 2 ttyUSB4 3 ttyUSB6 5 Bearers ao 1 " +
+                                  bearer + " 0"));
+    ASSERT_TRUE(
+        mm.Mock(kModemPath,
+                "AddProperties 'sa{sv}' org.freedesktop.ModemManager1.Modem.Location 4"
+                " Capabilities u 6 Enabled u 1 SignalsLocation b false Location 'a{uv}' 0"));
+    ASSERT_TRUE(mm.Mock(kModemPath,
+                        "AddMethods 'sa(ssss)' org.freedesktop.ModemManager1.Modem.Location 2"
+                        " Setup ub '' '' SetGpsRefreshRate u '' ''"));
+    ASSERT_TRUE(mm.Mock(kModemPath,
+                        "AddMethods 'sa(ssss)' org.freedesktop.ModemManager1.Modem.Simple 3"
+                        " Connect 'a{sv}' o 'ret = \"" +
+                            bearer + "\"' Disconnect o '' '' GetStatus '' 'a{sv}' 'ret = {}'"));
+
+    devicemgr::ManagerOptions options;
+    options.listPorts = [] { return std::vector<platform::SerialPort>{}; };
+    options.watchPorts = false;
+    options.cardPath = "modemmanager";
+    options.mmBusAddress = mm.Address();
+    RecordingSink sink;
+    devicemgr::DeviceManager manager(options);
+    manager.AddDeviceSink(&sink);
+    ASSERT_EQ(sink.WaitEvents(3, 10s).size(), 3u);
+
+    ASSERT_TRUE(manager.OpenGps());
+    ASSERT_TRUE(manager.CloseGps());
+    // Location was set up twice; the bearer and the data connection's interface never asked.
+    EXPECT_NE(mm.Output(std::string("call org.freedesktop.ModemManager1 ") + kModemPath +
+                        " org.freedesktop.DBus.Mock GetMethodCalls s Setup"),
+              "a(tav) 0\n");
+    EXPECT_EQ(mm.Output("call org.freedesktop.ModemManager1 " + bearer +
+                        " org.freedesktop.DBus.Mock GetCalls"),
+              "a(tsav) 0\n");
+    for (const char* method : {"Connect", "Disconnect", "GetStatus"}) {
+        EXPECT_EQ(mm.Output(std::string("call org.freedesktop.ModemManager1 ") + kModemPath +
+                            " org.freedesktop.DBus.Mock GetMethodCalls s " + method),
+                  "a(tav) 0\n")
+            << method;
+    }
+    EXPECT_EQ(mm.Output("get-property org.freedesktop.ModemManager1 " + bearer +
+                        " org.freedesktop.ModemManager1.Bearer Connected"),
+              "b true\n");
     manager.RemoveDeviceSink(&sink);
 }
 

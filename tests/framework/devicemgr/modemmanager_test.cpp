@@ -46,12 +46,23 @@ double Degrees(double nmea) {
     return whole + (nmea - whole * 100) / 60;
 }
 
+// The friendly names the port list gives the device node `node` (links resolved).
+std::vector<std::string> ListedNames(const std::string& node) {
+    std::vector<std::string> names;
+    auto real = std::filesystem::canonical(node).string();
+    for (const platform::SerialPort& port : platform::ListSerialPorts()) {
+        if (port.node == real) names.push_back(port.friendlyName);
+    }
+    return names;
+}
+
 TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     if (auto why = ModemManagerSandbox::Unavailable(); !why.empty()) GTEST_SKIP() << why;
     ModemManagerSandbox& mm = ModemManagerSandbox::Shared();
     ASSERT_TRUE(mm.Up()) << mm.Log();
 
     testing_support::TempDir dir;
+    ::setenv("SATVIEW_PORTS_DIR", (dir.path() + "/ports").c_str(), 1);
     std::string log;
     for (int second = 0; second < 4; ++second) {
         char rmc[128], gga[128];
@@ -110,6 +121,16 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     auto cards = manager.Cards();
     ASSERT_EQ(cards.size(), 1u);
     EXPECT_TRUE(traced("GPS port " + card.GpsNode())) << traces;
+    // The port list names the modem's ports as the GPS dialog searches for them, with the
+    // number of their tty.
+    auto number = [](const std::string& node) {
+        std::string real = std::filesystem::canonical(node).string();
+        return " (COM" + real.substr(real.find_last_not_of("0123456789") + 1) + ")";
+    };
+    EXPECT_EQ(ListedNames(card.GpsNode()),
+              std::vector<std::string>{devicemgr::kGpsPortText + number(card.GpsNode())});
+    EXPECT_EQ(ListedNames(card.AtNode()),
+              std::vector<std::string>{devicemgr::kAtPortText + number(card.AtNode())});
 
     // The command set through the API, in the text of a serial card.
     size_t asked = 0;
@@ -167,6 +188,7 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     events = sink.WaitEvents(4, 15s);
     ASSERT_GE(events.size(), 4u) << traces;
     EXPECT_EQ(events[3].code, framework::kEventCardRemoved);
+    EXPECT_TRUE(ListedNames(card.GpsNode()).empty()) << "its entries go with the modem";
     EXPECT_TRUE(WaitFor(
         [&] {
             auto now = manager.Cards();
@@ -181,6 +203,7 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
               << " ms; first record "
               << std::chrono::duration<double, std::milli>(firstAfter).count()
               << " ms after OpenGps began (" << first.size() << ")\n";
+    ::unsetenv("SATVIEW_PORTS_DIR");
 }
 
 }  // namespace

@@ -344,9 +344,10 @@ void Engine::EndExchange() {
     ++counters_.endExchanges;
 }
 
-bool Engine::OpenGps() {
+bool Engine::OpenGps(uint32_t* status) {
     std::lock_guard<std::mutex> lock(mutex_);
     ++counters_.gpsOpens;
+    if (!openResult_ && status) *status = openStatus_;
     return openResult_;
 }
 
@@ -473,6 +474,11 @@ void Engine::SetGpsResults(bool openResult, bool closeResult) {
     closeResult_ = closeResult;
 }
 
+void Engine::SetGpsOpenStatus(uint32_t status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    openStatus_ = status;
+}
+
 void Engine::SetCustomizeText(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     customize_ = text;
@@ -589,6 +595,7 @@ void Engine::ResetScriptLocked() {
     sendResult_ = true;
     openResult_ = true;
     closeResult_ = true;
+    openStatus_ = 0;
     customize_.clear();
     announce_.reset();
     announceDelayMs_ = 0;

@@ -32,7 +32,7 @@ class Engine {
     void RemoveAnswerHandler(framework::AnswerHandler handler);
     bool SendCommand(const char* line);
     void EndExchange();
-    bool OpenGps();
+    bool OpenGps(uint32_t* status);
     bool CloseGps();
     bool DevicePresent();
     bool AddSink(framework::IDeviceMgrEvent* sink);
@@ -55,6 +55,7 @@ class Engine {
     void SetDevicePresent(bool present);
     void SetSendResult(bool result);
     void SetGpsResults(bool openResult, bool closeResult);
+    void SetGpsOpenStatus(uint32_t status);
     void SetCustomizeText(const std::string& text);
     void RaiseEvent(uint32_t code, const void* data, size_t size, int delayMs);
     void RaiseDeviceChanged(const std::string& name, const std::string& customize, int delayMs);
@@ -135,6 +136,7 @@ class Engine {
     bool sendResult_ = true;
     bool openResult_ = true;
     bool closeResult_ = true;
+    uint32_t openStatus_ = 0;
     std::string customize_;
     std::optional<std::vector<ListedDevice>> announce_;
     int announceDelayMs_ = 0;

@@ -7,8 +7,8 @@ CurrentDevice& CurrentDevice::Instance() {
     return device;
 }
 
-bool CurrentDevice::OpenGps(uint32_t* /*status*/) {
-    return Engine::Instance().OpenGps();
+bool CurrentDevice::OpenGps(uint32_t* status) {
+    return Engine::Instance().OpenGps(status);
 }
 bool CurrentDevice::CloseGps(uint32_t* /*status*/) {
     return Engine::Instance().CloseGps();
@@ -49,6 +49,7 @@ class Control final : public IScriptedDevice {
     void SetGpsResults(bool openResult, bool closeResult) override {
         E().SetGpsResults(openResult, closeResult);
     }
+    void SetGpsOpenStatus(uint32_t status) override { E().SetGpsOpenStatus(status); }
     void SetCustomizeText(const std::string& text) override { E().SetCustomizeText(text); }
     void RaiseEvent(uint32_t code, const void* data, size_t size, int delayMs) override {
         E().RaiseEvent(code, data, size, delayMs);
