@@ -21,4 +21,11 @@ std::string_view TrimBlanks(std::string_view text);
 // left out; printable UTF-8 characters stay as they are.
 std::string PrintableOnly(std::string_view text);
 
+// `text` with its ASCII letters in upper or lower case; every other byte (UTF-8 included) stays.
+// AT commands, device identifiers and the like compare this way, whatever the locale.
+std::string AsciiUpper(std::string_view text);
+std::string AsciiLower(std::string_view text);
+// Whether `a` and `b` are the same text but for the case of their ASCII letters.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 }  // namespace platform

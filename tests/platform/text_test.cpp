@@ -64,3 +64,14 @@ TEST(Text, PrintableOnlyDropsWhatActsOnATerminalOrBreaksAFile) {
     };
     for (const auto& [text, kept] : cases) EXPECT_EQ(platform::PrintableOnly(text), kept) << text;
 }
+
+// Commands and identifiers compare by their ASCII letters alone: UTF-8 bytes (whose lead and
+// continuation bytes a locale's toupper may map) stay as they are.
+TEST(Text, AsciiCaseTouchesAsciiLettersOnly) {
+    EXPECT_EQ(platform::AsciiUpper("at^gpstype?=1"), "AT^GPSTYPE?=1");
+    EXPECT_EQ(platform::AsciiLower("Wendrix 3G"), "wendrix 3g");
+    EXPECT_EQ(platform::AsciiUpper("s\xc3\xa3o"), "S\xc3\xa3O");
+    EXPECT_TRUE(platform::EqualIgnoringAsciiCase("at+cgmm", "AT+CGMM"));
+    EXPECT_FALSE(platform::EqualIgnoringAsciiCase("AT+CGMM", "AT+CGM"));
+    EXPECT_FALSE(platform::EqualIgnoringAsciiCase("\xc3\xa3", "\xc3\x83"));  // not ASCII
+}

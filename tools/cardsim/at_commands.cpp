@@ -9,15 +9,11 @@
 #include <vector>
 
 #include "at_dialect_mm.h"
+#include "platform/text.h"
 
 namespace cardsim {
 
 namespace {
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // A decimal number of 1 to 5 digits, nothing else; nothing when the text is not one.
 std::optional<int> Number(std::string_view text) {
@@ -60,7 +56,7 @@ bool ValidSocketCont(std::string_view args) {
     if (parts.size() != 3 || !NumberIn(parts[0], 1, 16)) return false;
     auto type = Quoted(parts[1]);
     if (!type) return false;
-    std::string upper = Upper(std::string(*type));
+    std::string upper = platform::AsciiUpper(std::string(*type));
     if (upper != "IP" && upper != "PPP" && upper != "IPV6" && upper != "IPV4V6") return false;
     return Quoted(parts[2]).has_value();
 }
@@ -174,7 +170,7 @@ std::string WireLine(const std::string& line) {
 }
 
 std::string CommandName(const std::string& line) {
-    std::string upper = Upper(line);
+    std::string upper = platform::AsciiUpper(line);
     size_t end = upper.find_first_of("=?");
     return end == std::string::npos ? upper : upper.substr(0, end);
 }
@@ -182,7 +178,7 @@ std::string CommandName(const std::string& line) {
 AtAnswer AnswerAt(const std::string& line, CardState& state) {
     const CardOptions& o = state.options;
     std::string name = CommandName(line);
-    std::string upper = Upper(line);
+    std::string upper = platform::AsciiUpper(line);
     std::string args = line.size() > name.size() ? line.substr(name.size()) : "";
     bool query = args == "?";
     bool set = !args.empty() && args.front() == '=';

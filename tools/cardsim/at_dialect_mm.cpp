@@ -4,6 +4,8 @@
 #include <cctype>
 #include <initializer_list>
 
+#include "platform/text.h"
+
 namespace cardsim {
 
 namespace {
@@ -47,8 +49,7 @@ bool Digits(const std::string& text, const char* allowed) {
 
 std::optional<AtAnswer> AnswerModemManagerAt(const std::string& line, CardState& state) {
     std::string name = CommandName(line);
-    std::string args = line.substr(std::min(line.size(), name.size()));
-    for (char& c : args) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string args = platform::AsciiUpper(line.substr(std::min(line.size(), name.size())));
     int reg = state.RegistrationState();
 
     if (name == "AT+CGMI" || name == "AT+GMI") return Lines({"Telit", "OK"});

@@ -17,6 +17,7 @@
 #include "card_state.h"
 #include "nmea.h"
 #include "platform/ports/ports.h"
+#include "platform/text.h"
 #include "pty_port.h"
 
 namespace cardsim {
@@ -27,11 +28,6 @@ using Clock = std::chrono::steady_clock;
 constexpr Clock::time_point kNever = Clock::time_point::max();
 constexpr size_t kMaxLine = 512;
 constexpr size_t kMaxReceived = 1000;  // the command lines kept for Received()
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Gives every other sentence of `lines` a wrong checksum.
 void CorruptChecksums(std::vector<std::string>& lines) {
@@ -391,7 +387,8 @@ struct Card::Impl {
 
 Card::Card(CardOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
     std::map<std::string, Reply> upper;
-    for (auto& [name, reply] : impl_->state.options.replies) upper[Upper(name)] = reply;
+    for (auto& [name, reply] : impl_->state.options.replies)
+        upper[platform::AsciiUpper(name)] = reply;
     impl_->state.options.replies = std::move(upper);
 }
 
@@ -510,9 +507,9 @@ void Card::SetReply(const std::string& command, Reply reply) {
     impl_->Change([&](auto) {
         auto& replies = impl_->state.options.replies;
         if (reply == Reply::Normal)
-            replies.erase(Upper(command));
+            replies.erase(platform::AsciiUpper(command));
         else
-            replies[Upper(command)] = reply;
+            replies[platform::AsciiUpper(command)] = reply;
     });
 }
 

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace devicemgr {
 namespace {
 
@@ -17,26 +19,16 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
 // "+CME ERROR: 10" is final; a bare "+CME ERROR:" is not.
 bool ErrorWithValue(std::string_view line, std::string_view prefix) {
-    return StartsWith(line, prefix) && !Trim(line.substr(prefix.size())).empty();
+    return line.starts_with(prefix) && !Trim(line.substr(prefix.size())).empty();
 }
 
 // The name an unsolicited line and its query share: "+CREG" of "+CREG: 1" and "AT+CREG?".
 std::string_view NameOfCommand(std::string_view command) {
     command = Trim(command);
-    if (command.size() < 2 || !EqualNoCase(command.substr(0, 2), "AT")) return {};
+    if (command.size() < 2 || !platform::EqualIgnoringAsciiCase(command.substr(0, 2), "AT"))
+        return {};
     command.remove_prefix(2);
     size_t end = command.find_first_of("=?;\r\n");
     return command.substr(0, end);
@@ -47,7 +39,7 @@ std::string_view NameOfCommand(std::string_view command) {
 bool IsFinalCode(std::string_view line, bool& error) {
     line = Trim(line);
     error = false;
-    if (line == "OK" || StartsWith(line, "CONNECT")) return true;
+    if (line == "OK" || line.starts_with("CONNECT")) return true;
     static constexpr std::string_view kFailures[] = {"ERROR",
                                                      "NO CARRIER",
                                                      "BUSY",
@@ -77,17 +69,17 @@ bool IsUnsolicited(std::string_view line, std::string_view command) {
     line = Trim(line);
     if (line == "RING") return true;
     for (std::string_view prefix : kPrefixes) {
-        if (!StartsWith(line, prefix)) continue;
+        if (!line.starts_with(prefix)) continue;
         std::string_view name = prefix.substr(0, prefix.find(':'));
-        return !EqualNoCase(name, NameOfCommand(command));
+        return !platform::EqualIgnoringAsciiCase(name, NameOfCommand(command));
     }
     return false;
 }
 
 bool HasSecondLine(std::string_view header) {
     header = Trim(header);
-    if (StartsWith(header, "+CMT:") || StartsWith(header, "+CBM:")) return true;
-    if (!StartsWith(header, "+CDS:")) return false;
+    if (header.starts_with("+CMT:") || header.starts_with("+CBM:")) return true;
+    if (!header.starts_with("+CDS:")) return false;
     // Text mode reports the status in one line of fields; PDU mode gives the PDU's length.
     std::string_view length = Trim(header.substr(5));
     return !length.empty() && std::all_of(length.begin(), length.end(), [](char c) {
@@ -140,7 +132,8 @@ void AtReceiver::OnLine(std::string_view raw, std::vector<AtOutput>& out) {
         out.push_back({AtOutput::Kind::kStray, std::string(line)});
         return;
     }
-    if (EqualNoCase(line, command_)) return;  // the card echoes what it was sent
+    if (platform::EqualIgnoringAsciiCase(line, command_))
+        return;  // the card echoes what it was sent
     bool error = false;
     if (!IsFinalCode(line, error)) {
         if (answer_.size() < kMaxAnswerLines) {

@@ -26,12 +26,6 @@ constexpr const char* kStartedLine = "^SYSSTART";
 constexpr const char* kSimChangedLine = "^SIMST";
 constexpr const char* kSimLine = "+CPIN:";
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -64,17 +58,6 @@ std::string InfoOf(const std::optional<AtAnswer>& answer) {
     return platform::PrintableOnly(info);
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // The SIM state of a "+CME ERROR: <n>" number (27.007's SIM errors).
 uint32_t SimStateOfError(int code) {
     switch (code) {
@@ -99,7 +82,7 @@ uint32_t SimStateOf(const AtAnswer& answer) {
     std::vector<std::string> lines = LinesOf(answer.text);
     if (!answer.error) {
         for (const std::string& line : lines) {
-            if (!StartsWith(line, kSimLine)) continue;
+            if (!std::string_view(line).starts_with(kSimLine)) continue;
             std::string_view code = platform::TrimBlanks(std::string_view(line).substr(6));
             if (code == "READY") return kSimUsable;
             // SIM PIN2 and PUK2 lock other things, not the card's use.
@@ -113,7 +96,7 @@ uint32_t SimStateOf(const AtAnswer& answer) {
     // The final code: a number (+CMEE=1), or its text for a card that ignored that.
     std::string_view final = lines.back();
     constexpr std::string_view kCme = "+CME ERROR:";
-    if (!StartsWith(final, kCme)) return kSimUnknown;
+    if (!final.starts_with(kCme)) return kSimUnknown;
     std::string_view code = platform::TrimBlanks(final.substr(kCme.size()));
     int number = 0;
     auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), number);
@@ -126,7 +109,7 @@ uint32_t SimStateOf(const AtAnswer& answer) {
     } kTexts[] = {{"SIM not inserted", 10}, {"SIM PIN required", 11}, {"SIM PUK required", 12},
                   {"SIM failure", 13},      {"SIM busy", 14},         {"SIM wrong", 15}};
     for (const auto& row : kTexts) {
-        if (SameText(code, row.text)) return SimStateOfError(row.code);
+        if (platform::EqualIgnoringAsciiCase(code, row.text)) return SimStateOfError(row.code);
     }
     return kSimUnknown;
 }
@@ -283,7 +266,7 @@ bool SerialCard::WaitBroughtUp(std::chrono::steady_clock::time_point deadline) {
 
 std::string SerialCard::Id() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return Lower(model_.empty() ? ports_.key : model_);
+    return platform::AsciiLower(model_.empty() ? ports_.key : model_);
 }
 
 std::string SerialCard::Model() const {
@@ -574,8 +557,9 @@ void SerialCard::StopLostSession() {
 }
 
 void SerialCard::OnUnsolicited(const std::string& line) {
-    bool started = StartsWith(line, kStartedLine);
-    bool sim = StartsWith(line, kSimChangedLine) || StartsWith(line, kSimLine);
+    const std::string_view text = line;
+    bool started = text.starts_with(kStartedLine);
+    bool sim = text.starts_with(kSimChangedLine) || text.starts_with(kSimLine);
     if (!started && !sim) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "markup/markup_stl.h"
+#include "platform/text.h"
 
 namespace devicemgr {
 
@@ -42,9 +43,7 @@ StoredChoice ReadStoredChoice(const std::string& path) {
     if (!doc.Descend()) return choice;
     while (doc.FindSibling("item")) {
         if (doc.ElementText() != "1") continue;
-        choice.id = doc.AttributeValue("id");
-        std::transform(choice.id.begin(), choice.id.end(), choice.id.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        choice.id = platform::AsciiLower(doc.AttributeValue("id"));
         std::string port = doc.AttributeValue("port");
         choice.port = port.empty() ? -1 : std::atoi(port.c_str());
         break;

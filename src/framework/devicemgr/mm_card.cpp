@@ -18,18 +18,6 @@ constexpr uint32_t kAgpsSources = mm::kSourceAgpsMsa | mm::kSourceAgpsMsb;
 constexpr const char* kOk = "OK";
 constexpr const char* kError = "ERROR";
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 template <class T>
 void Take(std::optional<T>& into, const std::optional<T>& newer) {
     if (newer) into = newer;
@@ -172,7 +160,7 @@ void MmCard::PublishPorts() {
 
 std::string MmCard::Id() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return Lower(modem_.model.value_or(path_));
+    return platform::AsciiLower(modem_.model.value_or(path_));
 }
 
 std::string MmCard::Model() const {
@@ -343,7 +331,7 @@ bool MmCard::StopGps() {
 }
 
 std::string MmCard::Execute(const std::string& line) {
-    std::string command = Upper(std::string(platform::TrimBlanks(line)));
+    std::string command = platform::AsciiUpper(platform::TrimBlanks(line));
     std::string value;
     if (size_t equals = command.find('='); equals != std::string::npos) {
         value = std::string(platform::TrimBlanks(line)).substr(equals + 1);
