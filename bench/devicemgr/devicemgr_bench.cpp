@@ -2,7 +2,6 @@
 // pseudo-terminals: one AT exchange, an AGPS start (five exchanges and the receiver's open), a
 // sentence from the GPS port to a sink, and the CPU a present card costs while idle.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +19,7 @@
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
+#include "idle_cpu.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/library.h"
 #include "platform/ports/ports.h"
@@ -191,23 +191,13 @@ void BM_SentenceToSink(benchmark::State& state) {
 }
 BENCHMARK(BM_SentenceToSink)->Unit(benchmark::kMicrosecond);
 
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The process's CPU while a card is present, no session runs and nothing is asked: the
 // manager's threads wait in poll(). The card simulator runs in this process too and counts.
 void BM_IdleCpu(benchmark::State& state) {
     Bench bench;
     for (auto _ : state) {
-        double cpu = CpuSeconds();
-        auto start = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(3));
-        double wall = std::chrono::duration<double>(Clock::now() - start).count();
-        state.counters["cpu_percent_of_a_core"] = 100.0 * (CpuSeconds() - cpu) / wall;
+        state.counters["cpu_percent_of_a_core"] =
+            devicemgr_bench::IdleCpuPercent(std::chrono::seconds(3));
     }
 }
 BENCHMARK(BM_IdleCpu)->Iterations(1)->Unit(benchmark::kMillisecond);

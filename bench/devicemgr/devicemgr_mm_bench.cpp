@@ -2,7 +2,6 @@
 // and the simulated card: the start of a session until its first position, and the process's
 // CPU while the modem is present and idle. Skipped where ModemManager cannot run.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <condition_variable>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "cardsim/card.h"
 #include "framework/contracts/device.h"
 #include "framework/devicemgr/device_manager.h"
+#include "idle_cpu.h"
 #include "modemmanager_sandbox.h"
 
 namespace {
@@ -115,13 +115,6 @@ void BM_MmStartToFirstPosition(benchmark::State& state) {
 }
 BENCHMARK(BM_MmStartToFirstPosition)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The process's CPU with the modem present and no session: the bus thread waits in poll().
 // The card simulator runs in this process too and counts.
 void BM_MmIdleCpu(benchmark::State& state) {
@@ -131,11 +124,8 @@ void BM_MmIdleCpu(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        double cpu = CpuSeconds();
-        auto start = Clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        double wall = std::chrono::duration<double>(Clock::now() - start).count();
-        state.counters["cpu_percent_of_a_core"] = 100.0 * (CpuSeconds() - cpu) / wall;
+        state.counters["cpu_percent_of_a_core"] =
+            devicemgr_bench::IdleCpuPercent(std::chrono::seconds(5));
     }
 }
 BENCHMARK(BM_MmIdleCpu)->Iterations(1)->Unit(benchmark::kMillisecond);
