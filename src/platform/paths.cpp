@@ -56,4 +56,10 @@ std::string ResolveNoCase(const std::string& directory, const std::string& relat
     return current.string();
 }
 
+std::string RealPathOr(const std::string& path) {
+    std::error_code error;
+    auto real = std::filesystem::canonical(path, error);
+    return error ? path : real.string();
+}
+
 }  // namespace platform

@@ -18,4 +18,8 @@ std::string JoinPath(const std::string& head, const std::string& tail);
 // where a new file would be created. A '\' in `relative` counts as a separator.
 std::string ResolveNoCase(const std::string& directory, const std::string& relative);
 
+// `path` with its links resolved ("/dev/gps0" to "/dev/ttyUSB2"); `path` as given when it
+// cannot be resolved (it does not exist, say).
+std::string RealPathOr(const std::string& path);
+
 }  // namespace platform

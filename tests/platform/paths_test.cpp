@@ -8,6 +8,7 @@
 #include "temp_dir.h"
 
 using platform::JoinPath;
+using platform::RealPathOr;
 using platform::ResolveNoCase;
 
 TEST(Paths, ProgramDirectoryHoldsTheTestExecutable) {
@@ -50,4 +51,12 @@ TEST(Paths, ResolvePrefersTheExactName) {
     dir.Write("A.txt", "upper");
     EXPECT_EQ(ResolveNoCase(dir.path(), "A.txt"), dir / "A.txt");
     EXPECT_EQ(ResolveNoCase(dir.path(), "a.txt"), dir / "a.txt");
+}
+
+TEST(Paths, RealPathFollowsLinksAndKeepsWhatCannotBeResolved) {
+    testing_support::TempDir dir;
+    dir.Write("ttyUSB2", "");
+    std::filesystem::create_symlink(dir / "ttyUSB2", dir / "gps0");
+    EXPECT_EQ(RealPathOr(dir / "gps0"), std::filesystem::canonical(dir / "ttyUSB2").string());
+    EXPECT_EQ(RealPathOr(dir / "missing"), dir / "missing");
 }

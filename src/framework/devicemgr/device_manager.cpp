@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
@@ -52,13 +51,6 @@ class DeviceList final : public framework::IDeviceList {
     std::vector<ListedCard> cards_;
     size_t cursor_ = 0;
 };
-
-// A device node with its links resolved, as ModemManager's modems' ports are kept.
-std::string Resolved(const std::string& node) {
-    std::error_code error;
-    auto real = std::filesystem::canonical(node, error);
-    return error ? node : real.string();
-}
 
 }  // namespace
 
@@ -241,7 +233,7 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         std::vector<platform::SerialPort> serial;
         if (path_ != CardPath::ModemManager) {
             for (const platform::SerialPort& port : ports) {
-                if (!mmPorts_.count(Resolved(port.node))) serial.push_back(port);
+                if (!mmPorts_.count(platform::RealPathOr(port.node))) serial.push_back(port);
             }
         }
         groups = GroupCards(serial);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "framework/contracts/device.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace devicemgr {
@@ -138,9 +139,7 @@ void MmCard::PublishPorts() {
     std::vector<platform::SerialPort> listed = platform::ListSerialPorts();
     auto named = [&](const platform::SerialPort& port, const char* text) {
         return std::any_of(listed.begin(), listed.end(), [&](const platform::SerialPort& other) {
-            std::error_code error;
-            auto real = std::filesystem::canonical(other.node, error);
-            return (error ? other.node : real.string()) == port.node &&
+            return platform::RealPathOr(other.node) == port.node &&
                    other.friendlyName.find(text) != std::string::npos;
         });
     };
