@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -12,6 +13,7 @@
 #include "framework/devicemgr/device_manager.h"
 #include "idle_cpu.h"
 #include "modemmanager_sandbox.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -49,6 +51,8 @@ class FirstRecord : public framework::IDeviceMgrEvent {
 
 // One card in slot 3 under the shared ModemManager, and the manager reaching it.
 struct Bench {
+    // The entries the manager publishes for the modem's ports go to a private ports folder.
+    testing_support::TempDir dir;
     cardsim::Card card{[] {
         cardsim::CardOptions o;
         o.dialect = cardsim::Dialect::ModemManager;
@@ -69,6 +73,7 @@ struct Bench {
             error = "ModemManager or the card did not start";
             return;
         }
+        ::setenv("SATVIEW_PORTS_DIR", (dir / "ports").c_str(), 1);
         devicemgr::ManagerOptions options;
         options.listPorts = [] { return std::vector<platform::SerialPort>{}; };
         options.watchPorts = false;
@@ -82,6 +87,7 @@ struct Bench {
         if (manager) manager->RemoveDeviceSink(&sink);
         manager.reset();
         if (error.empty()) ModemManagerSandbox::Shared().RemoveCard(3);
+        ::unsetenv("SATVIEW_PORTS_DIR");
     }
 };
 
