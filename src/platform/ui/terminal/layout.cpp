@@ -215,14 +215,14 @@ std::vector<int> ListColumns(const Layout& layout, const ControlState& list, int
     for (const ListColumn& column : list.columns)
         widths.push_back(layout.ColumnCells(column.width));
     if (widths.size() < 2) return widths;
+    // The last column keeps a third of the width; what it shows does not move the others.
     size_t last = widths.size() - 1;
-    int needLast = ColumnNeed(list, last);
     int planned = 0;
     for (size_t i = 0; i < last; ++i) planned += widths[i];
     for (size_t i = 0; i < last; ++i) {
         int need = ColumnNeed(list, i);
         if (need <= widths[i]) continue;
-        int spare = innerCols - planned - needLast;
+        int spare = innerCols - planned - innerCols / 3;
         int wider = std::max(widths[i], std::min(need, widths[i] + spare));
         planned += wider - widths[i];
         widths[i] = wider;

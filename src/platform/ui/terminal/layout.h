@@ -77,7 +77,7 @@ std::vector<Placed> Place(const Layout& layout, const std::vector<detail::Contro
 
 // The widths in cells of list view `list`'s columns when it is `innerCols` wide inside its
 // border. A column narrower than its header or a cell (all but the last) takes what it
-// needs from the last column's spare room.
+// needs from the last column, as long as that keeps a third of the width.
 std::vector<int> ListColumns(const Layout& layout, const detail::ControlState& list, int innerCols);
 
 // The layout of `dialog` (showing `controls`) on a screen of `screenRows` x `screenCols`:
