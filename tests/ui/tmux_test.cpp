@@ -71,9 +71,9 @@ bool Bracketed(const std::wstring& screen, const std::wstring& label) {
            (screen[close] == L']' || screen[close] == L'>');
 }
 
-// Whether `label` is drawn dim on a screen captured with its attributes (capture-pane -e):
-// the last attribute sequence before it sets attribute 2.
-bool Dim(const std::string& screen, const std::string& label) {
+// Whether `label` is drawn with attribute `code` (2 dim, 4 underlined) on a screen captured
+// with its attributes (capture-pane -e): the last attribute sequence before it sets it.
+bool Drawn(const std::string& screen, const std::string& label, const std::string& code) {
     size_t at = screen.find(label);
     if (at == std::string::npos) return false;
     size_t sequence = screen.rfind("\033[", at);
@@ -82,9 +82,13 @@ bool Dim(const std::string& screen, const std::string& label) {
     if (end == std::string::npos || end > at) return false;
     std::istringstream params(screen.substr(sequence + 2, end - sequence - 2));
     for (std::string param; std::getline(params, param, ';');) {
-        if (param == "2") return true;
+        if (param == code) return true;
     }
     return false;
+}
+
+bool Dim(const std::string& screen, const std::string& label) {
+    return Drawn(screen, label, "2");
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& start) {
@@ -171,6 +175,21 @@ TEST_F(GalleryInATerminal, DisabledButtonsLookDisabledAndALabelKeepsAGapBeforeIt
         EXPECT_FALSE(Dim(attributes, "Setting"));
         tmux.Keys("Enter");  // the focused button: Start, which hands the focus to Stop
     }
+}
+
+TEST_F(GalleryInATerminal, DisabledFieldsLoseTheirUnderline) {
+    TmuxSession tmux(Gallery("--settings"));
+    ASSERT_TRUE(tmux.WaitForText(L"internet.example"));
+    std::string attributes = tmux.Tmux("capture-pane -p -e -t 0");
+    EXPECT_TRUE(Drawn(attributes, "internet.example", "4")) << "AGPS: the field takes input";
+    EXPECT_FALSE(Dim(attributes, "internet.example"));
+    tmux.Keys("Space");  // the focused "GPS(no network)": no APN, no SUPL server
+    ASSERT_TRUE(tmux.WaitFor([&](const std::wstring&) {
+        return Dim(tmux.Tmux("capture-pane -p -e -t 0"), "internet.example");
+    })) << tmux.Tmux("capture-pane -p -e -t 0");
+    attributes = tmux.Tmux("capture-pane -p -e -t 0");
+    EXPECT_FALSE(Drawn(attributes, "internet.example", "4"));
+    EXPECT_FALSE(Drawn(attributes, "supl.example.com", "4"));
 }
 
 TEST_F(GalleryInATerminal, ResizingRedrawsClipsWithAMarkAndCentresAgain) {
