@@ -148,6 +148,7 @@ TEST_F(GpsPosition, ALanguageChangeTranslatesTextsAndKeepsWhatTheRowsShow) {
     ASSERT_EQ(Cell(0), L"");
     ASSERT_TRUE(user->Choose(gps::kLanguage, 0));
     EXPECT_EQ(Cell(0), L"");
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
 }
 
 // The status line of a session: waiting until the first position, started while positions
