@@ -1,6 +1,7 @@
 // Starting programs and opening documents, never through a shell.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,20 @@ bool IsExecutableFile(const std::string& path);
 // Opens a URL or file with the desktop's default handler (xdg-open). False when the handler
 // cannot be started.
 bool OpenWithDefaultHandler(const std::string& target);
+
+// How a program run by RunCollectingOutput ended.
+struct ProgramOutcome {
+    int exitStatus = -1;  // its exit status; -1 when a signal ended it
+    std::string output;   // what it wrote to stdout and stderr, at most kMaxCollectedOutput bytes
+};
+inline constexpr size_t kMaxCollectedOutput = 16384;
+
+// Starts `program` (searched on PATH) with `args`, stdin from /dev/null and stdout and stderr
+// into a pipe, so nothing it writes reaches this process's terminal. `done` runs on a thread
+// of its own once the program has ended. Processes it leaves behind holding its output (a
+// browser a handler started) keep a reader until they close it, so their writes never fail.
+// False, without calling `done`, when the program cannot be started.
+bool RunCollectingOutput(const std::string& program, const std::vector<std::string>& args,
+                         std::function<void(const ProgramOutcome&)> done);
 
 }  // namespace platform

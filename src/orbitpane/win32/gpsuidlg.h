@@ -136,6 +136,7 @@ class CGPSUIDlg : public ui::Dialog,
     void SetUpListView();
     void FillLanguageList();
     void ApplyTexts();
+    void FillMapSites();
     // Traces under the dialog's module name; the file and line are those of the call.
     void Trace(const char* message, const char* file = __builtin_FILE(),
                int line = __builtin_LINE());
@@ -176,6 +177,13 @@ class CGPSUIDlg : public ui::Dialog,
     void SetDeviceStatusShown(const std::wstring& key, bool keepKey);
     ui::LResult OnGpsData(const void* record);
     void OnWatchdogTick();
+    // The status line of a running session, by whether positions arrive.
+    void ShowSessionStatus(bool positionsArrive);
+    // The map link's handler answers on a thread of its own, through a message to the window.
+    struct MapLinkAnswers;
+    void WireMapLink();
+    void ForgetMapLinkAnswers();
+    void OnMapLinkAnswered();
 
     framework::IPluginContainer* container_ = nullptr;
     std::string appDirectory_;
@@ -212,6 +220,8 @@ class CGPSUIDlg : public ui::Dialog,
     platform::CriticalSection dataLock_;
     std::atomic<std::int64_t> lastDataTime_{0};
     std::atomic<std::int64_t> lastCheckTime_{0};
+
+    std::shared_ptr<MapLinkAnswers> mapLinkAnswers_;
 
     // Polling: the GPS port while the card is present, the PC UI port for the dialog's life.
     orbitpane::WorkerThread gpsThread_;
