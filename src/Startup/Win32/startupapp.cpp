@@ -64,6 +64,7 @@ int CStartupApp::ExitInstance() {
 }
 
 bool CStartupApp::AnotherInstanceRuns() {
+    exitNote_.clear();
     if (instanceLock_) return false;  // held since an earlier start-up of this object
     platform::InstanceLock::Outcome outcome;
     instanceLock_ = platform::InstanceLock::Acquire(launcher::kInstanceName, outcome);
