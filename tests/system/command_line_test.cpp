@@ -12,7 +12,7 @@
 namespace {
 
 struct Case {
-    const char* program;
+    std::string program;  // a program of the program directory, or "./run --no-build"
     const char* arguments;
     int status;
     bool onStandardOutput;  // else on standard error
@@ -22,7 +22,21 @@ struct Case {
 
 TEST(CommandLine, EveryProgramAnswersHelpAndVersionAndRefusesUnknownWords) {
     const std::string version = SATVIEW_VERSION;
+    testing_support::TempDir dir;
+    // ./run as checked out, with build/bin being the program directory.
+    ASSERT_EQ(system_test::Shell("mkdir -p " + dir / "root/scripts " + dir / "root/build && cp " +
+                                 SATVIEW_SOURCE_DIR "/run " + dir / "root && cp " +
+                                 SATVIEW_SOURCE_DIR "/scripts/common.sh " + dir / "root/scripts" +
+                                 " && ln -s " PROGRAM_DIR " " + dir / "root/build/bin"),
+              0);
     const std::vector<Case> cases = {
+        {"./run --no-build", "--version", 0, true, {"satview " + version + "\n"}, {}},
+        {"./run --no-build",
+         "--help",
+         0,
+         true,
+         {"Usage: ./run", "--no-sim", "--version", "1 stand-alone GPS only"},
+         {"{false}"}},
         {"Startup",
          "--help",
          0,
@@ -56,16 +70,18 @@ TEST(CommandLine, EveryProgramAnswersHelpAndVersionAndRefusesUnknownWords) {
         {"satview-udev-rules", "--bogus", 2, false, {"unknown option"}, {}},
         {"satview-udev-rules", "a.xml b.xml", 2, false, {"one port-name file at most"}, {}},
     };
-    testing_support::TempDir dir;
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.program) + " " + c.arguments);
+        SCOPED_TRACE(c.program + " " + c.arguments);
+        const std::string program = c.program.starts_with("./")
+                                        ? dir / ("root/" + c.program.substr(2))
+                                        : PROGRAM_DIR "/" + c.program;
         const std::string out = dir / "out", err = dir / "err";
         // No display and no terminal: a program that started instead of answering would run
         // headless until the time limit.
-        int status = system_test::Shell(
-            "cd " + dir.path() + " && HOME=" + dir.path() + " XDG_RUNTIME_DIR=" + dir.path() +
-            " DISPLAY= WAYLAND_DISPLAY= timeout 20 " PROGRAM_DIR "/" + c.program + " " +
-            c.arguments + " >" + out + " 2>" + err + " </dev/null");
+        int status = system_test::Shell("cd " + dir.path() + " && HOME=" + dir.path() +
+                                        " XDG_RUNTIME_DIR=" + dir.path() +
+                                        " DISPLAY= WAYLAND_DISPLAY= timeout 20 " + program + " " +
+                                        c.arguments + " >" + out + " 2>" + err + " </dev/null");
         const std::string said =
             platform::ReadWholeFile(c.onStandardOutput ? out : err).value_or("");
         const std::string other =
