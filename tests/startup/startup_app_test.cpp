@@ -72,9 +72,11 @@ TEST_F(Launcher, ASecondInstanceAsksTheFirstToRaiseItsWindowAndEnds) {
 
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(raised, 1);
-    listener.reset();  // nothing left to raise: the second instance still ends quietly
+    EXPECT_NE(app.ExitNote().find("its window was brought forward"), std::string::npos);
+    listener.reset();  // nothing left to raise: the second instance ends saying so
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(raised, 1);
+    EXPECT_NE(app.ExitNote().find("nothing was brought forward"), std::string::npos);
     EXPECT_TRUE(app.RunResults().empty());
     EXPECT_TRUE(ui::headless::MessageBoxes().empty());
     EXPECT_FALSE(platform::FileExists(dir.ListPath()));
@@ -84,6 +86,7 @@ TEST_F(Launcher, ASecondInstanceAsksTheFirstToRaiseItsWindowAndEnds) {
     device->AnnounceDevicesOnRegister({{"wendrix 3g", 1}}, 0);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(app.RunResults(), std::vector<int>{0});
+    EXPECT_EQ(app.ExitNote(), "");
 }
 
 TEST_F(Launcher, RunsALibraryMainFrameWhateverTheCaseOfItsSuffix) {

@@ -64,6 +64,7 @@ int CStartupApp::ExitInstance() {
 }
 
 bool CStartupApp::AnotherInstanceRuns() {
+    exitNote_.clear();
     if (instanceLock_) return false;  // held since an earlier start-up of this object
     platform::InstanceLock::Outcome outcome;
     instanceLock_ = platform::InstanceLock::Acquire(launcher::kInstanceName, outcome);
@@ -75,8 +76,11 @@ bool CStartupApp::AnotherInstanceRuns() {
     }
     if (outcome != platform::InstanceLock::Outcome::HeldElsewhere) return false;
     // The running instance restores and raises its window; nobody listening means there is
-    // nothing to bring forward. Either way this instance ends without a word.
-    platform::AskToRaise(launcher::kRaiseWindowName);
+    // nothing to bring forward. Either way this instance ends, saying which.
+    exitNote_ = platform::AskToRaise(launcher::kRaiseWindowName)
+                    ? "Satview already runs for this user: its window was brought forward."
+                    : "Satview already runs for this user (it did not answer: nothing was "
+                      "brought forward).";
     return true;
 }
 

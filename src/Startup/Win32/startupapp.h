@@ -37,6 +37,9 @@ class CStartupApp {
     // Shuts the skin down; the program's exit code.
     int ExitInstance();
 
+    // What this start says on the way out, after the front end is gone (empty: nothing).
+    const std::string& ExitNote() const { return exitNote_; }
+
     // ---- for tests ----
     // What the program's own path reads as (nothing: it cannot be read). By default the
     // running executable's path.
@@ -72,4 +75,5 @@ class CStartupApp {
     int deviceWaitMilliseconds_ = CPluginsConfigMgr::kDeviceWaitMilliseconds;
     int unloadWaitMilliseconds_ = CPluginsConfigMgr::kUnloadWaitMilliseconds;
     std::vector<int> runResults_;
+    std::string exitNote_;
 };
