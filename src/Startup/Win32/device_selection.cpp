@@ -283,6 +283,10 @@ bool CPluginsConfigMgr::WriteConfiguredDeviceName(const std::string& name) {
         service->Release();
     }
     DestroyIndirectPlugin(framework::kConfigPluginId);
+    if (!written) {
+        Trace(framework::kTraceWarning, __LINE__,
+              "could not save the device name \"" + name + "\" in the settings file");
+    }
     return written;
 }
 
