@@ -202,6 +202,8 @@ TEST_F(InstalledPackage, RunsHeadlessOnTheSimulatedCardWithItsFilesPerUser) {
         }
         return files;
     };
+    // Installed read-only, as a package's files are: the user's copies must still save.
+    ASSERT_EQ(Shell("chmod -R a-w " + program), 0);
     const std::set<std::string> before = listing();
     testing_support::TempDir home;
     std::map<std::string, std::string> env = UserEnvironment(home);
@@ -233,8 +235,15 @@ TEST_F(InstalledPackage, RunsHeadlessOnTheSimulatedCardWithItsFilesPerUser) {
         EXPECT_TRUE(fs::exists(home / file)) << file;
     }
     EXPECT_FALSE(fs::is_empty(home / "state/satview/Log"));
+    // The card's name was saved in the user's copy of the settings, which stays theirs.
+    std::string settings = home / "config/satview/SysSetting.xml";
+    std::string saved = platform::ReadWholeFile(settings).value_or("");
+    EXPECT_EQ(saved.find("\"></devicename>"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("</devicename>"), std::string::npos) << saved;
+    EXPECT_FALSE(platform::IsReadOnly(settings));
     // Nothing was written into the installed program directory.
     EXPECT_EQ(listing(), before);
+    Shell("chmod -R u+w " + program);
 }
 
 }  // namespace
