@@ -36,6 +36,9 @@ class CStartupApp {
     bool InitInstance();
     // Shuts the skin down; the program's exit code.
     int ExitInstance();
+    // A word about how the program started (why it runs in the terminal although windows were
+    // wanted), traced once the traces have their folder.
+    void SetStartNote(std::string note) { startNote_ = std::move(note); }
 
     // ---- for tests ----
     // What the program's own path reads as (nothing: it cannot be read). By default the
@@ -68,6 +71,7 @@ class CStartupApp {
     framework::IQueryPluginConfigProperty* property_ = nullptr;
 
     std::optional<std::string> modulePath_;
+    std::string startNote_;
     bool modulePathSet_ = false;
     int deviceWaitMilliseconds_ = CPluginsConfigMgr::kDeviceWaitMilliseconds;
     int unloadWaitMilliseconds_ = CPluginsConfigMgr::kUnloadWaitMilliseconds;
