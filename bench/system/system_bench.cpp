@@ -40,9 +40,10 @@ double CpuSeconds(pid_t pid) {
 }
 
 // A memory figure of /proc/<pid>/status in kB: "VmRSS" (resident), "RssAnon" (heaps and
-// stacks), "RssFile" (the program's and the libraries' pages).
-double StatusKb(pid_t pid, const std::string& field) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+// stacks), "RssFile" (the program's and the libraries' pages); or of another file of the
+// process ("Pss" of "smaps_rollup": resident, pages shared with other processes in shares).
+double StatusKb(pid_t pid, const std::string& field, const std::string& file = "status") {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
     for (std::string line; std::getline(in, line);) {
         if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1));
     }
@@ -91,6 +92,7 @@ void IdleCpu(benchmark::State& state, bool session) {
         state.counters["rss_MiB"] = StatusKb(pid, "VmRSS") / 1024.0;
         state.counters["rss_anon_MiB"] = StatusKb(pid, "RssAnon") / 1024.0;
         state.counters["rss_file_MiB"] = StatusKb(pid, "RssFile") / 1024.0;
+        state.counters["pss_MiB"] = StatusKb(pid, "Pss", "smaps_rollup") / 1024.0;
     }
 }
 void BM_IdleCpuNoSession(benchmark::State& state) {
