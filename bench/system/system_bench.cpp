@@ -1,6 +1,7 @@
 // The whole program as a user runs it, on the simulated card, in the terminal front end (tmux):
 // how long Startup takes until the GPS dialog is on the screen, the CPU it uses while idle with
-// the card present (with no session, and with a session at one fix a second) and its memory.
+// the card present (with no session, and with a session at one fix a second) and its resident
+// memory in the terminal.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -38,11 +39,13 @@ double CpuSeconds(pid_t pid) {
     return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
 }
 
-// Resident memory in kB ("VmRSS").
-double ResidentKb(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+// A memory figure of /proc/<pid>/status in kB: "VmRSS" (resident), "RssAnon" (heaps and
+// stacks), "RssFile" (the program's and the libraries' pages); or of another file of the
+// process ("Pss" of "smaps_rollup": resident, pages shared with other processes in shares).
+double StatusKb(pid_t pid, const std::string& field, const std::string& file = "status") {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6));
+        if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1));
     }
     return 0;
 }
@@ -86,7 +89,10 @@ void IdleCpu(benchmark::State& state, bool session) {
         std::this_thread::sleep_for(std::chrono::seconds(10));
         double wall = std::chrono::duration<double>(Clock::now() - start).count();
         state.counters["cpu_percent_of_a_core"] = 100.0 * (CpuSeconds(pid) - before) / wall;
-        state.counters["rss_MiB"] = ResidentKb(pid) / 1024.0;
+        state.counters["rss_MiB"] = StatusKb(pid, "VmRSS") / 1024.0;
+        state.counters["rss_anon_MiB"] = StatusKb(pid, "RssAnon") / 1024.0;
+        state.counters["rss_file_MiB"] = StatusKb(pid, "RssFile") / 1024.0;
+        state.counters["pss_MiB"] = StatusKb(pid, "Pss", "smaps_rollup") / 1024.0;
     }
 }
 void BM_IdleCpuNoSession(benchmark::State& state) {

@@ -13,7 +13,7 @@
 #include "installed_program.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/kit.h"
-#include "platform/ui/wx/native.h"
+#include "platform/ui/wx_native.h"
 #include "wx_ui.h"
 
 using namespace orbitpane_test;

@@ -16,7 +16,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "platform/ui/kit.h"
-#include "platform/ui/wx/native.h"
+#include "platform/ui/wx_native.h"
 #include "wx_ui.h"
 
 using namespace orbitpane_test;

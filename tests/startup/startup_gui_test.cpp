@@ -10,7 +10,7 @@
 #include "framework/locale/language_file.h"
 #include "platform/files.h"
 #include "platform/ui/templates/launcher.h"
-#include "platform/ui/wx/native.h"
+#include "platform/ui/wx_native.h"
 #include "wx_ui.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // model: the main frame ends its run and the container runs again with that card's plug-ins.
 #include <gtest/gtest.h>
 
+#include "mapped_libraries.h"
 #include "running_system.h"
 
 using system_test::Child;
@@ -20,6 +21,8 @@ TEST(CardChange, ACardOfAnotherModelRunsTheContainerAgainWithItsPlugins) {
     };
     ASSERT_TRUE(WaitUntil([&] { return plugins().find("Orbitpane") != std::string::npos; }))
         << satview.Output();
+    EXPECT_EQ(system_test::MappedLibraries(satview.Pid(), system_test::kToolkitLibraries), "")
+        << "a headless run loads no window toolkit";
 
     // A second card without a GPS receiver, then the first one goes: the second is current.
     Child other({system.Bin() + "/satview-cardsim", "--socket", system.Bin() + "/../run/2g.sock",

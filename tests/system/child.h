@@ -42,6 +42,7 @@ class Child {
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
+    pid_t Pid() const { return pid_; }
     bool Running() {
         if (pid_ <= 0) return false;
         int status = 0;

@@ -1,13 +1,19 @@
 // ./run's path in a terminal: Startup with the terminal front end on the simulated card, driven
 // through tmux as a user would, with the card's faults set through its control socket.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "mapped_libraries.h"
 #include "platform/text.h"
 #include "running_system.h"
 #include "terminal_screen.h"
@@ -17,6 +23,18 @@ using system_test::TerminalScreen;
 using testing_support::TmuxSession;
 
 namespace {
+
+// The process the pane runs Startup in: the pane's own, or its child when a shell stayed.
+std::string StartupPid(const std::string& panePid) {
+    std::ifstream comm("/proc/" + panePid + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name == "Startup") return panePid;
+    std::ifstream children("/proc/" + panePid + "/task/" + panePid + "/children");
+    std::string child;
+    children >> child;
+    return child;
+}
 
 class TerminalRun : public testing::Test {
   protected:
@@ -46,6 +64,10 @@ class TerminalRun : public testing::Test {
 TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
     ASSERT_TRUE(WaitText("found", L"(COM")) << Screen() << system_.Log();
     EXPECT_TRUE(WaitText("ready", L"ready")) << Screen();
+    const std::string pid = StartupPid(screen_->Tmux().Variable("pane_pid"));
+    ASSERT_FALSE(pid.empty());
+    EXPECT_EQ(system_test::MappedLibraries(std::stoi(pid), system_test::kToolkitLibraries), "")
+        << "the terminal loads no window toolkit";
 
     screen_->Tmux().Keys("Enter");  // Start has the focus
     ASSERT_TRUE(Wait("positions", [](const std::wstring& s) { return !Position(s).empty(); }))
@@ -160,18 +182,6 @@ TEST(TerminalRunMap, AMapThatCannotOpenIsToldInTheStatusLineNotOverTheDialog) {
     EXPECT_TRUE(system_test::WaitUntil([&] { return screen.Ended(); })) << screen.Text();
 }
 
-// The process the pane runs Startup in: the pane's own, or its child when a shell stayed.
-std::string StartupPid(const std::string& panePid) {
-    std::ifstream comm("/proc/" + panePid + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    if (name == "Startup") return panePid;
-    std::ifstream children("/proc/" + panePid + "/task/" + panePid + "/children");
-    std::string child;
-    children >> child;
-    return child;
-}
-
 // However the program is ended during a session, positioning is stopped on the card before
 // it goes: Escape, Ctrl-C in its terminal and a kill.
 TEST(TerminalRunEnd, EndingTheProgramDuringASessionStopsPositioningFirst) {
@@ -282,6 +292,84 @@ TEST(TerminalRunAsleep, ASuspensionStopsPositioningAndWakingStartsNothing) {
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_FALSE(positioning()) << "waking up starts nothing";
     tmux.Keys("Escape");
+}
+
+// An X display on a local TCP port that accepts connections and never answers.
+class SilentDisplay {
+  public:
+    SilentDisplay() {
+        for (int number = 150; number < 250 && name_.empty(); ++number) {
+            socket_ = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<uint16_t>(6000 + number));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                ::listen(socket_, 8) == 0) {
+                name_ = "127.0.0.1:" + std::to_string(number);
+            } else {
+                ::close(socket_);
+            }
+        }
+    }
+    ~SilentDisplay() {
+        if (!name_.empty()) ::close(socket_);
+    }
+    const std::string& Name() const { return name_; }
+
+  private:
+    int socket_ = -1;
+    std::string name_;
+};
+
+// A local display number no X server serves.
+std::string AbsentDisplay() {
+    for (int number = 150; number < 250; ++number) {
+        std::string n = std::to_string(number);
+        if (!std::filesystem::exists("/tmp/.X11-unix/X" + n) &&
+            !std::filesystem::exists("/tmp/.X" + n + "-lock")) {
+            return ":" + n;
+        }
+    }
+    return "";
+}
+
+// Windows wanted (DISPLAY set) on a display that is not there or never answers: at a
+// terminal the program says why in one line (and in its trace) and runs in the terminal;
+// without one it ends at once, non-zero, saying why.
+TEST(TerminalRunUnansweredDisplay, FallsBackToTheTerminalSayingWhyOrEndsWithAMessage) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    RunningSystem system;
+    ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));
+    SilentDisplay silent;
+    ASSERT_FALSE(silent.Name().empty());
+    const std::string absent = AbsentDisplay();
+    ASSERT_FALSE(absent.empty());
+    const std::string said = system.Dir() + "/said";
+    auto windowsOn = [&](const std::string& display) {
+        return "env -u WAYLAND_DISPLAY -u SATVIEW_UI DISPLAY=" + display + " " +
+               system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() + "/Startup";
+    };
+    for (const std::string& display : {absent, silent.Name()}) {
+        SCOPED_TRACE(display);
+        TmuxSession tmux(windowsOn(display) + " 2>" + said, 100, 30);
+        // The GPS dialog, drawn in the terminal.
+        ASSERT_TRUE(tmux.WaitForText(L"English")) << platform::WideToUtf8(tmux.Screen());
+        const std::string line = platform::ReadWholeFile(said).value_or("");
+        EXPECT_NE(line.find("\"" + display + "\""), std::string::npos) << line;
+        EXPECT_NE(line.find("using the terminal"), std::string::npos) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+        tmux.Keys("Escape");
+        EXPECT_TRUE(system_test::WaitUntil([&] { return tmux.Variable("pane_dead") == "1"; }));
+    }
+    EXPECT_NE(system.Log().find("using the terminal"), std::string::npos) << system.Log();
+
+    // No terminal: nothing to fall back to.
+    const std::string out = system.Dir() + "/piped";
+    EXPECT_EQ(system_test::Shell(windowsOn(silent.Name()) + " </dev/null >" + out + " 2>&1"), 1);
+    const std::string message = platform::ReadWholeFile(out).value_or("");
+    EXPECT_NE(message.find("\"" + silent.Name() + "\" does not answer"), std::string::npos)
+        << message;
 }
 
 }  // namespace

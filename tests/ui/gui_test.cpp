@@ -1,6 +1,7 @@
 // The wx back end under a real (virtual) display: the gallery's GPS dialog as native
 // windows, clicked through the native controls, read back from the kit and from wx, and
 // saved as screenshots in <build>/screenshots.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -22,7 +23,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/templates/gps.h"
-#include "platform/ui/wx/native.h"
+#include "platform/ui/wx_native.h"
 #include "temp_dir.h"
 #include "wx_ui.h"
 
@@ -43,6 +44,46 @@ void ClickNative(wxWindow* control, wxEventType type) {
     click.SetEventObject(control);
     if (auto* choice = dynamic_cast<wxChoice*>(control)) click.SetInt(choice->GetSelection());
     control->ProcessWindowEvent(click);
+}
+
+// What GTK draws a control's text with, read from the native widget: the colour (0xRRGGBB)
+// in the widget's present state, and whether GTK takes it as insensitive (disabled). The few
+// GTK functions come from the toolkit wx has loaded.
+struct NativeLook {
+    long colour = -1;
+    bool insensitive = false;
+};
+
+NativeLook LookOf(wxWindow* control) {
+    struct Rgba {
+        double red, green, blue, alpha;
+    };
+    auto function = [](const char* name) { return dlsym(RTLD_DEFAULT, name); };
+    auto styleContext =
+        reinterpret_cast<void* (*)(void*)>(function("gtk_widget_get_style_context"));
+    auto contextState = reinterpret_cast<int (*)(void*)>(function("gtk_style_context_get_state"));
+    auto colour =
+        reinterpret_cast<void (*)(void*, int, Rgba*)>(function("gtk_style_context_get_color"));
+    auto sensitive = reinterpret_cast<int (*)(void*)>(function("gtk_widget_is_sensitive"));
+    auto binType = reinterpret_cast<unsigned long (*)()>(function("gtk_bin_get_type"));
+    auto isA =
+        reinterpret_cast<int (*)(void*, unsigned long)>(function("g_type_check_instance_is_a"));
+    auto binChild = reinterpret_cast<void* (*)(void*)>(function("gtk_bin_get_child"));
+    NativeLook look;
+    if (!styleContext || !contextState || !colour || !sensitive || !binType || !isA || !binChild) {
+        ADD_FAILURE() << "GTK 3 functions not found";
+        return look;
+    }
+    void* widget = control->GetHandle();
+    // A button's text is drawn by the label inside it.
+    void* text = isA(widget, binType()) && binChild(widget) ? binChild(widget) : widget;
+    void* context = styleContext(text);
+    Rgba rgba{};
+    colour(context, contextState(context), &rgba);
+    auto byte = [](double part) { return static_cast<long>(part * 255.0 + 0.5); };
+    look.colour = byte(rgba.red) << 16 | byte(rgba.green) << 8 | byte(rgba.blue);
+    look.insensitive = sensitive(text) == 0;
+    return look;
 }
 
 std::string Screenshot(const std::string& name) {
@@ -123,6 +164,37 @@ TEST_F(Gallery, ANativeClickRunsTheHandlerAndTheStateReadsBackFromKitAndScreen) 
     EXPECT_FALSE(dialog.running());
     EXPECT_TRUE(start->IsEnabled());
     EXPECT_FALSE(wxkit::NativeControl(dialog.Handle(), gps::kNoDataLabel)->IsShown());
+}
+
+// The skin's text colour shows on enabled controls only; a disabled control keeps the
+// toolkit's disabled look, also when it becomes disabled or enabled after the skin came.
+TEST_F(Gallery, TheSkinColoursEnabledControlsAndDisabledOnesLookDisabled) {
+    constexpr long kSkinText = 0xC01020;
+    Theme theme;
+    theme.text = kSkinText;
+    ASSERT_TRUE(SetWindowTheme(dialog.Handle(), theme));
+    ProcessPendingWork();
+    auto* start = Native<wxButton>(dialog, gps::kStart);
+    auto* stop = Native<wxButton>(dialog, gps::kStop);
+    auto* status = Native<wxStaticText>(dialog, gps::kStatus);
+    ASSERT_TRUE(start && stop && status);
+    struct Case {
+        const char* when;
+        bool startEnabled;
+    };
+    for (const Case& c : {Case{"idle", true}, Case{"running", false}, Case{"stopped", true}}) {
+        SCOPED_TRACE(c.when);
+        if (std::string(c.when) == "running") ClickNative(start, wxEVT_BUTTON);
+        if (std::string(c.when) == "stopped") ClickNative(stop, wxEVT_BUTTON);
+        ProcessPendingWork();
+        NativeLook enabled = LookOf(c.startEnabled ? start : stop);
+        NativeLook disabled = LookOf(c.startEnabled ? stop : start);
+        EXPECT_FALSE(enabled.insensitive);
+        EXPECT_EQ(enabled.colour, kSkinText);
+        EXPECT_TRUE(disabled.insensitive);
+        EXPECT_NE(disabled.colour, kSkinText) << "the skin hides the disabled look";
+        EXPECT_EQ(LookOf(status).colour, kSkinText);
+    }
 }
 
 TEST_F(Gallery, WideTextsReachTheNativeControlsUnchanged) {

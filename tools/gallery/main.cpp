@@ -17,7 +17,7 @@
 #include "platform/text.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/terminal/terminal.h"
-#include "platform/ui/wx/native.h"
+#include "platform/ui/wx_native.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Startup: the program the user runs.
 #include <cstdio>
+#include <string>
 
 #include "Startup/Win32/command_line.h"
 #include "Startup/Win32/startupapp.h"
@@ -16,12 +17,22 @@ int main(int argc, char** argv) {
     // Before any thread: Ctrl-C, kill and a closed terminal end the program through its
     // windows, so that what they run on the card is stopped first.
     launcher::TerminationSignals signals;
-    // The window kit first: wx when there is a display, headless otherwise (or when asked).
-    if (!ui::Initialize(argc, argv)) ui::Initialize(ui::BackendKind::Headless);
+    // The window kit first: wx when there is a display, the terminal without one or when the
+    // display does not answer, headless when asked or when there is no terminal either.
+    std::string startNote;
+    if (!ui::Initialize(argc, argv, &startNote)) {
+        if (ui::ChooseBackend(argc, argv) == ui::BackendKind::Wx) {
+            // Windows wanted, none possible and no terminal: running unseen helps no one.
+            std::fprintf(stderr, "Startup: %s\n", startNote.c_str());
+            return 1;
+        }
+        ui::Initialize(ui::BackendKind::Headless);
+    }
     int code = 0;
     std::string note;
     {
         CStartupApp app;
+        app.SetStartNote(startNote);
         app.InitInstance();
         code = app.ExitInstance();
         note = app.ExitNote();

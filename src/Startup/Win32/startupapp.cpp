@@ -119,6 +119,7 @@ bool CStartupApp::InitInstance() {
         // Traces go below the program directory whatever the current directory is.
         framework::SetProgramDirectory(early);
     }
+    if (!startNote_.empty()) Trace(framework::kTraceWarning, __LINE__, startNote_);
     skin::InitSkin(L"PLXA");
 
     runResults_.clear();

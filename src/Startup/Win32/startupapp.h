@@ -41,6 +41,9 @@ class CStartupApp {
 
     // What this start says on the way out, after the front end is gone (empty: nothing).
     const std::string& ExitNote() const { return exitNote_; }
+    // A word about how the program started (why it runs in the terminal although windows were
+    // wanted), traced once the traces have their folder.
+    void SetStartNote(std::string note) { startNote_ = std::move(note); }
 
     // ---- for tests ----
     // What the program's own path reads as (nothing: it cannot be read). By default the
@@ -73,6 +76,7 @@ class CStartupApp {
     framework::IQueryPluginConfigProperty* property_ = nullptr;
 
     std::optional<std::string> modulePath_;
+    std::string startNote_;
     bool modulePathSet_ = false;
     int deviceWaitMilliseconds_ = CPluginsConfigMgr::kDeviceWaitMilliseconds;
     int unloadWaitMilliseconds_ = CPluginsConfigMgr::kUnloadWaitMilliseconds;

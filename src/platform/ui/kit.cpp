@@ -1,7 +1,10 @@
 #include "platform/ui/kit.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -9,20 +12,23 @@
 
 #include "platform/ui/detail/access.h"
 #include "platform/ui/detail/backend.h"
+#include "platform/ui/detail/wx_module.h"
 
 namespace ui {
 
 namespace detail {
 
 std::unique_ptr<Backend> MakeHeadlessBackend(KitState& kit);
-std::unique_ptr<Backend> MakeWxBackend(KitState& kit);
 std::unique_ptr<Backend> MakeTerminalBackend(KitState& kit);
 
 namespace {
-std::unique_ptr<Backend> MakeBackend(BackendKind kind, KitState& kit) {
+// Null when the back end's module cannot be loaded, with the reason in `*why`.
+std::unique_ptr<Backend> MakeBackend(BackendKind kind, KitState& kit, std::string* why) {
     switch (kind) {
-        case BackendKind::Wx:
-            return MakeWxBackend(kit);
+        case BackendKind::Wx: {
+            const WxModule* module = LoadWxModule(why);
+            return module ? module->create(kit) : nullptr;
+        }
         case BackendKind::Terminal:
             return MakeTerminalBackend(kit);
         default:
@@ -72,20 +78,49 @@ BackendKind ChooseBackend(int argc, const char* const* argv) {
                          std::getenv("WAYLAND_DISPLAY"));
 }
 
-bool Initialize(BackendKind kind, int argc, char** argv) {
+namespace {
+
+bool Start(BackendKind kind, int argc, char** argv, std::string* why) {
     std::lock_guard<std::mutex> lock(detail::lifeMutex);
     if (KitState* kit = Kit()) return kit->kind == kind;
     auto kit = std::make_unique<KitState>();
     kit->kind = kind;
-    kit->backend = detail::MakeBackend(kind, *kit);
-    if (!kit->backend->Start(argc, argv)) return false;
+    kit->backend = detail::MakeBackend(kind, *kit, why);
+    if (!kit->backend) return false;
+    if (!kit->backend->Start(argc, argv)) {
+        if (why != nullptr) *why = kit->backend->StartFailure();
+        return false;
+    }
     detail::runningKit.store(kit.release(), std::memory_order_release);
     return true;
 }
 
-bool Initialize(int argc, char** argv) {
+std::string ProgramName(int argc, char** argv) {
+    if (argc < 1 || argv == nullptr || argv[0] == nullptr) return "satview";
+    std::string name = argv[0];
+    return name.substr(name.find_last_of('/') + 1);
+}
+
+}  // namespace
+
+bool Initialize(BackendKind kind, int argc, char** argv) {
+    return Start(kind, argc, argv, nullptr);
+}
+
+bool Initialize(int argc, char** argv, std::string* note) {
     BackendKind kind = ChooseBackend(argc, argv);
-    if (Initialize(kind, argc, argv)) return true;
+    std::string why;
+    if (Start(kind, argc, argv, &why)) return true;
+    if (kind == BackendKind::Wx) {
+        // Windows wanted but not possible: the terminal, when the user sits at one.
+        if (why.empty()) why = "the windows cannot be shown";
+        if (note != nullptr) *note = why;
+        if (!isatty(STDIN_FILENO)) return false;
+        why += "; using the terminal";
+        if (note != nullptr) *note = why;
+        std::fprintf(stderr, "%s: %s\n", ProgramName(argc, argv).c_str(), why.c_str());
+        return Start(BackendKind::Terminal, argc, argv, nullptr);
+    }
     // Asked for when it is still the choice with a display there.
     bool asked = ChooseBackend(argc, argv, std::getenv("SATVIEW_UI"), ":asked", nullptr) == kind;
     return kind == BackendKind::Terminal && !asked && Initialize(BackendKind::Headless, argc, argv);

@@ -47,8 +47,11 @@ BackendKind ChooseBackend(int argc, const char* const* argv);
 // has `kind`. False when the back end cannot start (wx without a usable display).
 bool Initialize(BackendKind kind, int argc = 0, char** argv = nullptr);
 // Chooses with ChooseBackend, then starts. A terminal chosen for want of a display that
-// cannot start (no terminal to draw on) gives way to headless.
-bool Initialize(int argc, char** argv);
+// cannot start (no terminal to draw on) gives way to headless. Windows that cannot be shown
+// (the display does not answer, the window back end is not installed) give way to the
+// terminal when standard input is one, after one line on standard error saying why; false
+// otherwise. `*note`, when given, says why the chosen back end did not start.
+bool Initialize(int argc, char** argv, std::string* note = nullptr);
 // Destroys the windows left and stops the back end; call it on the thread that initialised
 // the kit, after the threads that use windows have ended.
 void Shutdown();

@@ -39,6 +39,8 @@ class Backend {
   public:
     virtual ~Backend() = default;
     virtual bool Start(int argc, char** argv) = 0;
+    // After Start failed: why, in a few words for the user ("the display ... does not answer").
+    virtual std::string StartFailure() const { return {}; }
     virtual void Stop() = 0;
     virtual bool IsWindowThread() const = 0;
     // Window thread: the view of a dialog whose control table has just been built.

@@ -10,18 +10,24 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/ui/detail/access.h"
+#include "platform/ui/detail/wx_module.h"
+#include "platform/ui/wx/display_check.h"
 #include "platform/ui/wx/gtk_native.h"
-#include "platform/ui/wx/native.h"
 #include "platform/ui/wx/screen_text.h"
 #include "platform/ui/wx/view.h"
+#include "platform/ui/wx_native.h"
 
 namespace ui::wxkit {
 
 using detail::DialogAccess;
 
 namespace {
+
+// Long enough for a display forwarded over a slow link to answer.
+constexpr std::chrono::milliseconds kDisplayTimeout{3000};
 
 class KitApp : public wxApp {
   public:
@@ -101,9 +107,18 @@ bool WxBackend::Start(int argc, char** argv) {
     static char* defaultArgv[] = {name, nullptr};
     int count = argc > 0 && argv != nullptr ? argc : 1;
     char** args = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    const char* display = std::getenv("DISPLAY");
+    if (!DisplayAnswers(display, std::getenv("WAYLAND_DISPLAY"), std::getenv("GDK_BACKEND"),
+                        kDisplayTimeout, &failure_)) {
+        return false;
+    }
     wxSetAssertHandler(ReportAssertion);
     if (wxTheApp == nullptr) wxApp::SetInstance(new KitApp);
-    if (!wxEntryStart(count, args)) return false;
+    if (!wxEntryStart(count, args)) {
+        failure_ = "the window system cannot be started on the display \"" +
+                   std::string(display ? display : "") + "\"";
+        return false;
+    }
     if (!wxTheApp->CallOnInit()) {
         wxEntryCleanup();
         return false;
@@ -278,34 +293,26 @@ WxBackend* Running() {
 
 // ---- native access ----
 
-wxWindow* NativeWindow(WindowHandle window) {
+wxWindow* OuterWindowOf(WindowHandle window) {
     WxBackend* backend = Running();
     WxView* view = backend ? backend->ViewOf(window) : nullptr;
     return view ? view->Outer() : nullptr;
 }
 
-wxWindow* NativeControl(WindowHandle window, int id) {
+wxWindow* ControlOf(WindowHandle window, int id) {
     WxBackend* backend = Running();
     WxView* view = backend ? backend->ViewOf(window) : nullptr;
     return view ? view->Control(id) : nullptr;
 }
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds) {
-    auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        ProcessPendingWork();
-        if (done()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 }  // namespace ui::wxkit
 
-namespace ui::detail {
-std::unique_ptr<Backend> MakeWxBackend(KitState& kit) {
-    return std::make_unique<wxkit::WxBackend>(kit);
+// The module's one export: what the kit asks of it.
+extern "C" __attribute__((visibility("default"))) const ui::detail::WxModule* SatviewWxModule() {
+    static const ui::detail::WxModule module{
+        [](ui::detail::KitState& kit) -> std::unique_ptr<ui::detail::Backend> {
+            return std::make_unique<ui::wxkit::WxBackend>(kit);
+        },
+        ui::wxkit::OuterWindowOf, ui::wxkit::ControlOf, ui::wxkit::ScreenshotOf};
+    return &module;
 }
-}  // namespace ui::detail

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 
 class wxEvtHandler;
 class wxTimer;
+class wxWindow;
 
 namespace ui::wxkit {
 
@@ -24,6 +26,7 @@ class WxBackend : public detail::Backend {
     ~WxBackend() override;
 
     bool Start(int argc, char** argv) override;
+    std::string StartFailure() const override { return failure_; }
     void Stop() override;
     bool IsWindowThread() const override;
     std::unique_ptr<detail::View> CreateView(Dialog& dialog) override;
@@ -52,6 +55,7 @@ class WxBackend : public detail::Backend {
     detail::KitState& kit_;
     std::thread::id mainThread_;
     bool started_ = false;
+    std::string failure_;
     std::unique_ptr<wxEvtHandler> pump_;
     std::unique_ptr<wxTimer> screenText_;  // see screen_text.h; null unless asked for
     std::shared_ptr<Waker> waker_;
@@ -63,5 +67,10 @@ class WxBackend : public detail::Backend {
 
 // The running wx back end, or null.
 WxBackend* Running();
+
+// Native access for the kit (see platform/ui/wx_native.h).
+wxWindow* OuterWindowOf(WindowHandle window);
+wxWindow* ControlOf(WindowHandle window, int id);
+bool ScreenshotOf(WindowHandle window, const std::string& pngPath);
 
 }  // namespace ui::wxkit

@@ -31,7 +31,7 @@
 #include "platform/ui/kit.h"
 #include "platform/ui/wx/backend.h"
 #include "platform/ui/wx/gtk_native.h"
-#include "platform/ui/wx/native.h"
+#include "platform/ui/wx_native.h"
 
 namespace ui::wxkit {
 
@@ -323,7 +323,10 @@ void WxView::SyncControl(int id) {
 }
 
 void WxView::ApplyControl(wxWindow* window, const ControlState& state) {
-    if (window->IsEnabled() != state.enabled) window->Enable(state.enabled);
+    if (window->IsThisEnabled() != state.enabled) {
+        window->Enable(state.enabled);
+        ApplyTextColour(window, appliedTheme_);
+    }
     if (window->IsShown() != state.visible) window->Show(state.visible);
     wxString text = ToWx(state.text);
     switch (state.kind()) {
@@ -539,13 +542,20 @@ void WxView::ApplyTheme(const Theme& theme) {
     panel_->SetBackgroundColour(theme.background >= 0 ? Colour(theme.background) : wxNullColour);
     for (wxWindow* window : all_) {
         window->SetFont(font);
-        window->SetForegroundColour(theme.text >= 0 ? Colour(theme.text) : wxNullColour);
+        ApplyTextColour(window, theme);
     }
     panel_->Refresh();
     appliedTheme_ = theme;
 }
 
-bool SaveScreenshot(WindowHandle window, const std::string& pngPath) {
+void WxView::ApplyTextColour(wxWindow* window, const Theme& theme) {
+    // A colour given to a control holds in every state of it: on a disabled control it would
+    // hide the toolkit's disabled look, so a disabled control keeps the toolkit's colours.
+    bool skinned = theme.text >= 0 && window->IsThisEnabled();
+    window->SetForegroundColour(skinned ? Colour(theme.text) : wxNullColour);
+}
+
+bool ScreenshotOf(WindowHandle window, const std::string& pngPath) {
     WxBackend* backend = Running();
     WxView* view = backend ? backend->ViewOf(window) : nullptr;
     if (view == nullptr) return false;

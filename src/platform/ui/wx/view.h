@@ -62,6 +62,7 @@ class WxView : public detail::View {
     void ApplyControl(wxWindow* window, const detail::ControlState& state);
     void ApplyList(wxListCtrl* list, const detail::ControlState& state);
     void ApplyTheme(const Theme& theme);
+    void ApplyTextColour(wxWindow* window, const Theme& theme);
     // The kit's pixels (see detail/units.h) to the screen's and back.
     Rect ToDevice(const Rect& r) const;
     Rect ToLogical(int x, int y, int width, int height) const;

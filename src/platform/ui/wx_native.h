@@ -1,5 +1,6 @@
 // The wx back end's native windows, for tools and GUI tests. Window thread only; null or
-// false when the kit does not run with wx or there is no such window.
+// false when the kit does not run with wx or there is no such window. The kit answers them
+// through the wx module once it is loaded; the caller links wxWidgets itself to use them.
 #pragma once
 
 #include <functional>
