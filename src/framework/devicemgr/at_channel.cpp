@@ -224,7 +224,7 @@ void AtChannel::FinishLocked(const std::optional<AtAnswer>& answer) {
 void AtChannel::FailAllLocked() {
     FinishLocked(std::nullopt);
     for (const Request& r : queue_) {
-        if (!r.user) results_[r.id] = std::nullopt;
+        if (!r.user && !r.abandoned) results_[r.id] = std::nullopt;
     }
     queue_.clear();
 }
@@ -307,13 +307,13 @@ bool AtChannel::MarkerAnsweredLocked(const AtOutput& answer) {
         rest.remove_prefix(at + 2);
     }
     // The old value, the drawn one, the final code.
-    if (lines.size() != 2 || RegisterValue(lines[1]) != inFlight_->drawn) return false;
-    const int old = RegisterValue(lines[0]);
+    const int old = lines.size() == 2 ? RegisterValue(lines[0]) : -1;
+    if (old < 0 || RegisterValue(lines[1]) != inFlight_->drawn) return false;
     const int drawn = inFlight_->drawn;
     inFlight_.reset();
     receiver_.SetCommand("");
     inStep_ = true;
-    if (old >= 0 && old != drawn) {
+    if (old != drawn) {
         char line[32];
         std::snprintf(line, sizeof line, "ATS%d=%d\r\n", kMarkerRegister, old);
         queue_.push_front(Request{line, false, true, 0, {}});  // nobody waits for its answer
