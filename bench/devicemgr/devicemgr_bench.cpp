@@ -1,8 +1,13 @@
 // The device manager plug-in under the GPS plug-in object, against the simulated card on
 // pseudo-terminals: one AT exchange, an AGPS start (five exchanges and the receiver's open), a
-// sentence from the GPS port to a sink, and the CPU a present card costs while idle.
+// sentence from the GPS port to a sink and on to the GPS dialog's list row through the window
+// thread (terminal and wx back ends), and the CPU a present card costs while idle.
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -10,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -20,9 +27,17 @@
 #include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
 #include "idle_cpu.h"
+#include "orbitpane/win32/gps_data_format.h"
+#include "orbitpane/win32/last_position.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/library.h"
 #include "platform/ports/ports.h"
+#include "platform/text.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/kit.h"
+#include "platform/ui/templates/gps.h"
+#include "platform/ui/terminal/terminal.h"
 #include "pty_pair.h"
 
 namespace {
@@ -157,6 +172,25 @@ void BM_AgpsStart(benchmark::State& state) {
 }
 BENCHMARK(BM_AgpsStart)->Unit(benchmark::kMillisecond);
 
+// A GGA sentence whose time and latitude change with `n`.
+std::string Sentence(int n) {
+    char body[128];
+    std::snprintf(body, sizeof body, "GPGGA,%06d.00,4807.%03d,N,01131.000,E,1,08,0.9,545.4,M,,M,,",
+                  n % 240000, n % 1000);
+    unsigned char sum = 0;
+    for (const char* p = body; *p; ++p) sum ^= static_cast<unsigned char>(*p);
+    char line[160];
+    std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, sum);
+    return line;
+}
+
+void Percentiles(benchmark::State& state, std::vector<double>& micros) {
+    if (micros.empty()) return;
+    std::sort(micros.begin(), micros.end());
+    state.counters["p50_us"] = micros[micros.size() / 2];
+    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+}
+
 // From the write of one sentence into the GPS port to the record in a sink; p50 and p99 of the
 // iterations are reported as counters.
 void BM_SentenceToSink(benchmark::State& state) {
@@ -167,14 +201,7 @@ void BM_SentenceToSink(benchmark::State& state) {
     std::vector<double> micros;
     int second = 0;
     for (auto _ : state) {
-        char body[128];
-        std::snprintf(body, sizeof body,
-                      "GPGGA,%06d.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,M,,",
-                      ++second % 240000);
-        unsigned char sum = 0;
-        for (const char* p = body; *p; ++p) sum ^= static_cast<unsigned char>(*p);
-        char line[160];
-        std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, sum);
+        const std::string line = Sentence(++second);
         uint64_t before = sink.Count();
         auto start = Clock::now();
         bench.gpsPty.Write(line);
@@ -183,13 +210,181 @@ void BM_SentenceToSink(benchmark::State& state) {
     }
     bench.plugin->CloseGps();
     bench.deviceMgr->RemoveEventSink(&sink);
-    if (!micros.empty()) {
-        std::sort(micros.begin(), micros.end());
-        state.counters["p50_us"] = micros[micros.size() / 2];
-        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
-    }
+    Percentiles(state, micros);
 }
 BENCHMARK(BM_SentenceToSink)->Unit(benchmark::kMicrosecond);
+
+// The GPS dialog's list filled as the GPS dialog fills it: the record is sent to the window
+// thread, which formats the value rows and sets them.
+class ListRowDialog final : public ui::Dialog {
+  public:
+    static constexpr unsigned kRecord = 20701;
+    ListRowDialog() : ui::Dialog(ui::templates::GpsDialog()) {
+        OnMessage(kRecord, [this](ui::WParam record, ui::LParam) {
+            Show(*reinterpret_cast<const framework::GpsDataRecord*>(record));
+            return 0;
+        });
+    }
+    int OnCreate() override {
+        ui::ListView list = List(ui::templates::gps::kList);
+        list.InsertColumn(0, L"Item", 100);
+        list.InsertColumn(1, L"Value", 300);
+        for (int row = 0; row <= orbitpane::kRowTime; ++row) list.InsertItem(row, L"row");
+        return 0;
+    }
+    std::wstring Latitude() {
+        return List(ui::templates::gps::kList).GetItemText(orbitpane::kRowLatitude, 1);
+    }
+    uint64_t Shown() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return shown_;
+    }
+    // Off the window thread: waits for the handler; on it: serves the sink's send meanwhile.
+    bool WaitShown(uint64_t count) {
+        auto done = [&] { return Shown() >= count; };
+        if (ui::IsWindowThread()) return ui::WaitServingSends(done, 2000);
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::seconds(2), [&] { return shown_ >= count; });
+    }
+
+  private:
+    void Show(const framework::GpsDataRecord& record) {
+        ui::ListView list = List(ui::templates::gps::kList);
+        auto field = [](const char* text, size_t size) {
+            std::wstring wide = platform::Utf8ToWide(std::string(text, strnlen(text, size)));
+            if (!wide.empty()) wide.pop_back();  // the hemisphere
+            return wide;
+        };
+        auto coordinate = [&](int row, const std::wstring& text, const wchar_t* plus,
+                              const wchar_t* minus) {
+            bool isPlus = true;
+            std::wstring formatted;
+            if (orbitpane::FormatCoordinate(text, isPlus, formatted)) {
+                list.SetItemText(row, 1, (isPlus ? plus : minus) + formatted);
+            }
+        };
+        coordinate(orbitpane::kRowLongitude, field(record.longitude, sizeof record.longitude),
+                   L"E ", L"W ");
+        coordinate(orbitpane::kRowLatitude, field(record.latitude, sizeof record.latitude), L"N ",
+                   L"S ");
+        list.SetItemText(
+            orbitpane::kRowSatellites, 1,
+            platform::Utf8ToWide(std::string(
+                record.satellites, strnlen(record.satellites, sizeof record.satellites))));
+        list.SetItemText(orbitpane::kRowTime, 1, orbitpane::FormatArrivalTime(std::time(nullptr)));
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++shown_;
+        }
+        cv_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    uint64_t shown_ = 0;
+};
+
+// Sends each record to the dialog, as the GPS dialog's sink does, from the GPS port's reader.
+class DialogSink : public framework::IDeviceMgrEvent {
+  public:
+    explicit DialogSink(ListRowDialog& dialog) : dialog_(dialog) {}
+    bool OnDeviceEvent(uint32_t event, void* data) override {
+        if (event == framework::kEventGpsData && data != nullptr) {
+            ui::Send(dialog_.Handle(), ListRowDialog::kRecord, reinterpret_cast<ui::WParam>(data));
+        }
+        return true;
+    }
+
+  private:
+    ListRowDialog& dialog_;
+};
+
+// A pseudo-terminal of 100 x 30 for the terminal back end; what is drawn is read and dropped.
+struct DrawnTerminal {
+    DrawnTerminal() {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
+        slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        winsize size{};
+        size.ws_row = 30;
+        size.ws_col = 100;
+        ::ioctl(master, TIOCSWINSZ, &size);
+        drain = std::thread([this] {
+            char buffer[4096];
+            while (!stop) {
+                pollfd fd{master, POLLIN, 0};
+                if (::poll(&fd, 1, 20) > 0 && ::read(master, buffer, sizeof buffer) <= 0) break;
+            }
+        });
+    }
+    ~DrawnTerminal() {
+        stop = true;
+        if (drain.joinable()) drain.join();
+        if (slave >= 0) ::close(slave);
+        if (master >= 0) ::close(master);
+    }
+    int master = -1, slave = -1;
+    std::atomic<bool> stop{false};
+    std::thread drain;
+};
+
+// From the write of one sentence into the GPS port until the dialog's list row holds its
+// latitude (read back from the kit's control state), through the window thread; p50 and p99
+// as counters. The kit runs one back end per process: run each case on its own
+// (--benchmark_filter=SentenceToListRow/terminal, .../wx).
+void SentenceToListRow(benchmark::State& state, ui::BackendKind kind) {
+    std::unique_ptr<DrawnTerminal> terminal;
+    if (kind == ui::BackendKind::Wx) {
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') {
+            state.SkipWithError(
+                "no display for the wx back end (DISPLAY unset): run under xvfb-run");
+            return;
+        }
+    } else {
+        terminal = std::make_unique<DrawnTerminal>();
+        ::setenv("TERM", "xterm-256color", 1);
+        ui::terminal::UseTerminal(terminal->slave, terminal->slave);
+    }
+    if (!ui::Initialize(kind)) {
+        state.SkipWithError(
+            "the back end did not start (the kit runs one back end per process: "
+            "run each case alone)");
+        return;
+    }
+    {
+        Bench bench;
+        ListRowDialog dialog;
+        if (!dialog.Create()) state.SkipWithError("no dialog");
+        dialog.ShowWindow(ui::ShowCommand::Normal);
+        DialogSink sink(dialog);
+        bench.deviceMgr->AddEventSink(&sink);
+        bench.plugin->OpenGps();
+        std::vector<double> micros;
+        int second = 0;
+        for (auto _ : state) {
+            const std::string line = Sentence(++second);
+            const std::wstring before = dialog.Latitude();
+            const uint64_t shown = dialog.Shown();
+            auto start = Clock::now();
+            bench.gpsPty.Write(line);
+            if (!dialog.WaitShown(shown + 1) || dialog.Latitude() == before) {
+                state.SkipWithError("the row did not change");
+                break;
+            }
+            micros.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        }
+        bench.plugin->CloseGps();
+        bench.deviceMgr->RemoveEventSink(&sink);
+        dialog.DestroyWindow();
+        Percentiles(state, micros);
+    }
+    ui::Shutdown();
+}
+BENCHMARK_CAPTURE(SentenceToListRow, terminal, ui::BackendKind::Terminal)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(SentenceToListRow, wx, ui::BackendKind::Wx)->Unit(benchmark::kMicrosecond);
 
 // The process's CPU while a card is present, no session runs and nothing is asked: the
 // manager's threads wait in poll(). The card simulator runs in this process too and counts.

@@ -63,11 +63,26 @@ TEST(AtAnswers, EveryCommandAnswersAsACardDoes) {
         {"AT^NOSUCH", Lines({"ERROR"})},
         {"AT^GPSTYPE=1", Lines({"ERROR"})},
         {"hello", Lines({"ERROR"})},
+        // S-registers: three-digit reads, several in one line.
+        {"ATS7?", Lines({"050", "OK"})},
+        {"ats3?", Lines({"013", "OK"})},
+        {"ATS7?S7=123S7?", Lines({"050", "123", "OK"})},
+        {"ATS7=256S7?", Lines({"ERROR"})},
+        {"ATS99?", Lines({"ERROR"})},
+        {"ATS7", Lines({"ERROR"})},
+        {"ATS7?X", Lines({"ERROR"})},
     };
     for (const Case& c : cases) {
         CardState state = ReadyCard();
         EXPECT_EQ(AnswerAt(c.line, state).text, c.answer) << c.line;
     }
+}
+
+TEST(AtAnswers, SRegisterWritesStickUnlessTheLineFails) {
+    CardState state;  // answered before the card is ready too
+    EXPECT_EQ(AnswerAt("ATS7=9", state).text, Lines({"OK"}));
+    EXPECT_EQ(AnswerAt("ATS7=30S99?", state).text, Lines({"ERROR"}));
+    EXPECT_EQ(AnswerAt("ATS7?", state).text, Lines({"009", "OK"}));
 }
 
 TEST(AtAnswers, SimStatesAndReadiness) {

@@ -163,6 +163,44 @@ AtAnswer EnterPin(const std::string& value, CardState& state) {
     return Builder().Ok();
 }
 
+// A line of S-register commands ("ATS7?", "ATS7=30", "ATS7?S7=30S7?"): each read answers the
+// value in three digits; any register the card lacks or value out of 0..255 answers ERROR and
+// changes nothing. Nothing when the line is not one.
+std::optional<AtAnswer> AnswerSRegisters(const std::string& upper, CardState& state) {
+    if (upper.size() < 4 || upper.compare(0, 3, "ATS") != 0 ||
+        !std::isdigit(static_cast<unsigned char>(upper[3]))) {
+        return std::nullopt;
+    }
+    std::map<int, int> registers = state.sRegisters;
+    Builder b;
+    size_t at = 2;
+    auto digits = [&] {
+        size_t start = at;
+        while (at < upper.size() && std::isdigit(static_cast<unsigned char>(upper[at]))) ++at;
+        return std::string_view(upper).substr(start, at - start);
+    };
+    while (at < upper.size()) {
+        if (upper[at] != 'S') return Error();
+        ++at;
+        auto number = Number(digits());
+        if (!number || !registers.count(*number) || at >= upper.size()) return Error();
+        if (upper[at] == '?') {
+            ++at;
+            std::string value = std::to_string(registers[*number]);
+            b.Info(std::string(3 - std::min<size_t>(3, value.size()), '0') + value);
+        } else if (upper[at] == '=') {
+            ++at;
+            auto value = NumberIn(digits(), 0, 255);
+            if (!value) return Error();
+            registers[*number] = *value;
+        } else {
+            return Error();
+        }
+    }
+    state.sRegisters = registers;
+    return b.Ok();
+}
+
 }  // namespace
 
 std::string WireLine(const std::string& line) {
@@ -190,6 +228,7 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
         if (it->second == Reply::None) return {true, {}};
         if (it->second == Reply::Error) return Error();
     }
+    if (auto answer = AnswerSRegisters(upper, state)) return *answer;
     if (!state.ready && !AnsweredBeforeReady(name)) return CmeError(14);
     if (o.dialect == Dialect::ModemManager) {
         if (auto answer = AnswerModemManagerAt(line, state)) return *answer;

@@ -327,6 +327,7 @@ struct Card::Impl {
         if (!o.atLog.empty() && !atLog.is_open()) atLog.open(o.atLog, std::ios::app);
         state.echo = true;
         state.cregMode = 0;
+        state.sRegisters = CardState{}.sRegisters;  // powered up afresh
         state.positioning = false;
         // A card without a start-up time is ready as it appears, with nothing to announce.
         state.ready = !o.neverReady && o.readyAfter.count() <= 0;

@@ -1,6 +1,8 @@
 // The state of one simulated card that its AT answers read and change.
 #pragma once
 
+#include <map>
+
 #include "cardsim/card.h"
 
 namespace cardsim {
@@ -12,6 +14,8 @@ struct CardState {
     bool ready = false;
     bool positioning = false;
     int rssi = 20;
+    // The S-registers a card of this kind keeps (V.250 defaults).
+    std::map<int, int> sRegisters{{3, 13}, {4, 10}, {5, 8}, {6, 2}, {7, 50}, {8, 2}, {10, 14}};
 
     // Registration: 1 registered, 2 searching, 0 not registered (no usable SIM).
     int RegistrationState() const {

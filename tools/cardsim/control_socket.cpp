@@ -123,7 +123,8 @@ std::string ControlServer::Handle(const std::string& request) {
     if (first == "cards") {
         std::string reply = "ok";
         for (size_t i = 0; i < cards_.size(); ++i) {
-            reply += "\n" + std::to_string(i + 1) + " " + cards_[i]->Id() + " " +
+            reply += '\n';
+            reply += std::to_string(i + 1) + " " + cards_[i]->Id() + " " +
                      cards_[i]->Control("status").substr(3);
         }
         return reply;

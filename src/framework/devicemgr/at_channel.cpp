@@ -1,6 +1,7 @@
 #include "framework/devicemgr/at_channel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/ui/kit.h"
@@ -8,7 +9,24 @@
 namespace devicemgr {
 namespace {
 
-constexpr const char* kResyncLine = "AT\r\n";
+// Reads the marker register, writes `drawn` into it and reads it again.
+std::string MarkerLine(int drawn) {
+    char line[32];
+    std::snprintf(line, sizeof line, "ATS%d?S%d=%dS%d?\r\n", kMarkerRegister, kMarkerRegister,
+                  drawn, kMarkerRegister);
+    return line;
+}
+
+// An S-register's value as the card tells it (three digits, leading zeros); -1 if none.
+int RegisterValue(std::string_view text) {
+    if (text.empty() || text.size() > 3) return -1;
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value <= 255 ? value : -1;
+}
 
 std::string WithLineEnd(const std::string& line) {
     if (line.size() >= 1 && (line.back() == '\r' || line.back() == '\n')) return line;
@@ -38,7 +56,8 @@ AtChannel::AtChannel(std::unique_ptr<platform::SerialLine> port, Handlers handle
     : port_(std::move(port)),
       handlers_(std::move(handlers)),
       answerTimeoutMs_(answerTimeoutMs),
-      quietMs_(std::min(kResyncQuietMs, answerTimeoutMs / 5)) {}
+      quietMs_(std::min(kResyncQuietMs, answerTimeoutMs / 5)),
+      random_(std::random_device{}()) {}
 
 AtChannel::~AtChannel() {
     Close();
@@ -150,7 +169,9 @@ std::optional<AtChannel::Request> AtChannel::NextLocked() {
     if (closed_ || inFlight_) return std::nullopt;
     if (!inStep_ && (resyncWanted_ || !queue_.empty())) {
         resyncWanted_ = false;
-        return Request{kResyncLine, false, false, 0, {}, true};
+        // S7 takes 1 to 255 (V.250).
+        int drawn = std::uniform_int_distribution<int>(1, 255)(random_);
+        return Request{MarkerLine(drawn), false, false, 0, {}, true, false, drawn};
     }
     if (queue_.empty()) return std::nullopt;
     Request next = std::move(queue_.front());
@@ -169,7 +190,8 @@ bool AtChannel::Pump(uint64_t watched, int writeTimeoutMs) {
             if (!next) break;
             inFlight_ = std::move(next);
             inFlight_->deadline = Clock::now() + std::chrono::milliseconds(answerTimeoutMs_);
-            receiver_.SetCommand(inFlight_->line);
+            // The marker's answer may come behind answers owed, in the same read.
+            receiver_.SetCommand(inFlight_->line, inFlight_->resync);
             line = inFlight_->line;
             id = inFlight_->id;
         }
@@ -202,7 +224,7 @@ void AtChannel::FinishLocked(const std::optional<AtAnswer>& answer) {
 void AtChannel::FailAllLocked() {
     FinishLocked(std::nullopt);
     for (const Request& r : queue_) {
-        if (!r.user) results_[r.id] = std::nullopt;
+        if (!r.user && !r.abandoned) results_[r.id] = std::nullopt;
     }
     queue_.clear();
 }
@@ -220,6 +242,7 @@ void AtChannel::OnBytes(std::string_view bytes) {
     std::vector<AtOutput> outputs;
     std::vector<std::string> forUser;
     std::vector<std::pair<uint64_t, AtAnswer>> forCommands;
+    bool backInStep = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         lastReceived_ = Clock::now();
@@ -227,11 +250,15 @@ void AtChannel::OnBytes(std::string_view bytes) {
         for (AtOutput& out : outputs) {
             if (out.kind != AtOutput::Kind::kAnswer || !inFlight_) continue;
             if (inFlight_->resync) {
-                // This may still be an answer owed: in step only once the line stays quiet.
                 out.kind = AtOutput::Kind::kStray;
+                if (MarkerAnsweredLocked(out)) {
+                    backInStep = true;
+                    continue;
+                }
+                // This may still be an answer owed: in step only once the line stays quiet.
+                // (A card that refuses the marker gets here too.)
                 inFlight_->settling = true;
                 inFlight_->deadline = lastReceived_ + std::chrono::milliseconds(quietMs_);
-                receiver_.SetCommand(inFlight_->line);
                 continue;
             }
             if (!inFlight_->abandoned) {
@@ -257,6 +284,7 @@ void AtChannel::OnBytes(std::string_view bytes) {
             handlers_.unsolicited(out.text);
         }
     }
+    if (backInStep && handlers_.trace) handlers_.trace("in step");
     for (const std::string& answer : forUser) {
         if (handlers_.answered) handlers_.answered(answer);
     }
@@ -268,6 +296,29 @@ void AtChannel::OnBytes(std::string_view bytes) {
         answered_.notify_all();
     }
     Pump();
+}
+
+bool AtChannel::MarkerAnsweredLocked(const AtOutput& answer) {
+    if (answer.error) return false;
+    std::vector<std::string_view> lines;
+    std::string_view rest = answer.text;
+    for (size_t at; (at = rest.find("\r\n")) != std::string_view::npos;) {
+        lines.push_back(rest.substr(0, at));
+        rest.remove_prefix(at + 2);
+    }
+    // The old value, the drawn one, the final code.
+    const int old = lines.size() == 2 ? RegisterValue(lines[0]) : -1;
+    if (old < 0 || RegisterValue(lines[1]) != inFlight_->drawn) return false;
+    const int drawn = inFlight_->drawn;
+    inFlight_.reset();
+    receiver_.SetCommand("");
+    inStep_ = true;
+    if (old != drawn) {
+        char line[32];
+        std::snprintf(line, sizeof line, "ATS%d=%d\r\n", kMarkerRegister, old);
+        queue_.push_front(Request{line, false, true, 0, {}});  // nobody waits for its answer
+    }
+    return true;
 }
 
 void AtChannel::OnTimer() {

@@ -11,9 +11,13 @@
 // answer may come after its command timed out, and a port just opened may still get the
 // answer to a command its previous owner wrote. Such an answer must never pass for the answer
 // of a later command. So the channel starts out of step, and drops out of step whenever a
-// command times out; out of step, before anything else goes out it sends "AT" and drops every
-// final code that comes until the line has stayed free of them for a quiet period after one.
-// Since the card answers in order, whatever was owed comes before the answer to that "AT".
+// command times out; out of step, before anything else goes out it sends a marker and drops
+// every answer until the marker's own. Since the card answers in order, whatever was owed
+// comes before it. The marker writes a value drawn at random into S-register 7 (the wait for
+// a dialled connection, unused by packet data) between two reads of it: its answer, the old
+// value then the drawn one, is told from anything owed by the drawn value, and the old value
+// is written back at once. A card that refuses the marker is in step once the line has stayed
+// free of final codes for a quiet period after one.
 //
 // Waits. A Command on the window thread serves sent messages while it waits (a handler or
 // sink of another thread may be sending to the window thread), and Close does the same while
@@ -29,6 +33,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -41,9 +46,11 @@ namespace devicemgr {
 inline constexpr int kAnswerTimeoutMs = 3000;
 // Commands waiting behind the one in flight; more are refused.
 inline constexpr size_t kMaxQueuedCommands = 16;
-// Out of step: how long the line must stay free of final codes after the answer to "AT" (at
-// most; a fifth of a shorter answer timeout).
+// Out of step, with a card that refuses the marker: how long the line must stay free of final
+// codes after one (at most; a fifth of a shorter answer timeout).
 inline constexpr int kResyncQuietMs = 300;
+// The S-register the marker writes and reads back.
+inline constexpr int kMarkerRegister = 7;
 // How long one write may wait for the port to take a line.
 inline constexpr int kWriteTimeoutMs = 400;
 
@@ -99,8 +106,9 @@ class AtChannel {
         bool abandoned = false;  // user: the exchange ended, drop the answer
         uint64_t id = 0;
         Clock::time_point deadline{};
-        bool resync = false;    // the channel's own "AT" to get back in step
+        bool resync = false;    // the channel's marker to get back in step
         bool settling = false;  // resync: answered; in step once quiet until the deadline
+        int drawn = 0;          // resync: the value the marker writes
     };
 
     // Puts queued requests (behind a resync when out of step) in flight and writes them while
@@ -108,6 +116,8 @@ class AtChannel {
     bool Pump(uint64_t watched = 0, int writeTimeoutMs = kWriteTimeoutMs);
     // With mutex_ held: the next request to put in flight, if any.
     std::optional<Request> NextLocked();
+    // With mutex_ held: `answer` is the marker's own; the register's old value is put back.
+    bool MarkerAnsweredLocked(const AtOutput& answer);
     void OnBytes(std::string_view bytes);
     void OnTimer();
     void OnHangUp();
@@ -132,6 +142,7 @@ class AtChannel {
     bool closed_ = false;       // closed or hung up: nothing more is sent
     bool inStep_ = false;       // every final code owed has come or been dropped
     bool resyncWanted_ = true;  // resync at once, even with nothing queued
+    std::minstd_rand random_;   // the marker's values
     Clock::time_point lastReceived_ = Clock::now();
 };
 

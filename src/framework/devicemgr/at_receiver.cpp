@@ -87,8 +87,9 @@ bool HasSecondLine(std::string_view header) {
     });
 }
 
-void AtReceiver::SetCommand(std::string_view command) {
+void AtReceiver::SetCommand(std::string_view command, bool manyAnswers) {
     command_ = std::string(Trim(command));
+    manyAnswers_ = manyAnswers;
     answer_.clear();
 }
 
@@ -148,7 +149,7 @@ void AtReceiver::OnLine(std::string_view raw, std::vector<AtOutput>& out) {
     text += line;
     ++counters_.answers;
     out.push_back({AtOutput::Kind::kAnswer, std::move(text), error});
-    command_.clear();
+    if (!manyAnswers_) command_.clear();
     answer_.clear();
 }
 

@@ -52,8 +52,10 @@ bool HasSecondLine(std::string_view header);
 class AtReceiver {
   public:
     // The command now outstanding (the line as sent, line end optional); empty for none. A
-    // partial answer of the previous command is dropped.
-    void SetCommand(std::string_view command);
+    // partial answer of the previous command is dropped. `manyAnswers`: the command stays
+    // outstanding after a final code (answers owed before its own are told apart by the
+    // caller).
+    void SetCommand(std::string_view command, bool manyAnswers = false);
     bool Outstanding() const { return !command_.empty(); }
     void Feed(std::string_view bytes, std::vector<AtOutput>& out);
     const AtCounters& Counters() const { return counters_; }
@@ -63,6 +65,7 @@ class AtReceiver {
     void EmitUnsolicited(std::string text, std::vector<AtOutput>& out);
 
     std::string command_;
+    bool manyAnswers_ = false;
     std::string line_;
     bool overlong_ = false;  // the current line passed kMaxAtLine: drop it at its end
     std::vector<std::string> answer_;

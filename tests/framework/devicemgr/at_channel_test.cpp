@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,8 +28,44 @@ class AtChannelTest : public ::testing::Test {
         channel_ = Open();
         ASSERT_TRUE(channel_);
         // A port just opened is brought in step first.
-        ASSERT_EQ(pty_.ReadUntil("\r\n"), "AT\r\n");
-        pty_.Write("\r\nOK\r\n");
+        ASSERT_GT(AnswerMarker(), 0);
+    }
+
+    // Plays the card's side of the marker: reads it, writes `owed` (what earlier commands
+    // still owe; "{other}" stands for a value other than the drawn one), then the marker's
+    // answer (or ERROR, a card that refuses it) and takes the write-back of the old value.
+    // Returns the drawn value, or -1 when the line read is no marker.
+    int AnswerMarker(const std::vector<std::string>& owed = {}, bool refuse = false) {
+        const std::string line = pty_.ReadUntil("\r\n");
+        const std::string head = "ATS7?S7=", tail = "S7?\r\n";
+        if (line.rfind(head, 0) != 0 || line.size() <= head.size() + tail.size() ||
+            line.compare(line.size() - tail.size(), tail.size(), tail) != 0) {
+            ADD_FAILURE() << "no marker: " << line;
+            return -1;
+        }
+        const int drawn =
+            std::stoi(line.substr(head.size(), line.size() - head.size() - tail.size()));
+        char other[8];
+        std::snprintf(other, sizeof other, "%03d", drawn % 255 + 1);
+        for (std::string part : owed) {
+            if (size_t at = part.find("{other}"); at != std::string::npos) {
+                part.replace(at, 7, other);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            pty_.Write(part);
+        }
+        if (refuse) {
+            pty_.Write("\r\nERROR\r\n");
+            return drawn;
+        }
+        char value[8];
+        std::snprintf(value, sizeof value, "%03d", drawn);
+        pty_.Write("\r\n050\r\n\r\n" + std::string(value) + "\r\n\r\nOK\r\n");
+        if (drawn != 50) {
+            EXPECT_EQ(pty_.ReadUntil("\r\n"), "ATS7=50\r\n");  // the old value put back
+            pty_.Write("\r\nOK\r\n");
+        }
+        return drawn;
     }
 
     std::unique_ptr<AtChannel> Open(int answerTimeoutMs = devicemgr::kAnswerTimeoutMs) {
@@ -111,29 +149,34 @@ TEST_F(AtChannelTest, LateAnswersOfAnEndedExchangeAreDropped) {
 }
 
 // A card answers in order, so an answer still owed (to a command that timed out, or to the
-// port's previous owner) comes before the answer to the channel's "AT". None of it may pass
-// for the answer of the command queued meanwhile.
+// port's previous owner) comes before the answer to the channel's marker. None of it may pass
+// for the marker's answer or for the answer of the command queued meanwhile, not even an owed
+// answer of an earlier marker; and a card that refuses the marker still gets back in step.
 TEST_F(AtChannelTest, OwedAnswersNeverPassForALaterCommandsAnswer) {
     struct Case {
         const char* name;
         bool newOwner;           // else the command times out on the same channel
         std::string beforeOpen;  // new owner: written between the two owners
-        std::vector<std::string> afterResync;
+        std::vector<std::string> owed;
+        bool refuse = false;
     };
     const Case cases[] = {
-        {"late answer with information", false, "", {"\r\n12345\r\n\r\nOK\r\n", "\r\nOK\r\n"}},
-        {"late bare OK", false, "", {"\r\nOK\r\n", "\r\nOK\r\n"}},
-        {"never answered", false, "", {"\r\nOK\r\n"}},
-        {"previous owner's answer", true, "", {"\r\n12345\r\n", "\r\nOK\r\n\r\nOK\r\n"}},
-        {"previous owner's error", true, "", {"\r\n+CME ERROR: 14\r\n", "\r\nOK\r\n"}},
-        {"waiting when opened", true, "\r\n12345\r\n\r\nOK\r\n", {"\r\nOK\r\n"}},
+        {"late answer with information", false, "", {"\r\n12345\r\n\r\nOK\r\n"}},
+        {"late bare OK", false, "", {"\r\nOK\r\n"}},
+        {"never answered", false, "", {}},
+        {"late register read", false, "", {"\r\n050\r\n\r\nOK\r\n"}},
+        {"previous owner's answer", true, "", {"\r\n12345\r\n", "\r\nOK\r\n"}},
+        {"previous owner's error", true, "", {"\r\n+CME ERROR: 14\r\n"}},
+        {"previous owner's marker", true, "", {"\r\n050\r\n\r\n{other}\r\n\r\nOK\r\n"}},
+        {"waiting when opened", true, "\r\n12345\r\n\r\nOK\r\n", {}},
+        {"marker refused, late answer", false, "", {"\r\n12345\r\n\r\nOK\r\n"}, true},
+        {"marker refused, previous owner's", true, "", {"\r\nOK\r\n"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         channel_.reset();
         auto channel = Open(500);
-        ASSERT_EQ(pty_.ReadUntil("\r\n"), "AT\r\n");
-        pty_.Write("\r\nOK\r\n");
+        ASSERT_GT(AnswerMarker(), 0);
         if (c.newOwner) {
             ASSERT_TRUE(channel->Send("AT+CGSN"));
             ASSERT_EQ(pty_.ReadUntil("\r\n"), "AT+CGSN\r\n");
@@ -144,13 +187,9 @@ TEST_F(AtChannelTest, OwedAnswersNeverPassForALaterCommandsAnswer) {
             EXPECT_FALSE(channel->Command("AT+CGSN", 2000));
             ASSERT_EQ(pty_.ReadUntil("\r\n"), "AT+CGSN\r\n");
         }
-        ASSERT_EQ(pty_.ReadUntil("\r\n"), "AT\r\n");
         std::optional<devicemgr::AtAnswer> answer;
         std::thread next([&] { answer = channel->Command("AT+CGMM", 3000); });
-        for (const std::string& part : c.afterResync) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            pty_.Write(part);
-        }
+        EXPECT_GT(AnswerMarker(c.owed, c.refuse), 0);
         EXPECT_EQ(pty_.ReadUntil("\r\n"), "AT+CGMM\r\n");
         pty_.Write("\r\nMODEL-A\r\n\r\nOK\r\n");
         next.join();

@@ -186,6 +186,20 @@ TEST(AtReceiver, NothingOutstandingMakesNoAnswer) {
               (std::vector<Seen>{{Kind::kAnswer, "12345\r\nOK"}}));
 }
 
+TEST(AtReceiver, ACommandWithManyAnswersStaysOutstanding) {
+    // Answers owed and the command's own, in one read: each one whole, none stray.
+    AtReceiver receiver;
+    receiver.SetCommand("ATS7?S7=9S7?", true);
+    EXPECT_EQ(
+        FeedAll(receiver, {"\r\nOK\r\n\r\n12345\r\n\r\nERROR\r\n\r\n050\r\n\r\n009\r\n\r\nOK\r\n"}),
+        (std::vector<Seen>{{Kind::kAnswer, "OK"},
+                           {Kind::kAnswer, "12345\r\nERROR"},
+                           {Kind::kAnswer, "050\r\n009\r\nOK"}}));
+    receiver.SetCommand("AT+CGMM");
+    EXPECT_EQ(FeedAll(receiver, {"\r\nOK\r\n\r\nOK\r\n"}),
+              (std::vector<Seen>{{Kind::kAnswer, "OK"}, {Kind::kStray, "OK"}}));
+}
+
 TEST(AtReceiver, MemoryStaysBounded) {
     AtReceiver receiver;
     receiver.SetCommand("AT+CGMM");

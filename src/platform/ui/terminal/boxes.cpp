@@ -209,7 +209,7 @@ class FileDialog : public Dialog {
         std::wstring extension = request_.defaultExtension;
         if (extension.rfind(L"*.", 0) == 0) extension.erase(0, 2);
         if (!path.has_extension() && !extension.empty()) {
-            path += "." + platform::WideToUtf8(extension);
+            path.replace_extension(platform::WideToUtf8(extension));
         }
         if ((request_.flags & kFileMustExist) && !fs::exists(path, error)) return;
         chosen = platform::Utf8ToWide(path.lexically_normal().string());
