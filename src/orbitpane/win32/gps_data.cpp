@@ -65,5 +65,7 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     setRow(orbitpane::kRowSatellites,
            platform::Utf8ToWide(Field(record->satellites, sizeof record->satellites)));
     setRow(orbitpane::kRowTime, orbitpane::FormatArrivalTime(arrival));
+    fixReadings_ = orbitpane::ReadingsOf(*record);
+    ShowFixRows(false);
     return 0;
 }
