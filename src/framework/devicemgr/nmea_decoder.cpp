@@ -23,6 +23,12 @@ bool KnownTalker(std::string_view talker) {
     return std::find(std::begin(kTalkers), std::end(kTalkers), talker) != std::end(kTalkers);
 }
 
+// The time field as one epoch's key: "195959" and "195959.00" are the same time.
+std::string TimeKey(std::string_view time) {
+    if (auto ms = nmea::TimeOfDay(time)) return std::to_string(*ms);
+    return std::string(time);
+}
+
 // BeiDou has two talker spellings; they count as one system.
 std::string SystemOf(std::string_view talker) {
     return talker == "BD" ? std::string("GB") : std::string(talker);
@@ -291,9 +297,9 @@ void NmeaDecoder::CommitSky() {
 }
 
 std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int64_t lon) {
-    // RMC and GGA of the same epoch carry the same time: one fix.
-    if (!time.empty() && time == lastFixTime_) return std::nullopt;
-    lastFixTime_ = std::string(time);
+    // The position sentences of one epoch carry the same time: one fix.
+    if (!time.empty() && TimeKey(time) == lastFixTime_) return std::nullopt;
+    lastFixTime_ = TimeKey(time);
     GpsFix fix;
     fix.latitude = lat;
     fix.longitude = lon;
@@ -327,9 +333,9 @@ std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int6
 }
 
 void NmeaDecoder::EnterEpoch(std::string_view time) {
-    if (!time.empty() && time == epochTime_) return;
+    if (!time.empty() && TimeKey(time) == epochTime_) return;
     ++epoch_;
-    epochTime_ = std::string(time);
+    epochTime_ = TimeKey(time);
 }
 
 bool RepeatedUnchanged(std::string_view sentence) {

@@ -162,6 +162,18 @@ TEST(NmeaFixValues, GllOnlyEpochs) {
     EXPECT_EQ(fixes[2].utcMillisecondOfDay, 72001000);
 }
 
+// The textbook GGA with whole seconds, then the same epoch's GLL with hundredths: one fix,
+// and the altitude still counts at the next epoch.
+TEST(NmeaFixValues, OneTimeWrittenTwoWaysIsOneEpoch) {
+    auto fixes = Fixes({
+        "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
+        Sentence("GPGLL,4807.038,N,01131.000,E,123519.00,A,A"),
+        Sentence("GPGLL,4807.039,N,01131.001,E,123520.00,A,A"),
+    });
+    ASSERT_EQ(fixes.size(), 2u);
+    EXPECT_EQ(fixes[1].altitudeMetres, 545.4);
+}
+
 TEST(NmeaFixValues, DateTurnsAtMidnightBeforeTheNewRmc) {
     auto fixes = Fixes({
         Sentence("GPRMC,235959.00,A,1541.3125,N,05130.5120,W,0.26,147.44,310124,,,D"),
