@@ -184,24 +184,4 @@ TEST(NmeaFixValues, DateTurnsAtMidnightBeforeTheNewRmc) {
     EXPECT_EQ(fixes[1].utcMilliseconds, 1706745600000);  // 2024-02-01 00:00:00 UTC
 }
 
-TEST(NmeaFixValues, RecordCarriesEveryValueWithItsFlag) {
-    GpsFix fix;
-    fix.altitudeMetres = -19.7;
-    fix.speedMetresPerSecond = 2.5;
-    fix.fixMode = framework::kGpsFix2D;
-    fix.hdop = 0.9;
-    fix.utcMillisecondOfDay = 1000;
-    framework::GpsDataRecord record = devicemgr::MakeRecord(fix);
-    EXPECT_TRUE(record.altitudeKnown && record.speedKnown && record.fixModeKnown &&
-                record.hdopKnown && record.utcTimeKnown);
-    EXPECT_FALSE(record.courseKnown || record.pdopKnown || record.vdopKnown ||
-                 record.satellitesUsedKnown || record.utcDateTimeKnown);
-    EXPECT_EQ(record.altitudeMetres, -19.7);
-    EXPECT_EQ(record.speedMetresPerSecond, 2.5);
-    EXPECT_EQ(record.fixMode, framework::kGpsFix2D);
-    EXPECT_EQ(record.hdop, 0.9);
-    EXPECT_EQ(record.utcMillisecondOfDay, 1000);
-    EXPECT_EQ(record.courseDegrees, 0.0);
-}
-
 }  // namespace
