@@ -1,5 +1,6 @@
 // Whatever a GPS port sends: sentences stay bounded, and every record holds a number in range
-// with its hemisphere letter last.
+// with its hemisphere letter last, and extra values that are finite and in their ranges.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +23,26 @@ void CheckCoordinate(const char* text, double limit, char positive, char negativ
     if (value < -limit || value > limit) std::abort();
 }
 
+void CheckExtras(const framework::GpsDataRecord& r) {
+    for (double value :
+         {r.altitudeMetres, r.speedMetresPerSecond, r.courseDegrees, r.pdop, r.hdop, r.vdop}) {
+        if (!std::isfinite(value)) std::abort();
+    }
+    if (r.speedKnown && r.speedMetresPerSecond < 0) std::abort();
+    if (r.courseKnown && (r.courseDegrees < 0 || r.courseDegrees > 360)) std::abort();
+    if (r.fixModeKnown &&
+        (r.fixMode < framework::kGpsFixNone || r.fixMode > framework::kGpsFix3D)) {
+        std::abort();
+    }
+    if (r.utcTimeKnown && (r.utcMillisecondOfDay < 0 || r.utcMillisecondOfDay > 86'401'000)) {
+        std::abort();
+    }
+    if (r.utcDateTimeKnown &&
+        r.utcMilliseconds % 86'400'000 != r.utcMillisecondOfDay % 86'400'000) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -39,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 CheckCoordinate(record.longitude, 180.0, 'E', 'W');
                 CheckCoordinate(record.latitude, 90.0, 'N', 'S');
                 if (fix->satellites < 0) std::abort();
+                CheckExtras(record);
             }
         }
     }

@@ -6,8 +6,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <functional>
+#include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -84,12 +87,28 @@ void OnAnswer(const char* answer) {
 
 class EventCounter final : public framework::IDeviceMgrEvent {
   public:
-    bool OnDeviceEvent(uint32_t event, void*) override {
+    bool OnDeviceEvent(uint32_t event, void* data) override {
         if (event == framework::kEventCardReady) ready = true;
+        if (event == framework::kEventGpsData && data != nullptr) {
+            std::lock_guard<std::mutex> lock(mutex);
+            std::memcpy(record, data, sizeof record);
+            ++records;
+        }
         return true;
     }
     std::atomic<bool> ready{false};
+    std::mutex mutex;
+    std::atomic<int> records{0};
+    unsigned char record[sizeof(framework::GpsDataRecord)] = {};
 };
+
+// A text of the record as a reader of the three-text layout takes it: from its byte offset,
+// up to a zero within its 30 bytes (or empty when there is none).
+std::string TextAt(const unsigned char* record, size_t offset) {
+    const char* text = reinterpret_cast<const char*>(record) + offset;
+    size_t length = strnlen(text, 30);
+    return length < 30 ? std::string(text, length) : std::string();
+}
 
 class DeviceInitialized final : public framework::IDeviceInitializeEvent {
   public:
@@ -236,6 +255,26 @@ TEST(SlotLayout, RealPluginsAndTheContainerAnswerAtTheirSlotNumbers) {
         {"GPS control OpenGps", gps, 16, Bool(&status), "true"},
     });
     EXPECT_TRUE(card.Positioning()) << "slot 16 opened the receiver";
+    // A position record keeps its three texts at bytes 0, 30 and 60; what the receiver says
+    // besides comes after byte 90.
+    ASSERT_TRUE(WaitUntil([&] { return events.records > 0; })) << "no GPS data record";
+    {
+        std::lock_guard<std::mutex> lock(events.mutex);
+        const std::regex coordinate("-?[0-9]{1,3}\\.[0-9]{6}");
+        std::string longitude = TextAt(events.record, 0);
+        std::string latitude = TextAt(events.record, 30);
+        ASSERT_GE(longitude.size(), 2u);
+        ASSERT_GE(latitude.size(), 2u);
+        EXPECT_TRUE(std::regex_match(longitude.substr(0, longitude.size() - 1), coordinate))
+            << longitude;
+        EXPECT_TRUE(std::regex_match(latitude.substr(0, latitude.size() - 1), coordinate))
+            << latitude;
+        EXPECT_TRUE(std::regex_match(TextAt(events.record, 60), std::regex("[0-9]{1,2}")));
+        framework::GpsDataRecord record;
+        std::memcpy(&record, events.record, sizeof record);
+        EXPECT_GE(offsetof(framework::GpsDataRecord, speedKnown), 90u);
+        EXPECT_TRUE(record.speedKnown && record.utcDateTimeKnown) << "the extra fields are filled";
+    }
     RunRows({
         {"GPS control CloseGps", gps, 17, Bool(&status), "true"},
 

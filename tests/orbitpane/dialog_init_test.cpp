@@ -15,10 +15,14 @@ class GpsDialogInit : public DialogFixture {};
 TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
     Open();
     EXPECT_EQ(user->Title(), L"Satview GPS");
-    ASSERT_EQ(user->Rows(gps::kList), 5);
-    const wchar_t* rows[] = {L"GPS port", L"Longitude", L"Latitude", L"Satellites in view",
-                             L"Time of fix"};
-    for (int row = 0; row < 5; ++row) EXPECT_EQ(user->Cell(gps::kList, row, 0), rows[row]);
+    // The five position rows, then the fix rows, with nothing known yet.
+    ASSERT_EQ(user->Rows(gps::kList), 8);
+    const wchar_t* rows[] = {L"GPS port",    L"Longitude", L"Latitude",       L"Satellites in view",
+                             L"Time of fix", L"Altitude",  L"Speed / course", L"Fix"};
+    for (int row = 0; row < 8; ++row) {
+        EXPECT_EQ(user->Cell(gps::kList, row, 0), rows[row]);
+        EXPECT_EQ(user->Cell(gps::kList, row, 1), L"");
+    }
     auto columns = user->Columns(gps::kList);
     ASSERT_EQ(columns.size(), 2u);
     EXPECT_EQ(columns[0].text, L"Item");

@@ -59,7 +59,7 @@ TEST(Templates, GpsDialogHasItsControlsKindsAndStartState) {
     const DialogTemplate& t = templates::GpsDialog();
     EXPECT_EQ(t.id, 6000);
     EXPECT_EQ(t.width, 279);
-    EXPECT_EQ(t.height, 142);
+    EXPECT_EQ(t.height, 179);
     EXPECT_TRUE(t.styles & kDialogSysMenu);
     EXPECT_TRUE(t.styles & kDialogMinimizeBox);
     std::set<int> ids;

@@ -85,7 +85,7 @@ TEST(TerminalLayout, TheGpsAndSettingsDialogsFitAStandardTerminalWithoutOverlaps
     const struct {
         const DialogTemplate& dialog;
         Cells client;
-    } cases[] = {{templates::GpsDialog(), Cells{0, 0, 18, 70}},
+    } cases[] = {{templates::GpsDialog(), Cells{0, 0, 22, 70}},
                  {templates::SettingsDialog(), Cells{0, 0, 22, 47}}};
     for (const auto& c : cases) {
         EXPECT_EQ(ClientCells(c.dialog), c.client) << c.dialog.id;

@@ -49,22 +49,53 @@ inline constexpr uint32_t kSimUsable = 1;
 // Main-frame result that asks the launcher for another run.
 inline constexpr int kMainFrameReinitialize = 4;
 
-// The GPS data record: three zero-terminated narrow texts at fixed byte offsets.
+// The GPS data record: three zero-terminated narrow texts at fixed byte offsets, then what the
+// receiver said beyond the position. A reader of the three texts alone reads exactly what it
+// always did: the extra fields start after them.
 inline constexpr size_t kGpsLongitudeOffset = 0;
 inline constexpr size_t kGpsLatitudeOffset = 30;
 inline constexpr size_t kGpsSatellitesOffset = 60;
 inline constexpr size_t kGpsFieldSize = 30;
-inline constexpr size_t kGpsRecordSize = 90;
+inline constexpr size_t kGpsTextsSize = 90;  // the three texts end here
+
+// Fix modes of GpsDataRecord::fixMode.
+inline constexpr int32_t kGpsFixNone = 1;
+inline constexpr int32_t kGpsFix2D = 2;
+inline constexpr int32_t kGpsFix3D = 3;
 
 struct GpsDataRecord {
     char longitude[kGpsFieldSize];
     char latitude[kGpsFieldSize];
     char satellites[kGpsFieldSize];
+
+    // Each value below counts only while its flag is set; a receiver that did not say it (or
+    // said it void) leaves the flag clear and the value 0.
+    bool altitudeKnown;
+    bool speedKnown;
+    bool courseKnown;
+    bool fixModeKnown;
+    bool pdopKnown;
+    bool hdopKnown;
+    bool vdopKnown;
+    bool satellitesUsedKnown;
+    bool utcTimeKnown;      // utcMillisecondOfDay is set
+    bool utcDateTimeKnown;  // utcMilliseconds is set (the date is known too)
+
+    double altitudeMetres;        // antenna above mean sea level (the geoid), metres
+    double speedMetresPerSecond;  // over ground
+    double courseDegrees;         // over ground, true north, clockwise, 0 to 360
+    int32_t fixMode;              // kGpsFixNone, kGpsFix2D or kGpsFix3D
+    int32_t satellitesUsed;       // in the fix (not in view)
+    double pdop;                  // dilutions of precision, no unit
+    double hdop;
+    double vdop;
+    int32_t utcMillisecondOfDay;  // the fix's UTC time of day, 0 to 86 400 999 (leap second)
+    int64_t utcMilliseconds;      // the fix's UTC time, since 1970-01-01 00:00:00 UTC
 };
 static_assert(offsetof(GpsDataRecord, longitude) == kGpsLongitudeOffset);
 static_assert(offsetof(GpsDataRecord, latitude) == kGpsLatitudeOffset);
 static_assert(offsetof(GpsDataRecord, satellites) == kGpsSatellitesOffset);
-static_assert(sizeof(GpsDataRecord) == kGpsRecordSize);
+static_assert(offsetof(GpsDataRecord, altitudeKnown) == kGpsTextsSize);
 
 // Trace levels, most severe first.
 inline constexpr int kTraceError = 1;

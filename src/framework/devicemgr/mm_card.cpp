@@ -240,7 +240,7 @@ void MmCard::Unanswered() {
 
 void MmCard::FeedNmea(const std::string& trace) {
     // The trace holds the latest sentence of each kind: only those new since the last one
-    // are decoded.
+    // are decoded, and those that still hold when repeated (fix mode, speed).
     std::string text = trace;
     if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
     std::vector<std::string> sentences, fresh;
@@ -250,7 +250,10 @@ void MmCard::FeedNmea(const std::string& trace) {
         lexer_.Feed(text, sentences);
         std::set<std::string> now(sentences.begin(), sentences.end());
         for (const std::string& sentence : sentences) {
-            if (lastSentences_.count(sentence)) continue;
+            if (lastSentences_.count(sentence)) {
+                if (RepeatedUnchanged(sentence)) decoder_.Decode(sentence);
+                continue;
+            }
             fresh.push_back(sentence);
             if (auto fix = decoder_.Decode(sentence)) records.push_back(MakeRecord(*fix));
         }

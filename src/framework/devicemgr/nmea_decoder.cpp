@@ -2,87 +2,31 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace devicemgr {
 namespace {
 
+using nmea::Coordinate;
+using nmea::Decimal;
+using nmea::Integer;
+
+constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600.0;
+constexpr int64_t kMillisecondsPerDay = 86'400'000;
+
 bool Printable(unsigned char c) {
     return c >= 0x20 && c < 0x7F;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
-// Splits at every ','; an empty field stays an empty view.
-std::vector<std::string_view> Split(std::string_view body) {
-    std::vector<std::string_view> fields;
-    size_t start = 0;
-    while (true) {
-        size_t comma = body.find(',', start);
-        if (comma == std::string_view::npos) {
-            fields.push_back(body.substr(start));
-            return fields;
-        }
-        fields.push_back(body.substr(start, comma - start));
-        start = comma + 1;
-    }
-}
-
-bool AllDigits(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// A small non-negative decimal integer; nothing when the field is empty or not a number.
-std::optional<int> Integer(std::string_view text) {
-    if (!AllDigits(text) || text.size() > 6) return std::nullopt;
-    int value = 0;
-    for (char c : text) value = value * 10 + (c - '0');
-    return value;
-}
-
-// "ddmm.mmmm" or "dddmm.mmmm" with its hemisphere letter, in micro-degrees; minutes are read
-// as an integer so that no float rounding creeps in.
-std::optional<int64_t> Coordinate(std::string_view value, std::string_view hemisphere,
-                                  bool longitude) {
-    if (hemisphere.size() != 1) return std::nullopt;
-    char h = hemisphere[0];
-    bool negative;
-    if (longitude && (h == 'E' || h == 'W')) {
-        negative = h == 'W';
-    } else if (!longitude && (h == 'N' || h == 'S')) {
-        negative = h == 'S';
-    } else {
-        return std::nullopt;
-    }
-    size_t dot = value.find('.');
-    std::string_view whole = value.substr(0, dot);
-    std::string_view fraction = dot == std::string_view::npos ? "" : value.substr(dot + 1);
-    if (whole.size() < 3 || whole.size() > 5 || !AllDigits(whole)) return std::nullopt;
-    if (!fraction.empty() && !AllDigits(fraction)) return std::nullopt;
-    int64_t degrees = std::atoll(std::string(whole.substr(0, whole.size() - 2)).c_str());
-    int64_t minutes = (whole[whole.size() - 2] - '0') * 10 + (whole.back() - '0');
-    if (minutes >= 60) return std::nullopt;
-    // Minutes in units of 1e-9, from at most nine fraction digits.
-    int64_t nano = minutes * 1'000'000'000;
-    int64_t scale = 100'000'000;
-    for (size_t i = 0; i < fraction.size() && i < 9; ++i, scale /= 10) {
-        nano += (fraction[i] - '0') * scale;
-    }
-    int64_t micro = degrees * 1'000'000 + (nano + 30'000) / 60'000;
-    if (micro > (longitude ? 180'000'000 : 90'000'000)) return std::nullopt;
-    return negative ? -micro : micro;
 }
 
 // Talkers whose sentences are read: GPS, GLONASS, Galileo, BeiDou (two spellings), mixed.
 bool KnownTalker(std::string_view talker) {
     static constexpr std::string_view kTalkers[] = {"GP", "GL", "GA", "GB", "BD", "GN"};
     return std::find(std::begin(kTalkers), std::end(kTalkers), talker) != std::end(kTalkers);
+}
+
+// The time field as one epoch's key: "195959" and "195959.00" are the same time.
+std::string TimeKey(std::string_view time) {
+    if (auto ms = nmea::TimeOfDay(time)) return std::to_string(*ms);
+    return std::string(time);
 }
 
 // BeiDou has two talker spellings; they count as one system.
@@ -122,20 +66,6 @@ void NmeaLexer::Feed(std::string_view bytes, std::vector<std::string>& out) {
     }
 }
 
-bool VerifyChecksum(std::string_view sentence, std::string_view& body) {
-    if (sentence.size() < 4 || sentence[0] != '$') return false;
-    size_t star = sentence.rfind('*');
-    if (star == std::string_view::npos || star + 3 != sentence.size()) return false;
-    int high = HexValue(sentence[star + 1]);
-    int low = HexValue(sentence[star + 2]);
-    if (high < 0 || low < 0) return false;
-    unsigned char sum = 0;
-    for (size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(sentence[i]);
-    if (sum != high * 16 + low) return false;
-    body = sentence.substr(1, star - 1);
-    return true;
-}
-
 framework::GpsDataRecord MakeRecord(const GpsFix& fix) {
     framework::GpsDataRecord record{};
     FormatDegrees(fix.longitude, 'E', 'W', record.longitude);
@@ -143,6 +73,20 @@ framework::GpsDataRecord MakeRecord(const GpsFix& fix) {
     if (fix.satellites) {
         std::snprintf(record.satellites, sizeof record.satellites, "%d", *fix.satellites);
     }
+    auto put = [](const auto& from, bool& known, auto& to) {
+        known = from.has_value();
+        if (from) to = *from;
+    };
+    put(fix.altitudeMetres, record.altitudeKnown, record.altitudeMetres);
+    put(fix.speedMetresPerSecond, record.speedKnown, record.speedMetresPerSecond);
+    put(fix.courseDegrees, record.courseKnown, record.courseDegrees);
+    put(fix.fixMode, record.fixModeKnown, record.fixMode);
+    put(fix.satellitesUsed, record.satellitesUsedKnown, record.satellitesUsed);
+    put(fix.pdop, record.pdopKnown, record.pdop);
+    put(fix.hdop, record.hdopKnown, record.hdop);
+    put(fix.vdop, record.vdopKnown, record.vdop);
+    put(fix.utcMillisecondOfDay, record.utcTimeKnown, record.utcMillisecondOfDay);
+    put(fix.utcMilliseconds, record.utcDateTimeKnown, record.utcMilliseconds);
     return record;
 }
 
@@ -152,7 +96,7 @@ std::optional<GpsFix> NmeaDecoder::Decode(std::string_view sentence) {
         ++counters_.badChecksum;
         return std::nullopt;
     }
-    Fields fields = Split(body);
+    Fields fields = nmea::Split(body);
     std::string_view address = fields[0];
     if (address.size() != 5 || !KnownTalker(address.substr(0, 2))) {
         ++counters_.malformed;
@@ -170,12 +114,24 @@ std::optional<GpsFix> NmeaDecoder::Decode(std::string_view sentence) {
     }
     // The first other sentence after a run of GSV closes that run.
     if (lastWasGsv_) CommitSky();
-    if (type == "RMC" || type == "GGA") {
+    using Handler = std::optional<GpsFix> (NmeaDecoder::*)(const Fields&, bool&);
+    static const std::pair<std::string_view, Handler> kPositions[] = {
+        {"RMC", &NmeaDecoder::OnRmc},
+        {"GGA", &NmeaDecoder::OnGga},
+        {"GNS", &NmeaDecoder::OnGns},
+        {"GLL", &NmeaDecoder::OnGll},
+    };
+    for (const auto& [name, handler] : kPositions) {
+        if (type != name) continue;
         bool wellFormed = true;
-        std::optional<GpsFix> fix =
-            type == "RMC" ? OnRmc(fields, wellFormed) : OnGga(fields, wellFormed);
+        std::optional<GpsFix> fix = (this->*handler)(fields, wellFormed);
         ++(wellFormed ? counters_.accepted : counters_.malformed);
         return fix;
+    }
+    if (type == "GSA" || type == "VTG") {
+        bool wellFormed = type == "GSA" ? OnGsa(fields) : OnVtg(fields);
+        ++(wellFormed ? counters_.accepted : counters_.malformed);
+        return std::nullopt;
     }
     ++counters_.ignored;
     return std::nullopt;
@@ -187,6 +143,7 @@ std::optional<GpsFix> NmeaDecoder::OnRmc(const Fields& f, bool& wellFormed) {
         wellFormed = false;
         return std::nullopt;
     }
+    EnterEpoch(f[1]);
     if (f[2] != "A") return std::nullopt;
     if (f.size() > 12 && f[12] == "N") return std::nullopt;  // mode: data not valid
     auto lat = Coordinate(f[3], f[4], false);
@@ -195,6 +152,15 @@ std::optional<GpsFix> NmeaDecoder::OnRmc(const Fields& f, bool& wellFormed) {
         wellFormed = false;
         return std::nullopt;
     }
+    if (auto knots = Decimal(f[7]); knots && *knots >= 0) {
+        speed_.Set(*knots * kMetresPerSecondPerKnot, epoch_);
+    }
+    if (auto course = Decimal(f[8]); course && *course >= 0 && *course <= 360) {
+        course_.Set(course, epoch_);
+    }
+    auto day = nmea::Date(f[9]);
+    auto time = nmea::TimeOfDay(f[1]);
+    if (day && time) date_.Set(DateAt{*day, *time}, epoch_);
     return Emit(f[1], *lat, *lon);
 }
 
@@ -204,6 +170,7 @@ std::optional<GpsFix> NmeaDecoder::OnGga(const Fields& f, bool& wellFormed) {
         wellFormed = false;
         return std::nullopt;
     }
+    EnterEpoch(f[1]);
     auto quality = Integer(f[6]);
     if (!quality || *quality == 0) return std::nullopt;
     auto lat = Coordinate(f[2], f[3], false);
@@ -212,8 +179,93 @@ std::optional<GpsFix> NmeaDecoder::OnGga(const Fields& f, bool& wellFormed) {
         wellFormed = false;
         return std::nullopt;
     }
-    if (auto used = Integer(f[7])) ggaCount_ = *used;
+    ReadFixQuality(f);
     return Emit(f[1], *lat, *lon);
+}
+
+std::optional<GpsFix> NmeaDecoder::OnGns(const Fields& f, bool& wellFormed) {
+    // time, lat, N/S, lon, E/W, mode (one letter per system), satellites used, hdop, altitude,
+    // ...
+    if (f.size() < 10) {
+        wellFormed = false;
+        return std::nullopt;
+    }
+    EnterEpoch(f[1]);
+    // A fix when any system has one ('N': none). A receiver may add a GNS per system with
+    // the mode and position left empty: no fix of its own.
+    if (f[6].empty() || f[6].find_first_not_of('N') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    auto lat = Coordinate(f[2], f[3], false);
+    auto lon = Coordinate(f[4], f[5], true);
+    if (!lat || !lon) {
+        wellFormed = false;
+        return std::nullopt;
+    }
+    ReadFixQuality(f);
+    return Emit(f[1], *lat, *lon);
+}
+
+std::optional<GpsFix> NmeaDecoder::OnGll(const Fields& f, bool& wellFormed) {
+    // lat, N/S, lon, E/W, time, status[, mode]. Without a status nothing tells whether the
+    // position holds.
+    if (f.size() < 7) {
+        wellFormed = false;
+        return std::nullopt;
+    }
+    EnterEpoch(f[5]);
+    if (f[6] != "A") return std::nullopt;
+    if (f.size() > 7 && f[7] == "N") return std::nullopt;  // mode: data not valid
+    auto lat = Coordinate(f[1], f[2], false);
+    auto lon = Coordinate(f[3], f[4], true);
+    if (!lat || !lon) {
+        wellFormed = false;
+        return std::nullopt;
+    }
+    return Emit(f[5], *lat, *lon);
+}
+
+void NmeaDecoder::ReadFixQuality(const Fields& f) {
+    auto used = Integer(f[7]);
+    if (used) ggaCount_ = *used;
+    used_.Set(used, epoch_);
+    if (auto hdop = Decimal(f[8]); hdop && *hdop >= 0) hdop_.Set(hdop, epoch_);
+    altitude_.Set(Decimal(f[9]), epoch_);
+}
+
+bool NmeaDecoder::OnGsa(const Fields& f) {
+    // selection (M/A), mode (1 none, 2 2D, 3 3D), 12 satellite numbers, PDOP, HDOP, VDOP[,
+    // system]. One per system in a multi-system fix, all with the same mode and DOP.
+    if (f.size() < 18) return false;
+    if (!f[2].empty()) {
+        auto mode = Integer(f[2]);
+        if (!mode || *mode < framework::kGpsFixNone || *mode > framework::kGpsFix3D) return false;
+        fixMode_.Set(mode, epoch_);
+    }
+    auto dop = [&](std::string_view text, Reading<double>& into) {
+        if (auto value = Decimal(text); value && *value >= 0) into.Set(value, epoch_);
+    };
+    dop(f[15], pdop_);
+    dop(f[16], hdop_);
+    dop(f[17], vdop_);
+    return true;
+}
+
+bool NmeaDecoder::OnVtg(const Fields& f) {
+    // course true, T, course magnetic, M, speed knots, N, speed km/h, K[, mode]
+    if (f.size() < 9) return false;
+    if (f.size() > 9 && f[9] == "N") return true;  // mode: data not valid
+    if (f[2] == "T") {
+        if (auto course = Decimal(f[1]); course && *course >= 0 && *course <= 360) {
+            course_.Set(course, epoch_);
+        }
+    }
+    if (auto kmh = Decimal(f[7]); kmh && *kmh >= 0 && f[8] == "K") {
+        speed_.Set(*kmh / 3.6, epoch_);
+    } else if (auto knots = Decimal(f[5]); knots && *knots >= 0 && f[6] == "N") {
+        speed_.Set(*knots * kMetresPerSecondPerKnot, epoch_);
+    }
+    return true;
 }
 
 bool NmeaDecoder::OnGsv(std::string_view talker, const Fields& f) {
@@ -247,9 +299,9 @@ void NmeaDecoder::CommitSky() {
 }
 
 std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int64_t lon) {
-    // RMC and GGA of the same epoch carry the same time: one fix.
-    if (!time.empty() && time == lastFixTime_) return std::nullopt;
-    lastFixTime_ = std::string(time);
+    // The position sentences of one epoch carry the same time: one fix.
+    if (!time.empty() && TimeKey(time) == lastFixTime_) return std::nullopt;
+    lastFixTime_ = TimeKey(time);
     GpsFix fix;
     fix.latitude = lat;
     fix.longitude = lon;
@@ -262,7 +314,37 @@ std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int6
         fix.satellites = ggaCount_;
     }
     ++fixesSinceSky_;
+
+    fix.altitudeMetres = Recent(altitude_);
+    fix.speedMetresPerSecond = Recent(speed_);
+    fix.courseDegrees = Recent(course_);
+    fix.fixMode = Recent(fixMode_);
+    fix.satellitesUsed = Recent(used_);
+    fix.pdop = Recent(pdop_);
+    fix.hdop = Recent(hdop_);
+    fix.vdop = Recent(vdop_);
+    fix.utcMillisecondOfDay = nmea::TimeOfDay(time);
+    if (auto date = Recent(date_); date && fix.utcMillisecondOfDay) {
+        int32_t now = *fix.utcMillisecondOfDay;
+        int64_t days = date->days;
+        // A fix just after midnight before the RMC that brings the new date.
+        constexpr int32_t kHour = 3'600'000;
+        if (now < kHour && date->timeOfDay >= 23 * kHour) ++days;
+        fix.utcMilliseconds = days * kMillisecondsPerDay + now;
+    }
     return fix;
+}
+
+void NmeaDecoder::EnterEpoch(std::string_view time) {
+    if (!time.empty() && TimeKey(time) == epochTime_) return;
+    ++epoch_;
+    epochTime_ = TimeKey(time);
+}
+
+bool RepeatedUnchanged(std::string_view sentence) {
+    if (sentence.size() < 7) return false;
+    std::string_view type = sentence.substr(3, 3);
+    return type == "GSA" || type == "VTG";
 }
 
 }  // namespace devicemgr

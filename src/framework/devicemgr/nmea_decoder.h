@@ -1,6 +1,7 @@
 // NMEA 0183 from a GPS port: sentences cut from the byte stream, checksums verified, positions
-// taken from RMC and GGA, satellites in view from GSV, each fix turned into the GPS data
-// record.
+// taken from RMC, GGA, GNS and GLL, satellites in view from GSV, altitude, speed, course, fix
+// mode, dilution of precision and UTC time from the sentences that carry them, each fix turned
+// into the GPS data record.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "framework/contracts/ids.h"
+#include "framework/devicemgr/nmea_fields.h"
 
 namespace devicemgr {
 
@@ -35,16 +37,24 @@ class NmeaLexer {
     uint64_t discarded_ = 0;
 };
 
-// A position in micro-degrees (negative: south, west) with the satellites in view, none while
-// the receiver has not told their number.
+// A position in micro-degrees (negative: south, west) with the satellites in view, and what
+// else the receiver said about it (each empty when it did not say it).
 struct GpsFix {
     int64_t latitude = 0;
     int64_t longitude = 0;
-    std::optional<int> satellites;
+    std::optional<int> satellites;         // in view; none until the receiver tells it
+    std::optional<double> altitudeMetres;  // above mean sea level
+    std::optional<double> speedMetresPerSecond;
+    std::optional<double> courseDegrees;  // true
+    std::optional<int> fixMode;           // framework::kGpsFix...
+    std::optional<int> satellitesUsed;
+    std::optional<double> pdop, hdop, vdop;
+    std::optional<int32_t> utcMillisecondOfDay;
+    std::optional<int64_t> utcMilliseconds;  // since 1970-01-01 UTC, when the date is known
 };
 
-// The record handed to the device sinks: "-122.123456W", "37.654321N", "7" (an empty count
-// while none is known).
+// The record handed to the device sinks: "-122.123456W", "37.654321N", "7", then the extra
+// fields with their flags.
 framework::GpsDataRecord MakeRecord(const GpsFix& fix);
 
 struct NmeaCounters {
@@ -55,6 +65,11 @@ struct NmeaCounters {
 };
 
 // Decodes one sentence at a time and answers a fix when the sentence completes one.
+//
+// A fix is made by the first sentence of an epoch (one receiver time) that holds a position;
+// the others of that epoch add nothing to it. It carries each extra value read in its own
+// epoch or the one before, so a receiver that sends altitude after the position gives the
+// previous second's altitude, and a value the receiver stopped sending is soon forgotten.
 class NmeaDecoder {
   public:
     // `sentence` runs from '$' to the checksum, without the line end.
@@ -65,9 +80,32 @@ class NmeaDecoder {
     using Fields = std::vector<std::string_view>;
     std::optional<GpsFix> OnRmc(const Fields& f, bool& wellFormed);
     std::optional<GpsFix> OnGga(const Fields& f, bool& wellFormed);
+    std::optional<GpsFix> OnGns(const Fields& f, bool& wellFormed);
+    std::optional<GpsFix> OnGll(const Fields& f, bool& wellFormed);
+    bool OnGsa(const Fields& f);
+    bool OnVtg(const Fields& f);
     bool OnGsv(std::string_view talker, const Fields& f);
     void CommitSky();
+    // A sentence with the receiver's time: a new time begins a new epoch.
+    void EnterEpoch(std::string_view time);
+    // Altitude, satellites used and HDOP of a GGA or GNS with a position.
+    void ReadFixQuality(const Fields& f);
     std::optional<GpsFix> Emit(std::string_view time, int64_t lat, int64_t lon);
+
+    // A value and the epoch it was read in.
+    template <typename T>
+    struct Reading {
+        T value{};
+        int64_t epoch = -2;
+        void Set(std::optional<T> v, int64_t now) {
+            if (v) *this = Reading{*v, now};
+        }
+    };
+    template <typename T>
+    std::optional<T> Recent(const Reading<T>& r) const {
+        if (epoch_ - r.epoch > 1) return std::nullopt;
+        return r.value;
+    }
 
     NmeaCounters counters_;
     // Satellites of the GSV run being read: per system, the numbers listed and the largest
@@ -81,11 +119,22 @@ class NmeaDecoder {
     std::optional<int> skyCount_;  // satellites of the last complete GSV run
     int fixesSinceSky_ = 0;        // fixes since that run: an old one no longer counts
     std::optional<int> ggaCount_;  // satellites used, from the last GGA with a fix
-    std::string lastFixTime_;      // RMC and GGA of one epoch make one fix
+    std::string lastFixTime_;      // RMC, GGA, GNS and GLL of one epoch make one fix
+
+    int64_t epoch_ = 0;
+    std::string epochTime_;
+    Reading<double> altitude_, speed_, course_, pdop_, hdop_, vdop_;
+    Reading<int> fixMode_, used_;
+    // The date of the last valid RMC and its time of day.
+    struct DateAt {
+        int64_t days;
+        int32_t timeOfDay;
+    };
+    Reading<DateAt> date_;
 };
 
-// Checks "$...*hh": the XOR of the bytes between '$' and '*' against two hex digits. On
-// success `body` is the text between them.
-bool VerifyChecksum(std::string_view sentence, std::string_view& body);
+// Sentences a receiver repeats unchanged while nothing changes and that carry no time (fix
+// mode and DOP, speed and course): a repetition still tells that they hold.
+bool RepeatedUnchanged(std::string_view sentence);
 
 }  // namespace devicemgr

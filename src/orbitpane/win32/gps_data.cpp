@@ -66,5 +66,7 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
            platform::Utf8ToWide(Field(record->satellites, sizeof record->satellites)));
     setRow(orbitpane::kRowTime, orbitpane::FormatArrivalTime(arrival));
     ShowSessionStatus(true);
+    fixReadings_ = orbitpane::ReadingsOf(*record);
+    ShowFixRows(false);
     return 0;
 }

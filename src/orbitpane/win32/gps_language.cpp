@@ -49,6 +49,7 @@ void CGPSUIDlg::OnLanguageChanged() {
         list.SetItemText(row, 0, Text(kListRowKeys[row]));
         list.SetItemText(row, 1, values[row]);
     }
+    ShowFixRows(true);
     ShowStatus(StatusTextId());
     ApplyTexts();
     FillMapSites();

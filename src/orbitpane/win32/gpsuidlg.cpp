@@ -159,6 +159,9 @@ bool CGPSUIDlg::OnInitDialog() {
     ui::ListView list = List(ids::kList);
     list.DeleteAllItems();
     for (int row = 0; row < kListRows; ++row) list.InsertItem(row, Text(kListRowKeys[row]));
+    for (int i = 0; i < orbitpane::kFixRows; ++i) {
+        list.InsertItem(kListRows + i, Text(orbitpane::kFixRowKeys[i]));
+    }
     ShowStatus(L"IDS_STATIC_QUER_DataCard");
 
     if (!ReadAppDirectory()) {
@@ -217,6 +220,8 @@ void CGPSUIDlg::ResetToIdle() {
     EnableItem(ids::kStop, false);
     ui::ListView list = List(ids::kList);
     for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");
+    fixReadings_ = {};
+    ShowFixRows(false);
     ShowItem(ids::kNoDataLabel, false);
     SetItemText(ids::kNoDataSeconds, L"");
     ShowItem(ids::kNoDataSeconds, false);

@@ -16,6 +16,7 @@
 #include "framework/contracts/ids.h"
 #include "orbitpane/win32/edit_controls.h"
 #include "orbitpane/win32/gps_config.h"
+#include "orbitpane/win32/gps_fix_rows.h"
 #include "orbitpane/win32/localisation.h"
 #include "orbitpane/win32/worker_thread.h"
 #include "platform/sync.h"
@@ -45,7 +46,7 @@ inline constexpr unsigned WM_GPS_DATA = 20701;
 inline constexpr unsigned WM_POWERBROADCAST = 0x0218;
 
 // The rows of the list view (port, longitude, latitude, satellites, time), by the key of
-// their item text.
+// their item text. The fix rows (orbitpane::kFixRowKeys) follow them.
 inline constexpr int kListRows = 5;
 inline constexpr const wchar_t* kListRowKeys[kListRows] = {
     L"IDS_LST_ITEM_GPSPORT", L"IDS_LST_ITEM_LONG", L"IDS_LST_ITEM_Lat", L"IDS_LST_ITEM_SATInView",
@@ -176,6 +177,8 @@ class CGPSUIDlg : public ui::Dialog,
     // and, when `keepKey`, the status line's key; all in one step.
     void SetDeviceStatusShown(const std::wstring& key, bool keepKey);
     ui::LResult OnGpsData(const void* record);
+    // The fix rows' values from fixReadings_, and their titles when `titles`.
+    void ShowFixRows(bool titles);
     void OnWatchdogTick();
     // The status line of a running session, by whether positions arrive.
     void ShowSessionStatus(bool positionsArrive);
@@ -216,6 +219,8 @@ class CGPSUIDlg : public ui::Dialog,
     // The last position as received (window thread only).
     std::wstring rawLatitude_;
     std::wstring rawLongitude_;
+    // What the fix rows show (window thread only); empty while idle.
+    orbitpane::FixReadings fixReadings_;
 
     platform::CriticalSection dataLock_;
     std::atomic<std::int64_t> lastDataTime_{0};

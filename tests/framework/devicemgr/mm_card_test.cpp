@@ -178,6 +178,45 @@ TEST(MmCard, NmeaTraceGivesRecordsOnlyWhileOpenAndOnlyForNewSentences) {
     ASSERT_TRUE(card->CloseGps());
 }
 
+// ModemManager's trace holds the latest sentence of each kind, so an unchanged fix mode comes
+// again in every trace; it still holds, and the records carry it with the other values.
+TEST(MmCard, NmeaTraceFillsTheRecordsExtraFields) {
+    FakeApi api;
+    Listener listener;
+    auto card = std::make_shared<MmCard>("/m/1", api, listener);
+    card->Update(Modem(8, 1));
+    ASSERT_TRUE(card->OpenGps());
+    const char* gsa = "$GPGSA,M,3,14,16,26,27,29,31,,,,,,,2.7,1.5,2.3*34";
+    const std::vector<std::vector<std::string>> traces = {
+        {"$GPGGA,195959.00,1541.31258893,N,05130.51204125,W,2,06,1.5,9.2,M,-37.6,M,4.0,0138*7E",
+         "$GPVTG,147.44,T,164.31,M,0.26,N,0.49,K,D*2C",
+         "$GPRMC,195959.00,A,1541.31258893,N,05130.51204125,W,0.26,147.44,140120,16.9,W,D*0B", gsa},
+        {"$GPGGA,200000.00,1541.31248595,N,05130.51199976,W,2,06,1.5,8.8,M,-37.6,M,5.0,0138*7D",
+         "$GPVTG,154.37,T,171.24,M,0.59,N,1.09,K,D*27",
+         "$GPRMC,200000.00,A,1541.31248595,N,05130.51199976,W,0.59,154.37,140120,16.9,W,D*0C", gsa},
+        {"$GPGGA,200001.00,1541.31235466,N,05130.51197862,W,2,06,1.5,8.9,M,-37.6,M,6.0,0138*73",
+         "$GPVTG,166.14,T,183.01,M,0.49,N,0.90,K,D*2D",
+         "$GPRMC,200001.00,A,1541.31235466,N,05130.51197862,W,0.49,166.14,140120,16.9,W,D*01", gsa},
+    };
+    for (const auto& sentences : traces) {
+        MmProperties trace;
+        trace.nmea = "";
+        for (const std::string& s : sentences) *trace.nmea += s + "\r\n";
+        card->Update(trace);
+    }
+    ASSERT_EQ(listener.records.size(), 3u);
+    const framework::GpsDataRecord& last = listener.records[2];
+    EXPECT_TRUE(last.altitudeKnown);
+    EXPECT_EQ(last.altitudeMetres, 8.9);
+    ASSERT_TRUE(last.fixModeKnown) << "the repeated GSA still holds";
+    EXPECT_EQ(last.fixMode, framework::kGpsFix3D);
+    EXPECT_EQ(last.hdop, 1.5);
+    ASSERT_TRUE(last.speedKnown && last.courseKnown && last.utcDateTimeKnown);
+    EXPECT_NEAR(last.speedMetresPerSecond, 0.59 * 1852 / 3600, 1e-9);
+    EXPECT_EQ(last.utcMilliseconds, 1579032001000);  // 2020-01-14 20:00:01 UTC
+    ASSERT_TRUE(card->CloseGps());
+}
+
 TEST(MmCard, RefusedAuthorizationIsSaidWithHowToGrantIt) {
     FakeApi api;
     Listener listener;

@@ -79,6 +79,19 @@ TEST(NmeaDecoder, NoFixMakesNoRecord) {
         Sentence("GPGGA,000005,4807.038,N,01131.000,E,0,00,,,M,,M,,"),     // quality 0
         Sentence("GPGGA,000005,,,,,0,00,,,M,,M,,"),                        // cold start
         Sentence("GPRMC,,V,,,,,,,,,,N"),                                   // empty
+        // Receivers' own no-fix sentences: a GNS with no system fixed (and a placeholder
+        // position), a GNS of one system beside the combined one, void GLL and RMC.
+        "$GNGNS,000609.916,0000.0000,N,00000.0000,E,NNN,00,,-18.0,18.0,,,V*6E",
+        "$GPGNS,014035.00,,,,,,8,,,,1.0,23*76",
+        "$GPGLL,,,,,030743.57,V,N*4B",
+        "$GPGLL,,,,,,V,N*64",
+        "$GNRMC,000609.916,V,0000.0000,N,00000.0000,E,0.00,0.00,220899,,,N,V*1B",
+        "$GPRMC,030807.00,V,,,,,,,100806,,,N*7E",
+        // Fix mode and speed alone make no position.
+        "$GPGSA,A,1,,,,,,,,,,,,,99.99,99.99,99.99*30",
+        "$GNGSA,A,1,,,,,,,,,,,,,,,,1*1D",
+        "$GPVTG,,,,,,,,,N*30",
+        "$GPVTG,147.44,T,164.31,M,0.26,N,0.49,K,D*2C",
     };
     for (const std::string& s : cases) {
         SCOPED_TRACE(s);
@@ -105,7 +118,13 @@ TEST(NmeaDecoder, WrongSentencesAreDroppedAndCounted) {
         {Sentence("GPRMC,123519,A,9107.038,N,01131.000,E,0,0,071226,,"), false},       // > 90
         {Sentence("GPRMC,123519,A,48a7.038,N,01131.000,E,0,0,071226,,"), false},
         {Sentence("GPGSV,x,1,08"), false},
-        {Sentence("GPGSV,2,3,08"), false},  // part beyond total
+        {Sentence("GPGSV,2,3,08"), false},                           // part beyond total
+        {Sentence("GPGSA,A,4,14,16,,,,,,,,,,,2.7,1.5,2.3"), false},  // no mode 4
+        {Sentence("GPGSA,A,3,14,16"), false},                        // short
+        {Sentence("GPVTG,054.7,T,034.4,M"), false},                  // short
+        {Sentence("GPGLL,1541.3125,N,05130.5120,W"), false},         // no status
+        {Sentence("GNGNS,221459.00,3647.7477,N,13644.8298,X,AA,24,0.6,16.5,34.0,,,V"), false},
+        {Sentence("GNGNS,221459.00,3647.7477,N"), false},  // short
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sentence);
@@ -128,7 +147,7 @@ TEST(NmeaDecoder, SatellitesInViewComeFromGsvAcrossSystems) {
             Sentence("GPGSV,2,2,06,20,10,100,30,21,11,101,31,1"),
             Sentence("GPGSV,1,1,02,01,40,083,40,02,17,308,38,8"),
             Sentence("GLGSV,1,1,03,65,40,083,46,66,17,308,41,67,07,344,,"),
-            Sentence("GAGSA,A,3,,,,,,,,,,,,,1.0,1.0,1.0"),
+            "$GPZDA,195959.00,14,01,2020,00,00*6A",
             // Epoch 2: RMC and GGA of one time make one record.
             Sentence("GPRMC,000002,A,4807.038,N,01131.000,E,0,0,071226,,,A"),
             Sentence("GPGGA,000002,4807.038,N,01131.000,E,1,05,0.9,545.4,M,46.9,M,,"),
