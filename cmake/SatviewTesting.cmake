@@ -8,9 +8,12 @@
 #   SYSTEM: the test runs the built programs as processes (packaging, end to end, kills); it
 #   takes seconds, not milliseconds (label "system").
 # In a ThreadSanitizer build only THREADED tests are built.
+# With SATVIEW_TESTS off, satview_add_test adds nothing and GoogleTest is not needed.
 include_guard(GLOBAL)
-find_package(GTest REQUIRED)
-include(GoogleTest)
+if(SATVIEW_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
 
 # Aggregates, so that a sanitizer or fuzzing build compiles only what it runs.
 add_custom_target(satview_threaded_tests)
@@ -18,7 +21,7 @@ add_custom_target(satview_fuzzers)
 
 function(satview_add_test name)
   cmake_parse_arguments(T "THREADED;GUI;SYSTEM" "" "SOURCES;LIBS" ${ARGN})
-  if(SATVIEW_FUZZ OR (SATVIEW_SANITIZE STREQUAL "thread" AND NOT T_THREADED))
+  if(NOT SATVIEW_TESTS OR SATVIEW_FUZZ OR (SATVIEW_SANITIZE STREQUAL "thread" AND NOT T_THREADED))
     return()
   endif()
   add_executable(${name} ${T_SOURCES})

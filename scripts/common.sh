@@ -1,19 +1,19 @@
 # Shared by ./run and ./test: the Debian packages the project needs and the build steps.
 # shellcheck shell=bash
 
-# What ./run needs: the build (CMake reads the tests and benchmarks too, so their libraries are
-# here) and what the program uses at run time.
+# What ./run needs: the build of the program and what the program uses at run time.
 SATVIEW_RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
   libwxgtk3.2-dev libudev-dev libsystemd-dev libsimpleini-dev libspdlog-dev libcli11-dev
   libpugixml-dev xdg-utils
   libncurses-dev  # the terminal back end
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 
-# What only ./test needs on top: the sanitizer builds and every program a test runs.
+# What only ./test needs on top: the tests and benchmarks, the sanitizer builds and every
+# program a test runs.
 SATVIEW_TEST_PACKAGES=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth  # the GUI tests' display
   imagemagick  # import: the window tests save the screen
@@ -24,7 +24,26 @@ SATVIEW_TEST_PACKAGES=(
   modemmanager  # the real ModemManager managing the simulated card, on a private bus
   dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
   gpsd gpsd-clients python3-gps gpsbabel  # gpsd on the NMEA feed, gpsbabel reading the tracks
+  help2man  # the manual pages, made from the programs' --help
+  lintian  # the .debs' check
 )
+
+# packages_installed PACKAGE...: true when every one of them is installed.
+packages_installed() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || return 1
+  done
+}
+
+# The CMake options of the program's build: the tests and benchmarks only where their
+# libraries are installed (./run installs only what the program needs; ./test the rest).
+program_build_options() {
+  local tests=OFF bench=OFF
+  packages_installed libgtest-dev libgmock-dev && tests=ON
+  [ $tests = ON ] && packages_installed libbenchmark-dev && bench=ON
+  echo "-DSATVIEW_TESTS=$tests -DSATVIEW_BENCH=$bench"
+}
 
 # ensure_packages [PACKAGE...]: install whichever of them (default: ./run's) is missing; as a
 # user other than root, print the one line to run and stop.
@@ -32,7 +51,7 @@ ensure_packages() {
   local missing=() p wanted=("$@")
   [ ${#wanted[@]} -gt 0 ] || wanted=("${SATVIEW_RUN_PACKAGES[@]}")
   for p in "${wanted[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    packages_installed "$p" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
@@ -47,10 +66,13 @@ ensure_packages() {
 
 # configure_and_build DIR [cmake options...]: configure DIR and build everything in it.
 # With SATVIEW_TARGET set (one or more names), only those targets are built. Warnings are errors
-# here (the project's own checks); SATVIEW_WERROR=OFF in the environment turns that off.
+# here (the project's own checks); SATVIEW_WERROR=OFF in the environment turns that off. A new
+# DIR uses Ninja; one configured before (by hand, with any generator) keeps its generator.
 configure_and_build() {
   local dir=$1; shift
-  cmake -S "$SATVIEW_ROOT" -B "$dir" -G Ninja -DSATVIEW_WERROR="${SATVIEW_WERROR:-ON}" "$@" >/dev/null
+  local generator=(-G Ninja)
+  [ -f "$dir/CMakeCache.txt" ] && generator=()
+  cmake -S "$SATVIEW_ROOT" -B "$dir" "${generator[@]}" -DSATVIEW_WERROR="${SATVIEW_WERROR:-ON}" "$@" >/dev/null
   local targets=()
   read -r -a targets <<<"${SATVIEW_TARGET:-}"
   cmake --build "$dir" --parallel "$(nproc)" ${targets[@]:+--target "${targets[@]}"}

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -91,7 +93,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     if (exists && (st.st_mode & S_IWUSR) == 0) return false;
 
     std::vector<char> tmpl(path.begin(), path.end());
-    const std::string suffix = ".tmpXXXXXX";
+    const std::string suffix = std::string(kTempSuffix) + "XXXXXX";
     tmpl.insert(tmpl.end(), suffix.begin(), suffix.end());
     tmpl.push_back('\0');
     int fd = ::mkstemp(tmpl.data());
@@ -105,6 +107,35 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     if (ok) ok = ::rename(tmpPath.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(tmpPath.c_str());
     return ok;
+}
+
+bool IsWriterTempName(std::string_view name) {
+    constexpr size_t kRandom = 6;
+    constexpr size_t kTail = 4 + kRandom;  // ".new" or ".tmp", then the random part
+    if (name.size() <= kTail) return false;
+    std::string_view tail = name.substr(name.size() - kTail);
+    if (tail.substr(0, 4) != kTempSuffix && tail.substr(0, 4) != ".tmp") return false;
+    for (char c : tail.substr(4)) {
+        bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alnum) return false;
+    }
+    return true;
+}
+
+int RemoveLeftoverTempFiles(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsWriterTempName(entry->d_name)) continue;
+        // Not followed through a link: only the user's own plain files go.
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 }  // namespace platform

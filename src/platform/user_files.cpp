@@ -55,16 +55,22 @@ bool IsState(const std::string& relative) {
     return false;
 }
 
+// The mode of the user's copy of an installed file of mode `installed`: the user's own to
+// change, whatever the installed tree allows (a package installs its files read-only).
+mode_t OwnCopyMode(mode_t installed) {
+    return (installed & 0777) | S_IRUSR | S_IWUSR;
+}
+
 // Copies `source` to `target` unless `target` exists. The copy is written beside the target
 // and linked into place, so a reader never sees half a file and two first uses at once keep
 // one whole copy.
 void CopyIfMissing(const std::string& source, const std::string& target, mode_t mode) {
     std::optional<std::string> bytes = ReadWholeFile(source);
     if (!bytes) return;
-    std::string temp = target + ".newXXXXXX";
+    std::string temp = target + kTempSuffix + "XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return;
-    bool ok = ::fchmod(fd, mode & 0777) == 0 && WriteAll(fd, *bytes) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, OwnCopyMode(mode)) == 0 && WriteAll(fd, *bytes) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok && ::link(temp.c_str(), target.c_str()) != 0 && errno != EEXIST && !FileExists(target)) {
         // A file system without hard links: a rename is the best there is.
@@ -100,7 +106,15 @@ std::string UserFilePath(const std::string& programDirectory, const std::string&
 
     std::error_code ec;
     std::string own = ResolveNoCase(base, relative);
-    if (fs::exists(own, ec)) return own;
+    struct stat existing;
+    if (::lstat(own.c_str(), &existing) == 0) {
+        // Copies made read-only from a read-only installed tree could never be saved again.
+        if (S_ISREG(existing.st_mode) && existing.st_uid == ::geteuid() &&
+            (existing.st_mode & S_IWUSR) == 0) {
+            ::chmod(own.c_str(), OwnCopyMode(existing.st_mode));
+        }
+        return own;
+    }
 
     // The copy takes the installed file's spelling, so "RunInfo.ini" and "Runinfo.ini" share it.
     struct stat st;
@@ -115,6 +129,26 @@ std::string UserFilePath(const std::string& programDirectory, const std::string&
     fs::create_directories(fs::path(own).parent_path(), ec);
     if (hasDefault && S_ISREG(st.st_mode)) CopyIfMissing(installed, own, st.st_mode);
     return own;
+}
+
+int RemoveLeftoverSaves(const std::string& programDirectory) {
+    std::vector<std::string> folders;
+    auto add = [&](const std::string& base) {
+        if (base.empty()) return;
+        folders.push_back(base);
+        for (const char* below : {"config", "userdata"}) {
+            folders.push_back(ResolveNoCase(base, below));
+        }
+    };
+    if (FilesArePerUser(programDirectory)) {
+        add(UserSettingsDirectory());
+        add(UserStateDirectory());
+    } else {
+        add(programDirectory);
+    }
+    int removed = 0;
+    for (const std::string& folder : folders) removed += RemoveLeftoverTempFiles(folder);
+    return removed;
 }
 
 std::string ProgramDirectoryOf(const std::string& path) {

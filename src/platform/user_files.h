@@ -31,7 +31,14 @@ std::string UserDataDirectory();
 //   the plug-ins' manuals below plugins/ and Log/; below UserSettingsDirectory() for the
 //   rest. On first use, the installed file of that name is copied there (its folders are
 //   created); a copy already there is never replaced. An installed folder is created empty.
+//   A copy is its user's to write, even of a read-only installed file; a copy an earlier
+//   version left read-only is given its owner's write permission back.
 std::string UserFilePath(const std::string& programDirectory, const std::string& relative);
+
+// Removes the temporary files that writes killed mid-way left beside the files the program
+// writes (RemoveLeftoverTempFiles in the folders UserFilePath gives for them). Call it only
+// while this instance is the one running. The number removed.
+int RemoveLeftoverSaves(const std::string& programDirectory);
 
 // The program directory a file the program reads belongs to: the file's folder, except for a
 // file below this user's settings or state folder (an installed program's per-user plugins.xml),

@@ -139,7 +139,7 @@ TEST_F(GpsDialogInit, ChoosingALanguageRetranslatesEverythingAndRemembersIt) {
     CardFound();
     ASSERT_TRUE(user->Click(gps::kStart));
     ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETAPN");
-    orbitpane::SetLastPositionText(orbitpane::kRowPort, L"COM3");
+    dialog->List(gps::kList).SetItemText(0, 1, L"COM3");
 
     ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
     EXPECT_EQ(Status(),
@@ -154,8 +154,8 @@ TEST_F(GpsDialogInit, ChoosingALanguageRetranslatesEverythingAndRemembersIt) {
 
     ASSERT_TRUE(user->Choose(gps::kLanguage, 2));
     EXPECT_EQ(Status(), L"N\u00E3o foi poss\u00EDvel definir o APN.");
-    EXPECT_EQ(user->ComboItems(gps::kMapSite)[0], L"Google Maps (google)")
-        << "the map sites keep their texts";
+    EXPECT_EQ(user->ComboItems(gps::kMapSite)[1], L"Yahoo! JAPAN Mapa (yahoo)")
+        << "the map sites follow the language";
 }
 
 TEST_F(GpsDialogInit, ClosingTheWindowRemovesTheDeviceEventSink) {

@@ -3,9 +3,11 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "monitoring_fixture.h"
 #include "orbitpane/win32/gps_track.h"
+#include "orbitpane/win32/map_link.h"
 #include "platform/files.h"
 #include "temp_dir.h"
 
@@ -109,7 +111,8 @@ TEST_F(GpsPosition, ARecordWithoutACoordinateChangesAlmostNothing) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(Cell(1 + i), rows[i]);
 }
 
-TEST_F(GpsPosition, ALanguageChangeShowsTheLastPositionAgain) {
+// A language change translates every text and shows the rows as the session left them.
+TEST_F(GpsPosition, ALanguageChangeTranslatesTextsAndKeepsWhatTheRowsShow) {
     card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
     PlugPorts();
     Open();
@@ -117,15 +120,65 @@ TEST_F(GpsPosition, ALanguageChangeShowsTheLastPositionAgain) {
     ASSERT_TRUE(PortShown());
     ASSERT_TRUE(user->Click(gps::kStart));
     SendPosition("-122.123456X", "37.5X", "7");
+    ASSERT_TRUE(user->Choose(gps::kMapSite, 1));
     ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
     EXPECT_EQ(user->Cell(gps::kList, 0, 0), L"GPS \u30DD\u30FC\u30C8");
     const std::wstring rows[] = {kGpsPortText, L"W 122d 7.407360", L"N 37d 30.000000", L"7",
                                  L"Sunday, December 06, 2026 19:55:17"};
     for (int row = 0; row < 5; ++row) EXPECT_EQ(Cell(row), rows[row]) << row;
+    const std::vector<std::wstring> japaneseSites = {Lang(L"IDS_GOOGLE"), Lang(L"IDS_YAHOO"),
+                                                     Lang(L"IDS_LIVE")};
+    EXPECT_EQ(dialog->Combo(gps::kMapSite).Items(), japaneseSites);
+    EXPECT_EQ(dialog->Combo(gps::kMapSite).GetCurSel(), 1) << "the chosen site stays chosen";
+    EXPECT_NE(japaneseSites[1].find(L"\u5730\u56f3"), std::wstring::npos);  // "map"
+
     ASSERT_TRUE(user->Click(gps::kStop));
-    ASSERT_EQ(Cell(1), L"");
     ASSERT_TRUE(user->Choose(gps::kLanguage, 0));
-    EXPECT_EQ(Cell(1), rows[1]) << "the kept texts come back";
+    for (int row = 1; row < 5; ++row) EXPECT_EQ(Cell(row), L"") << "stopped, row " << row;
+    EXPECT_EQ(Cell(0), kGpsPortText);
+    EXPECT_EQ(dialog->Combo(gps::kMapSite).ItemText(1), Lang(L"IDS_YAHOO"));
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_STOP_GPSSUCCE"));
+
+    // A typed site is the user's own text and stays as typed.
+    ASSERT_TRUE(user->Type(gps::kMapSite, L"my yahoo"));
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 2));
+    EXPECT_EQ(dialog->Combo(gps::kMapSite).CurrentText(), L"my yahoo");
+    EXPECT_EQ(dialog->Combo(gps::kMapSite).ItemText(2), Lang(L"IDS_LIVE"));
+
+    // A lost card empties the port row; a language change does not bring it back.
+    Raise({framework::kEventCardUnavailable});
+    ASSERT_EQ(Cell(0), L"");
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 0));
+    EXPECT_EQ(Cell(0), L"");
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
+}
+
+// The status line of a session: waiting until the first position, started while positions
+// come, waiting again once they stop.
+TEST_F(GpsPosition, TheStatusLineSaysWhetherPositionsCome) {
+    StartSession();
+    const struct {
+        std::int64_t at;     // seconds after the start
+        bool withData;       // a position arrives just before the tick
+        const wchar_t* key;  // the status line's key after the tick
+    } ticks[] = {
+        {0, false, L"IDS_STATIC_QUER_GPS"},      {3, false, L"IDS_STATIC_QUER_GPS"},
+        {6, true, L"IDS_STATIC_START_GPSSUCCE"}, {7, true, L"IDS_STATIC_START_GPSSUCCE"},
+        {10, false, L"IDS_STATIC_QUER_GPS"},     {11, true, L"IDS_STATIC_START_GPSSUCCE"},
+    };
+    for (const auto& t : ticks) {
+        if (t.withData) {
+            now = kSunday + t.at;
+            SendPosition("11.5E", "48.25N", "7");
+        }
+        TickAt(t.at);
+        EXPECT_EQ(dialog->StatusTextId(), t.key) << t.at;
+        EXPECT_EQ(Status(), Lang(t.key)) << t.at;
+    }
+    // Once stopped, the stop's message stays.
+    ASSERT_TRUE(user->Click(gps::kStop));
+    SendPosition("11.5E", "48.25N", "7");
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
 }
 
 TEST_F(GpsPosition, TheWindowMenuRecordsTheSessionAsAGpxTrack) {
@@ -384,9 +437,9 @@ class MapLinks : public GpsPosition {
 
 TEST_F(MapLinks, OpenHandsTheSitesLinkToTheDefaultHandler) {
     Open();
-    ASSERT_TRUE(user->Click(gps::kOpenMap));  // no position yet
-    size_t opened = 1;
-    Opened(opened);
+    ASSERT_TRUE(user->Click(gps::kOpenMap));  // no position yet: nothing opened
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_NO_POSITION");
+    size_t opened = 0;
     SendPosition("139.767100E", "35.681200N", "7");
     const struct {
         int choice;
@@ -398,9 +451,8 @@ TEST_F(MapLinks, OpenHandsTheSitesLinkToTheDefaultHandler) {
         ASSERT_TRUE(user->Click(gps::kOpenMap));
         Opened(++opened);  // one handler at a time keeps the order of the lines
     }
-    EXPECT_EQ(Opened(6),
+    EXPECT_EQ(Opened(5),
               (std::vector<std::string>{
-                  "1|https://www.google.com/maps/search/?api=1&query=0.000000,0.000000",
                   "1|https://www.google.com/maps/search/?api=1&query=35.681200,139.767100",
                   "1|https://map.yahoo.co.jp/place?lat=35.681200&lon=139.767100&zoom=16",
                   "1|https://www.bing.com/maps?cp=35.681200~139.767100&lvl=16",
@@ -427,4 +479,70 @@ TEST_F(MapLinks, ATemplateThatIsNotFourNumbersOpensNothing) {
         (std::vector<std::string>{"1|https://www.bing.com/maps?cp=35.681200~139.767100&lvl=16"}))
         << "only the second link";
     EXPECT_TRUE(Logged("The map link was not opened"));
+}
+
+namespace {
+
+// The handler replaced by one that answers as told, from a thread of its own.
+class MapLinkAnswers : public GpsPosition {
+  protected:
+    void TearDown() override {
+        orbitpane::SetLinkOpener({});
+        GpsPosition::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
+    const struct {
+        const char* name;
+        bool starts;
+        int exitStatus;
+        const char* output;
+        const wchar_t* key;  // the status line's key afterwards
+    } cases[] = {
+        {"opened", true, 0, "", L"IDS_STATIC_QUER_DataCard"},
+        {"no browser", true, 3, "xdg-open: no method available for opening 'x'\n",
+         L"IDS_STATIC_ERROR_OPENMAP"},
+        {"ended by a signal", true, -1, "", L"IDS_STATIC_ERROR_OPENMAP"},
+        {"no handler at all", false, 0, "", L"IDS_STATIC_ERROR_OPENMAP"},
+    };
+    Open();
+    SendPosition("139.767100E", "35.681200N", "7");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog->ShowStatus(L"IDS_STATIC_QUER_DataCard");
+        std::vector<std::string> links;
+        std::vector<std::thread> handlers;
+        orbitpane::SetLinkOpener([&](const std::string& link, auto answered) {
+            links.push_back(link);
+            if (!c.starts) return false;
+            platform::ProgramOutcome outcome{c.exitStatus, c.output};
+            handlers.emplace_back([answered, outcome] { answered(outcome); });
+            return true;
+        });
+        ASSERT_TRUE(user->Click(gps::kOpenMap));
+        for (auto& handler : handlers) handler.join();
+        ASSERT_TRUE(ui::headless::WaitIdle());
+        EXPECT_EQ(links,
+                  std::vector<std::string>{
+                      "https://www.google.com/maps/search/?api=1&query=35.681200,139.767100"});
+        EXPECT_EQ(dialog->StatusTextId(), c.key);
+        EXPECT_EQ(Status(), Lang(c.key));
+        if (*c.output) EXPECT_TRUE(Logged("said: xdg-open: no method")) << "words in the log";
+    }
+    EXPECT_TRUE(Logged("The map link handler ended with status 3."));
+    EXPECT_TRUE(Logged("The map link handler was ended by a signal."));
+
+    // An answer that comes after the dialog has gone reaches nothing.
+    std::function<void(const platform::ProgramOutcome&)> late;
+    orbitpane::SetLinkOpener([&](const std::string&, auto answered) {
+        late = answered;
+        return true;
+    });
+    ASSERT_TRUE(user->Click(gps::kOpenMap));
+    dialog.reset();
+    ASSERT_TRUE(late);
+    late(platform::ProgramOutcome{3, "too late"});
 }

@@ -1,5 +1,7 @@
 // The settings dialog opened from the GPS dialog: what it shows, what Save stores and which
 // AT lines the card receives when the settings are used at once.
+#include <sys/stat.h>
+
 #include "companion_fixture.h"
 #include "orbitpane/win32/gpssetupdlg.h"
 
@@ -107,6 +109,38 @@ TEST_F(SettingsDialog, SaveStoresExactlyWhatWasTypedAndGpsKeepsTheOldServer) {
     EXPECT_EQ(platform::Utf8ToWide(stored.strAPN), apn);
     EXPECT_EQ(stored.strSUPL, "");
     EXPECT_TRUE(card->SentLines().empty()) << "nothing is applied without \"use now\"";
+}
+
+TEST_F(SettingsDialog, ASaveThatCannotBeWrittenIsToldInEachLanguage) {
+    const std::string path = dir / "config/ConfigFile.xml";
+    for (const char* language : {"_en-us", "_ja", "_pt-br"}) {
+        SCOPED_TRACE(language);
+        ui::headless::ClearRecords();
+        WriteConfig("Y", "GPS", "High speed");
+        ::chmod(path.c_str(), 0444);  // read-only: the writer refuses it, even for root
+        Open(language);
+        CardFound();
+        ui::headless::Driver form = OpenSettings();
+        ASSERT_TRUE(form.Click(settings::kPedestrian));
+        ASSERT_TRUE(form.Click(settings::kSave));
+        EXPECT_FALSE(form.Alive());
+        auto boxes = ui::headless::MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        std::wstring told = Lang(L"IDS_STATIC_ERROR_SAVESETTINGS");
+        EXPECT_FALSE(told.empty());
+        EXPECT_EQ(boxes[0].text, told + L"\n" + platform::Utf8ToWide(path));
+        EXPECT_EQ(boxes[0].caption, Lang(L"IDS_TITLE_SETTING"));
+        EXPECT_NE(ConfigText().find("High speed"), std::string::npos) << "file unchanged";
+
+        // Writable again, the same save says nothing and sticks.
+        ::chmod(path.c_str(), 0644);
+        ui::headless::ClearRecords();
+        ui::headless::Driver again = OpenSettings();
+        ASSERT_TRUE(again.Click(settings::kSave));
+        EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+        EXPECT_NE(ConfigText().find("Pedestrianism"), std::string::npos);
+        dialog.reset();
+    }
 }
 
 TEST_F(SettingsDialog, UseNowStartsOrRestartsTheSession) {

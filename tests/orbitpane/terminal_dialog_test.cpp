@@ -2,10 +2,43 @@
 // the keyboard and reads the list, in English and in Japanese, then leaves with Escape.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <vector>
+
 #include "platform/text.h"
 #include "tmux_session.h"
 
 using testing_support::TmuxSession;
+
+namespace {
+
+// The GPS plug-in's texts in `language` ("pt-br"), by key, as its language file holds them.
+std::map<std::string, std::wstring> LanguageTexts(const std::string& language) {
+    std::ifstream in(std::string(SATVIEW_DATA_DIR) + "/Plugins/Orbitpane/Orbitpane_" + language +
+                     ".lang");
+    std::map<std::string, std::wstring> texts;
+    bool ours = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.starts_with("[")) ours = line == "[Orbitpane]";
+        size_t equals = line.find('=');
+        if (ours && equals != std::string::npos && !line.starts_with(";")) {
+            texts[line.substr(0, equals)] = platform::Utf8ToWide(line.substr(equals + 1));
+        }
+    }
+    return texts;
+}
+
+std::vector<std::wstring> Lines(const std::wstring& screen) {
+    std::vector<std::wstring> lines;
+    std::wistringstream in(screen);
+    for (std::wstring line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
 
 TEST(GpsDialogInATerminal, StartsFromTheKeyboardAndShowsTheFixInEachLanguage) {
     if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
@@ -64,4 +97,88 @@ TEST(GpsDialogInATerminal, TakesTheSkinsColoursWhereTheTerminalHasThemAndPlainOt
         EXPECT_NE(screen.find("\033[7m"), std::string::npos)
             << terminal.term << ": the focused button in reverse video";
     }
+}
+
+TEST(GpsDialogInATerminal, EveryLabelShowsWholeInEachLanguageWhereTheTerminalIsWideEnough) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    // What each dialog shows, by key; the list's row names are all the IDS_LST_ITEM_ keys.
+    const std::vector<std::string> gpsKeys = {
+        "IDS_TITLE_GPSAPP", "IDS_LST_ITEM",          "IDS_LST_CONTEXT",
+        "IDS_BTN_START",    "IDS_BTN_STOP",          "IDS_BTN_SET",
+        "IDS_BTN_OPEN",     "IDS_STATIC_CURGPSType", "IDS_STATIC_CHECK_AUTORUN",
+        "IDS_GOOGLE"};
+    const std::vector<std::string> settingsKeys = {
+        "IDS_TITLE_SETTING",   "ID_GPS_TYPE",    "IDS_RADIO_TYPEGPS",     "IDS_RADIO_TYPEAGPS",
+        "IDS_STATIC_AGPSCFG",  "IDS_STATIC_APN", "IDS_STATIC_SUPLserver", "IDS_STATIC_SCENARIOPRO",
+        "IDS_RADIO_HighSpeed", "IDS_RADIO_PED",  "IDS_STATIC_CHECKUSE",   "IDS_SAVE",
+        "IDS_CANCEL"};
+    for (const char* language : {"en-us", "ja", "pt-br"}) {
+        std::map<std::string, std::wstring> texts = LanguageTexts(language);
+        ASSERT_FALSE(texts.empty()) << language;
+        std::vector<std::string> gps = gpsKeys;
+        for (const auto& [key, text] : texts) {
+            if (key.starts_with("IDS_LST_ITEM_")) gps.push_back(key);
+        }
+        for (int cols : {80, 120}) {
+            std::string name = std::string(language) + " at " + std::to_string(cols) + " columns";
+            TmuxSession tmux(std::string(HOST_PATH) + " " + language +
+                                 " settings; echo exited with $?; sleep 30",
+                             cols, 24);
+            ASSERT_TRUE(tmux.WaitForText(L"E 139d 46.0275")) << name;
+            std::wstring screen = tmux.Screen();
+            for (const std::string& key : gps) {
+                EXPECT_NE(screen.find(texts[key]), std::wstring::npos)
+                    << name << ": " << key << "\n"
+                    << platform::WideToUtf8(screen);
+            }
+            EXPECT_EQ(screen.find(L"\u2026"), std::wstring::npos) << name << ": nothing cut";
+
+            tmux.Keys("Enter");  // the focused Setting button
+            ASSERT_TRUE(tmux.WaitForText(texts["IDS_RADIO_TYPEAGPS"]))
+                << name << "\n"
+                << platform::WideToUtf8(tmux.Screen());
+            screen = tmux.Screen();
+            for (const std::string& key : settingsKeys) {
+                EXPECT_NE(screen.find(texts[key]), std::wstring::npos)
+                    << name << ": " << key << "\n"
+                    << platform::WideToUtf8(screen);
+            }
+            EXPECT_EQ(screen.find(L"\u2026"), std::wstring::npos) << name << ": nothing cut";
+        }
+    }
+}
+
+TEST(GpsDialogInATerminal, ANarrowTerminalCutsTextsWithAMarkAndTheDialogStillWorks) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    std::map<std::string, std::wstring> texts = LanguageTexts("pt-br");
+    // 76 columns: narrower than the dialog wants, wider than its base layout; then 60,
+    // narrower than that too.
+    TmuxSession tmux(std::string(HOST_PATH) + " pt-br; echo exited with $?; sleep 30", 76, 24);
+    ASSERT_TRUE(tmux.WaitForText(L"E 139d 46.0275")) << platform::WideToUtf8(tmux.Screen());
+    std::wstring screen = tmux.Screen();
+    EXPECT_NE(screen.find(L"\u2026"), std::wstring::npos) << platform::WideToUtf8(screen);
+    bool spans = false;
+    for (const std::wstring& line : Lines(screen)) {
+        if (line.starts_with(L"\u250c") && line.ends_with(L"\u2510")) spans = line.size() == 76;
+    }
+    EXPECT_TRUE(spans) << "the dialog takes the whole width first\n"
+                       << platform::WideToUtf8(screen);
+    EXPECT_NE(screen.find(texts["IDS_LST_ITEM_TIME"]), std::wstring::npos)
+        << "the list's names still whole";
+
+    tmux.Resize(60, 24);
+    ASSERT_TRUE(tmux.WaitFor([](const std::wstring& s) {
+        for (const std::wstring& line : Lines(s)) {
+            if (line.size() > 60) return false;
+        }
+        return s.find(L">") != std::wstring::npos;
+    })) << "a mark where the window goes on\n"
+        << platform::WideToUtf8(tmux.Screen());
+    tmux.Resize(120, 24);
+    ASSERT_TRUE(tmux.WaitForText(texts["IDS_BTN_SET"])) << platform::WideToUtf8(tmux.Screen());
+    EXPECT_EQ(tmux.Screen().find(L"\u2026"), std::wstring::npos)
+        << "wide again, nothing cut\n"
+        << platform::WideToUtf8(tmux.Screen());
+    tmux.Keys("Escape");
+    EXPECT_TRUE(tmux.WaitForText(L"exited with 0")) << platform::WideToUtf8(tmux.Screen());
 }

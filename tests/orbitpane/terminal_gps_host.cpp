@@ -1,6 +1,8 @@
-// orbitpane_terminal_host LANGUAGE: the GPS dialog on the terminal back end, in a program
-// directory of its own with the scripted card behind it (found, AGPS ready, answering OK)
-// and the values of a fix in its list. The tmux tests run it as a user would.
+// orbitpane_terminal_host LANGUAGE [settings]: the GPS dialog on the terminal back end, in a
+// program directory of its own with the scripted card behind it (found, AGPS ready,
+// answering OK) and the values of a fix in its list; with "settings", the Setting button
+// enabled and focused, so that Enter opens the settings dialog. The tmux tests run it as a
+// user would.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,6 +19,7 @@ using namespace orbitpane_test;
 
 int main(int argc, char** argv) {
     std::string language = argc > 1 ? argv[1] : "en-us";
+    bool settings = argc > 2 && std::string(argv[2]) == "settings";
     if (!ui::Initialize(ui::BackendKind::Terminal, argc, argv)) {
         std::fprintf(stderr, "orbitpane_terminal_host: no terminal\n");
         return 1;
@@ -44,6 +47,10 @@ int main(int argc, char** argv) {
                 list.SetItemText(2, 1, L"N 35d 40.8742");
                 list.SetItemText(3, 1, L"8");
                 list.SetItemText(4, 1, L"2026-12-07 21:30:05");
+                if (settings) {
+                    dialog->EnableItem(gps::kSetting, true);
+                    dialog->SetFocus(gps::kSetting);
+                }
             });
         });
         dialog->DoModal();

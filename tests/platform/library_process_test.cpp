@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "platform/files.h"
@@ -89,4 +90,39 @@ TEST(Process, TheDefaultHandlersOutputGoesToTheGivenFileNotToOurs) {
     struct stat st;
     ASSERT_EQ(::stat(output.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// A program run for its answer: what it writes comes back with its status, never reaches
+// this process's terminal, and a process it leaves behind holding the output does not hold
+// the answer back.
+TEST(Process, RunCollectingOutputAnswersWithStatusAndOutput) {
+    const struct {
+        const char* name;
+        const char* script;
+        int status;
+        std::string output;
+    } cases[] = {
+        {"both streams", "echo out; echo err >&2; exit 0", 0, "out\nerr\n"},
+        {"failure", "echo 'no method available' >&2; exit 3", 3, "no method available\n"},
+        {"signal", "kill -9 $$", -1, ""},
+        {"stdin is empty", "cat; echo end", 0, "end\n"},
+        {"a child stays", "echo started; sleep 8 & exit 0", 0, "started\n"},
+        {"output cut", "head -c 20000 /dev/zero | tr '\\0' x", 0,
+         std::string(kMaxCollectedOutput, 'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::promise<ProgramOutcome> answer;
+        auto future = answer.get_future();
+        ASSERT_TRUE(RunCollectingOutput("sh", {"-c", c.script},
+                                        [&](const ProgramOutcome& o) { answer.set_value(o); }));
+        ASSERT_EQ(future.wait_for(std::chrono::seconds(4)), std::future_status::ready);
+        ProgramOutcome outcome = future.get();
+        EXPECT_EQ(outcome.exitStatus, c.status);
+        EXPECT_EQ(outcome.output, c.output);
+    }
+    EXPECT_FALSE(RunCollectingOutput("satview-no-such-program", {}, [](const ProgramOutcome&) {
+        ADD_FAILURE() << "no answer for a program that did not start";
+    }));
+    EXPECT_FALSE(RunCollectingOutput("", {}, [](const ProgramOutcome&) {}));
 }

@@ -135,6 +135,68 @@ TEST_F(UserFiles, APerUserFileBelongsToTheRunningProgram) {
               home_ / "cfg/satview-other");
 }
 
+TEST_F(UserFiles, CopiesOfAReadOnlyInstalledTreeAreTheUsersToSave) {
+    MarkInstalled();
+    for (const char* file : {"config/ConfigFile.xml", "Runinfo.ini", "plugins.xml"}) {
+        ::chmod((program_ / file).c_str(), 0444);
+    }
+    // An earlier version left this user's plug-in list read-only.
+    std::string list = home_ / "state/satview/plugins.xml";
+    fs::create_directories(home_ / "state/satview");
+    ASSERT_TRUE(platform::WriteFileAtomic(list, "<earlier/>"));
+    ::chmod(list.c_str(), 0444);
+
+    for (const char* file : {"config/ConfigFile.xml", "Runinfo.ini", "plugins.xml"}) {
+        SCOPED_TRACE(file);
+        std::string own = UserFilePath(program_.path(), file);
+        EXPECT_FALSE(platform::IsReadOnly(own));
+        ASSERT_TRUE(platform::WriteFileAtomic(own, std::string("<saved ") + file + "/>"));
+        // What the next start reads.
+        EXPECT_EQ(Read(UserFilePath(program_.path(), file)), std::string("<saved ") + file + "/>");
+        EXPECT_TRUE(platform::IsReadOnly(program_ / file)) << "the installed file stays as it is";
+    }
+    EXPECT_EQ(Read(program_ / "config/ConfigFile.xml"), "<installed/>");
+}
+
+TEST_F(UserFiles, LeftoverTemporariesOfKilledWritesGoOnlyFromTheWritersFolders) {
+    struct Case {
+        const char* name;
+        bool removed;
+    } cases[] = {
+        {"cfg/satview/Runinfo.ini.newAb3dE9", true},
+        {"cfg/satview/config/ConfigFile.xml.new0a1B2c", true},
+        {"cfg/satview/SysSetting.xml.tmpZZ09aa", true},  // an earlier version's writer
+        {"state/satview/plugins.xml.newQwErTy", true},
+        {"state/satview/userdata/localdeviceinfo.xml.new123456", true},
+        {"cfg/satview/Runinfo.ini.newAb3d", false},    // not six characters
+        {"cfg/satview/Runinfo.ini.new-b3dE9", false},  // not the writer's letters
+        {"cfg/satview/.newAb3dE9", false},             // not after a name
+        {"cfg/satview/notes.new", false},
+        {"cfg/satview/Runinfo.ini", false},
+        {"state/satview/Log/trace.log.newAb3dE9", false},  // no writer of these saves there
+        {"cfg/other/Runinfo.ini.newAb3dE9", false},        // another program's folder
+    };
+    MarkInstalled();
+    for (const Case& c : cases) home_.Write(c.name, "x");
+    // A link of that name is not followed, nor removed.
+    fs::create_symlink(home_ / "cfg/satview/Runinfo.ini", home_ / "cfg/satview/link.xml.newAAAAAA");
+
+    EXPECT_EQ(platform::RemoveLeftoverSaves(program_.path()), 5);
+    for (const Case& c : cases) {
+        EXPECT_EQ(fs::exists(home_ / c.name), !c.removed) << c.name;
+    }
+    EXPECT_TRUE(fs::is_symlink(home_ / "cfg/satview/link.xml.newAAAAAA"));
+    EXPECT_EQ(Read(home_ / "cfg/satview/Runinfo.ini"), "x");
+
+    // Files beside the program: its own folders are the writers'.
+    testing_support::TempDir beside;
+    beside.Write("Runinfo.ini.newAb3dE9", "x");
+    beside.Write("config/ConfigFile.xml.newAb3dE9", "x");
+    beside.Write("Plugins/Orbitpane/a.lang.newAb3dE9", "x");
+    EXPECT_EQ(platform::RemoveLeftoverSaves(beside.path()), 2);
+    EXPECT_TRUE(fs::exists(beside / "Plugins/Orbitpane/a.lang.newAb3dE9"));
+}
+
 TEST_F(UserFiles, AProgramDirectoryTheUserCannotWriteIsPerUser) {
     if (::geteuid() == 0) GTEST_SKIP() << "root writes everywhere";
     ::chmod(program_.path().c_str(), 0555);

@@ -9,6 +9,9 @@
 #include <mutex>
 #include <string>
 
+#include "framework/devicemgr/card_discovery.h"
+#include "orbitpane/win32/port_search.h"
+#include "platform/files.h"
 #include "platform/ports/ports.h"
 #include "port_names.h"
 #include "temp_dir.h"
@@ -113,6 +116,39 @@ TEST_F(UdevPorts, PortNameFileWinsOverTheInterfaceString) {
     ASSERT_NE(ByNumber(ports, 2), nullptr);
     EXPECT_EQ(ByNumber(ports, 2)->friendlyName, "TARVEK Wendrix - 3G PC UI Interface (COM2)");
     EXPECT_EQ(ByNumber(ports, 0)->friendlyName, "Modem Port (COM0)");
+}
+
+// The shipped port-name file's commented example, as a user copies it below <PortNames>.
+std::string ShippedExample() {
+    std::string shipped =
+        platform::ReadWholeFile(SATVIEW_DATA_DIR "/config/ports.xml").value_or("");
+    std::string rows;
+    for (size_t at = shipped.find("<Port "); at != std::string::npos;
+         at = shipped.find("<Port ", at + 1)) {
+        size_t end = shipped.find("</Port>", at);
+        if (end == std::string::npos || end > shipped.find("-->")) break;
+        rows += shipped.substr(at, end + 7 - at) + "\n";
+    }
+    return "<PortNames>\n" + rows + "</PortNames>\n";
+}
+
+TEST_F(UdevPorts, TheShippedExampleNamesThePortsTheCardSearchLooksFor) {
+    Add(Card());
+    testing_support::TempDir program;
+    PortNameTable table = PortNameTable::Load(program.Write("config/ports.xml", ShippedExample()));
+    ASSERT_EQ(table.Size(), 3u);
+    std::vector<SerialPort> ports = List(table);
+    // Interface 1 is ttyUSB2, interface 2 ttyUSB5.
+    int at = -1, gps = -1;
+    EXPECT_TRUE(orbitpane::FindComPortIn(ports, orbitpane::kPcUiInterfaceText, at));
+    EXPECT_TRUE(orbitpane::FindComPortIn(ports, orbitpane::kGpsInterfaceText, gps));
+    EXPECT_EQ(at, 2);
+    EXPECT_EQ(gps, 5);
+    // The device manager looks for the same texts.
+    std::vector<devicemgr::CardPorts> cards = devicemgr::GroupCards(ports);
+    ASSERT_EQ(cards.size(), 1u);
+    EXPECT_EQ(cards[0].at.number, 2);
+    EXPECT_EQ(cards[0].gps.number, 5);
 }
 
 TEST_F(UdevPorts, MonitorReportsPortsAddedAndRemoved) {

@@ -1,6 +1,7 @@
 // The launcher's start-up: the single instance, the container loop with the test main frame
 // and the scripted device manager, and every failure exit.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -72,9 +73,11 @@ TEST_F(Launcher, ASecondInstanceAsksTheFirstToRaiseItsWindowAndEnds) {
 
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(raised, 1);
-    listener.reset();  // nothing left to raise: the second instance still ends quietly
+    EXPECT_NE(app.ExitNote().find("its window was brought forward"), std::string::npos);
+    listener.reset();  // nothing left to raise: the second instance ends saying so
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(raised, 1);
+    EXPECT_NE(app.ExitNote().find("nothing was brought forward"), std::string::npos);
     EXPECT_TRUE(app.RunResults().empty());
     EXPECT_TRUE(ui::headless::MessageBoxes().empty());
     EXPECT_FALSE(platform::FileExists(dir.ListPath()));
@@ -84,6 +87,7 @@ TEST_F(Launcher, ASecondInstanceAsksTheFirstToRaiseItsWindowAndEnds) {
     device->AnnounceDevicesOnRegister({{"wendrix 3g", 1}}, 0);
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(app.RunResults(), std::vector<int>{0});
+    EXPECT_EQ(app.ExitNote(), "");
 }
 
 TEST_F(Launcher, RunsALibraryMainFrameWhateverTheCaseOfItsSuffix) {
@@ -111,6 +115,19 @@ TEST_F(Launcher, RunsALibraryMainFrameWhateverTheCaseOfItsSuffix) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(platform::FileExists(script + ".started"));
+}
+
+TEST_F(Launcher, SettingsItCannotSaveAreTracedAndTheRunGoesOn) {
+    dir.Install();
+    ::chmod((dir / "SysSetting.xml").c_str(), 0444);  // the writer refuses it, even for root
+    device->AnnounceDevicesOnRegister({{"wendrix 3g", 1}}, 0);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(app.RunResults(), std::vector<int>{0});
+    EXPECT_EQ(app.ExitInstance(), 0);
+    EXPECT_TRUE(dir.Traced("warning",
+                           "could not save the device name \"wendrix 3g\" in the settings file"));
+    EXPECT_TRUE(
+        dir.Traced("warning", "could not save xframemodule/nosplashscreen in the settings file"));
 }
 
 TEST_F(Launcher, ResultFourRunsAgainBehindTheInitializingWindow) {

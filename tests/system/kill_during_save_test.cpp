@@ -12,6 +12,7 @@
 
 #include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/user_files.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -104,6 +105,29 @@ TEST(KillDuringSave, EveryFileIsEitherTheOldOrTheNewVersionNeverBroken) {
     }
     EXPECT_GT(seen["ini_en-us1033"] + seen["ini_en-us1041"], 0);
     EXPECT_GT(seen["ini_ja1041"] + seen["ini_ja1033"], 0);
+
+    // The kills left the writers' temporary files behind; the next start removes them all,
+    // and only them.
+    auto leftovers = [&] {
+        int count = 0;
+        for (const char* folder : {"", "/config"}) {
+            for (const auto& e : fs::directory_iterator(dir + folder)) {
+                count += platform::IsWriterTempName(e.path().filename().string());
+            }
+        }
+        return count;
+    };
+    std::map<std::string, std::string> kept;
+    for (const char* file : {"config/ConfigFile.xml", "plugins.xml", "Runinfo.ini"}) {
+        kept[file] = platform::ReadWholeFile(dir + "/" + file).value_or("<missing>");
+    }
+    int left = leftovers();
+    EXPECT_GT(left, 0);
+    EXPECT_EQ(platform::RemoveLeftoverSaves(dir), left);
+    EXPECT_EQ(leftovers(), 0);
+    for (const auto& [file, text] : kept) {
+        EXPECT_EQ(platform::ReadWholeFile(dir + "/" + file).value_or(""), text) << file;
+    }
 }
 
 }  // namespace

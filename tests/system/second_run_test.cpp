@@ -36,8 +36,30 @@ TEST(SecondRun, BringsTheRunningSatviewForwardAndLeavesItsCardAlone) {
         [&] { return platform::ReadWholeFile(status).value_or("").ends_with("\n"); }));
     EXPECT_EQ(platform::ReadWholeFile(status), "0\n");
     const std::string output = platform::ReadWholeFile(said).value_or("");
-    EXPECT_NE(output.find("Satview already runs"), std::string::npos) << output;
+    EXPECT_NE(output.find("Satview already runs for this user: its window was brought forward."),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("No second simulated card started"), std::string::npos) << output;
     EXPECT_EQ(output.find("Simulated card started"), std::string::npos) << output;
+
+    // Without a simulated card to leave out, and as the installed command starts the launcher
+    // (no ./run around it), the second start still says what it did.
+    const std::string noSim = system.Dir() + "/nosim.out", noSimStatus = system.Dir() + "/nosim.rc";
+    testing_support::TmuxSession third(system.EnvPrefix() + " TERM=xterm-256color " + root +
+                                       "/run --no-build --no-sim --terminal >" + noSim +
+                                       " 2>&1; echo $? >" + noSimStatus);
+    const std::string launcher = system.Dir() + "/launcher.out";
+    EXPECT_EQ(Shell(system.EnvPrefix() + " " + system.Bin() + "/Startup --headless >" + launcher +
+                    " 2>&1 </dev/null"),
+              0);
+    ASSERT_TRUE(system_test::WaitUntil(
+        [&] { return platform::ReadWholeFile(noSimStatus).value_or("").ends_with("\n"); }));
+    EXPECT_EQ(platform::ReadWholeFile(noSimStatus), "0\n");
+    for (const std::string& file : {noSim, launcher}) {
+        const std::string text = platform::ReadWholeFile(file).value_or("");
+        EXPECT_NE(text.find("its window was brought forward"), std::string::npos) << file << text;
+        EXPECT_EQ(text.find("simulated card"), std::string::npos) << file << text;
+    }
 
     // One card, the first one's, still registered and answering; its log untouched.
     const std::string cards = system.Dir() + "/cards.out";

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -90,6 +92,72 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
 
     screen_->Tmux().Keys("Escape");
     EXPECT_TRUE(system_test::WaitUntil([&] { return screen_->Ended(); })) << Screen();
+}
+
+// The map link with no browser to open it (an xdg-open that fails loudly): the status line
+// says so and the handler's words go to the log, not over the dialog. Around it, the status
+// line follows the session, and a language change after Stop leaves the rows empty and
+// translates the map sites.
+TEST(TerminalRunMap, AMapThatCannotOpenIsToldInTheStatusLineNotOverTheDialog) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    RunningSystem system;
+    std::filesystem::create_directories(system.Dir() + "/nobrowser");
+    const std::string opener = system.Dir() + "/nobrowser/xdg-open";
+    std::ofstream(opener)
+        << "#!/bin/sh\necho 'XDG-SAYS-HELLO'\n"
+           "echo \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n";
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    system.SetEnv("PATH", system.Dir() + "/nobrowser:" + (path ? path : "/usr/bin:/bin"));
+    ASSERT_TRUE(system.StartCard({"--ready-after", "0"}));
+    TerminalScreen screen(std::make_unique<TmuxSession>(
+        system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() + "/Startup --terminal", 100,
+        30));
+    auto without = [](const std::wstring& s, const wchar_t* text) {
+        return s.find(text) == std::wstring::npos;
+    };
+    ASSERT_TRUE(screen.WaitText("map_ready", L"ready")) << screen.Text() << system.Log();
+
+    // No position yet: Open opens nothing and says why.
+    ASSERT_TRUE(screen.Press(L"Open")) << screen.Text();
+    EXPECT_TRUE(screen.WaitText("map_no_position", L"No position yet")) << screen.Text();
+
+    // A session: waiting until the first position, then started.
+    ASSERT_TRUE(screen.Press(L"Start")) << screen.Text();
+    ASSERT_TRUE(screen.Wait("map_positions", [&](const std::wstring& s) {
+        return !TerminalScreen::Position(s).empty() &&
+               s.find(L"GPS started.") != std::wstring::npos;
+    })) << screen.Text();
+    EXPECT_TRUE(without(screen.Tmux().Screen(), L"Waiting for GPS data"));
+
+    // Open with a position: the handler fails; the dialog says so, the log holds its words.
+    ASSERT_TRUE(screen.Press(L"Open")) << screen.Text();
+    EXPECT_TRUE(screen.WaitText("map_failed", L"The map could not be opened")) << screen.Text();
+    EXPECT_TRUE(system_test::WaitUntil([&] {
+        return system.Log().find("no method available") != std::string::npos;
+    })) << system.Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::wstring after = screen.Tmux().Screen();
+    EXPECT_TRUE(without(after, L"no method available")) << screen.Text();
+    EXPECT_TRUE(without(after, L"XDG-SAYS-HELLO")) << screen.Text();
+    EXPECT_TRUE(system.Log().find("XDG-SAYS-HELLO") != std::string::npos);
+
+    // Stop empties the rows; Japanese then keeps them empty and translates the map sites.
+    ASSERT_TRUE(screen.Press(L"Stop")) << screen.Text();
+    ASSERT_TRUE(screen.Wait("map_stopped", [](const std::wstring& s) {
+        return s.find(L"GPS stopped.") != std::wstring::npos && TerminalScreen::Position(s).empty();
+    })) << screen.Text();
+    ASSERT_TRUE(screen.FocusTo(L"English")) << screen.Text();
+    screen.Tmux().Keys("Enter");
+    ASSERT_TRUE(screen.WaitText("map_languages", L"\u65e5\u672c\u8a9e")) << screen.Text();
+    screen.Tmux().Keys("Down Enter");
+    ASSERT_TRUE(screen.WaitText("map_japanese", L"\u7d4c\u5ea6")) << screen.Text();
+    EXPECT_TRUE(screen.WaitText("map_sites_japanese", L"Google \u30de\u30c3\u30d7"))
+        << screen.Text();
+    EXPECT_EQ(TerminalScreen::Position(screen.Tmux().Screen()), L"") << screen.Text();
+
+    screen.Tmux().Keys("Escape");
+    EXPECT_TRUE(system_test::WaitUntil([&] { return screen.Ended(); })) << screen.Text();
 }
 
 // The process the pane runs Startup in: the pane's own, or its child when a shell stayed.

@@ -112,6 +112,108 @@ TEST(TerminalLayout, TheGpsAndSettingsDialogsFitAStandardTerminalWithoutOverlaps
     }
 }
 
+namespace {
+
+// The controls of `dialog` as a freshly made window has them, texts `longer` than the
+// template's.
+std::vector<detail::ControlState> StatesOf(const DialogTemplate& dialog,
+                                           const std::wstring& longer) {
+    std::vector<detail::ControlState> states;
+    for (const ControlTemplate& control : dialog.controls) {
+        detail::ControlState c;
+        c.control = control;
+        c.text = control.text.empty() ? control.text : control.text + longer;
+        c.visible = !(control.styles & kStyleHidden);
+        states.push_back(c);
+    }
+    return states;
+}
+
+bool Apart(const Cells& a, const Cells& b) {
+    return a.row + a.rows <= b.row || b.row + b.rows <= a.row || a.col + a.cols <= b.col ||
+           b.col + b.cols <= a.col;
+}
+
+}  // namespace
+
+TEST(TerminalLayout, WiderLayoutsKeepControlsApartAndInsideUpToTheScreensWidth) {
+    for (const DialogTemplate* dialog : {&templates::GpsDialog(), &templates::SettingsDialog()}) {
+        const int base = ClientCells(*dialog).cols;
+        const struct {
+            const wchar_t* longer;
+            int screenCols;
+            int cols;  // the client area's width wanted; 0: any, up to the screen's
+        } cases[] = {
+            {L"", 80, 0},
+            {L" and more", 200, 0},    // longer texts spread the dialog
+            {L" and more", 40, base},  // never narrower than the base
+            {L" and much, much more than any screen holds", 100, 98},  // as wide as it can
+        };
+        // A wide screen is no reason to spread out.
+        EXPECT_EQ(Fit(*dialog, StatesOf(*dialog, L""), 24, 200).Cols(),
+                  Fit(*dialog, StatesOf(*dialog, L""), 24, 80).Cols());
+        EXPECT_LT(Fit(*dialog, StatesOf(*dialog, L""), 24, 200).Cols(), 78);
+        for (const auto& c : cases) {
+            std::vector<detail::ControlState> states = StatesOf(*dialog, c.longer);
+            Layout layout = Fit(*dialog, states, 24, c.screenCols);
+            std::string name = std::to_string(dialog->id) + " on " + std::to_string(c.screenCols);
+            if (c.cols != 0) EXPECT_EQ(layout.Cols(), c.cols) << name;
+            EXPECT_LE(layout.Cols(), std::max(base, c.screenCols - 2)) << name;
+            EXPECT_GE(layout.Cols(), base) << name;
+            std::vector<Placed> placed = Place(layout, states);
+            for (size_t i = 0; i < states.size(); ++i) {
+                if (!states[i].visible) continue;
+                const Cells& at = placed[i].at;
+                EXPECT_TRUE(at.col >= 0 && at.col + at.cols <= layout.Cols()) << name;
+                for (size_t j = i + 1; j < states.size(); ++j) {
+                    if (!states[j].visible || states[i].kind() == ControlKind::GroupBox ||
+                        states[j].kind() == ControlKind::GroupBox) {
+                        continue;
+                    }
+                    EXPECT_TRUE(Apart(at, placed[j].at))
+                        << name << ": " << states[i].id() << " overlaps " << states[j].id();
+                }
+            }
+        }
+    }
+}
+
+TEST(TerminalLayout, AListWithMoreRowsGrowsAsFarAsTheScreenAllowsAndWidensItsNamesColumn) {
+    const DialogTemplate& dialog = templates::GpsDialog();
+    std::vector<detail::ControlState> states = StatesOf(dialog, L"");
+    detail::ControlState* list = nullptr;
+    for (auto& c : states) {
+        if (c.id() == templates::gps::kList) list = &c;
+    }
+    ASSERT_NE(list, nullptr);
+    list->extendedStyle = kListGridLines;
+    list->columns = {{L"Item", 95, ColumnAlign::Left}, {L"Value", 338, ColumnAlign::Left}};
+    for (const wchar_t* name : {L"GPS port", L"Longitude", L"Latitude", L"Satellites in view",
+                                L"Time of fix", L"Altitude", L"Speed", L"Fix"}) {
+        list->rows.push_back({name, L"value"});
+    }
+    const Cells listBase = ControlCells(list->control);
+    const Cells statusBase = ControlCells(*dialog.Find(templates::gps::kStatus));
+    const struct {
+        int screenRows;
+        int more;  // rows the list gains
+    } cases[] = {{24, 2}, {21, 1}, {20, 0}, {12, 0}};
+    for (const auto& c : cases) {
+        Layout layout = Fit(dialog, states, c.screenRows, 80);
+        EXPECT_EQ(layout.Client().rows, ClientCells(dialog).rows + c.more) << c.screenRows;
+        EXPECT_EQ(layout.Control(list->control).rows, listBase.rows + c.more) << c.screenRows;
+        EXPECT_EQ(layout.Control(*dialog.Find(templates::gps::kStatus)).row,
+                  statusBase.row + c.more)
+            << "what lies below moves down";
+        EXPECT_EQ(layout.Control(*dialog.Find(templates::gps::kLanguage)).cols,
+                  ControlCells(*dialog.Find(templates::gps::kLanguage)).cols);
+    }
+    Layout layout = Fit(dialog, states, 24, 80);
+    std::vector<int> widths = ListColumns(layout, *list, layout.Control(list->control).cols - 2);
+    ASSERT_EQ(widths.size(), 2u);
+    EXPECT_EQ(widths[0], Columns(L"Satellites in view") + 1) << "the names and the grid line";
+}
+
 TEST(TerminalText, DoubleWidthCharactersCountTwiceAndAreNeverSplit) {
     EXPECT_EQ(Columns(L"GPS \u5b9a\u4f4d ok"), 11);
     EXPECT_EQ(Columns(L"Posic\u0327a\u0303o"), 7) << "combining marks take no column";
@@ -173,14 +275,17 @@ TEST(TerminalKeys, EnterOpensTheDropDownListAndArrowsChooseFromIt) {
         << "a closed list steps with the arrows";
 }
 
-TEST(TerminalScreen, LongTextsAreClippedWithAMarkAndATallWindowScrollsToItsFocus) {
+TEST(TerminalScreen, LongTextsWidenTheWindowThenAreClippedWithAMarkAndATallWindowScrolls) {
     auto dialog = ShownProbe();
     dialog->SetItemText(probe::kLabel, L"\u65e5\u672c\u8a9e\u306e\u9577\u3044\u30e9\u30d9\u30eb");
+    // Whole while the screen has room for the window to widen, cut with a mark once not.
+    EXPECT_TRUE(Eventually([] {
+        return ScreenShows(L"\u65e5\u672c\u8a9e\u306e\u9577\u3044\u30e9\u30d9\u30eb");
+    })) << ScreenText();
+    TerminalUiEnvironment::Resize(10, 40);
     EXPECT_TRUE(Eventually([] {
         return ScreenShows(L"\u65e5\u672c\u8a9e\u306e\u9577\u3044\u30e9\u2026");
     })) << ScreenText();
-
-    TerminalUiEnvironment::Resize(10, 40);
     dialog->SetFocus(probe::kListView);
     EXPECT_TRUE(Eventually([] {
         int row = -1, col = -1;

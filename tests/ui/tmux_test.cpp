@@ -60,6 +60,37 @@ bool DefaultMarked(const std::wstring& screen, const std::wstring& label) {
     return open != std::wstring::npos && screen[open] == L'<';
 }
 
+// Whether button `label` stands between brackets, "[ Setting ]" or "<  Start  >".
+bool Bracketed(const std::wstring& screen, const std::wstring& label) {
+    size_t at = screen.find(label);
+    if (at == std::wstring::npos || at == 0) return false;
+    size_t open = screen.find_last_not_of(L' ', at - 1);
+    size_t close = screen.find_first_not_of(L' ', at + label.size());
+    return open != std::wstring::npos && close != std::wstring::npos &&
+           (screen[open] == L'[' || screen[open] == L'<') &&
+           (screen[close] == L']' || screen[close] == L'>');
+}
+
+// Whether `label` is drawn with attribute `code` (2 dim, 4 underlined) on a screen captured
+// with its attributes (capture-pane -e): the last attribute sequence before it sets it.
+bool Drawn(const std::string& screen, const std::string& label, const std::string& code) {
+    size_t at = screen.find(label);
+    if (at == std::string::npos) return false;
+    size_t sequence = screen.rfind("\033[", at);
+    if (sequence == std::string::npos) return false;
+    size_t end = screen.find('m', sequence);
+    if (end == std::string::npos || end > at) return false;
+    std::istringstream params(screen.substr(sequence + 2, end - sequence - 2));
+    for (std::string param; std::getline(params, param, ';');) {
+        if (param == code) return true;
+    }
+    return false;
+}
+
+bool Dim(const std::string& screen, const std::string& label) {
+    return Drawn(screen, label, "2");
+}
+
 bool StartsWith(const std::wstring& text, const std::wstring& start) {
     return text.rfind(start, 0) == 0;
 }
@@ -117,6 +148,48 @@ TEST_F(GalleryInATerminal, AUserStartsSwitchesToJapaneseAndCancelsAMessageBox) {
     ASSERT_TRUE(tmux.WaitWhileText(L"\u5730\u56f3\u30b5\u30a4\u30c8\u3067"));
     EXPECT_NE(tmux.Screen().find(L"GPS\u30c7\u30fc\u30bf\u3092\u5f85"), std::wstring::npos);
     EXPECT_EQ(tmux.Variable("pane_dead"), "0");
+}
+
+TEST_F(GalleryInATerminal, DisabledButtonsLookDisabledAndALabelKeepsAGapBeforeItsValue) {
+    TmuxSession tmux(Gallery());
+    ASSERT_TRUE(tmux.WaitForText(L"GPS Port")) << platform::WideToUtf8(tmux.Screen());
+    std::wstring screen = tmux.Screen();
+    EXPECT_NE(screen.find(L"Current GPS Type: AGPS"), std::wstring::npos)
+        << platform::WideToUtf8(screen);
+    EXPECT_NE(screen.find(L"Satellites in view"), std::wstring::npos);
+    // Stop is disabled until Start is pressed, then Start is.
+    const struct {
+        const wchar_t* disabled;
+        const wchar_t* enabled;
+    } states[] = {{L"Stop", L"Start"}, {L"Start", L"Stop"}};
+    for (const auto& state : states) {
+        ASSERT_TRUE(tmux.WaitFor([&](const std::wstring& s) {
+            return Bracketed(s, state.enabled) && !Bracketed(s, state.disabled);
+        })) << platform::WideToUtf8(state.disabled)
+            << " without brackets\n"
+            << platform::WideToUtf8(tmux.Screen());
+        std::string attributes = tmux.Tmux("capture-pane -p -e -t 0");
+        EXPECT_TRUE(Dim(attributes, platform::WideToUtf8(state.disabled)));
+        EXPECT_FALSE(Dim(attributes, platform::WideToUtf8(state.enabled)));
+        EXPECT_TRUE(Bracketed(tmux.Screen(), L"Setting"));
+        EXPECT_FALSE(Dim(attributes, "Setting"));
+        tmux.Keys("Enter");  // the focused button: Start, which hands the focus to Stop
+    }
+}
+
+TEST_F(GalleryInATerminal, DisabledFieldsLoseTheirUnderline) {
+    TmuxSession tmux(Gallery("--settings"));
+    ASSERT_TRUE(tmux.WaitForText(L"internet.example"));
+    std::string attributes = tmux.Tmux("capture-pane -p -e -t 0");
+    EXPECT_TRUE(Drawn(attributes, "internet.example", "4")) << "AGPS: the field takes input";
+    EXPECT_FALSE(Dim(attributes, "internet.example"));
+    tmux.Keys("Space");  // the focused "GPS(no network)": no APN, no SUPL server
+    ASSERT_TRUE(tmux.WaitFor([&](const std::wstring&) {
+        return Dim(tmux.Tmux("capture-pane -p -e -t 0"), "internet.example");
+    })) << tmux.Tmux("capture-pane -p -e -t 0");
+    attributes = tmux.Tmux("capture-pane -p -e -t 0");
+    EXPECT_FALSE(Drawn(attributes, "internet.example", "4"));
+    EXPECT_FALSE(Drawn(attributes, "supl.example.com", "4"));
 }
 
 TEST_F(GalleryInATerminal, ResizingRedrawsClipsWithAMarkAndCentresAgain) {

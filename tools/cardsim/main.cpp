@@ -32,10 +32,12 @@ struct Settings {
     bool quiet = false;
     std::string dialect = "card";
     bool checkSatview = false;
+    bool noGpsPort = false;
 };
 
 const char* const kAtHelp =
-    "AT commands of the simulated card (lines end in CR, LF or both):\n"
+    "AT commands:\n"
+    "The simulated card's, on its PC UI port (lines end in CR, LF or both):\n"
     "  AT ATZ ATE0 ATE1 ATV1 AT+CMEE=<n>   basic control, echo off and on\n"
     "  ATI AT+CGMI AT+CGMM AT+CGSN AT+CGMR identification\n"
     "  AT+CPIN? AT+CFUN? AT^SYSINFO        SIM state and readiness\n"
@@ -204,16 +206,18 @@ int RunCards(Settings& s) {
 
 int main(int argc, char** argv) {
     Settings s;
-    CLI::App app{"A simulated 3G data card with a GPS receiver, on pseudo-terminals.\n" +
-                 std::string(kAtHelp)};
-    app.set_version_flag("--version", "satview-cardsim 0.1");
+    CLI::App app{"A simulated 3G data card with a GPS receiver, on pseudo-terminals."};
+    app.footer(kAtHelp);
+    app.set_version_flag("--version", "satview-cardsim " SATVIEW_VERSION);
     app.add_option("--model", s.models, "one card per model name (default: one Wendrix 3G)");
     app.add_option("--name", s.name,
                    "card ids are <name>-<n>, n the lowest that no other simulator uses")
         ->capture_default_str();
     app.add_option("--customize", s.card.customize, "variant text of AT^CUSTOMIZE?")
         ->capture_default_str();
-    app.add_option("--gps-type", s.card.gpsType, "what AT^GPSTYPE? answers")
+    app.add_option("--gps-type", s.card.gpsType,
+                   "what AT^GPSTYPE? answers: 0 no GPS type, 1 stand-alone GPS only, 2 or 3 GPS "
+                   "and AGPS (Satview offers AGPS for 2 and 3 only)")
         ->check(CLI::Range(0, 3))
         ->capture_default_str();
     app.add_option("--sim", s.sim, "SIM state: ready, missing, pin, puk")->capture_default_str();
@@ -221,7 +225,7 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0.0, 3600.0))
         ->capture_default_str();
     app.add_flag("--never-ready", s.card.neverReady, "the card never becomes ready");
-    app.add_flag("!--no-gps-port", s.card.gpsPort, "the card has no GPS port");
+    app.add_flag("--no-gps-port", s.noGpsPort, "the card has no GPS port");
     app.add_flag("--refuse-close", s.card.refuseClose, "AT^GPSSTOP answers ERROR");
     app.add_option("--error", s.errorCommands, "answer ERROR to this command (e.g. AT^WPDGP)");
     app.add_option("--no-answer", s.silentCommands, "answer nothing to this command");
@@ -266,6 +270,7 @@ int main(int argc, char** argv) {
     ctl->allow_extras(false);
 
     CLI11_PARSE(app, argc, argv);
+    s.card.gpsPort = !s.noGpsPort;
     if (*ctl) return RunControl(s.socket, words);
     // The card's own unsolicited lines (^RSSI) mean nothing to ModemManager.
     if (s.dialect == "modemmanager" && app.count("--unsolicited") == 0) s.unsolicited = 0;

@@ -14,17 +14,38 @@ namespace {
 const char* const kUsage =
     "Usage: satview-udev-rules [PORTS_XML]\n"
     "Prints a udev rules file that keeps ModemManager away from the USB data cards listed in\n"
-    "the port-name file (default: the one Satview reads, config/ports.xml). Install it with\n"
+    "the port-name file (default: the one Satview reads, config/ports.xml: this user's copy\n"
+    "when there is one, else the installed file). Each listed card (a Port element with a\n"
+    "vendor and a product id) gets a rule that sets ID_MM_DEVICE_IGNORE on its serial ports,\n"
+    "so that Satview alone talks to them. Nothing is installed: the rules go to standard\n"
+    "output. Install them with\n"
     "  satview-udev-rules | sudo tee /etc/udev/rules.d/77-satview.rules\n"
-    "  sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=tty\n";
+    "  sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=tty\n"
+    "and remove that file to give the cards back to ModemManager.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   print this text and exit\n"
+    "  --version    print the version and exit\n"
+    "\n"
+    "Exit status: 0 when the rules were printed (a warning on standard error when the file\n"
+    "lists no USB id), 1 when the file cannot be read or is no port-name file, 2 for a wrong\n"
+    "command line.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 ||
-        (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")))) {
-        std::fputs(kUsage, argc > 2 ? stderr : stdout);
-        return argc > 2 ? 2 : 0;
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && !std::strcmp(argv[1], "--version")) {
+        std::puts("satview-udev-rules " SATVIEW_VERSION);
+        return 0;
+    }
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-' && argv[1][1] != '\0')) {
+        std::fprintf(stderr, "satview-udev-rules: %s (satview-udev-rules --help tells more)\n",
+                     argc > 2 ? "one port-name file at most" : "unknown option");
+        return 2;
     }
     std::string path =
         argc == 2 ? argv[1]

@@ -273,16 +273,21 @@ std::string CPluginsConfigMgr::ReadConfiguredDeviceName() {
 }
 
 bool CPluginsConfigMgr::WriteConfiguredDeviceName(const std::string& name) {
-    framework::IBasePlugin* plugin = CreateIndirectPlugin(framework::kConfigPluginId);
-    if (!plugin) return false;
     bool written = false;
-    if (auto* service = Query<framework::IConfigService>(plugin, framework::kConfigServiceFlag)) {
-        std::wstring value = platform::Utf8ToWide(name);
-        written = value.size() < kNameCapacity &&
-                  service->WriteValue(kSystemSection, kDeviceNameKey, value.c_str(), 1);
-        service->Release();
+    if (framework::IBasePlugin* plugin = CreateIndirectPlugin(framework::kConfigPluginId)) {
+        auto* service = Query<framework::IConfigService>(plugin, framework::kConfigServiceFlag);
+        if (service) {
+            std::wstring value = platform::Utf8ToWide(name);
+            written = value.size() < kNameCapacity &&
+                      service->WriteValue(kSystemSection, kDeviceNameKey, value.c_str(), 1);
+            service->Release();
+        }
+        DestroyIndirectPlugin(framework::kConfigPluginId);
     }
-    DestroyIndirectPlugin(framework::kConfigPluginId);
+    if (!written) {
+        Trace(framework::kTraceWarning, __LINE__,
+              "could not save the device name \"" + name + "\" in the settings file");
+    }
     return written;
 }
 

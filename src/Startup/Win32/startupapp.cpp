@@ -60,10 +60,11 @@ void CStartupApp::SetWaits(int deviceWaitMilliseconds, int unloadWaitMillisecond
 
 int CStartupApp::ExitInstance() {
     skin::ExitSkin();
-    return 0;
+    return failed_ ? kFailureExitCode : 0;
 }
 
 bool CStartupApp::AnotherInstanceRuns() {
+    exitNote_.clear();
     if (instanceLock_) return false;  // held since an earlier start-up of this object
     platform::InstanceLock::Outcome outcome;
     instanceLock_ = platform::InstanceLock::Acquire(launcher::kInstanceName, outcome);
@@ -75,8 +76,11 @@ bool CStartupApp::AnotherInstanceRuns() {
     }
     if (outcome != platform::InstanceLock::Outcome::HeldElsewhere) return false;
     // The running instance restores and raises its window; nobody listening means there is
-    // nothing to bring forward. Either way this instance ends without a word.
-    platform::AskToRaise(launcher::kRaiseWindowName);
+    // nothing to bring forward. Either way this instance ends, saying which.
+    exitNote_ = platform::AskToRaise(launcher::kRaiseWindowName)
+                    ? "Satview already runs for this user: its window was brought forward."
+                    : "Satview already runs for this user (it did not answer: nothing was "
+                      "brought forward).";
     return true;
 }
 
@@ -100,6 +104,7 @@ std::string CStartupApp::ProgramDirectory() {
 }
 
 bool CStartupApp::InitInstance() {
+    failed_ = false;
     if (AnotherInstanceRuns()) return false;
 
     // The log folder below the program directory; failures are ignored.
@@ -131,10 +136,15 @@ bool CStartupApp::InitInstance() {
                   "the configure path is to long, more than MAX_PATH !");
             throw FailureExit{};
         }
+        // This instance alone writes these files now: what a killed write left goes.
+        if (instanceLock_) platform::RemoveLeftoverSaves(directory);
         RunContainerLoop(listPath);
+        // The container could not run the main frame (its library missing, say).
+        if (!runResults_.empty() && runResults_.back() < 0) failed_ = true;
     } catch (...) {
         Trace(framework::kTraceWarning, __LINE__, "InitInstance exception!");
         CleanUp();
+        failed_ = true;
     }
     CZeltoTrace::destroy();
     return false;
@@ -241,7 +251,11 @@ int CStartupApp::RunOnce(const std::string& listPath) {
                     configMgr_ ? configMgr_->ProgramDirectory() : ".", program);
                 if (std::filesystem::exists(local)) program = local;
             }
-            platform::StartProgram(program, {words.begin() + 1, words.end()});
+            if (!platform::StartProgram(program, {words.begin() + 1, words.end()})) {
+                Trace(framework::kTraceWarning, __LINE__,
+                      "can not start the main frame program " + program);
+                failed_ = true;
+            }
         }
     }
     runResults_.push_back(result);
@@ -256,8 +270,11 @@ int CStartupApp::RunOnce(const std::string& listPath) {
                                  &object) &&
         object) {
         if (auto* config = dynamic_cast<framework::IConfigService*>(object)) {
-            config->WriteValue(L"xframemodule", L"nosplashscreen",
-                               result == framework::kMainFrameReinitialize ? L"1" : L"0", 1);
+            if (!config->WriteValue(L"xframemodule", L"nosplashscreen",
+                                    result == framework::kMainFrameReinitialize ? L"1" : L"0", 1)) {
+                Trace(framework::kTraceWarning, __LINE__,
+                      "could not save xframemodule/nosplashscreen in the settings file");
+            }
         }
         object->Release();
     }

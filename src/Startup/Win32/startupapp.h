@@ -34,8 +34,13 @@ class CStartupApp {
 
     // Does everything and answers false: the program ends when it returns.
     bool InitInstance();
-    // Shuts the skin down; the program's exit code.
+    // Shuts the skin down; the program's exit code: 0 after a normal end of the main frame and
+    // for a second instance that handed over to the first, kFailureExitCode after any failure.
     int ExitInstance();
+    static constexpr int kFailureExitCode = 1;
+
+    // What this start says on the way out, after the front end is gone (empty: nothing).
+    const std::string& ExitNote() const { return exitNote_; }
 
     // ---- for tests ----
     // What the program's own path reads as (nothing: it cannot be read). By default the
@@ -72,4 +77,6 @@ class CStartupApp {
     int deviceWaitMilliseconds_ = CPluginsConfigMgr::kDeviceWaitMilliseconds;
     int unloadWaitMilliseconds_ = CPluginsConfigMgr::kUnloadWaitMilliseconds;
     std::vector<int> runResults_;
+    std::string exitNote_;
+    bool failed_ = false;
 };

@@ -140,7 +140,9 @@ framework::GpsDataRecord MakeRecord(const GpsFix& fix) {
     framework::GpsDataRecord record{};
     FormatDegrees(fix.longitude, 'E', 'W', record.longitude);
     FormatDegrees(fix.latitude, 'N', 'S', record.latitude);
-    std::snprintf(record.satellites, sizeof record.satellites, "%d", fix.satellites);
+    if (fix.satellites) {
+        std::snprintf(record.satellites, sizeof record.satellites, "%d", *fix.satellites);
+    }
     return record;
 }
 
@@ -251,7 +253,8 @@ std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int6
     GpsFix fix;
     fix.latitude = lat;
     fix.longitude = lon;
-    // A GSV run counts for a few fixes; after that, or when there never was one, GGA's count.
+    // A GSV run counts for a few fixes; after that, or when there never was one, GGA's count;
+    // before either, no count at all (a fix from RMC alone says nothing about satellites).
     constexpr int kSkyLifetime = 5;
     if (skyCount_ && fixesSinceSky_ < kSkyLifetime) {
         fix.satellites = *skyCount_;

@@ -35,14 +35,16 @@ class NmeaLexer {
     uint64_t discarded_ = 0;
 };
 
-// A position in micro-degrees (negative: south, west) with the satellites in view.
+// A position in micro-degrees (negative: south, west) with the satellites in view, none while
+// the receiver has not told their number.
 struct GpsFix {
     int64_t latitude = 0;
     int64_t longitude = 0;
-    int satellites = 0;
+    std::optional<int> satellites;
 };
 
-// The record handed to the device sinks: "-122.123456W", "37.654321N", "7".
+// The record handed to the device sinks: "-122.123456W", "37.654321N", "7" (an empty count
+// while none is known).
 framework::GpsDataRecord MakeRecord(const GpsFix& fix);
 
 struct NmeaCounters {
@@ -78,7 +80,7 @@ class NmeaDecoder {
     bool lastWasGsv_ = false;
     std::optional<int> skyCount_;  // satellites of the last complete GSV run
     int fixesSinceSky_ = 0;        // fixes since that run: an old one no longer counts
-    int ggaCount_ = 0;             // satellites used, from the last GGA with a fix
+    std::optional<int> ggaCount_;  // satellites used, from the last GGA with a fix
     std::string lastFixTime_;      // RMC and GGA of one epoch make one fix
 };
 

@@ -66,5 +66,6 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
            platform::Utf8ToWide(Field(record->satellites, sizeof record->satellites)));
     setRow(orbitpane::kRowTime, orbitpane::FormatArrivalTime(arrival));
     AddTrackPoint(*record, static_cast<std::time_t>(arrival));
+    ShowSessionStatus(true);
     return 0;
 }

@@ -172,8 +172,9 @@ void CGPSUIDlg::OnCardLost(int state) {
     // The polling stops for good; a pass it was in the middle of has ended when this returns.
     gpsThread_.StopAndJoin();
     SetCardReady(false);
+    // The loss is what the status line says from now on, in whatever language comes next.
     SetDeviceStatusShown(
-        state == kUnavailable ? L"IDS_STATIC_DEVICE_Unavailable" : L"IDS_STATIC_DEVICE_OUT", false);
+        state == kUnavailable ? L"IDS_STATIC_DEVICE_Unavailable" : L"IDS_STATIC_DEVICE_OUT", true);
     List(ids::kList).SetItemText(0, 1, L"");
     if (state == kRemoved) orbitpane::ClearLastPosition();
     ResetToIdle();

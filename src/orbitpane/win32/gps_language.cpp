@@ -1,6 +1,5 @@
 // The GPS dialog's language selector and the re-translation of its texts.
 #include "orbitpane/win32/gpsuidlg.h"
-#include "orbitpane/win32/last_position.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/templates/gps.h"
 
@@ -40,9 +39,11 @@ void CGPSUIDlg::OnLanguageChanged() {
     orbitpane::WriteIniString(orbitpane::kLanguageSection, L"LangID", id, orbitpane::kRunInfoFile);
 
     SetTitle(Text(L"IDS_TITLE_GPSAPP"));
-    // The value column shows the last position again (port, coordinates, satellites, time).
+    // The value column keeps what it shows: the rows follow the session (emptied by a stop,
+    // the port row by a lost card), so a change of language brings back nothing older.
     ui::ListView list = List(ids::kList);
-    const orbitpane::LastPositionTexts values = orbitpane::LastPosition();
+    std::wstring values[kListRows];
+    for (int row = 0; row < kListRows; ++row) values[row] = list.GetItemText(row, 1);
     SetUpListView();
     for (int row = 0; row < kListRows; ++row) {
         list.SetItemText(row, 0, Text(kListRowKeys[row]));
@@ -50,4 +51,20 @@ void CGPSUIDlg::OnLanguageChanged() {
     }
     ShowStatus(StatusTextId());
     ApplyTexts();
+    FillMapSites();
+}
+
+// The map sites in the active language; the chosen one stays chosen, a typed text stays.
+void CGPSUIDlg::FillMapSites() {
+    ui::ComboBox maps = Combo(ids::kMapSite);
+    const int chosen = maps.GetCurSel();
+    const std::wstring typed = maps.CurrentText();
+    const bool first = maps.Count() == 0;
+    maps.ResetContent();
+    for (const wchar_t* key : {L"IDS_GOOGLE", L"IDS_YAHOO", L"IDS_LIVE"}) maps.AddString(Text(key));
+    if (first || chosen >= 0) {
+        maps.SetCurSel(first ? 0 : chosen);
+    } else {
+        SetItemText(ids::kMapSite, typed);
+    }
 }

@@ -12,8 +12,21 @@ namespace {
 
 constexpr std::int64_t kNoDataSeconds = 3;
 constexpr std::int64_t kCardCheckSeconds = 20;
+constexpr const wchar_t* kWaitingKey = L"IDS_STATIC_QUER_GPS";
+constexpr const wchar_t* kStartedKey = L"IDS_STATIC_START_GPSSUCCE";
 
 }  // namespace
+
+// While a session runs, the status line says whether positions come: "waiting" until the
+// first and again once they stop, "started" while they arrive. Any other message (an error,
+// the card's state) stays until its own cause changes it.
+void CGPSUIDlg::ShowSessionStatus(bool positionsArrive) {
+    if (GpsSessionState() != kGpsSessionRunning) return;
+    const std::wstring key = StatusTextId();
+    if (key != kWaitingKey && key != kStartedKey) return;
+    const wchar_t* shown = positionsArrive ? kStartedKey : kWaitingKey;
+    if (key != shown) ShowStatus(shown);
+}
 
 void CGPSUIDlg::OnTimer(unsigned id) {
     if (id == kGpsTimerId) OnWatchdogTick();
@@ -29,6 +42,7 @@ void CGPSUIDlg::OnWatchdogTick() {
     ShowItem(ids::kNoDataSeconds, noData);
     ShowItem(ids::kSecondsUnit, noData);
     if (noData) SetItemText(ids::kNoDataSeconds, std::to_wstring(sinceData));
+    if (noData) ShowSessionStatus(false);
 
     if (sinceCheck < kCardCheckSeconds) return;
     Trace("NO GPS Data in 20 second!\n");

@@ -118,8 +118,14 @@ void CGPSSetupDlg::OnSave() {
     } else if (IsItemChecked(ids::kPedestrian)) {
         info.strScenario = kScenarioPedestrian;
     }
-    // A failed write is not reported: the record keeps the new values for this session.
-    m_pMarkup->SaveSettings(info);
+    // The record keeps the new values for this session either way; a failed write is told,
+    // so that nobody expects to find them at the next start.
+    if (!m_pMarkup->SaveSettings(info)) {
+        std::wstring text = Text(L"IDS_STATIC_ERROR_SAVESETTINGS");
+        if (text.empty()) text = L"The GPS settings could not be saved.";
+        ShowMessageBox(text + L"\n" + platform::Utf8ToWide(m_pMarkup->Path()),
+                       Text(L"IDS_TITLE_SETTING"), ui::kMbOk | ui::kMbIconWarning);
+    }
 
     if (m_pMainDlg != nullptr) {
         if (GpsSessionState() != kGpsSessionRunning) UpdateMainTypeDisplay();

@@ -36,6 +36,7 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
     OnClicked(ids::kStop, [this] { OnBnClickedButtonStop(); });
     OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
     WireMonitoring();
+    WireMapLink();
     OnClicked(ids::kSetting, [this] { OnBnClickedButtonSetting(); });
     OnClicked(ids::kAutoRun, [this] { OnAutoRunClicked(); });
     OnClicked(ids::kRun, [this] { OnRunProgram(); });
@@ -53,6 +54,7 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
 }
 
 CGPSUIDlg::~CGPSUIDlg() {
+    ForgetMapLinkAnswers();
     DestroyWindow();
     StopWorkers();
 }
@@ -186,10 +188,8 @@ bool CGPSUIDlg::OnInitDialog() {
     ShowItem(ids::kRun, false);
     ShowItem(ids::kBrowse, false);
 
-    ui::ComboBox maps = Combo(ids::kMapSite);
-    maps.ResetContent();
-    for (const wchar_t* key : {L"IDS_GOOGLE", L"IDS_YAHOO", L"IDS_LIVE"}) maps.AddString(Text(key));
-    maps.SetCurSel(0);
+    Combo(ids::kMapSite).ResetContent();
+    FillMapSites();
     return true;
 }
 

@@ -138,6 +138,7 @@ class CGPSUIDlg : public ui::Dialog,
     void SetUpListView();
     void FillLanguageList();
     void ApplyTexts();
+    void FillMapSites();
     // Traces under the dialog's module name; the file and line are those of the call.
     void Trace(const char* message, const char* file = __builtin_FILE(),
                int line = __builtin_LINE());
@@ -178,6 +179,13 @@ class CGPSUIDlg : public ui::Dialog,
     void SetDeviceStatusShown(const std::wstring& key, bool keepKey);
     ui::LResult OnGpsData(const void* record);
     void OnWatchdogTick();
+    // The status line of a running session, by whether positions arrive.
+    void ShowSessionStatus(bool positionsArrive);
+    // The map link's handler answers on a thread of its own, through a message to the window.
+    struct MapLinkAnswers;
+    void WireMapLink();
+    void ForgetMapLinkAnswers();
+    void OnMapLinkAnswered();
 
     // The session's track (gps_track.cpp).
     void AddTrackMenu();
@@ -225,6 +233,8 @@ class CGPSUIDlg : public ui::Dialog,
     platform::CriticalSection dataLock_;
     std::atomic<std::int64_t> lastDataTime_{0};
     std::atomic<std::int64_t> lastCheckTime_{0};
+
+    std::shared_ptr<MapLinkAnswers> mapLinkAnswers_;
 
     // Polling: the GPS port while the card is present, the PC UI port for the dialog's life.
     orbitpane::WorkerThread gpsThread_;

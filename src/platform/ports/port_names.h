@@ -1,7 +1,7 @@
 // The port-name file: interface texts for the ports of known USB devices, by USB vendor id,
 // product id and interface number. It lives in the program directory as config/ports.xml:
 //   <PortNames>
-//     <Port vendor="1234" product="5678" interface="02">Example - 3G GPS Interface</Port>
+//     <Port vendor="1234" product="5678" interface="02">TARVEK Wendrix - 3G GPS Interface</Port>
 //   </PortNames>
 // The three numbers are hexadecimal, as udev writes them; letter case does not matter.
 #pragma once

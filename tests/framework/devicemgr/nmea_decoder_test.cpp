@@ -144,6 +144,25 @@ TEST(NmeaDecoder, SatellitesInViewComeFromGsvAcrossSystems) {
     EXPECT_EQ(decoder.Counters().ignored, 1u);
 }
 
+// A fix that comes before the receiver told any count (RMC first in its epoch) has none: the
+// record's count stays empty rather than saying 0.
+TEST(NmeaDecoder, NoSatelliteCountBeforeTheReceiverTellsOne) {
+    NmeaDecoder decoder;
+    auto records = Decode(
+        {
+            Sentence("GPRMC,000001,A,4807.038,N,01131.000,E,0,0,071226,,,A"),
+            Sentence("GPGGA,000001,4807.038,N,01131.000,E,1,,0.9,545.4,M,46.9,M,,"),
+            Sentence("GPRMC,000002,A,4807.038,N,01131.000,E,0,0,071226,,,A"),
+            Sentence("GPGSV,1,1,03,01,40,083,46,02,17,308,41,12,07,344,39"),
+            Sentence("GPRMC,000003,A,4807.038,N,01131.000,E,0,0,071226,,,A"),
+        },
+        decoder);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].satellites, "");
+    EXPECT_EQ(records[1].satellites, "") << "a GGA without its count tells none";
+    EXPECT_EQ(records[2].satellites, "3");
+}
+
 TEST(NmeaDecoder, GgaCountReturnsWhenGsvStops) {
     NmeaDecoder decoder;
     std::vector<std::string> input = {

@@ -267,6 +267,7 @@ void TerminalBackend::Draw() {
                                                                 const Cells& outer) {
         view->Draw(screen_, outer, view == input, &row, &col);
         for (TerminalView* child : Children(view->handle())) {
+            child->Relayout(screen_);
             Rect rect = DialogAccess::Window(child->dialog()).rect;
             Cells at = child->Size();
             at.row = outer.row + 1 + PixelsToRows(rect.y);
@@ -279,6 +280,7 @@ void TerminalBackend::Draw() {
         if (view == nullptr) continue;
         detail::WindowState state = DialogAccess::Window(view->dialog());
         if (!state.visible || state.parent) continue;
+        view->Relayout(screen_);
         draw(view, view->Outer(screen_));
     }
     cursorRow_ = row;

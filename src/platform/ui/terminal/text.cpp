@@ -67,6 +67,15 @@ std::vector<std::wstring> Wrap(std::wstring_view text, int columns) {
     return lines;
 }
 
+std::wstring Caption(std::wstring_view text) {
+    std::wstring shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'&' && i + 1 < text.size()) ++i;
+        shown += text[i];
+    }
+    return shown;
+}
+
 std::string ToUtf8(std::wstring_view text) {
     return platform::WideToUtf8(text);
 }

@@ -22,6 +22,9 @@ std::wstring ClipWithMark(std::wstring_view text, int columns);
 // and between any two characters of a word that is too long (Japanese has no spaces).
 std::vector<std::wstring> Wrap(std::wstring_view text, int columns);
 
+// A caption without its mnemonic marks: "&Save" shows as "Save", "&&" as "&".
+std::wstring Caption(std::wstring_view text);
+
 // UTF-8 for the terminal and back.
 std::string ToUtf8(std::wstring_view text);
 

@@ -26,16 +26,6 @@ Cells Intersect(const Cells& a, const Cells& b) {
     return Cells{top, left, std::max(0, bottom - top), std::max(0, right - left)};
 }
 
-// A caption without its mnemonic marks: "&Save" shows as "Save", "&&" as "&".
-std::wstring Caption(const std::wstring& text) {
-    std::wstring shown;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'&' && i + 1 < text.size()) ++i;
-        shown += text[i];
-    }
-    return shown;
-}
-
 bool IsEnter(const Input& in) {
     return (in.kind == Input::Kind::Char && (in.ch == L'\r' || in.ch == L'\n')) ||
            (in.kind == Input::Kind::Key && in.key == KEY_ENTER);
@@ -66,17 +56,14 @@ const ControlState* FindIn(const std::vector<ControlState>& controls, int id) {
     return nullptr;
 }
 
-int ColumnCells(const ListColumn& column) {
-    return std::max(1, PixelsToCols(column.width));
-}
-
 }  // namespace
 
 TerminalView::TerminalView(TerminalBackend& backend, Dialog& dialog)
     : backend_(backend),
       dialog_(dialog),
       handle_(dialog.Handle()),
-      client_(ClientCells(dialog.Template())) {
+      layout_(dialog.Template()),
+      client_(layout_.Client()) {
     backend_.Raise(handle_);
 }
 
@@ -128,6 +115,7 @@ void TerminalView::EndModal() {
 void TerminalView::Center() {
     detail::WindowState window = DialogAccess::Window(dialog_);
     Screen& screen = backend_.screen();
+    Relayout(screen);
     Cells area{0, 0, screen.Rows(), screen.Cols()};
     WindowHandle around = window.parent ? window.parent : window.owner;
     if (TerminalView* other = around ? backend_.ViewOf(around) : nullptr) {
@@ -165,6 +153,18 @@ Cells TerminalView::Outer(const Screen& screen) const {
     return size;
 }
 
+void TerminalView::Relayout(const Screen& screen) {
+    if (DialogAccess::Window(dialog_).parent) {
+        layout_ = Layout(dialog_.Template());
+    } else {
+        if (screen.Cols() != fittedCols_) widest_ = 0;
+        layout_ = Fit(dialog_.Template(), Controls(), screen.Rows(), screen.Cols(), widest_);
+        widest_ = layout_.Cols();
+        fittedCols_ = screen.Cols();
+    }
+    client_ = layout_.Client();
+}
+
 // ---- drawing ----
 
 void TerminalView::SyncScroll(const Screen& screen, const Cells& outer) {
@@ -173,7 +173,7 @@ void TerminalView::SyncScroll(const Screen& screen, const Cells& outer) {
     scrollCol_ = std::clamp(scrollCol_, 0, std::max(0, outer.col + outer.cols - screen.Cols()));
     auto focused = DialogAccess::Control(dialog_, dialog_.Focus());
     if (!focused) return;
-    Cells at = ControlCells(focused->control);
+    Cells at = layout_.Control(focused->control);
     int top = outer.row + 1 + at.row - scrollRow_;
     int bottom = top + at.rows;
     if (top < 0) scrollRow_ += top;
@@ -223,19 +223,20 @@ void TerminalView::Draw(Screen& screen, const Cells& where, bool focused, int* c
     Cells client{outer.row + 1, outer.col + 1, client_.rows, client_.cols};
     Cells clip = Intersect(client, screenCells);
     std::vector<ControlState> controls = Controls();
+    std::vector<Placed> places = Place(layout_, controls);
     int focus = dialog_.Focus();
     drawn_.clear();
     // Group boxes first: they frame what lies inside them.
     for (int pass = 0; pass < 2; ++pass) {
-        for (const ControlState& c : controls) {
+        for (size_t i = 0; i < controls.size(); ++i) {
+            const ControlState& c = controls[i];
             if (!c.visible || (c.kind() == ControlKind::GroupBox) != (pass == 0)) continue;
             screen.SetClip(clip);
-            Cells at = ControlCells(c.control);
-            at.row += client.row;
-            at.col += client.col;
-            drawn_.emplace_back(c.id(), at);
-            DrawControl(screen, c, client.row, client.col, focused && c.id() == focus, base,
-                        cursorRow, cursorCol);
+            Placed placed = places[i];
+            placed.at.row += client.row;
+            placed.at.col += client.col;
+            drawn_.emplace_back(c.id(), placed.at);
+            DrawControl(screen, c, placed, focused && c.id() == focus, base, cursorRow, cursorCol);
         }
     }
     // Marks where the window goes on past the screen.
@@ -258,11 +259,9 @@ void TerminalView::Draw(Screen& screen, const Cells& where, bool focused, int* c
     }
 }
 
-void TerminalView::DrawControl(Screen& screen, const ControlState& c, int row0, int col0,
+void TerminalView::DrawControl(Screen& screen, const ControlState& c, const Placed& placed,
                                bool focused, const Style& base, int* cursorRow, int* cursorCol) {
-    Cells at = ControlCells(c.control);
-    at.row += row0;
-    at.col += col0;
+    const Cells& at = placed.at;
     Style style = base;
     style.dim = base.dim || !c.enabled;
     Style lit = style;
@@ -275,11 +274,12 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, int row0, 
     };
     switch (c.kind()) {
         case ControlKind::Static: {
+            int room = at.rows > 1 ? at.cols : placed.room;
             std::vector<std::wstring> lines =
                 at.rows > 1 ? Wrap(text, at.cols) : std::vector<std::wstring>{text};
             for (int i = 0; i < at.rows && i < static_cast<int>(lines.size()); ++i) {
-                std::wstring line = ClipWithMark(lines[i], at.cols);
-                int offset = (c.control.styles & kStyleCentre) ? (at.cols - Columns(line)) / 2 : 0;
+                std::wstring line = ClipWithMark(lines[i], room);
+                int offset = (c.control.styles & kStyleCentre) ? (room - Columns(line)) / 2 : 0;
                 screen.Put(at.row + i, at.col + offset, line, style);
             }
             break;
@@ -300,9 +300,13 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, int row0, 
                 focusedControl && focusedControl->kind() == ControlKind::PushButton;
             bool isDefault = c.enabled && (buttonFocused ? c.id() == focus
                                                          : (c.control.styles & kStyleDefault) != 0);
+            // A disabled button loses its brackets as well as its brightness: on a terminal
+            // that shows no dim text it must still not look like one that can be pressed.
+            const wchar_t* open = !c.enabled ? L" " : isDefault ? L"<" : L"[";
+            const wchar_t* close = !c.enabled ? L" " : isDefault ? L">" : L"]";
             screen.Fill(at.row, at.col, at.cols, L' ', style);
-            screen.Put(at.row, at.col, isDefault ? L"<" : L"[", style);
-            screen.Put(at.row, at.col + at.cols - 1, isDefault ? L">" : L"]", style);
+            screen.Put(at.row, at.col, open, style);
+            screen.Put(at.row, at.col + at.cols - 1, close, style);
             std::wstring label = ClipWithMark(text, std::max(0, at.cols - 2));
             int labelCol = at.col + std::max(0, (at.cols - Columns(label)) / 2);
             screen.Put(at.row, labelCol, label, lit);
@@ -314,7 +318,7 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, int row0, 
             bool box = c.kind() == ControlKind::CheckBox;
             std::wstring mark = box ? (c.checked ? L"[x]" : L"[ ]") : (c.checked ? L"(*)" : L"( )");
             screen.Put(at.row, at.col, mark, lit);
-            screen.Put(at.row, at.col + 4, ClipWithMark(text, at.cols - 4), style);
+            screen.Put(at.row, at.col + 4, ClipWithMark(text, placed.room), style);
             cursor(at.row, at.col + 1);
             break;
         }
@@ -323,8 +327,9 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, int row0, 
         case ControlKind::DropDownCombo: {
             bool edits = c.kind() != ControlKind::DropDownList;
             int field = c.kind() == ControlKind::Edit ? at.cols : std::max(1, at.cols - 1);
+            // Disabled, the field loses its underline: it takes no input.
             Style look = style;
-            look.underline = true;
+            look.underline = c.enabled;
             look.reverse = focused && c.kind() == ControlKind::DropDownList;
             screen.Fill(at.row, at.col, field, L' ', look);
             if (!edits) {
@@ -350,7 +355,7 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, int row0, 
             }
             if (c.kind() != ControlKind::Edit) {
                 Style arrow = style;
-                arrow.reverse = true;
+                arrow.reverse = c.enabled;
                 screen.Put(at.row, at.col + at.cols - 1, L"v", arrow);
             }
             break;
@@ -382,8 +387,9 @@ void TerminalView::DrawList(Screen& screen, const ControlState& c, const Cells& 
         if (list.selected >= list.top + shown) list.top = list.selected - shown + 1;
     }
     list.top = std::clamp(list.top, 0, std::max(0, rows - shown));
+    std::vector<int> widths = ListColumns(layout_, c, inner.cols);
     int total = 0;
-    for (const ListColumn& column : c.columns) total += ColumnCells(column);
+    for (int width : widths) total += width;
     list.left = std::clamp(list.left, 0, std::max(0, total - inner.cols));
     list.dataRow = dataTop;
 
@@ -402,7 +408,7 @@ void TerminalView::DrawList(Screen& screen, const ControlState& c, const Cells& 
     };
     int x = inner.col - list.left;
     for (size_t i = 0; i < c.columns.size(); ++i) {
-        int width = ColumnCells(c.columns[i]);
+        int width = widths[i];
         cell(inner.row, x, width, Caption(c.columns[i].text), c.columns[i].align, head);
         if (grid) {
             screen.HorizontalLine(inner.row + 1, x, width - 1, style);
@@ -425,7 +431,7 @@ void TerminalView::DrawList(Screen& screen, const ControlState& c, const Cells& 
         x = inner.col - list.left;
         size_t columns = std::max<size_t>(c.columns.size(), 1);
         for (size_t col = 0; col < columns; ++col) {
-            int width = c.columns.empty() ? inner.cols : ColumnCells(c.columns[col]);
+            int width = c.columns.empty() ? inner.cols : widths[col];
             std::wstring text = col < cells.size() ? cells[col] : std::wstring();
             ColumnAlign align = c.columns.empty() ? ColumnAlign::Left : c.columns[col].align;
             cell(row, x, width, text, align, (fullRow || col == 0) ? look : style);
@@ -637,7 +643,7 @@ bool TerminalView::ComboKey(const ControlState& c, const Input& in) {
 }
 
 int TerminalView::ListRows(const ControlState& c) const {
-    Cells at = ControlCells(c.control);
+    Cells at = layout_.Control(c.control);
     int rows = at.rows - ((c.control.styles & kStyleBorder) ? 2 : 0) - (c.columns.empty() ? 0 : 1) -
                ((c.extendedStyle & kListGridLines) && !c.columns.empty() ? 1 : 0);
     return std::max(1, rows);

@@ -38,6 +38,11 @@ class TerminalView : public detail::View {
     Dialog& dialog() { return dialog_; }
     // The window's cells on the screen, frame included (a child's: in its host's client).
     Cells Outer(const Screen& screen) const;
+    // Window thread. Lays the window out again for what it shows now on `screen` (layout.h):
+    // a top-level window grows to fit its texts, never narrower than it already was on a
+    // screen of this width, so that it does not jump as texts change. A window shown inside
+    // another keeps the base layout.
+    void Relayout(const Screen& screen);
 
     // Window thread. Draws the window at `outer`; `focused` puts the cursor mark on its
     // focused control, reported through `cursorRow`/`cursorCol`.
@@ -69,7 +74,7 @@ class TerminalView : public detail::View {
         Cells cells;  // where it was drawn
     };
 
-    void DrawControl(Screen& screen, const detail::ControlState& c, int row0, int col0,
+    void DrawControl(Screen& screen, const detail::ControlState& c, const Placed& placed,
                      bool focused, const Style& base, int* cursorRow, int* cursorCol);
     void DrawList(Screen& screen, const detail::ControlState& c, const Cells& at, bool focused,
                   const Style& base, int* cursorRow, int* cursorCol);
@@ -96,7 +101,10 @@ class TerminalView : public detail::View {
     TerminalBackend& backend_;
     Dialog& dialog_;
     WindowHandle handle_;
+    Layout layout_;
     Cells client_;
+    int widest_ = 0;  // the widest layout so far on a screen `fittedCols_` wide
+    int fittedCols_ = -1;
     bool placed_ = false;  // moved or centred on purpose; else kept centred
     Rect reported_{-1, -1, -1, -1};
     int scrollRow_ = 0;  // rows of a window taller than the screen hidden above

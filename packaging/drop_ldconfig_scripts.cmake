@@ -1,0 +1,28 @@
+# Run by cpack after it made the .debs (CPACK_POST_BUILD_SCRIPTS): takes out the postinst and
+# postrm scripts CPack writes for libraries below /usr/lib when all they do is run ldconfig.
+# Satview's libraries are private to its program directory and found through their run path.
+foreach(deb ${CPACK_PACKAGE_FILES})
+  if(NOT deb MATCHES "\\.deb$")
+    continue()
+  endif()
+  set(tree ${deb}.tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND dpkg-deb -R ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+  set(changed FALSE)
+  foreach(script postinst postrm)
+    set(path ${tree}/DEBIAN/${script})
+    if(EXISTS ${path})
+      file(STRINGS ${path} lines)
+      list(FILTER lines EXCLUDE REGEX "^(#!/bin/sh|set -e|if \\[ .*|[ \t]*ldconfig|fi|[ \t]*)$")
+      if(NOT lines)
+        file(REMOVE ${path})
+        set(changed TRUE)
+      endif()
+    endif()
+  endforeach()
+  if(changed)
+    execute_process(COMMAND dpkg-deb --root-owner-group -b ${tree} ${deb}
+      OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+  file(REMOVE_RECURSE ${tree})
+endforeach()
