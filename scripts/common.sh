@@ -23,6 +23,7 @@ SATVIEW_TEST_PACKAGES=(
   tmux  # the terminal the terminal tests run in
   modemmanager  # the real ModemManager managing the simulated card, on a private bus
   dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
+  gpsd gpsd-clients python3-gps gpsbabel  # gpsd on the NMEA feed, gpsbabel reading the tracks
   help2man  # the manual pages, made from the programs' --help
   lintian  # the .debs' check
 )

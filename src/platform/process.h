@@ -17,6 +17,10 @@ bool IsExecutableFile(const std::string& path);
 // Opens a URL or file with the desktop's default handler (xdg-open). False when the handler
 // cannot be started.
 bool OpenWithDefaultHandler(const std::string& target);
+// The same with the handler's output (what it says on stdout and stderr) appended to the file
+// `outputPath` (made 0600 when missing) instead of this program's terminal; its input is
+// /dev/null.
+bool OpenWithDefaultHandler(const std::string& target, const std::string& outputPath);
 
 // How a program run by RunCollectingOutput ended.
 struct ProgramOutcome {

@@ -94,6 +94,10 @@ std::string UserStateDirectory() {
     return XdgDirectory("XDG_STATE_HOME", ".local/state");
 }
 
+std::string UserDataDirectory() {
+    return XdgDirectory("XDG_DATA_HOME", ".local/share");
+}
+
 std::string UserFilePath(const std::string& programDirectory, const std::string& relative) {
     std::string installed = ResolveNoCase(programDirectory, relative);
     if (!FilesArePerUser(programDirectory)) return installed;

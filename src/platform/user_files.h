@@ -19,6 +19,9 @@ bool FilesArePerUser(const std::string& programDirectory);
 // user database.
 std::string UserSettingsDirectory();
 std::string UserStateDirectory();
+// This user's folder for documents the program makes ($XDG_DATA_HOME/satview, else the home
+// folder's .local/share/satview), as the two above.
+std::string UserDataDirectory();
 
 // Where to read and write `relative`, a file or folder the program changes below
 // `programDirectory` ("config/ConfigFile.xml", "Runinfo.ini", "Log"). Letter case is matched

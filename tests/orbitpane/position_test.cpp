@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "monitoring_fixture.h"
+#include "orbitpane/win32/gps_track.h"
 #include "orbitpane/win32/map_link.h"
 #include "platform/files.h"
+#include "temp_dir.h"
 
 using namespace orbitpane_test;
 
@@ -177,6 +179,91 @@ TEST_F(GpsPosition, TheStatusLineSaysWhetherPositionsCome) {
     ASSERT_TRUE(user->Click(gps::kStop));
     SendPosition("11.5E", "48.25N", "7");
     EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
+}
+
+TEST_F(GpsPosition, TheWindowMenuRecordsTheSessionAsAGpxTrack) {
+    testing_support::TempDir data;
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    ASSERT_TRUE(ui::headless::UseManualClock(true));
+    Open();
+    CardFound();
+    auto entry = [&](unsigned command) {
+        for (const ui::SystemMenuItem& item : user->SystemMenu()) {
+            if (item.command == command) return item;
+        }
+        return ui::SystemMenuItem{};
+    };
+    EXPECT_EQ(
+        entry(orbitpane::kRecordTrackCommand),
+        (ui::SystemMenuItem{orbitpane::kRecordTrackCommand, L"Record GPX track", true, false}))
+        << "off until turned on";
+    EXPECT_EQ(entry(orbitpane::kOpenTracksCommand).text, L"Open tracks folder");
+    ASSERT_TRUE(user->ChooseSystemMenu(orbitpane::kRecordTrackCommand));
+    EXPECT_TRUE(entry(orbitpane::kRecordTrackCommand).checked);
+    EXPECT_EQ(orbitpane::ReadIniString(L"track", L"record", orbitpane::kRunInfoFile), L"1");
+
+    ASSERT_TRUE(user->Click(gps::kStart));
+    SendPosition("139.766667E", "35.681236N", "7");
+    now = kSunday + 1;
+    SendPosition("", "1.0N", "7");  // no position: no point
+    SendPosition("-122.500000W", "-37.250000S", "8");
+    // The entries follow the language.
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(entry(orbitpane::kRecordTrackCommand).text, Lang(L"IDS_MENU_RECORD_TRACK"));
+    EXPECT_NE(Lang(L"IDS_MENU_RECORD_TRACK"), L"Record GPX track");
+    ASSERT_TRUE(user->Click(gps::kStop));
+    SendPosition("10.0E", "10.0N", "7");  // after the session: not in its track
+
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(data / "satview/tracks")) {
+        files.push_back(e.path());
+    }
+    ASSERT_EQ(files.size(), 1u);
+    std::string text = platform::ReadWholeFile(files[0]).value_or("");
+    EXPECT_NE(text.find("<trkseg>\n"
+                        "<trkpt lat=\"35.6812360\" lon=\"139.7666670\">"
+                        "<time>2026-12-06T19:55:17Z</time></trkpt>\n"
+                        "<trkpt lat=\"-37.2500000\" lon=\"-122.5000000\">"
+                        "<time>2026-12-06T19:55:18Z</time></trkpt>\n"
+                        "</trkseg></trk></gpx>\n"),
+              std::string::npos)
+        << text;
+
+    ASSERT_TRUE(user->ChooseSystemMenu(orbitpane::kRecordTrackCommand));
+    EXPECT_FALSE(entry(orbitpane::kRecordTrackCommand).checked);
+    EXPECT_EQ(orbitpane::ReadIniString(L"track", L"record", orbitpane::kRunInfoFile), L"0");
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
+    const struct {
+        const char* latitude;
+        const char* longitude;
+        bool point;
+        double lat, lon;
+    } cases[] = {
+        {"35.681236N", "139.766667E", true, 35.681236, 139.766667},
+        {"-0.000001S", "-179.999999W", true, -0.000001, -179.999999},
+        {"90.000000N", "180.000000E", true, 90, 180},
+        {"90.000001N", "1.0E", false, 0, 0},  // out of range
+        {"1.0N", "180.5E", false, 0, 0},
+        {"", "1.0E", false, 0, 0},  // missing
+        {"1.0N", "E", false, 0, 0},
+        {"1.0xN", "1.0E", false, 0, 0},  // not a number
+        {"nanN", "1.0E", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        framework::GpsDataRecord record{};
+        std::strncpy(record.latitude, c.latitude, sizeof record.latitude - 1);
+        std::strncpy(record.longitude, c.longitude, sizeof record.longitude - 1);
+        auto point = orbitpane::TrackPointOf(record, 1796586917);
+        ASSERT_EQ(point.has_value(), c.point) << c.latitude << " " << c.longitude;
+        if (!point) continue;
+        EXPECT_DOUBLE_EQ(point->latitude, c.lat);
+        EXPECT_DOUBLE_EQ(point->longitude, c.lon);
+        EXPECT_EQ(point->utc, 1796586917);
+        EXPECT_FALSE(point->elevation || point->satellites) << "the record carries neither";
+    }
 }
 
 TEST_F(GpsPosition, TheNoDataLineCountsFromTheLastPosition) {

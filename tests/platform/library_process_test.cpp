@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -66,6 +67,29 @@ TEST(Process, MissingOrNonExecutableProgramsFail) {
     EXPECT_FALSE(StartProgram(""));
     EXPECT_FALSE(StartProgram(dir.Write("data.txt", "not a program")));
     EXPECT_FALSE(OpenWithDefaultHandler(""));
+}
+
+TEST(Process, TheDefaultHandlersOutputGoesToTheGivenFileNotToOurs) {
+    testing_support::TempDir dir;
+    std::string handler =
+        dir.Write("bin/xdg-open", "#!/bin/sh\necho \"out $1\"\necho \"err $1\" >&2\n");
+    ::chmod(handler.c_str(), 0755);
+    const char* path = std::getenv("PATH");
+    std::string saved = path ? path : "";
+    ::setenv("PATH", (dir / "bin").c_str(), 1);
+    std::string output = dir / "handler.log";
+    bool started = OpenWithDefaultHandler("/some folder", output);
+    ::setenv("PATH", saved.c_str(), 1);
+    ASSERT_TRUE(started);
+    std::string text;
+    for (int i = 0; i < 200 && text.find("err") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        text = ReadWholeFile(output).value_or("");
+    }
+    EXPECT_EQ(text, "out /some folder\nerr /some folder\n");
+    struct stat st;
+    ASSERT_EQ(::stat(output.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 // A program run for its answer: what it writes comes back with its status, never reaches

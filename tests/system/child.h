@@ -68,6 +68,7 @@ class Child {
         return status_;
     }
     std::string Output() const { return platform::ReadWholeFile(output_).value_or(""); }
+    pid_t Pid() const { return pid_; }
 
   private:
     pid_t pid_ = -1;

@@ -211,6 +211,14 @@ TEST(Window, TitleIconsGeometryParentAndSystemMenu) {
     EXPECT_TRUE(dialog.AppendSystemMenuItem(16, L"About"));
     EXPECT_FALSE(dialog.AppendSystemMenuItem(0, L"no command"));
     EXPECT_EQ(dialog.SystemMenu(), (std::vector<SystemMenuItem>{{0, L""}, {16, L"About"}}));
+    EXPECT_TRUE(dialog.AppendSystemMenuItem(32, L"Record"));
+    EXPECT_TRUE(dialog.CheckSystemMenuItem(32, true));
+    EXPECT_FALSE(dialog.CheckSystemMenuItem(48, true)) << "no such entry";
+    EXPECT_FALSE(dialog.CheckSystemMenuItem(0, true)) << "a separator takes no check mark";
+    EXPECT_EQ(dialog.SystemMenu().back(), (SystemMenuItem{32, L"Record", true, true}));
+    EXPECT_TRUE(dialog.CheckSystemMenuItem(32, false));
+    EXPECT_TRUE(dialog.SetSystemMenuItemText(32, L"Gravar"));
+    EXPECT_EQ(dialog.SystemMenu().back(), (SystemMenuItem{32, L"Gravar", true, false}));
     Probe bare(probe::Template(kDialogCaption));
     ASSERT_TRUE(bare.Create());
     EXPECT_FALSE(bare.AppendSystemMenuItem(16, L"About")) << "no system menu to append to";

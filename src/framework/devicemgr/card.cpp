@@ -359,6 +359,7 @@ void SerialCard::OnGpsBytes(const std::string& node, std::string_view bytes) {
         Trace(framework::kTraceDebug, node + " < " + sentence);
     }
     if (!life_.GpsOpen()) return;
+    listener_.OnGpsSentences(*this, sentences);
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 

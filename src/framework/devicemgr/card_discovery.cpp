@@ -40,6 +40,7 @@ StoredChoice ReadStoredChoice(const std::string& path) {
     CMarkupSTL doc;
     if (!doc.LoadFromFile(path) || !doc.FindSibling("localdevice")) return choice;
     choice.cardPath = doc.AttributeValue("cardpath");
+    choice.nmeaFeed = platform::AsciiLower(doc.AttributeValue("nmeafeed")) != "off";
     if (!doc.Descend()) return choice;
     while (doc.FindSibling("item")) {
         if (doc.ElementText() != "1") continue;

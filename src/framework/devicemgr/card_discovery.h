@@ -27,11 +27,13 @@ std::vector<CardPorts> GroupCards(const std::vector<platform::SerialPort>& ports
 // The card the user chose, from the "item" of "localdevice" whose text is "1" in
 // localdeviceinfo.xml: its id (lower case) and port. Empty id when there is none. And the
 // "cardpath" attribute of "localdevice": how cards are reached ("serial", "modemmanager",
-// "auto"; empty when it is not set).
+// "auto"; empty when it is not set). And its "nmeafeed" attribute: "off" keeps the NMEA feed
+// (nmea_feed.h) from being offered; anything else, or none, offers it.
 struct StoredChoice {
     std::string id;
     int port = -1;
     std::string cardPath;
+    bool nmeaFeed = true;
 };
 StoredChoice ReadStoredChoice(const std::string& path);
 

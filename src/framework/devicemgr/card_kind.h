@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "framework/contracts/ids.h"
 #include "framework/devicemgr/card_discovery.h"
@@ -21,6 +22,12 @@ class CardListener {
     // What may be told of the card changed (GetState), or its identity.
     virtual void OnCardChanged(Card& card) = 0;
     virtual void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) = 0;
+    // The sentences read from the receiver during a session, in order, before the records
+    // made of them.
+    virtual void OnGpsSentences(Card& card, const std::vector<std::string>& sentences) {
+        (void)card;
+        (void)sentences;
+    }
     virtual void OnUserAnswer(Card& card, const std::string& answer) = 0;
     virtual void OnCardHungUp(Card& card) = 0;
     // The GPS port hung up: the port list is to be looked at again at `lookAgain`.

@@ -76,10 +76,20 @@ DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(option
     const char* environment = std::getenv("SATVIEW_CARD_PATH");
     std::string setting;
     // The file is read only when no option or variable already decides.
-    if (options_.cardPath.empty() && !(environment && *environment)) {
-        setting = ReadStoredChoice(options_.choicePath).cardPath;
+    bool readChoice = options_.cardPath.empty() && !(environment && *environment);
+    if (readChoice || !options_.nmeaFeed) {
+        StoredChoice stored = ReadStoredChoice(options_.choicePath);
+        if (readChoice) setting = stored.cardPath;
+        if (!options_.nmeaFeed) options_.nmeaFeed = stored.nmeaFeed;
     }
     path_ = ChooseCardPath(options_.cardPath, environment, setting);
+    // Made before any card can deliver: the link is there for gpsd before the first session.
+    if (*options_.nmeaFeed) {
+        feed_ = std::make_unique<NmeaFeed>(
+            options_.nmeaFeedLink,
+            [this](int level, const std::string& text) { Trace(level, text); });
+        feed_->Open();
+    }
     if (path_ != CardPath::Serial) {
         mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
                                       static_cast<CardListener&>(*this));
@@ -609,6 +619,10 @@ void DeviceManager::OnGpsRecord(Card& card, const framework::GpsDataRecord& reco
     deviceSinks_.ForEach([&](framework::IDeviceMgrEvent* sink) {
         sink->OnDeviceEvent(framework::kEventGpsData, &copy);
     });
+}
+
+void DeviceManager::OnGpsSentences(Card& card, const std::vector<std::string>& sentences) {
+    if (feed_ && Current().get() == &card) feed_->Write(sentences);
 }
 
 void DeviceManager::OnUserAnswer(Card& card, const std::string& answer) {

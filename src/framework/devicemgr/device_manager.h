@@ -33,6 +33,7 @@
 #include "framework/contracts/device.h"
 #include "framework/devicemgr/card.h"
 #include "framework/devicemgr/mm_bus.h"
+#include "framework/devicemgr/nmea_feed.h"
 #include "framework/devicemgr/sink_list.h"
 #include "platform/ports/ports.h"
 
@@ -58,6 +59,11 @@ struct ManagerOptions {
     // ports within seconds) before its ports are opened here: opening them first would keep
     // ModemManager, and the card's data connection, from it.
     int mmGraceMs = 15000;
+    // Whether the session's sentences go to the NMEA feed (nmea_feed.h); unset: the choice
+    // file's setting (on unless it says "off").
+    std::optional<bool> nmeaFeed;
+    // Where the feed's link goes; empty: "nmea" in the runtime folder.
+    std::string nmeaFeedLink;
 };
 
 enum class CardPath { Serial, ModemManager, Auto };
@@ -125,6 +131,8 @@ class DeviceManager final : private CardListener, private MmBusListener {
     std::string CurrentId();
     bool WaitFirstScan(int timeoutMs);
     NmeaCounters GpsCounters();
+    // The NMEA feed; null when it is turned off.
+    NmeaFeed* Feed() { return feed_.get(); }
 
   private:
     struct Entry {
@@ -136,6 +144,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     // CardListener, from the cards' threads.
     void OnCardChanged(Card& card) override;
     void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) override;
+    void OnGpsSentences(Card& card, const std::vector<std::string>& sentences) override;
     void OnUserAnswer(Card& card, const std::string& answer) override;
     void OnCardHungUp(Card& card) override;
     void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) override;
@@ -207,6 +216,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     std::thread thread_;
     std::unique_ptr<platform::PortMonitor> monitor_;
     std::unique_ptr<MmBus> mm_;
+    std::unique_ptr<NmeaFeed> feed_;
 };
 
 }  // namespace devicemgr

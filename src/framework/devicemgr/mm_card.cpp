@@ -261,6 +261,7 @@ void MmCard::FeedNmea(const std::string& trace) {
     }
     for (const std::string& sentence : fresh) Trace(framework::kTraceDebug, "< " + sentence);
     if (!life_.GpsOpen() || Stopping()) return;
+    listener_.OnGpsSentences(*this, fresh);
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
 }
 

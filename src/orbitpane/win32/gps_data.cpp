@@ -65,6 +65,7 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     setRow(orbitpane::kRowSatellites,
            platform::Utf8ToWide(Field(record->satellites, sizeof record->satellites)));
     setRow(orbitpane::kRowTime, orbitpane::FormatArrivalTime(arrival));
+    AddTrackPoint(*record, static_cast<std::time_t>(arrival));
     ShowSessionStatus(true);
     fixReadings_ = orbitpane::ReadingsOf(*record);
     ShowFixRows(false);

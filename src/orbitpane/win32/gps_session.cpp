@@ -111,6 +111,7 @@ void CGPSUIDlg::OnBnClickedButtonStart() {
     receiver_ = Receiver::kOn;
     SetGpsSessionState(kGpsSessionRunning);
     Trace("GPS has been openned successfully.");
+    StartTrack();
     ShowStatus(L"IDS_STATIC_QUER_GPS");
     SetItemText(ids::kNoDataSeconds, L"");
     TouchWatchdog();
@@ -199,6 +200,7 @@ void CGPSUIDlg::OnClose() {
 // serve them: nothing reaches the rows after this.
 bool CGPSUIDlg::CloseReceiver() {
     receiver_ = Receiver::kStopped;
+    EndTrack();
     COrbitpaneImpl* card = pluginObject_;
     return card && card->CloseGps();
 }

@@ -122,6 +122,7 @@ void CGPSUIDlg::OnDestroy() {
     // However the window goes (closed, ended, destroyed with its plug-in or the program), a
     // receiver it started is not left running on the card.
     if (receiver_ == Receiver::kOn) EndLostSession();
+    EndTrack();
     StopPowerEvents();
     UnregisterFromDeviceManager();
     // No session outlives the window: the plug-in object's sink goes with it, whatever state
@@ -184,6 +185,7 @@ bool CGPSUIDlg::OnInitDialog() {
 
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, true);
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, false);
+    AddTrackMenu();
     ApplyTexts();
     ShowItem(ids::kPath, false);
     ShowItem(ids::kRun, false);
@@ -211,6 +213,7 @@ void CGPSUIDlg::ApplyTexts() {
         {ids::kOpenMap, L"IDS_BTN_OPEN"},
     };
     for (const auto& t : kTexts) SetItemText(t.id, Text(t.key));
+    ApplyTrackMenuTexts();
 }
 
 void CGPSUIDlg::ResetToIdle() {

@@ -14,6 +14,7 @@
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
+#include "orbitpane/track/gpx_track.h"
 #include "orbitpane/win32/edit_controls.h"
 #include "orbitpane/win32/gps_config.h"
 #include "orbitpane/win32/gps_fix_rows.h"
@@ -132,6 +133,7 @@ class CGPSUIDlg : public ui::Dialog,
     void StopWorkers();
     void StopGpsPolling() { gpsThread_.StopAndJoin(); }
     ui::LResult OnPowerBroadcast(unsigned event, ui::LParam data) override;
+    void OnSysCommand(unsigned command) override;
 
   private:
     void SetUpListView();
@@ -188,6 +190,14 @@ class CGPSUIDlg : public ui::Dialog,
     void ForgetMapLinkAnswers();
     void OnMapLinkAnswered();
 
+    // The session's track (gps_track.cpp).
+    void AddTrackMenu();
+    void ApplyTrackMenuTexts();
+    void StartTrack();
+    void EndTrack();
+    void AddTrackPoint(const framework::GpsDataRecord& record, std::time_t arrivalUtc);
+    void OpenTracksFolder();
+
     framework::IPluginContainer* container_ = nullptr;
     std::string appDirectory_;
     COrbitpaneImpl* pluginObject_ = nullptr;
@@ -215,6 +225,9 @@ class CGPSUIDlg : public ui::Dialog,
     // the window stopped it; it is stopped again when the window goes while it is on.
     enum class Receiver { kUntouched, kOn, kStopped };
     Receiver receiver_ = Receiver::kUntouched;
+
+    // The track of the running session, while one is recorded (window thread only).
+    track::GpxTrack track_;
 
     // The last position as received (window thread only).
     std::wstring rawLatitude_;

@@ -393,6 +393,31 @@ bool Dialog::AppendSystemMenuSeparator() {
     return true;
 }
 
+bool Dialog::CheckSystemMenuItem(unsigned command, bool checked) {
+    return ChangeSystemMenuItem(command, [&](SystemMenuItem& item) {
+        item.checkable = true;
+        item.checked = checked;
+    });
+}
+
+bool Dialog::SetSystemMenuItemText(unsigned command, std::wstring_view text) {
+    return ChangeSystemMenuItem(command, [&](SystemMenuItem& item) { item.text = text; });
+}
+
+bool Dialog::ChangeSystemMenuItem(unsigned command,
+                                  const std::function<void(SystemMenuItem&)>& change) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto found =
+            std::find_if(systemMenu_.begin(), systemMenu_.end(),
+                         [&](const SystemMenuItem& item) { return item.command == command; });
+        if (command == 0 || found == systemMenu_.end()) return false;
+        change(*found);
+    }
+    Changed(0);
+    return true;
+}
+
 std::vector<SystemMenuItem> Dialog::SystemMenu() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return systemMenu_;

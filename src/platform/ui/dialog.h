@@ -55,6 +55,8 @@ class ListView;
 struct SystemMenuItem {
     unsigned command = 0;  // 0: a separator
     std::wstring text;
+    bool checkable = false;  // shows a check mark when checked (CheckSystemMenuItem)
+    bool checked = false;
     friend bool operator==(const SystemMenuItem&, const SystemMenuItem&) = default;
 };
 
@@ -112,6 +114,11 @@ class Dialog {
     // Appends to the window's system menu; its choice calls OnSysCommand(command).
     bool AppendSystemMenuItem(unsigned command, std::wstring_view text);
     bool AppendSystemMenuSeparator();
+    // Makes the entry of `command` one with a check mark, set or not. False when there is
+    // no such entry.
+    bool CheckSystemMenuItem(unsigned command, bool checked);
+    // Gives the entry of `command` another text (a language change). False without it.
+    bool SetSystemMenuItemText(unsigned command, std::wstring_view text);
     std::vector<SystemMenuItem> SystemMenu() const;
     bool SetTheme(const Theme& theme);
     Theme GetTheme() const;
@@ -192,6 +199,7 @@ class Dialog {
     int ModalOnWindowThread(WindowHandle owner);
     // Runs `f` on the window thread and waits; false without a running kit.
     bool OnWindowThread(const std::function<void()>& f) const;
+    bool ChangeSystemMenuItem(unsigned command, const std::function<void(SystemMenuItem&)>& change);
     detail::ControlState* FindLocked(int id);
     const detail::ControlState* FindLocked(int id) const;
     // Tells the view that control `id` (0: the window) changed.

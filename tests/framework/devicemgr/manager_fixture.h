@@ -182,6 +182,7 @@ class ManagerTest : public ::testing::Test {
     devicemgr::ManagerOptions Options() {
         devicemgr::ManagerOptions options;
         options.choicePath = dir_ / "localdeviceinfo.xml";
+        options.nmeaFeedLink = dir_ / "nmea";
         options.timing.answerTimeoutMs = 600;
         options.timing.initTimeoutMs = 500;
         options.timing.probeTimeoutMs = 300;

@@ -2,12 +2,16 @@
 // bus, modemmanager_sandbox.h): the modem is found and told like a serial card, the GPS command
 // set is carried out through the API, the session gives the simulator's positions and ends GNSS
 // on the card, a refused authorization is said, and the modem object's removal is told.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <sstream>
 
 #include "cardsim/card.h"
 #include "manager_fixture.h"
@@ -96,6 +100,7 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     mo.cardPath = "auto";
     mo.mmBusAddress = mm.Address();
     mo.mmGraceMs = 1000;
+    mo.nmeaFeedLink = dir.path() + "/nmea";
     mo.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
         traces += text + "\n";
@@ -146,7 +151,14 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     }
     EXPECT_TRUE(traced("ModemManager refused the SUPL server")) << traces;
 
-    // A session: the simulator's positions; its end ends GNSS on the card.
+    // A session: the simulator's positions; its end ends GNSS on the card. The sentences of
+    // ModemManager's traces reach the NMEA feed too.
+    int feed = ::open(mo.nmeaFeedLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(feed, 0) << traces;
+    termios raw{};
+    ::tcgetattr(feed, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(feed, TCSANOW, &raw);
     auto opened = Clock::now();
     ASSERT_TRUE(manager.OpenGps()) << traces;
     auto setup = Clock::now() - opened;
@@ -166,6 +178,20 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
         // The first may come before any GGA sentence of the trace.
         if (i > 0) EXPECT_EQ(std::string(r.satellites), "8");
     }
+    std::string fed;
+    char bytes[4096];
+    for (ssize_t n; (n = ::read(feed, bytes, sizeof bytes)) > 0;) fed.append(bytes, n);
+    ::close(feed);
+    std::istringstream fedLines(fed);
+    int fedFixes = 0;
+    for (std::string line; std::getline(fedLines, line);) {
+        ASSERT_TRUE(line.ends_with("\r")) << fed;
+        line.pop_back();
+        std::string_view body;
+        EXPECT_TRUE(devicemgr::VerifyChecksum(line, body)) << line;
+        fedFixes += line.starts_with("$GPRMC,1015") || line.starts_with("$GPGGA,1015");
+    }
+    EXPECT_GE(fedFixes, 3) << fed;
     EXPECT_TRUE(card.Positioning());
     ASSERT_TRUE(manager.CloseGps()) << traces;
     EXPECT_NE(card.Control("status").find("positioning=0"), std::string::npos);

@@ -710,7 +710,8 @@ void TerminalView::OpenSystemMenu() {
     Popup p;
     for (const SystemMenuItem& item : dialog_.SystemMenu()) {
         if (item.command == 0) continue;
-        p.items.push_back(item.text);
+        p.items.push_back(item.checkable ? (item.checked ? L"[x] " : L"[ ] ") + item.text
+                                         : item.text);
         p.commands.push_back(item.command);
     }
     p.items.push_back(L"Close");

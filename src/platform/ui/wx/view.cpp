@@ -524,6 +524,10 @@ void WxView::ShowSystemMenu() {
     for (size_t i = 0; i < items.size(); ++i) {
         if (items[i].command == 0) {
             menu.AppendSeparator();
+        } else if (items[i].checkable) {
+            int id = wxID_HIGHEST + 1 + static_cast<int>(i);
+            menu.AppendCheckItem(id, ToWx(items[i].text));
+            menu.Check(id, items[i].checked);
         } else {
             menu.Append(wxID_HIGHEST + 1 + static_cast<int>(i), ToWx(items[i].text));
         }

@@ -1,0 +1,197 @@
+#include "orbitpane/track/gpx_track.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "platform/runtime_folder.h"
+#include "platform/user_files.h"
+
+namespace track {
+namespace {
+
+constexpr const char* kClosing = "</trkseg></trk></gpx>\n";
+
+std::string Header(std::time_t start) {
+    std::string time = GpxTime(start);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<gpx version=\"1.1\" creator=\"Satview\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+           "<metadata><time>" +
+           time + "</time></metadata>\n<trk><name>" + time + "</name><trkseg>\n";
+}
+
+std::string Number(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string PointText(const TrackPoint& p) {
+    std::string text = "<trkpt lat=\"" + Number("%.7f", p.latitude) + "\" lon=\"" +
+                       Number("%.7f", p.longitude) + "\">";
+    if (p.elevation && std::isfinite(*p.elevation)) {
+        text += "<ele>" + Number("%.1f", *p.elevation) + "</ele>";
+    }
+    text += "<time>" + GpxTime(p.utc, p.milliseconds) + "</time>";
+    if (p.satellites && *p.satellites >= 0) {
+        text += "<sat>" + std::to_string(*p.satellites) + "</sat>";
+    }
+    return text + "</trkpt>\n";
+}
+
+// Writes all of `bytes` at `offset`; false on the first failure.
+bool WriteAt(int fd, const std::string& bytes, off_t offset) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                             offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A complete file under `path`, never replacing one: written unnamed and then linked in where
+// the file system allows, otherwise created exclusively and written at once. The descriptor,
+// or -1 with errno (EEXIST: the name is taken).
+int CreateComplete(const std::string& folder, const std::string& path, const std::string& text) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (!WriteAt(fd, text, 0) ||
+            ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            int error = errno;
+            ::close(fd);
+            errno = error;
+            return -1;
+        }
+        return fd;
+    }
+    fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    if (!WriteAt(fd, text, 0)) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::string GpxTime(std::time_t utc, int milliseconds) {
+    std::tm t{};
+    gmtime_r(&utc, &t);
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::string out = text;
+    if (milliseconds > 0 && milliseconds < 1000) {
+        std::snprintf(text, sizeof text, ".%03d", milliseconds);
+        out += text;
+    }
+    return out + "Z";
+}
+
+std::string TrackFileName(std::time_t start) {
+    std::string name = GpxTime(start);
+    name.pop_back();  // the Z
+    for (char& c : name) {
+        if (c == ':') c = '-';
+    }
+    return name + ".gpx";
+}
+
+std::string TracksFolder() {
+    std::string data = platform::UserDataDirectory();
+    return data.empty() ? std::string() : platform::JoinPath(data, "tracks");
+}
+
+bool MakeTracksFolder(const std::string& folder, std::string* why) {
+    std::filesystem::path path(folder);
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path().parent_path(), ec);
+    return platform::MakeOwnFolder(path.parent_path().string(), platform::FolderAccess::Private,
+                                   why) &&
+           platform::MakeOwnFolder(folder, platform::FolderAccess::Private, why);
+}
+
+GpxTrack::~GpxTrack() {
+    Close();
+}
+
+bool GpxTrack::Open(const std::string& folder, std::time_t start, std::string* why) {
+    Close();
+    if (!MakeTracksFolder(folder, why)) return false;
+    const std::string header = Header(start);
+    const std::string name = TrackFileName(start);
+    for (int n = 1; n < 100; ++n) {
+        std::string file =
+            n == 1 ? name : name.substr(0, name.size() - 4) + "-" + std::to_string(n) + ".gpx";
+        std::string path = platform::JoinPath(folder, file);
+        int fd = CreateComplete(folder, path, header + kClosing);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) {
+            if (why) *why = "cannot write " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        fd_ = fd;
+        path_ = path;
+        end_ = static_cast<off_t>(header.size());
+        points_ = 0;
+        unsynced_ = true;
+        lastSync_ = std::chrono::steady_clock::now();
+        return true;
+    }
+    if (why) *why = "every name for " + name + " is taken in " + folder;
+    return false;
+}
+
+bool GpxTrack::Append(const TrackPoint& point, std::string* why) {
+    if (fd_ < 0) {
+        if (why) *why = "no track is open";
+        return false;
+    }
+    const std::string text = PointText(point);
+    // Longer than the closing tags it replaces: the file never gets shorter, so one write
+    // takes it from one complete document to the next.
+    if (!WriteAt(fd_, text + kClosing, end_)) {
+        if (why) *why = "cannot write " + path_ + ": " + std::strerror(errno);
+        // A part written is taken back: the file ends as it did.
+        if (::ftruncate(fd_, end_) == 0) WriteAt(fd_, kClosing, end_);
+        return false;
+    }
+    end_ += static_cast<off_t>(text.size());
+    ++points_;
+    unsynced_ = true;
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastSync_ >= syncInterval_) {
+        ::fdatasync(fd_);
+        unsynced_ = false;
+        lastSync_ = now;
+    }
+    return true;
+}
+
+void GpxTrack::Close() {
+    if (fd_ < 0) return;
+    if (unsynced_) ::fdatasync(fd_);
+    ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+    end_ = 0;
+    points_ = 0;
+    unsynced_ = false;
+}
+
+}  // namespace track

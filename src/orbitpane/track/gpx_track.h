@@ -1,0 +1,71 @@
+// A GPS session written as a GPX 1.1 track: one trk with one trkseg, a trkpt per fix.
+//
+// The file is a whole GPX document at every moment: it is made complete (header and closing
+// tags) before it gets its name, and each point is written, together with the closing tags,
+// over the closing tags that were there, in one write. A process killed at any moment leaves
+// a file that GPX readers accept with every point written before. The data reaches the disk
+// (fdatasync) when the track is closed and at most once per sync interval while points come,
+// so that a power loss costs at most that interval and the writing thread seldom waits.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace track {
+
+struct TrackPoint {
+    std::time_t utc = 0;  // seconds since the epoch, UTC
+    int milliseconds = 0;
+    double latitude = 0;              // degrees, negative: south
+    double longitude = 0;             // degrees, negative: west
+    std::optional<double> elevation;  // metres above mean sea level
+    std::optional<int> satellites;    // used in the fix
+};
+
+// "2026-12-08T20:15:03Z" (with ".250" before the Z when there are milliseconds).
+std::string GpxTime(std::time_t utc, int milliseconds = 0);
+// The file name of a session started at `start` (UTC): "2026-12-08T20-15-03.gpx".
+std::string TrackFileName(std::time_t start);
+// The tracks folder: "tracks" in the user's data folder; empty without a home.
+std::string TracksFolder();
+// Creates `folder` and its parents; the last two levels (satview/tracks) are made 0700 and
+// checked to be this user's. False with the reason in `why`.
+bool MakeTracksFolder(const std::string& folder, std::string* why);
+
+class GpxTrack {
+  public:
+    GpxTrack() = default;
+    ~GpxTrack();
+    GpxTrack(const GpxTrack&) = delete;
+    GpxTrack& operator=(const GpxTrack&) = delete;
+
+    // Starts the track of a session started at `start` in `folder` (made when missing), under
+    // TrackFileName(start), or with "-2", "-3", ... before ".gpx" when that name is taken.
+    // False with the reason in `why`.
+    bool Open(const std::string& folder, std::time_t start, std::string* why = nullptr);
+    // Adds a point; false (with the reason) when it could not be written: the file then still
+    // ends where it ended before.
+    bool Append(const TrackPoint& point, std::string* why = nullptr);
+    // Puts the track on the disk and ends it. Nothing happens without an open track.
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    const std::string& Path() const { return path_; }
+    int Points() const { return points_; }
+    void SetSyncInterval(std::chrono::milliseconds interval) { syncInterval_ = interval; }
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+    off_t end_ = 0;  // where the closing tags start
+    int points_ = 0;
+    bool unsynced_ = false;
+    std::chrono::milliseconds syncInterval_ = std::chrono::seconds(30);
+    std::chrono::steady_clock::time_point lastSync_{};
+};
+
+}  // namespace track
