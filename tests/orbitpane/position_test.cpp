@@ -264,6 +264,23 @@ TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
         EXPECT_EQ(point->utc, 1796586917);
         EXPECT_FALSE(point->elevation || point->satellites) << "the record carries neither";
     }
+
+    // What the receiver told: its UTC date and time, the altitude, the satellites used.
+    framework::GpsDataRecord record{};
+    std::strncpy(record.latitude, "35.681236N", sizeof record.latitude - 1);
+    std::strncpy(record.longitude, "139.766667E", sizeof record.longitude - 1);
+    record.utcDateTimeKnown = true;
+    record.utcMilliseconds = 1796586000250;
+    record.altitudeKnown = true;
+    record.altitudeMetres = -12.5;
+    record.satellitesUsedKnown = true;
+    record.satellitesUsed = 9;
+    auto point = orbitpane::TrackPointOf(record, 1796586917);
+    ASSERT_TRUE(point);
+    EXPECT_EQ(point->utc, 1796586000);
+    EXPECT_EQ(point->milliseconds, 250);
+    EXPECT_EQ(point->elevation, -12.5);
+    EXPECT_EQ(point->satellites, 9);
 }
 
 TEST_F(GpsPosition, TheNoDataLineCountsFromTheLastPosition) {

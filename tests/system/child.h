@@ -68,7 +68,6 @@ class Child {
         return status_;
     }
     std::string Output() const { return platform::ReadWholeFile(output_).value_or(""); }
-    pid_t Pid() const { return pid_; }
 
   private:
     pid_t pid_ = -1;

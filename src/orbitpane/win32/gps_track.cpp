@@ -1,6 +1,7 @@
 // The session's GPX track from the GPS dialog: the window menu, the setting, the points.
 #include "orbitpane/win32/gps_track.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -36,8 +37,18 @@ std::optional<track::TrackPoint> orbitpane::TrackPointOf(const framework::GpsDat
     if (!latitude || !longitude) return std::nullopt;
     track::TrackPoint point;
     point.utc = arrivalUtc;
+    if (record.utcDateTimeKnown && record.utcMilliseconds >= 0) {
+        point.utc = static_cast<std::time_t>(record.utcMilliseconds / 1000);
+        point.milliseconds = static_cast<int>(record.utcMilliseconds % 1000);
+    }
     point.latitude = *latitude;
     point.longitude = *longitude;
+    if (record.altitudeKnown && std::isfinite(record.altitudeMetres)) {
+        point.elevation = record.altitudeMetres;
+    }
+    if (record.satellitesUsedKnown && record.satellitesUsed >= 0) {
+        point.satellites = record.satellitesUsed;
+    }
     return point;
 }
 

@@ -15,10 +15,10 @@ inline constexpr unsigned kRecordTrackCommand = 0x200;
 inline constexpr unsigned kOpenTracksCommand = 0x210;
 
 // The point of a record that arrived at `arrivalUtc`: the position the record carries (both
-// coordinates are needed), at the time it arrived. The record carries neither the receiver's
-// time nor the elevation nor the satellites used in the fix (its count is of those in view),
-// so the point has no elevation or satellites. Nothing when a coordinate is missing or not a
-// number in range.
+// coordinates are needed) at the receiver's UTC date and time, or at `arrivalUtc` while the
+// receiver has not told its date; the altitude and the satellites used in the fix where the
+// record knows them (its text count is of those in view, which GPX does not take). Nothing
+// when a coordinate is missing or not a number in range.
 std::optional<track::TrackPoint> TrackPointOf(const framework::GpsDataRecord& record,
                                               std::time_t arrivalUtc);
 
