@@ -2,6 +2,8 @@
 
 // Narrow text is stored as the UTF-8 bytes it is; no converter is needed.
 #define SI_NO_CONVERSION
+// The template's code from the header itself (Debian's library holds only other conversions).
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include "files.h"

@@ -2,6 +2,8 @@
 
 // Narrow text is kept as the UTF-8 bytes it is (the same configuration as the platform's INI).
 #define SI_NO_CONVERSION
+// The template's code from the header itself (Debian's library holds only other conversions).
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
 #include <list>
