@@ -47,11 +47,10 @@ class GpsDialogOnScreen : public ::testing::Test, public InstalledProgram {
         dialog->SetGpsTypeResult(kGpsTypeAgps);
         dialog->SetDeviceState(kCardReady);
         ui::ListView list = dialog->List(gps::kList);
-        list.SetItemText(0, 1, L"COM4");
-        list.SetItemText(1, 1, L"E 139d 46.0275");
-        list.SetItemText(2, 1, L"N 35d 40.8742");
-        list.SetItemText(3, 1, L"8");
-        list.SetItemText(4, 1, L"2026-12-07 21:30:05");
+        list.SetItemText(0, 1, L"TARVEK Wendrix - 3G GPS Interface (COM4)");
+        // What the card's answer to the GPS type query shows.
+        dialog->SetItemText(gps::kGpsType, L"AGPS");
+        dialog->ShowItem(gps::kGpsType, true);
     }
     std::string Shot(const std::string& code) {
         return std::string(SCREENSHOT_DIR) + "/gps_dialog_" + code + ".png";
@@ -67,11 +66,13 @@ TEST_F(GpsDialogOnScreen, StartsAndStopsThroughTheNativeButtonsInEachLanguage) {
         const char* code;
         const wchar_t* start;
         const wchar_t* waiting;
+        const wchar_t* started;
     } languages[] = {
-        {"en-us", L"Start", L"Waiting for GPS data..."},
+        {"en-us", L"Start", L"Waiting for GPS data...", L"GPS started."},
         {"ja", L"\u958B\u59CB",
-         L"GPS \u30C7\u30FC\u30BF\u3092\u5F85\u3063\u3066\u3044\u307E\u3059..."},
-        {"pt-br", L"Iniciar", L"Aguardando dados do GPS..."},
+         L"GPS \u30C7\u30FC\u30BF\u3092\u5F85\u3063\u3066\u3044\u307E\u3059...",
+         L"GPS \u3092\u958B\u59CB\u3057\u307E\u3057\u305F\u3002"},
+        {"pt-br", L"Iniciar", L"Aguardando dados do GPS...", L"GPS iniciado."},
     };
     for (const auto& language : languages) {
         ShowIn(language.code);
@@ -92,8 +93,26 @@ TEST_F(GpsDialogOnScreen, StartsAndStopsThroughTheNativeButtonsInEachLanguage) {
         start->ProcessWindowEvent(click);
         EXPECT_EQ(GpsSessionState(), kGpsSessionRunning) << language.code;
         ASSERT_TRUE(ui::wxkit::PumpUntil([&] {
-            return status->GetLabel().ToStdWstring() == language.waiting && stop->IsEnabled() &&
-                   list->GetItemText(1, 1) == "E 139d 46.0275";
+            return status->GetLabel().ToStdWstring() == language.waiting && stop->IsEnabled();
+        })) << language.code;
+        // A fix as the device manager hands it over; the screenshot shows what the program
+        // makes of it.
+        framework::GpsDataRecord record{};
+        std::strcpy(record.longitude, "139.767100E");
+        std::strcpy(record.latitude, "35.681200N");
+        std::strcpy(record.satellites, "9");
+        record.altitudeKnown = record.speedKnown = record.courseKnown = true;
+        record.altitudeMetres = 40.5;
+        record.speedMetresPerSecond = 1.5;
+        record.courseDegrees = 84;
+        record.fixModeKnown = record.hdopKnown = true;
+        record.fixMode = framework::kGpsFix3D;
+        record.hdop = 0.9;
+        dialog->Send(WM_GPS_DATA, reinterpret_cast<ui::WParam>(&record), 0);
+        ASSERT_TRUE(ui::wxkit::PumpUntil([&] {
+            return status->GetLabel().ToStdWstring() == language.started &&
+                   list->GetItemText(1, 1) == "E 139d 46.026000" &&
+                   !list->GetItemText(kListRows + orbitpane::kFixRows - 1, 1).empty();
         })) << language.code;
         ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog->Handle(), Shot(language.code)));
         wxImage image(Shot(language.code), wxBITMAP_TYPE_PNG);
