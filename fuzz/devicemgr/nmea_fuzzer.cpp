@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 auto record = devicemgr::MakeRecord(*fix);
                 CheckCoordinate(record.longitude, 180.0, 'E', 'W');
                 CheckCoordinate(record.latitude, 90.0, 'N', 'S');
-                if (fix->satellites < 0) std::abort();
+                if (fix->satellites && *fix->satellites < 0) std::abort();
                 CheckExtras(record);
             }
         }
