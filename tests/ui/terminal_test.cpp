@@ -188,8 +188,10 @@ TEST(TerminalLayout, AListWithMoreRowsGrowsAsFarAsTheScreenAllowsAndWidensItsNam
     ASSERT_NE(list, nullptr);
     list->extendedStyle = kListGridLines;
     list->columns = {{L"Item", 95, ColumnAlign::Left}, {L"Value", 338, ColumnAlign::Left}};
+    // Four rows more than the dialog's list has room for.
     for (const wchar_t* name : {L"GPS port", L"Longitude", L"Latitude", L"Satellites in view",
-                                L"Time of fix", L"Altitude", L"Speed", L"Fix"}) {
+                                L"Time of fix", L"Altitude", L"Speed", L"Fix", L"Row 9", L"Row 10",
+                                L"Row 11", L"Row 12", L"Row 13", L"Row 14", L"Row 15"}) {
         list->rows.push_back({name, L"value"});
     }
     const Cells listBase = ControlCells(list->control);
@@ -197,7 +199,7 @@ TEST(TerminalLayout, AListWithMoreRowsGrowsAsFarAsTheScreenAllowsAndWidensItsNam
     const struct {
         int screenRows;
         int more;  // rows the list gains
-    } cases[] = {{24, 2}, {21, 1}, {20, 0}, {12, 0}};
+    } cases[] = {{40, 4}, {28, 4}, {26, 2}, {25, 1}, {24, 0}, {12, 0}};
     for (const auto& c : cases) {
         Layout layout = Fit(dialog, states, c.screenRows, 80);
         EXPECT_EQ(layout.Client().rows, ClientCells(dialog).rows + c.more) << c.screenRows;
