@@ -146,12 +146,8 @@ std::optional<GpsFix> NmeaDecoder::OnRmc(const Fields& f, bool& wellFormed) {
     EnterEpoch(f[1]);
     if (f[2] != "A") return std::nullopt;
     if (f.size() > 12 && f[12] == "N") return std::nullopt;  // mode: data not valid
-    auto lat = Coordinate(f[3], f[4], false);
-    auto lon = Coordinate(f[5], f[6], true);
-    if (!lat || !lon) {
-        wellFormed = false;
-        return std::nullopt;
-    }
+    auto at = PositionAt(f, 3, wellFormed);
+    if (!at) return std::nullopt;
     if (auto knots = Decimal(f[7]); knots && *knots >= 0) {
         speed_.Set(*knots * kMetresPerSecondPerKnot, epoch_);
     }
@@ -161,7 +157,7 @@ std::optional<GpsFix> NmeaDecoder::OnRmc(const Fields& f, bool& wellFormed) {
     auto day = nmea::Date(f[9]);
     auto time = nmea::TimeOfDay(f[1]);
     if (day && time) date_.Set(DateAt{*day, *time}, epoch_);
-    return Emit(f[1], *lat, *lon);
+    return Emit(f[1], at->latitude, at->longitude);
 }
 
 std::optional<GpsFix> NmeaDecoder::OnGga(const Fields& f, bool& wellFormed) {
@@ -173,14 +169,10 @@ std::optional<GpsFix> NmeaDecoder::OnGga(const Fields& f, bool& wellFormed) {
     EnterEpoch(f[1]);
     auto quality = Integer(f[6]);
     if (!quality || *quality == 0) return std::nullopt;
-    auto lat = Coordinate(f[2], f[3], false);
-    auto lon = Coordinate(f[4], f[5], true);
-    if (!lat || !lon) {
-        wellFormed = false;
-        return std::nullopt;
-    }
+    auto at = PositionAt(f, 2, wellFormed);
+    if (!at) return std::nullopt;
     ReadFixQuality(f);
-    return Emit(f[1], *lat, *lon);
+    return Emit(f[1], at->latitude, at->longitude);
 }
 
 std::optional<GpsFix> NmeaDecoder::OnGns(const Fields& f, bool& wellFormed) {
@@ -196,14 +188,10 @@ std::optional<GpsFix> NmeaDecoder::OnGns(const Fields& f, bool& wellFormed) {
     if (f[6].empty() || f[6].find_first_not_of('N') == std::string_view::npos) {
         return std::nullopt;
     }
-    auto lat = Coordinate(f[2], f[3], false);
-    auto lon = Coordinate(f[4], f[5], true);
-    if (!lat || !lon) {
-        wellFormed = false;
-        return std::nullopt;
-    }
+    auto at = PositionAt(f, 2, wellFormed);
+    if (!at) return std::nullopt;
     ReadFixQuality(f);
-    return Emit(f[1], *lat, *lon);
+    return Emit(f[1], at->latitude, at->longitude);
 }
 
 std::optional<GpsFix> NmeaDecoder::OnGll(const Fields& f, bool& wellFormed) {
@@ -216,13 +204,20 @@ std::optional<GpsFix> NmeaDecoder::OnGll(const Fields& f, bool& wellFormed) {
     EnterEpoch(f[5]);
     if (f[6] != "A") return std::nullopt;
     if (f.size() > 7 && f[7] == "N") return std::nullopt;  // mode: data not valid
-    auto lat = Coordinate(f[1], f[2], false);
-    auto lon = Coordinate(f[3], f[4], true);
+    auto at = PositionAt(f, 1, wellFormed);
+    if (!at) return std::nullopt;
+    return Emit(f[5], at->latitude, at->longitude);
+}
+
+std::optional<NmeaDecoder::LatLon> NmeaDecoder::PositionAt(const Fields& f, size_t at,
+                                                           bool& wellFormed) {
+    auto lat = Coordinate(f[at], f[at + 1], false);
+    auto lon = Coordinate(f[at + 2], f[at + 3], true);
     if (!lat || !lon) {
         wellFormed = false;
         return std::nullopt;
     }
-    return Emit(f[5], *lat, *lon);
+    return LatLon{*lat, *lon};
 }
 
 void NmeaDecoder::ReadFixQuality(const Fields& f) {

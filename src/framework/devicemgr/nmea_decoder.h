@@ -90,6 +90,13 @@ class NmeaDecoder {
     void EnterEpoch(std::string_view time);
     // Altitude, satellites used and HDOP of a GGA or GNS with a position.
     void ReadFixQuality(const Fields& f);
+    // The latitude and longitude in the four fields from `at` on (latitude, N/S, longitude,
+    // E/W), in micro-degrees; none, and the sentence marked malformed, when either is unreadable.
+    struct LatLon {
+        int64_t latitude;
+        int64_t longitude;
+    };
+    static std::optional<LatLon> PositionAt(const Fields& f, size_t at, bool& wellFormed);
     std::optional<GpsFix> Emit(std::string_view time, int64_t lat, int64_t lon);
 
     // A value and the epoch it was read in.
