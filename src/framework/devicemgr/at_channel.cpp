@@ -91,7 +91,8 @@ bool AtChannel::Alive() const {
 
 bool AtChannel::Busy() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return inFlight_.has_value() || !queue_.empty();
+    auto holds = [](const Request& r) { return !r.readOnly; };
+    return (inFlight_ && holds(*inFlight_)) || std::any_of(queue_.begin(), queue_.end(), holds);
 }
 
 AtChannel::Clock::time_point AtChannel::LastReceived() const {
@@ -104,7 +105,7 @@ AtCounters AtChannel::Counters() const {
     return receiver_.Counters();
 }
 
-std::optional<AtAnswer> AtChannel::Command(const std::string& line, int timeoutMs) {
+std::optional<AtAnswer> AtChannel::Command(const std::string& line, int timeoutMs, bool readOnly) {
     auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     uint64_t id;
     {
@@ -112,6 +113,7 @@ std::optional<AtAnswer> AtChannel::Command(const std::string& line, int timeoutM
         if (closed_ || queue_.size() >= kMaxQueuedCommands) return std::nullopt;
         id = nextId_++;
         queue_.push_back({WithLineEnd(line), false, false, id, {}});
+        queue_.back().readOnly = readOnly;
     }
     auto left = [&] {
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());

@@ -83,16 +83,20 @@ class AtChannel {
     void Close();
 
     // Sends `line` (a "\r\n" is added when missing) and waits for its answer; nothing on time-
-    // out, hang-up or a full queue. Returns within `timeoutMs` whatever the card does.
-    std::optional<AtAnswer> Command(const std::string& line, int timeoutMs = kAnswerTimeoutMs);
+    // out, hang-up or a full queue. Returns within `timeoutMs` whatever the card does. A
+    // `readOnly` command (a query, or a setting that sending again changes nothing) does not
+    // make the channel Busy: it may be left unanswered at close, the next owner of the port
+    // drops its late answer when it gets in step.
+    std::optional<AtAnswer> Command(const std::string& line, int timeoutMs = kAnswerTimeoutMs,
+                                    bool readOnly = false);
 
     // The user's exchange: queue a line; end the exchange.
     bool Send(const std::string& line);
     void EndExchange();
 
     bool Alive() const;
-    // A command is in flight or waiting: its answer may still come. (Its owner should not let
-    // go of the port now, or the next owner may get that answer.)
+    // A command that acts on the card (not read-only) is in flight or waiting: the card may
+    // not have done it yet. (Its owner should not let go of the port now.)
     bool Busy() const;
     // When the last byte came from the card.
     std::chrono::steady_clock::time_point LastReceived() const;
@@ -109,6 +113,7 @@ class AtChannel {
         bool resync = false;    // the channel's marker to get back in step
         bool settling = false;  // resync: answered; in step once quiet until the deadline
         int drawn = 0;          // resync: the value the marker writes
+        bool readOnly = false;  // may be left unanswered at close (not Busy)
     };
 
     // Puts queued requests (behind a resync when out of step) in flight and writes them while

@@ -392,7 +392,7 @@ void SerialCard::MarkBroughtUp() {
 void SerialCard::Life() {
     // Its first words: answered, the card is brought up; unanswered, it has arrived all the
     // same and is probed until it answers or counts as unavailable.
-    bool answered = channel_->Command(kProbe, timing_.initTimeoutMs).has_value();
+    bool answered = channel_->Command(kProbe, timing_.initTimeoutMs, true).has_value();
     Learn([&] { return answered ? life_.Answered() : life_.FirstWordsUnanswered(); });
     if (!answered) {
         Trace(framework::kTraceNotice, ports_.at.node + " does not answer");
@@ -405,7 +405,7 @@ void SerialCard::Life() {
             DoWork(work);
             continue;
         }
-        bool ok = channel_->Command(kProbe, timing_.probeTimeoutMs).has_value();
+        bool ok = channel_->Command(kProbe, timing_.probeTimeoutMs, true).has_value();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             nextProbe_ = Clock::now() + std::chrono::milliseconds(timing_.probeGapMs);
@@ -446,8 +446,8 @@ bool SerialCard::WaitForTurn(bool& probe, CardWork& work) {
     return false;
 }
 
-std::optional<AtAnswer> SerialCard::Ask(const char* line, int timeoutMs) {
-    auto answer = channel_->Command(line, timeoutMs);
+std::optional<AtAnswer> SerialCard::Ask(const char* line, int timeoutMs, bool readOnly) {
+    auto answer = channel_->Command(line, timeoutMs, readOnly);
     if (!answer) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -546,7 +546,7 @@ void SerialCard::StopLostSession() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (life_.GpsOpen()) return;  // opened again meanwhile
     }
-    auto answer = Ask(kGpsEnd, timing_.answerTimeoutMs);
+    auto answer = Ask(kGpsEnd, timing_.answerTimeoutMs, false);
     if (!answer) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!life_.GpsOpen()) life_.LostSessionStopUnanswered();

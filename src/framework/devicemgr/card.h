@@ -88,8 +88,9 @@ class SerialCard final : public Card {
     // Waits for the next thing to do: a probe, or work the life table asks for. False: stop.
     bool WaitForTurn(bool& probe, CardWork& work);
     void DoWork(const CardWork& work);
-    // A command of the life thread; no answer asks for a probe.
-    std::optional<AtAnswer> Ask(const char* line, int timeoutMs);
+    // A command of the life thread; no answer asks for a probe. Its queries (`readOnly`) do
+    // not hold the manager when its plug-in is asked to end.
+    std::optional<AtAnswer> Ask(const char* line, int timeoutMs, bool readOnly = true);
     // The model and serial still missing and the customize text; false when unanswered.
     bool Identify(bool onceReady);
     void CheckSim();

@@ -125,6 +125,27 @@ TEST_F(AtChannelTest, CommandGetsItsAnswerSplitAndInterleaved) {
     EXPECT_TRUE(answers_.empty());  // the manager's own commands never reach the user
 }
 
+// A query in flight lets the port go (its late answer is the next owner's to drop); a command
+// that acts on the card holds it until answered.
+TEST_F(AtChannelTest, OnlyCommandsThatActKeepTheChannelBusy) {
+    for (bool readOnly : {true, false}) {
+        std::atomic<bool> read{false}, answer{false};
+        std::thread card([&] {
+            EXPECT_EQ(pty_.ReadUntil("\r\n"), "AT+CPIN?\r\n");
+            read = true;
+            while (!answer) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            pty_.Write("\r\n+CPIN: READY\r\n\r\nOK\r\n");
+        });
+        std::thread asker([&] { EXPECT_TRUE(channel_->Command("AT+CPIN?", 3000, readOnly)); });
+        while (!read) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_EQ(channel_->Busy(), !readOnly) << readOnly;
+        answer = true;
+        asker.join();
+        card.join();
+        EXPECT_FALSE(channel_->Busy());
+    }
+}
+
 TEST_F(AtChannelTest, LateAnswersOfAnEndedExchangeAreDropped) {
     // Exchange 1 ends before the card answers; exchange 2 must wait for that answer to pass
     // and then get only its own.
