@@ -16,14 +16,20 @@ extern char** environ;
 namespace platform {
 namespace {
 
-bool Spawn(const std::string& program, const std::vector<std::string>& args, bool searchPath,
-           const std::string& outputPath = {}) {
-    if (program.empty()) return false;
-    if (!searchPath && ::access(program.c_str(), X_OK) != 0) return false;
+// The argument vector of `program` with `args`, as exec takes it (pointing into both).
+std::vector<char*> Argv(const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    return argv;
+}
+
+bool Spawn(const std::string& program, const std::vector<std::string>& args, bool searchPath,
+           const std::string& outputPath = {}) {
+    if (program.empty()) return false;
+    if (!searchPath && ::access(program.c_str(), X_OK) != 0) return false;
+    std::vector<char*> argv = Argv(program, args);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_t* files = nullptr;
     if (!outputPath.empty()) {
@@ -103,10 +109,7 @@ bool RunCollectingOutput(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(program, args);
     pid_t pid;
     int rc = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -130,11 +133,6 @@ bool IsExecutableFile(const std::string& path) {
     if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     // access() grants root every file; a program needs at least one execute bit even then.
     return ::access(path.c_str(), X_OK) == 0 && (info.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH));
-}
-
-bool OpenWithDefaultHandler(const std::string& target) {
-    if (target.empty()) return false;
-    return Spawn("xdg-open", {target}, true);
 }
 
 bool OpenWithDefaultHandler(const std::string& target, const std::string& outputPath) {

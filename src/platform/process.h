@@ -14,12 +14,10 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
 // Whether `path` names a regular file (after links) that the user may execute.
 bool IsExecutableFile(const std::string& path);
 
-// Opens a URL or file with the desktop's default handler (xdg-open). False when the handler
+// Opens a URL or file with the desktop's default handler (xdg-open), the handler's output
+// (what it says on stdout and stderr) appended to the file `outputPath` (made 0600 when
+// missing) instead of this program's terminal; its input is /dev/null. False when the handler
 // cannot be started.
-bool OpenWithDefaultHandler(const std::string& target);
-// The same with the handler's output (what it says on stdout and stderr) appended to the file
-// `outputPath` (made 0600 when missing) instead of this program's terminal; its input is
-// /dev/null.
 bool OpenWithDefaultHandler(const std::string& target, const std::string& outputPath);
 
 // How a program run by RunCollectingOutput ended.

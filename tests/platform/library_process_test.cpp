@@ -66,7 +66,7 @@ TEST(Process, MissingOrNonExecutableProgramsFail) {
     EXPECT_FALSE(StartProgram("/no/such/program"));
     EXPECT_FALSE(StartProgram(""));
     EXPECT_FALSE(StartProgram(dir.Write("data.txt", "not a program")));
-    EXPECT_FALSE(OpenWithDefaultHandler(""));
+    EXPECT_FALSE(OpenWithDefaultHandler("", dir / "handler.log"));
 }
 
 TEST(Process, TheDefaultHandlersOutputGoesToTheGivenFileNotToOurs) {
