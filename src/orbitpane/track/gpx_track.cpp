@@ -18,6 +18,10 @@ namespace track {
 namespace {
 
 constexpr const char* kClosing = "</trkseg></trk></gpx>\n";
+// Where the closing tags move on to the next page: a processing instruction after the
+// document, then the end of the comment that the old closing tags become.
+constexpr const char* kBridge = "<?satview -->";
+constexpr const char* kAfterBridge = "<?satview?>";
 
 std::string Header(std::time_t start) {
     std::string time = GpxTime(start);
@@ -162,16 +166,42 @@ bool GpxTrack::Append(const TrackPoint& point, std::string* why) {
         if (why) *why = "no track is open";
         return false;
     }
+    // The kernel copies a write into the file a page at a time and may stop between two pages
+    // when the process is killed. So every write here lies within one page, and each leaves a
+    // complete document.
     const std::string text = PointText(point);
-    // Longer than the closing tags it replaces: the file never gets shorter, so one write
-    // takes it from one complete document to the next.
-    if (!WriteAt(fd_, text + kClosing, end_)) {
+    const off_t closing = static_cast<off_t>(std::strlen(kClosing));
+    const off_t page = static_cast<off_t>(::sysconf(_SC_PAGESIZE));
+    const off_t pageEnd = (end_ / page + 1) * page;
+    off_t next;  // where the closing tags start afterwards
+    bool written;
+    if (end_ + static_cast<off_t>(text.size()) + closing <= pageEnd) {
+        // Longer than the closing tags it replaces: one complete document to the next.
+        written = WriteAt(fd_, text + kClosing, end_);
+        next = end_ + static_cast<off_t>(text.size());
+    } else {
+        // The closing tags move to the next page in three single-page writes:
+        // 1. blanks after them up to the page's end;
+        // 2. on the next page, after the document, a processing instruction that holds
+        //    "-->", the point and the new closing tags, then a second, empty one;
+        // 3. the old closing tags become "<!--": a comment inside the track segment that the
+        //    first instruction's "-->" ends, so the new closing tags end the document and the
+        //    empty instruction follows it; it is cut off last.
+        const std::string bridge = std::string(kBridge) + text + kClosing;
+        written = WriteAt(fd_, std::string(static_cast<size_t>(pageEnd - end_ - closing), ' '),
+                          end_ + closing) &&
+                  WriteAt(fd_, bridge + kAfterBridge, pageEnd) &&
+                  WriteAt(fd_, "<!--" + std::string(static_cast<size_t>(closing) - 4, ' '), end_) &&
+                  ::ftruncate(fd_, pageEnd + static_cast<off_t>(bridge.size())) == 0;
+        next = pageEnd + static_cast<off_t>(std::strlen(kBridge) + text.size());
+    }
+    if (!written) {
         if (why) *why = "cannot write " + path_ + ": " + std::strerror(errno);
         // A part written is taken back: the file ends as it did.
         if (::ftruncate(fd_, end_) == 0) WriteAt(fd_, kClosing, end_);
         return false;
     }
-    end_ += static_cast<off_t>(text.size());
+    end_ = next;
     ++points_;
     unsynced_ = true;
     auto now = std::chrono::steady_clock::now();
