@@ -1,7 +1,5 @@
 // The AT command layer of the plug-in object.
 #include "framework/contracts/ids.h"
-#include "orbitpane/win32/answer_target.h"
-#include "orbitpane/win32/container_ref.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/ui/kit.h"
 
@@ -21,8 +19,7 @@ thread_local bool t_inExchange = false;
 }  // namespace
 
 IDeviceChannel* COrbitpaneImpl::GetDeviceChannel() {
-    auto* manager = orbitpane::LookUp<IDeviceMgr>(container_.load(), framework::kDeviceMgrId,
-                                                  framework::kDeviceMgrFlag);
+    auto* manager = context_.LookUp<IDeviceMgr>(framework::kDeviceMgrId, framework::kDeviceMgrFlag);
     if (!manager) return nullptr;
     IDeviceChannel* channel = nullptr;
     try {
@@ -60,9 +57,8 @@ COrbitpaneImpl::ExchangeResult COrbitpaneImpl::Exchange(const std::string& line,
         ~Leave() { t_inExchange = false; }
     } leave;
     std::lock_guard<std::mutex> serial(exchangeMutex_);
-    orbitpane::SetAnswerTargetIfEmpty(this);
-    if (!deviceChannel_) deviceChannel_ = GetDeviceChannel();
-    IDeviceChannel* channel = deviceChannel_;
+    // Asked for each exchange: the device manager may have been made again since the last.
+    IDeviceChannel* channel = GetDeviceChannel();
     if (!channel) return result;
 
     {
@@ -106,23 +102,34 @@ int COrbitpaneImpl::SetCommand(const std::string& line) {
     return r.outcome == Outcome::kOk ? 1 : 0;
 }
 
-int COrbitpaneImpl::QueryGpsType() {
+session::GpsTypeAnswer COrbitpaneImpl::QueryGpsTypeAnswer() {
     ExchangeResult r = Exchange("AT^GPSTYPE?\r\n", Handler::kType);
     // Only this exchange's own acknowledged answer counts.
-    if (r.outcome != Outcome::kOk) return kGpsTypeNone;
+    if (r.outcome != Outcome::kOk) return session::GpsTypeAnswer::kUnanswered;
     static const struct {
         const char* text;
-        int result;
+        session::GpsTypeAnswer answer;
     } kTable[] = {
-        {"^GPSTYPE:0", kGpsTypeNone},
-        {"^GPSTYPE:1", kGpsTypeGpsOnly},
-        {"^GPSTYPE:2", kGpsTypeAgps},
-        {"^GPSTYPE:3", kGpsTypeAgps},
+        {"^GPSTYPE:0", session::GpsTypeAnswer::kNoType},
+        {"^GPSTYPE:1", session::GpsTypeAnswer::kGpsOnly},
+        {"^GPSTYPE:2", session::GpsTypeAnswer::kAgps},
+        {"^GPSTYPE:3", session::GpsTypeAnswer::kAgps},
     };
     for (const auto& row : kTable) {
-        if (Contains(r.answer, row.text)) return row.result;
+        if (Contains(r.answer, row.text)) return row.answer;
     }
-    return kGpsTypeNone;
+    return session::GpsTypeAnswer::kNoType;
+}
+
+int COrbitpaneImpl::QueryGpsType() {
+    switch (QueryGpsTypeAnswer()) {
+        case session::GpsTypeAnswer::kGpsOnly:
+            return kGpsTypeGpsOnly;
+        case session::GpsTypeAnswer::kAgps:
+            return kGpsTypeAgps;
+        default:
+            return kGpsTypeNone;
+    }
 }
 
 int COrbitpaneImpl::SetApn(const std::string& apn) {
@@ -178,8 +185,7 @@ int COrbitpaneImpl::CloseGps() {
 void COrbitpaneImpl::SetDeviceEventSink(bool add) {
     // Only a registered sink is removed: the object's teardown asks no manager needlessly.
     if (!add && !sinkRegistered_.exchange(false)) return;
-    auto* manager = orbitpane::LookUp<IDeviceMgr>(container_.load(), framework::kDeviceMgrId,
-                                                  framework::kDeviceMgrFlag);
+    auto* manager = context_.LookUp<IDeviceMgr>(framework::kDeviceMgrId, framework::kDeviceMgrFlag);
     if (!manager) return;
     try {
         if (add) {

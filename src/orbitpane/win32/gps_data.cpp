@@ -3,10 +3,8 @@
 #include <cstring>
 
 #include "framework/contracts/ids.h"
-#include "orbitpane/win32/gps_clock.h"
 #include "orbitpane/win32/gps_data_format.h"
 #include "orbitpane/win32/gpsuidlg.h"
-#include "orbitpane/win32/last_position.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/templates/gps.h"
@@ -31,7 +29,7 @@ std::wstring WithoutFinalCharacter(const std::string& text) {
 
 ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     // A record that was on its way when the receiver was told to stop belongs to no session.
-    if (data == nullptr || receiver_ == Receiver::kStopped) return 0;
+    if (data == nullptr || !session_.AcceptsPositions()) return 0;
     const auto* record = static_cast<const framework::GpsDataRecord*>(data);
     const std::string latitude = Field(record->latitude, sizeof record->latitude);
     if (latitude.empty()) return 0;
@@ -40,17 +38,13 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     if (longitude.empty()) return 0;
     rawLongitude_ = WithoutFinalCharacter(longitude);
     Trace("GPS Data Notify\xEF\xBC\x81\n");  // a full-width exclamation mark
-    std::int64_t arrival;
-    {
-        platform::CriticalSectionLock lock(dataLock_);
-        arrival = orbitpane::NowSeconds();
-        lastDataTime_ = arrival;
-    }
+    // The time of the fix shown is the computer's wall clock.
+    const std::time_t arrival = context_.Clock().wall();
 
     ui::ListView list = List(ids::kList);
     auto setRow = [&](int row, const std::wstring& text) {
         list.SetItemText(row, 1, text);
-        orbitpane::SetLastPositionText(row, text);
+        context_.SetLastPositionText(row, text);
     };
     auto coordinate = [&](int row, const std::string& text, const wchar_t* plus,
                           const wchar_t* minus) {
@@ -65,8 +59,7 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     setRow(orbitpane::kRowSatellites,
            platform::Utf8ToWide(Field(record->satellites, sizeof record->satellites)));
     setRow(orbitpane::kRowTime, orbitpane::FormatArrivalTime(arrival));
-    AddTrackPoint(*record, static_cast<std::time_t>(arrival));
-    ShowSessionStatus(true);
+    session_.PositionArrived(*record, arrival);
     fixReadings_ = orbitpane::ReadingsOf(*record);
     ShowFixRows(false);
     return 0;

@@ -11,8 +11,10 @@ ui::WindowHandle ToUi(framework::WindowHandle handle) {
     return ui::WindowHandle{static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle))};
 }
 
+// The plug-in object's view of the real GPS dialog.
 class GpsDialogHost final : public IGpsDialog {
   public:
+    explicit GpsDialogHost(PluginContext& context) : dialog_(context) {}
     bool HasWindow() override { return dialog_.HasWindow(); }
     void Reparent(framework::WindowHandle parent) override { dialog_.SetParent(ToUi(parent)); }
     void MoveWindow(int x, int y, int width, int height) override {
@@ -33,8 +35,8 @@ class GpsDialogHost final : public IGpsDialog {
 
 }  // namespace
 
-std::unique_ptr<IGpsDialog> MakeGpsDialog() {
-    return std::make_unique<GpsDialogHost>();
+std::unique_ptr<IGpsDialog> MakeGpsDialog(PluginContext& context) {
+    return std::make_unique<GpsDialogHost>(context);
 }
 
 }  // namespace orbitpane

@@ -1,7 +1,6 @@
-// The one GPS dialog of the process, as the plug-in object sees it.
+// The GPS dialog as the plug-in object sees it.
 #pragma once
 
-#include <functional>
 #include <memory>
 
 #include "framework/contracts/plugin.h"
@@ -9,6 +8,8 @@
 class COrbitpaneImpl;
 
 namespace orbitpane {
+
+class PluginContext;
 
 // What the plug-in object asks of the GPS dialog. Every operation is harmless when the
 // dialog has no window.
@@ -29,19 +30,7 @@ class IGpsDialog {
     virtual void SendGpsData(void* record) = 0;
 };
 
-using GpsDialogFactory = std::function<std::unique_ptr<IGpsDialog>()>;
-
-// The real GPS dialog.
-std::unique_ptr<IGpsDialog> MakeGpsDialog();
-
-// Chooses how the dialog is made (tests give a double); null restores MakeGpsDialog.
-void SetGpsDialogFactory(GpsDialogFactory factory);
-
-// Get-or-create: the existing instance, or a new one from the factory. An exception is traced
-// and leaves the instance as it was.
-IGpsDialog* GetGpsDialogInstance();
-
-// Deletes the instance, if any, and forgets it.
-void DestroyGpsDialogInstance();
+// The real GPS dialog, sharing the plug-in's context.
+std::unique_ptr<IGpsDialog> MakeGpsDialog(PluginContext& context);
 
 }  // namespace orbitpane

@@ -32,8 +32,7 @@ void CGPSUIDlg::OnLanguageChanged() {
         id = found->second;
     }
     const std::wstring suffix = L"_" + code;
-    orbitpane::SetCurrentLanguageFile(
-        orbitpane::LanguageFileFor(code.empty() ? L"_en-us" : suffix));
+    context_.SetLanguageFile(orbitpane::LanguageFileFor(code.empty() ? L"_en-us" : suffix));
     orbitpane::WriteIniString(orbitpane::kLanguageSection, L"active", suffix,
                               orbitpane::kRunInfoFile);
     orbitpane::WriteIniString(orbitpane::kLanguageSection, L"LangID", id, orbitpane::kRunInfoFile);

@@ -65,7 +65,7 @@ void CGPSUIDlg::OnOpenMapLink() {
     }
     if (link->empty()) return;
     std::weak_ptr<MapLinkAnswers> answers = mapLinkAnswers_;
-    bool started = orbitpane::OpenLink(*link, [answers](const platform::ProgramOutcome& outcome) {
+    bool started = context_.OpenLink(*link, [answers](const platform::ProgramOutcome& outcome) {
         std::shared_ptr<MapLinkAnswers> mailbox = answers.lock();
         if (!mailbox) return;
         std::lock_guard<std::mutex> lock(mailbox->mutex);

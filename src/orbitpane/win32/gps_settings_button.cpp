@@ -6,13 +6,11 @@
 namespace ids = ui::templates::gps;
 
 void CGPSUIDlg::OnBnClickedButtonSetting() {
-    if (!CardReady()) {
-        std::wstring message = DeviceStatusText();
-        SetItemText(ids::kStatus, message);
-        ShowMessageBox(message, Text(L"IDS_Message"), ui::kMbOk);
+    if (!cardWatch_.View().canStart) {
+        TellCardNotReady();
         return;
     }
-    CGPSSetupDlg settings;
+    CGPSSetupDlg settings(context_);
     settings.AttachSettings(&configFile_, &gpsConfig_, appDirectory_, this);
     settings.DoModal(Handle());
 }

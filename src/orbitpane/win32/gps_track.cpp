@@ -1,9 +1,6 @@
-// The session's GPX track from the GPS dialog: the window menu, the setting, the points.
+// The session's GPX track from the GPS dialog: the window menu, the setting, the file.
 #include "orbitpane/win32/gps_track.h"
 
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "orbitpane/win32/gpsuidlg.h"
@@ -15,42 +12,7 @@ namespace {
 
 constexpr const wchar_t* kTrackSection = L"track";
 
-// A coordinate of the record ("-122.123456W"): the number before the hemisphere letter.
-std::optional<double> Coordinate(const char* field, size_t size, double limit) {
-    std::string text(field, strnlen(field, size));
-    if (text.size() < 2) return std::nullopt;
-    text.pop_back();
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !(value >= -limit && value <= limit)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 }  // namespace
-
-std::optional<track::TrackPoint> orbitpane::TrackPointOf(const framework::GpsDataRecord& record,
-                                                         std::time_t arrivalUtc) {
-    auto latitude = Coordinate(record.latitude, sizeof record.latitude, 90);
-    auto longitude = Coordinate(record.longitude, sizeof record.longitude, 180);
-    if (!latitude || !longitude) return std::nullopt;
-    track::TrackPoint point;
-    point.utc = arrivalUtc;
-    if (record.utcDateTimeKnown && record.utcMilliseconds >= 0) {
-        point.utc = static_cast<std::time_t>(record.utcMilliseconds / 1000);
-        point.milliseconds = static_cast<int>(record.utcMilliseconds % 1000);
-    }
-    point.latitude = *latitude;
-    point.longitude = *longitude;
-    if (record.altitudeKnown && std::isfinite(record.altitudeMetres)) {
-        point.elevation = record.altitudeMetres;
-    }
-    if (record.satellitesUsedKnown && record.satellitesUsed >= 0) {
-        point.satellites = record.satellitesUsed;
-    }
-    return point;
-}
 
 bool orbitpane::TrackRecordingWanted() {
     return ReadIniString(kTrackSection, L"record", kRunInfoFile) == L"1";
@@ -58,6 +20,15 @@ bool orbitpane::TrackRecordingWanted() {
 
 bool orbitpane::SetTrackRecordingWanted(bool wanted) {
     return WriteIniString(kTrackSection, L"record", wanted ? L"1" : L"0", kRunInfoFile);
+}
+
+bool orbitpane::GpxTrackLog::Open(std::time_t start, std::string& why) {
+    std::string folder = track::TracksFolder();
+    if (folder.empty()) {
+        why = "no folder for the tracks";
+        return false;
+    }
+    return track_.Open(folder, start, &why);
 }
 
 void CGPSUIDlg::AddTrackMenu() {
@@ -81,38 +52,9 @@ void CGPSUIDlg::OnSysCommand(unsigned command) {
         }
         CheckSystemMenuItem(orbitpane::kRecordTrackCommand, wanted);
         // A session running now is recorded from here on, or no longer.
-        if (wanted && receiver_ == Receiver::kOn) StartTrack();
-        if (!wanted) EndTrack();
+        session_.TrackWanted(wanted);
     } else if (command == orbitpane::kOpenTracksCommand) {
         OpenTracksFolder();
-    }
-}
-
-void CGPSUIDlg::StartTrack() {
-    if (track_.IsOpen() || !orbitpane::TrackRecordingWanted()) return;
-    std::string why;
-    std::string folder = track::TracksFolder();
-    if (folder.empty() || !track_.Open(folder, std::time(nullptr), &why)) {
-        Trace(("The session is not recorded: " + why).c_str());
-        return;
-    }
-    Trace(("Recording the session in " + track_.Path()).c_str());
-}
-
-void CGPSUIDlg::EndTrack() {
-    if (!track_.IsOpen()) return;
-    Trace(("Track ended with " + std::to_string(track_.Points()) + " points: " + track_.Path())
-              .c_str());
-    track_.Close();
-}
-
-void CGPSUIDlg::AddTrackPoint(const framework::GpsDataRecord& record, std::time_t arrivalUtc) {
-    if (!track_.IsOpen()) return;
-    std::optional<track::TrackPoint> point = orbitpane::TrackPointOf(record, arrivalUtc);
-    std::string why;
-    if (point && !track_.Append(*point, &why)) {
-        Trace(("The track stops: " + why).c_str());
-        track_.Close();
     }
 }
 

@@ -1,11 +1,11 @@
 // The GPS dialog's track of a session: the window-menu entries that turn it on and off and
-// open the tracks folder, and the track point made of a GPS data record.
+// open the tracks folder, and the GPX track a session writes in the user's tracks folder.
 #pragma once
 
-#include <ctime>
-#include <optional>
+#include <functional>
+#include <string>
 
-#include "framework/contracts/ids.h"
+#include "orbitpane/session/track_log.h"
 #include "orbitpane/track/gpx_track.h"
 
 namespace orbitpane {
@@ -14,16 +14,25 @@ namespace orbitpane {
 inline constexpr unsigned kRecordTrackCommand = 0x200;
 inline constexpr unsigned kOpenTracksCommand = 0x210;
 
-// The point of a record that arrived at `arrivalUtc`: the position the record carries (both
-// coordinates are needed) at the receiver's UTC date and time, or at `arrivalUtc` while the
-// receiver has not told its date; the altitude and the satellites used in the fix where the
-// record knows them (its text count is of those in view, which GPX does not take). Nothing
-// when a coordinate is missing or not a number in range.
-std::optional<track::TrackPoint> TrackPointOf(const framework::GpsDataRecord& record,
-                                              std::time_t arrivalUtc);
-
 // Whether sessions are recorded (Runinfo.ini, [track] record=1); off unless set.
 bool TrackRecordingWanted();
 bool SetTrackRecordingWanted(bool wanted);
+
+// A session's track as a GPX file in the tracks folder, written while recording is wanted.
+class GpxTrackLog final : public session::TrackLog {
+  public:
+    bool Wanted() override { return TrackRecordingWanted(); }
+    bool Open(std::time_t start, std::string& why) override;
+    bool IsOpen() override { return track_.IsOpen(); }
+    bool Append(const track::TrackPoint& point, std::string& why) override {
+        return track_.Append(point, &why);
+    }
+    void Close() override { track_.Close(); }
+    std::string Path() override { return track_.Path(); }
+    int Points() override { return track_.Points(); }
+
+  private:
+    track::GpxTrack track_;
+};
 
 }  // namespace orbitpane

@@ -3,20 +3,14 @@
 #include "orbitpane/win32/gpsuidlg.h"
 #include "orbitpane/win32/localisation.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
+#include "orbitpane/win32/plugin_context.h"
 #include "platform/text.h"
 #include "platform/ui/templates/gps.h"
 
 namespace ids = ui::templates::settings;
 
-namespace {
-
-std::wstring Text(const wchar_t* key) {
-    return orbitpane::LoadLanguageText(key);
-}
-
-}  // namespace
-
-CGPSSetupDlg::CGPSSetupDlg() : Dialog(ui::templates::SettingsDialog()) {
+CGPSSetupDlg::CGPSSetupDlg(orbitpane::PluginContext& context)
+    : Dialog(ui::templates::SettingsDialog()), context_(context) {
     OnClicked(ids::kTypeGps, [this] { OnTypeGps(); });
     OnClicked(ids::kTypeAgps, [this] { OnTypeAgps(); });
     OnClicked(ids::kSave, [this] { OnSave(); });
@@ -25,6 +19,10 @@ CGPSSetupDlg::CGPSSetupDlg() : Dialog(ui::templates::SettingsDialog()) {
 
 CGPSSetupDlg::~CGPSSetupDlg() {
     DestroyWindow();
+}
+
+std::wstring CGPSSetupDlg::Text(const wchar_t* key) const {
+    return context_.Text(key);
 }
 
 void CGPSSetupDlg::AttachSettings(GpsConfigFile* markup, GPSConfigInfo* configInfo,
@@ -128,7 +126,7 @@ void CGPSSetupDlg::OnSave() {
     }
 
     if (m_pMainDlg != nullptr) {
-        if (GpsSessionState() != kGpsSessionRunning) UpdateMainTypeDisplay();
+        UpdateMainTypeDisplay();
         if (IsItemChecked(ids::kUseNow)) {
             if (m_bTypeChanged) {
                 m_pMainDlg->RestartGps();
@@ -141,12 +139,5 @@ void CGPSSetupDlg::OnSave() {
 }
 
 void CGPSSetupDlg::UpdateMainTypeDisplay() {
-    const int display = ui::templates::gps::kGpsType;
-    if (m_pConfigInfo->strType == "GPS") {
-        m_pMainDlg->SetItemText(display, L"GPS");
-    } else if (m_pMainDlg->GpsTypeResult() == kGpsTypeGpsOnly) {
-        m_pMainDlg->SetItemText(display, L"GPS");
-    } else if (m_pMainDlg->GpsTypeResult() == kGpsTypeAgps) {
-        m_pMainDlg->SetItemText(display, L"AGPS");
-    }
+    m_pMainDlg->OnSettingsSaved();
 }

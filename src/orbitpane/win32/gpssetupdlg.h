@@ -11,10 +11,14 @@
 #include "platform/ui/dialog.h"
 
 class CGPSUIDlg;
+namespace orbitpane {
+class PluginContext;
+}
 
 class CGPSSetupDlg : public ui::Dialog {
   public:
-    CGPSSetupDlg();
+    // `context`: where its texts come from.
+    explicit CGPSSetupDlg(orbitpane::PluginContext& context);
     ~CGPSSetupDlg() override;
 
     // The GPS dialog's configuration document and settings record, the program directory and
@@ -35,7 +39,9 @@ class CGPSSetupDlg : public ui::Dialog {
     void OnSave();
     // Step 6 of a Save: the GPS dialog's type display while no session runs.
     void UpdateMainTypeDisplay();
+    std::wstring Text(const wchar_t* key) const;
 
+    orbitpane::PluginContext& context_;
     GPSConfigInfo* m_pConfigInfo = nullptr;
     GpsConfigFile* m_pMarkup = nullptr;
     std::string m_strAppDirectory;

@@ -4,8 +4,6 @@
 #include "framework/contracts/ids.h"
 #include "framework/skin/skin.h"
 
-#include "orbitpane/win32/container_ref.h"
-#include "orbitpane/win32/gps_clock.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/paths.h"
 #include "platform/power/sleep_watcher.h"
@@ -17,21 +15,15 @@ namespace ids = ui::templates::gps;
 
 namespace {
 
-std::atomic<int> g_gpsSessionState{kGpsSessionIdle};
-
 constexpr int kColumnItemWidth = 95;
 constexpr int kColumnValueMargin = 60;
 
 }  // namespace
 
-int GpsSessionState() {
-    return g_gpsSessionState.load();
-}
-void SetGpsSessionState(int state) {
-    g_gpsSessionState.store(state);
-}
-
-CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
+CGPSUIDlg::CGPSUIDlg(orbitpane::PluginContext& context)
+    : Dialog(ui::templates::GpsDialog()),
+      context_(context),
+      session_(cardCommands_, *this, trackLog_, context.Clock()) {
     OnClicked(ids::kStart, [this] { OnBnClickedButtonStart(); });
     OnClicked(ids::kStop, [this] { OnBnClickedButtonStop(); });
     OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
@@ -50,7 +42,7 @@ CGPSUIDlg::CGPSUIDlg() : Dialog(ui::templates::GpsDialog()) {
     languageTables_ = orbitpane::LoadLanguageTable(orbitpane::AppDirectory());
     std::wstring active =
         orbitpane::ReadIniString(orbitpane::kLanguageSection, L"active", orbitpane::kRunInfoFile);
-    orbitpane::SetCurrentLanguageFile(orbitpane::LanguageFileFor(active));
+    context_.SetLanguageFile(orbitpane::LanguageFileFor(active));
 }
 
 CGPSUIDlg::~CGPSUIDlg() {
@@ -60,7 +52,7 @@ CGPSUIDlg::~CGPSUIDlg() {
 }
 
 void CGPSUIDlg::Trace(const char* message, const char* file, int line) {
-    orbitpane::Trace(container_, framework::kTraceInfo, "CGPSUIDlg", file, line, message);
+    context_.Trace(framework::kTraceInfo, "CGPSUIDlg", file, line, message);
 }
 
 bool CGPSUIDlg::ReadAppDirectory() {
@@ -80,15 +72,14 @@ int CGPSUIDlg::OnCreate() {
     skin::SkinWindow(Handle());
     skin::SetWindowSkinType(Handle(), L"DialogMinClose");
 
-    container_ = orbitpane::Container();
-    if (auto* ui = orbitpane::LookUp<framework::IDeviceMgrUI>(container_, framework::kDeviceMgrUiId,
-                                                              framework::kDeviceMgrUiFlag)) {
+    if (auto* ui = context_.LookUp<framework::IDeviceMgrUI>(framework::kDeviceMgrUiId,
+                                                            framework::kDeviceMgrUiFlag)) {
         ui->Release();
     }
     RegisterWithDeviceManager();
     StartPowerEvents();
-    if (auto* multi = orbitpane::LookUp<framework::IMultiDeviceMgr>(
-            container_, framework::kDeviceMgrId, framework::kMultiDeviceMgrFlag)) {
+    if (auto* multi = context_.LookUp<framework::IMultiDeviceMgr>(framework::kDeviceMgrId,
+                                                                  framework::kMultiDeviceMgrFlag)) {
         multi->Refresh();
         multi->Release();
     }
@@ -96,8 +87,8 @@ int CGPSUIDlg::OnCreate() {
 }
 
 void CGPSUIDlg::RegisterWithDeviceManager() {
-    auto* manager = orbitpane::LookUp<framework::IDeviceMgr>(container_, framework::kDeviceMgrId,
-                                                             framework::kDeviceMgrFlag);
+    auto* manager =
+        context_.LookUp<framework::IDeviceMgr>(framework::kDeviceMgrId, framework::kDeviceMgrFlag);
     if (!manager) return;
     {
         std::lock_guard<std::mutex> lock(sinkMutex_);
@@ -108,8 +99,8 @@ void CGPSUIDlg::RegisterWithDeviceManager() {
 }
 
 void CGPSUIDlg::UnregisterFromDeviceManager() {
-    if (auto* manager = orbitpane::LookUp<framework::IDeviceMgr>(
-            container_, framework::kDeviceMgrId, framework::kDeviceMgrFlag)) {
+    if (auto* manager = context_.LookUp<framework::IDeviceMgr>(framework::kDeviceMgrId,
+                                                               framework::kDeviceMgrFlag)) {
         manager->RemoveEventSink(this);
         manager->Release();
     }
@@ -121,24 +112,14 @@ void CGPSUIDlg::UnregisterFromDeviceManager() {
 void CGPSUIDlg::OnDestroy() {
     // However the window goes (closed, ended, destroyed with its plug-in or the program), a
     // receiver it started is not left running on the card.
-    if (receiver_ == Receiver::kOn) EndLostSession();
-    EndTrack();
+    session_.WindowGoing();
     StopPowerEvents();
     UnregisterFromDeviceManager();
     // No session outlives the window: the plug-in object's sink goes with it, whatever state
     // the window closed in.
     if (COrbitpaneImpl* card = pluginObject_) card->UnregisterDeviceEvents();
     // The GPS port polling belongs to this window; a later window starts its own.
-    StopGpsPolling();
-}
-
-// The device manager's thread. Removing this sink waits for a call running here, so the
-// window's teardown never overlaps one; the flag refuses an event that arrives while the
-// window is being created or destroyed.
-bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
-    std::lock_guard<std::mutex> lock(sinkMutex_);
-    if (!acceptingEvents_) return false;
-    return FoldDeviceEvent(event, data);
+    gpsThread_.StopAndJoin();
 }
 
 int CGPSUIDlg::OnDeviceChanged(void*, framework::IDeviceInfo*) {
@@ -170,15 +151,9 @@ bool CGPSUIDlg::OnInitDialog() {
         return false;
     }
     configFile_.Load(gpsConfig_);
+    cardWatch_.Configure(gpsConfig_.isAGPSSupported != 0, gpsConfig_.strType);
+    cardDrawn_ = false;  // a new window shows the card's view whole
     ResetToIdle();
-    ShowItem(ids::kGpsType, false);
-    if (gpsConfig_.isAGPSSupported) {
-        EnableItem(ids::kSetting, false);
-        SetItemText(ids::kGpsType, platform::Utf8ToWide(gpsConfig_.strType));
-    } else {
-        ShowItem(ids::kSetting, false);
-        ShowItem(ids::kGpsTypeLabel, false);
-    }
     if (IsAutoRunEnabled()) CheckItem(ids::kAutoRun, true);
 
     StartPcUiThread();
@@ -217,52 +192,16 @@ void CGPSUIDlg::ApplyTexts() {
 }
 
 void CGPSUIDlg::ResetToIdle() {
-    SetGpsSessionState(kGpsSessionIdle);
-    EnableItem(ids::kStart, true);
-    SetFocus(ids::kStart);
-    EnableItem(ids::kStop, false);
-    ui::ListView list = List(ids::kList);
-    for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");
-    fixReadings_ = {};
-    ShowFixRows(false);
-    ShowItem(ids::kNoDataLabel, false);
-    SetItemText(ids::kNoDataSeconds, L"");
-    ShowItem(ids::kNoDataSeconds, false);
-    ShowItem(ids::kSecondsUnit, false);
-    if (!CardReady()) ShowItem(ids::kGpsType, false);
+    session_.Idle();
 }
 
 void CGPSUIDlg::FocusRule() {
-    SetFocus(GpsSessionState() == kGpsSessionRunning ? ids::kStop : ids::kStart);
+    SetFocus(session_.Running() ? ids::kStop : ids::kStart);
 }
 
 void CGPSUIDlg::ShowStatus(const std::wstring& key) {
-    std::wstring text = Text(key.c_str());
-    // The line and its key change together, whichever thread writes them.
-    std::lock_guard<std::mutex> lock(textMutex_);
-    SetItemText(ids::kStatus, text);
+    SetItemText(ids::kStatus, Text(key.c_str()));
     statusTextId_ = key;
-}
-
-void CGPSUIDlg::SetStatusKey(const std::wstring& key) {
-    std::lock_guard<std::mutex> lock(textMutex_);
-    statusTextId_ = key;
-}
-
-std::wstring CGPSUIDlg::StatusTextId() const {
-    std::lock_guard<std::mutex> lock(textMutex_);
-    return statusTextId_;
-}
-
-void CGPSUIDlg::SetDeviceStatus(const std::wstring& key, const std::wstring& text) {
-    std::lock_guard<std::mutex> lock(textMutex_);
-    deviceStatusKey_ = key;
-    deviceStatusText_ = text;
-}
-
-std::wstring CGPSUIDlg::DeviceStatusText() const {
-    std::lock_guard<std::mutex> lock(textMutex_);
-    return deviceStatusText_;
 }
 
 bool CGPSUIDlg::SaveProgramPath(const std::wstring& path) {
@@ -271,11 +210,4 @@ bool CGPSUIDlg::SaveProgramPath(const std::wstring& path) {
 
 std::wstring CGPSUIDlg::GetSavedProgramPath() const {
     return platform::Utf8ToWide(gpsConfig_.strPath);
-}
-
-void CGPSUIDlg::TouchWatchdog() {
-    platform::CriticalSectionLock lock(dataLock_);
-    const std::int64_t now = orbitpane::NowSeconds();
-    lastDataTime_ = now;
-    lastCheckTime_ = now;
 }

@@ -1,10 +1,12 @@
 // CGPSUIDlg: the GPS dialog. It shows the card's GPS port and position, starts and stops GPS
 // positioning through the plug-in object's AT commands, and offers the language and the map
-// site. One instance exists per process; the plug-in object creates it and owns it.
+// site. The plug-in object creates it and owns it.
+//
+// What the dialog knows of the card is CardWatch's, what a session does is GpsSession's
+// (orbitpane/session); the dialog hands them what happens, on its window thread, and draws
+// what they give back. Its polling threads only look and post what they found.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -14,13 +16,16 @@
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
-#include "orbitpane/track/gpx_track.h"
+#include "orbitpane/session/card_watch.h"
+#include "orbitpane/session/gps_session.h"
+#include "orbitpane/win32/card_commands.h"
 #include "orbitpane/win32/edit_controls.h"
 #include "orbitpane/win32/gps_config.h"
 #include "orbitpane/win32/gps_fix_rows.h"
+#include "orbitpane/win32/gps_track.h"
 #include "orbitpane/win32/localisation.h"
+#include "orbitpane/win32/plugin_context.h"
 #include "orbitpane/win32/worker_thread.h"
-#include "platform/sync.h"
 #include "platform/ui/dialog.h"
 
 class COrbitpaneImpl;
@@ -28,23 +33,22 @@ namespace platform {
 class SleepWatcher;
 }
 
-namespace orbitpane {
-// Local time as the card's clock command takes it: year/month/day,hour:minute:second, with no
-// leading zeros ("2026/1/5,0:5:9").
-std::string SecTimeText(const std::tm& local);
-}  // namespace orbitpane
-
-// Whether a GPS session runs, for the whole process.
-inline constexpr int kGpsSessionRunning = 0;
-inline constexpr int kGpsSessionIdle = 2;
-int GpsSessionState();
-void SetGpsSessionState(int state);
-
 // The dialog's private messages.
-inline constexpr unsigned WM_DEVICE_STATE = 9568;
+inline constexpr unsigned WM_DEVICE_STATE = 9568;  // a device event: code, SIM status
 inline constexpr unsigned WM_GPS_DATA = 20701;
+// What the polling threads found: the PC UI search (bit 0 its port, bit 1 the GPS port); the
+// GPS port search (the search round; the port's number, kNoPort for none); the GPS type (the
+// round; the answer).
+inline constexpr unsigned WM_PCUI_SEARCHED = 9569;
+inline constexpr unsigned WM_GPS_PORT_SEARCHED = 9570;
+inline constexpr unsigned WM_GPS_TYPE_ANSWERED = 9571;
 // The power event message: event code and data; the sleep watcher sends it.
 inline constexpr unsigned WM_POWERBROADCAST = 0x0218;
+
+// The SIM status of WM_DEVICE_STATE when the event carried none, and the port of
+// WM_GPS_PORT_SEARCHED when the search found none.
+inline constexpr ui::LParam kNoSimStatus = INTPTR_MIN;
+inline constexpr ui::LParam kNoPort = INTPTR_MIN;
 
 // The rows of the list view (port, longitude, latitude, satellites, time), by the key of
 // their item text. The fix rows (orbitpane::kFixRowKeys) follow them.
@@ -59,13 +63,15 @@ inline constexpr unsigned kGpsTimerPeriodMs = 3000;
 
 class CGPSUIDlg : public ui::Dialog,
                   public framework::IDeviceMgrEvent,
-                  public framework::IMultiDeviceMgrEvent {
+                  public framework::IMultiDeviceMgrEvent,
+                  private session::SessionScreen {
   public:
-    CGPSUIDlg();
+    explicit CGPSUIDlg(orbitpane::PluginContext& context);
     ~CGPSUIDlg() override;
 
     void SetPluginObject(COrbitpaneImpl* plugin) { pluginObject_ = plugin; }
     COrbitpaneImpl* PluginObject() const { return pluginObject_; }
+    orbitpane::PluginContext& Context() const { return context_; }
 
     // IDeviceMgrEvent / IMultiDeviceMgrEvent
     bool OnDeviceEvent(uint32_t event, void* data) override;
@@ -77,6 +83,8 @@ class CGPSUIDlg : public ui::Dialog,
     void RestartGps();
     void OnLanguageChanged();
     void OnBnClickedButtonSetting();
+    // The settings dialog saved a type while no session runs: the type label follows it.
+    void OnSettingsSaved();
     // The external program (path field 6005, Run 6003, browse 6004).
     void OnRunProgram();
     void OnBrowseProgram();
@@ -97,29 +105,20 @@ class CGPSUIDlg : public ui::Dialog,
     // Opens the current position in the map site chosen in the selector.
     void OnOpenMapLink();
 
-    // State the device handling and the polling keep; readable from any thread.
-    void SetCardReady(bool ready) { cardReady_ = ready ? 1 : 0; }
-    bool CardReady() const { return cardReady_ != 0; }
-    void SetGpsTypeResult(int result) { gpsTypeResult_ = result; }
-    int GpsTypeResult() const { return gpsTypeResult_; }
-    void SetDeviceState(int state) { deviceState_ = state; }
-    int DeviceState() const { return deviceState_; }
-    bool SimReady() const { return simReady_ != 0; }
-    // The polling of the GPS port: a thread is held (running, or ended and not yet joined).
-    bool GpsThreadHeld() const { return gpsThread_.Held(); }
-    bool GpsThreadEnding() { return gpsThread_.Ending(); }
+    // What the owners hold, for the other dialogs and the tests.
+    const session::CardWatch& Card() const { return cardWatch_; }
+    bool SessionRunning() const { return session_.Running(); }
     // The last position as received, without the final character of each coordinate.
     std::wstring RawLatitude() const { return rawLatitude_; }
     std::wstring RawLongitude() const { return rawLongitude_; }
-    // The device-status message and its key ("" when the text is not a key's).
-    void SetDeviceStatus(const std::wstring& key, const std::wstring& text);
-    std::wstring DeviceStatusText() const;
-    std::wstring StatusTextId() const;
+    // The device-status message: the text of the card's device-status key.
+    std::wstring DeviceStatusText() { return Text(cardWatch_.View().deviceStatusKey.c_str()); }
+    std::wstring StatusTextId() const { return statusTextId_; }
+    // The polling of the GPS port: a thread is held (running, or ended and not yet joined).
+    bool GpsThreadHeld() const { return gpsThread_.Held(); }
     // The external program's path: stored in the configuration file, and read back.
     bool SaveProgramPath(const std::wstring& path);
     std::wstring GetSavedProgramPath() const;
-    // Sets the no-data watchdog's reference times (the last data, the last card check) to now.
-    void TouchWatchdog();
 
   protected:
     int OnCreate() override;
@@ -129,9 +128,8 @@ class CGPSUIDlg : public ui::Dialog,
     void OnTimer(unsigned id) override;
     // Starts one of the dialog's polling threads; false when no thread could be made.
     virtual bool StartWorker(orbitpane::WorkerThread& worker, std::function<void()> body);
-    // Ends both polling threads (the dialog is going), or the GPS port polling alone.
+    // Ends both polling threads (the dialog is going).
     void StopWorkers();
-    void StopGpsPolling() { gpsThread_.StopAndJoin(); }
     ui::LResult OnPowerBroadcast(unsigned event, ui::LParam data) override;
     void OnSysCommand(unsigned command) override;
 
@@ -143,7 +141,7 @@ class CGPSUIDlg : public ui::Dialog,
     // Traces under the dialog's module name; the file and line are those of the call.
     void Trace(const char* message, const char* file = __builtin_FILE(),
                int line = __builtin_LINE());
-    std::wstring Text(const wchar_t* key) { return orbitpane::LoadLanguageText(key); }
+    std::wstring Text(const wchar_t* key) { return context_.Text(key); }
     bool ReadAppDirectory();
     std::wstring AutoRunProgram() const;
     bool LaunchProgram(const std::wstring& path);
@@ -151,54 +149,52 @@ class CGPSUIDlg : public ui::Dialog,
     void StopPowerEvents();
     void RegisterWithDeviceManager();
     void UnregisterFromDeviceManager();
-    void CloseGpsOnExit();
-    // Tells the card to stop positioning; from then on no position reaches the rows.
-    bool CloseReceiver();
-    // A session whose card was lost or whose window goes: the receiver is stopped.
-    void EndLostSession();
-    void SetStatusKey(const std::wstring& key);
-    bool RunSetCommands(bool agps);
-    bool AgpsCardReady() const;
-    void EnableSettingsForAgpsCard();
+    // Start and Setting while no session can start: the device-status message, also in a box.
+    void TellCardNotReady();
+    session::StartSettings StartSettingsNow() const;
 
-    // Device events, the polling threads, GPS data and the no-data watchdog.
+    // The card (gps_card.cpp): device events, what the polling found, drawing the card's view.
     void WireMonitoring();
-    bool FoldDeviceEvent(uint32_t event, const void* data);
-    ui::LResult OnDeviceState(int state, int32_t simStatus);
-    // The status key for a SIM that cannot be used, by its last reported status.
-    const wchar_t* UnusableSimKey(int32_t simStatus) const;
-    void OnCardPresent(int state);
-    void ShowCardCapability();
-    void OnCardLost(int state);
-    bool StartGpsThread();
+    ui::LResult OnDeviceState(uint32_t event, ui::LParam simStatus);
+    void DrawCard();
+    void FollowSearch();
+    bool StartGpsThread(unsigned round);
     void StartPcUiThread();
     void QueryPCUIThread();
-    void QueryGPSThread();
-    void ShowGpsType(int gpsType);
-    // Device status: the text of `key` becomes the device-status message and the status line,
-    // and, when `keepKey`, the status line's key; all in one step.
-    void SetDeviceStatusShown(const std::wstring& key, bool keepKey);
+    void QueryGPSThread(unsigned round);
+
+    // GPS data (gps_data.cpp).
     ui::LResult OnGpsData(const void* record);
     // The fix rows' values from fixReadings_, and their titles when `titles`.
     void ShowFixRows(bool titles);
-    void OnWatchdogTick();
-    // The status line of a running session, by whether positions arrive.
-    void ShowSessionStatus(bool positionsArrive);
+
     // The map link's handler answers on a thread of its own, through a message to the window.
     struct MapLinkAnswers;
     void WireMapLink();
     void ForgetMapLinkAnswers();
     void OnMapLinkAnswered();
 
-    // The session's track (gps_track.cpp).
+    // The session's track and the window menu (gps_track.cpp).
     void AddTrackMenu();
     void ApplyTrackMenuTexts();
-    void StartTrack();
-    void EndTrack();
-    void AddTrackPoint(const framework::GpsDataRecord& record, std::time_t arrivalUtc);
     void OpenTracksFolder();
 
-    framework::IPluginContainer* container_ = nullptr;
+    // session::SessionScreen (gps_session_screen.cpp)
+    void ShowStatusKey(const wchar_t* key) override { ShowStatus(std::wstring(key)); }
+    std::wstring StatusKey() override { return statusTextId_; }
+    void ShowDeviceStatus() override;
+    void ShowSessionType(bool agps) override;
+    void ShowButtons(bool running) override;
+    void ShowIdle() override;
+    void ShowNoData(std::optional<long long> seconds) override;
+    void ClearNoDataSeconds() override;
+    bool StartWatchdogTimer() override { return StartGpsTimer() != 0; }
+    bool KillWatchdogTimer() override { return KillGpsTimer(); }
+    void Pause(int milliseconds) override;
+    void CardGaveUp() override;
+    void Trace(const std::string& message) override { Trace(message.c_str()); }
+
+    orbitpane::PluginContext& context_;
     std::string appDirectory_;
     COrbitpaneImpl* pluginObject_ = nullptr;
     GpsConfigFile configFile_;
@@ -208,26 +204,18 @@ class CGPSUIDlg : public ui::Dialog,
 
     orbitpane::LanguageTables languageTables_;
     std::vector<orbitpane::InstalledLanguage> languages_;
-
-    mutable std::mutex textMutex_;  // guards the status key and the device status
     std::wstring statusTextId_ = L"IDS_STATIC_QUER_DataCard";
-    std::wstring deviceStatusKey_ = L"IDS_STATIC_QUER_DataCard";
-    std::wstring deviceStatusText_ = L"Querying Data Card...";
 
-    std::atomic<int> gpsTypeResult_{0};
-    std::atomic<int> deviceState_{0};
-    std::atomic<int> cardReady_{0};
-    std::atomic<int> simReady_{1};
-    std::atomic<int32_t> simStatus_{static_cast<int32_t>(framework::kSimUsable)};
-    std::atomic<int> pcuiPortFound_{0};
-    unsigned gpsTimerId_ = 0;
-    // The receiver as this window left it (window thread only). Positions are shown unless
-    // the window stopped it; it is stopped again when the window goes while it is on.
-    enum class Receiver { kUntouched, kOn, kStopped };
-    Receiver receiver_ = Receiver::kUntouched;
+    // The card, and what of its view is on the screen now (window thread only).
+    session::CardWatch cardWatch_;
+    session::CardView drawnCard_;
+    bool cardDrawn_ = false;
+    unsigned searchRound_ = 0;  // the round the GPS port polling was started for
 
-    // The track of the running session, while one is recorded (window thread only).
-    track::GpxTrack track_;
+    // The session (window thread only).
+    orbitpane::PluginCardCommands cardCommands_{pluginObject_};
+    orbitpane::GpxTrackLog trackLog_;
+    session::GpsSession session_;
 
     // The last position as received (window thread only).
     std::wstring rawLatitude_;
@@ -235,13 +223,9 @@ class CGPSUIDlg : public ui::Dialog,
     // What the fix rows show (window thread only); empty while idle.
     orbitpane::FixReadings fixReadings_;
 
-    platform::CriticalSection dataLock_;
-    std::atomic<std::int64_t> lastDataTime_{0};
-    std::atomic<std::int64_t> lastCheckTime_{0};
-
     std::shared_ptr<MapLinkAnswers> mapLinkAnswers_;
 
-    // Polling: the GPS port while the card is present, the PC UI port for the dialog's life.
+    // Polling: the GPS port while the card is searched, the PC UI port for the dialog's life.
     orbitpane::WorkerThread gpsThread_;
     orbitpane::WorkerThread queryThread_;
 

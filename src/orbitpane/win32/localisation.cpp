@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
 #include "markup/markup_stl.h"
-#include "orbitpane/win32/container_ref.h"
+#include "orbitpane/win32/container_lookup.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
@@ -17,9 +16,6 @@
 
 namespace orbitpane {
 namespace {
-
-std::mutex g_languageMutex;
-std::wstring g_languageFile;
 
 std::string IniPath(const std::wstring& fileName) {
     return platform::UserFilePath(AppDirectory(), platform::WideToUtf8(fileName));
@@ -35,29 +31,19 @@ std::string PluginDirectory() {
     return platform::ResolveNoCase(AppDirectory(), "Plugins/Orbitpane");
 }
 
-std::wstring CurrentLanguageFile() {
-    std::lock_guard<std::mutex> lock(g_languageMutex);
-    return g_languageFile;
-}
-
-void SetCurrentLanguageFile(const std::wstring& path) {
-    std::lock_guard<std::mutex> lock(g_languageMutex);
-    g_languageFile = path;
-}
-
 std::wstring LanguageFileFor(const std::wstring& suffix) {
     return platform::Utf8ToWide(PluginDirectory()) + L"/Orbitpane" + suffix + L".lang";
 }
 
-std::wstring LoadLanguageText(const std::wstring& key) {
-    auto* locale = LookUp<framework::ILocaleMgrService>(Container(), framework::kLocaleServiceId,
+std::wstring LoadLanguageText(framework::IPluginContainer* container,
+                              const std::wstring& languageFile, const std::wstring& key) {
+    auto* locale = LookUp<framework::ILocaleMgrService>(container, framework::kLocaleServiceId,
                                                         framework::kLocaleServiceFlag);
     if (!locale) return std::wstring();
     std::wstring text;
     try {
-        std::wstring file = CurrentLanguageFile();
-        const wchar_t* found =
-            locale->LoadString(platform::WideToUtf8(key).c_str(), "Orbitpane", file.c_str());
+        const wchar_t* found = locale->LoadString(platform::WideToUtf8(key).c_str(), "Orbitpane",
+                                                  languageFile.c_str());
         if (found) text = found;
     } catch (...) {
         text.clear();

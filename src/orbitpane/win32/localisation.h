@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/contracts/container.h"
+
 namespace orbitpane {
 
 // The program directory, as the framework keeps it for the whole process ("" when it cannot
@@ -14,15 +16,13 @@ std::string AppDirectory();
 // Where the plug-in's language files live: <program>/Plugins/Orbitpane.
 std::string PluginDirectory();
 
-// The current language file for the whole plug-in; every text lookup passes it on.
-std::wstring CurrentLanguageFile();
-void SetCurrentLanguageFile(const std::wstring& path);
 // The language file for `suffix` ("_" + code): <plug-in dir>/Orbitpane<suffix>.lang.
 std::wstring LanguageFileFor(const std::wstring& suffix);
 
-// The text of `key` in the current language file, through the container's locale service;
-// empty when the container, the service, the file or the key is missing.
-std::wstring LoadLanguageText(const std::wstring& key);
+// The text of `key` in `languageFile`, through the container's locale service; empty when the
+// container, the service, the file or the key is missing.
+std::wstring LoadLanguageText(framework::IPluginContainer* container,
+                              const std::wstring& languageFile, const std::wstring& key);
 
 // INI values of a file below the program directory. An empty section or key reads as empty
 // and is never written; a read-only file is made writable before a write.

@@ -5,13 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace orbitpane {
 namespace {
-
-std::mutex g_openerMutex;
-LinkOpener g_opener;
 
 constexpr int kMaxConversions = 4;
 constexpr size_t kLinkBufferSize = 256;
@@ -88,20 +84,9 @@ std::optional<std::string> BuildMapLink(const std::string& linkTemplate, double 
     return std::string(buffer, static_cast<size_t>(length));
 }
 
-bool OpenLink(const std::string& link,
-              std::function<void(const platform::ProgramOutcome&)> answered) {
-    LinkOpener opener;
-    {
-        std::lock_guard<std::mutex> lock(g_openerMutex);
-        opener = g_opener;
-    }
-    if (opener) return opener(link, std::move(answered));
+bool OpenWithDesktop(const std::string& link,
+                     std::function<void(const platform::ProgramOutcome&)> answered) {
     return platform::RunCollectingOutput("xdg-open", {link}, std::move(answered));
-}
-
-void SetLinkOpener(LinkOpener opener) {
-    std::lock_guard<std::mutex> lock(g_openerMutex);
-    g_opener = std::move(opener);
 }
 
 }  // namespace orbitpane

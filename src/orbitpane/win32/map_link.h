@@ -26,13 +26,12 @@ double ReadCoordinate(const std::string& text);
 std::optional<std::string> BuildMapLink(const std::string& linkTemplate, double latitude,
                                         double longitude, std::string& why);
 
-// Opens a link with the desktop's handler; `answered` runs, on any thread, once the handler has
-// ended. False, without an answer, when no handler could be started.
+// Opens a link; `answered` runs, on any thread, once the handler has ended. False, without an
+// answer, when no handler could be started.
 using LinkOpener = std::function<bool(
     const std::string& link, std::function<void(const platform::ProgramOutcome&)> answered)>;
-bool OpenLink(const std::string& link,
-              std::function<void(const platform::ProgramOutcome&)> answered);
-// Replaces the handler (xdg-open, its output kept off the terminal); empty restores it.
-void SetLinkOpener(LinkOpener opener);
+// The desktop's handler (xdg-open, its output kept off the terminal).
+bool OpenWithDesktop(const std::string& link,
+                     std::function<void(const platform::ProgramOutcome&)> answered);
 
 }  // namespace orbitpane

@@ -1,8 +1,6 @@
 #include "orbitpane/win32/orbitpaneimpl.h"
 
 #include "framework/contracts/ids.h"
-#include "orbitpane/win32/answer_target.h"
-#include "orbitpane/win32/container_ref.h"
 #include "orbitpane/win32/gps_dialog_instance.h"
 
 using framework::IBaseInterface;
@@ -13,7 +11,7 @@ constexpr const char* kName = "Orbitpane";
 constexpr int kVersion = 0x0101;
 }  // namespace
 
-COrbitpaneImpl::COrbitpaneImpl() = default;
+COrbitpaneImpl::COrbitpaneImpl(orbitpane::PluginSeams seams) : context_(std::move(seams)) {}
 
 COrbitpaneImpl::~COrbitpaneImpl() {
     // The window goes while this object is whole: a session it runs is stopped on the card
@@ -30,14 +28,12 @@ COrbitpaneImpl::~COrbitpaneImpl() {
     // reads, then the answer handlers.
     UnregisterDeviceEvents();
     dialog_ = nullptr;
-    orbitpane::DestroyGpsDialogInstance();
-    orbitpane::ClearAnswerTarget(this);
+    context_.DestroyDialog();
     orbitpane::ForgetSingleton(this);
 }
 
 void COrbitpaneImpl::TraceError(const char* message, int line) {
-    orbitpane::Trace(orbitpane::Container(), framework::kTraceWarning, kModule, __FILE__, line,
-                     message);
+    context_.Trace(framework::kTraceWarning, kModule, __FILE__, line, message);
 }
 
 void COrbitpaneImpl::Release() {
@@ -45,8 +41,7 @@ void COrbitpaneImpl::Release() {
 }
 
 void COrbitpaneImpl::SetContainer(framework::IPluginContainer* container) {
-    container_ = container;
-    orbitpane::SetContainerRef(container);
+    context_.SetContainer(container);
 }
 
 bool COrbitpaneImpl::QueryInterface(uint32_t number, IBaseInterface** object) {
@@ -89,7 +84,7 @@ const char* COrbitpaneImpl::GetName() {
 bool COrbitpaneImpl::ShowWindow(framework::WindowHandle parent, int x, int y, int width,
                                 int height) {
     try {
-        orbitpane::IGpsDialog* dialog = orbitpane::GetGpsDialogInstance();
+        orbitpane::IGpsDialog* dialog = context_.Dialog();
         dialog_ = dialog;
         // Without a window the re-parent, move and show have nothing to act on.
         if (dialog && dialog->HasWindow()) {
@@ -108,7 +103,7 @@ bool COrbitpaneImpl::ShowWindow(framework::WindowHandle parent, int x, int y, in
 
 int COrbitpaneImpl::DoModal() {
     try {
-        orbitpane::IGpsDialog* dialog = orbitpane::GetGpsDialogInstance();
+        orbitpane::IGpsDialog* dialog = context_.Dialog();
         dialog_ = dialog;
         if (!dialog) {
             TraceError("Do Modal Error!", __LINE__);

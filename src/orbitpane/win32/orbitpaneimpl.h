@@ -9,6 +9,8 @@
 
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
+#include "orbitpane/session/card_watch.h"
+#include "orbitpane/win32/plugin_context.h"
 #include "platform/sync.h"
 
 namespace orbitpane {
@@ -24,7 +26,8 @@ enum GpsTypeResult : int {
 
 class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDeviceMgrEvent {
   public:
-    COrbitpaneImpl();
+    // `seams`: what a test puts in place of the real dialog, link opener and clocks.
+    explicit COrbitpaneImpl(orbitpane::PluginSeams seams = {});
     ~COrbitpaneImpl();
     COrbitpaneImpl(const COrbitpaneImpl&) = delete;
     COrbitpaneImpl& operator=(const COrbitpaneImpl&) = delete;
@@ -52,6 +55,8 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     // card's final answer; exchanges never overlap, whichever thread asks.
     virtual framework::IDeviceChannel* GetDeviceChannel();
     virtual int QueryGpsType();
+    // The type query's answer as a session needs it: also whether the card answered at all.
+    virtual session::GpsTypeAnswer QueryGpsTypeAnswer();
     virtual int SetApn(const std::string& apn);
     virtual int SetSuplServer(const std::string& server);
     virtual int SetPositionMode(int mode);
@@ -84,6 +89,9 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     // Called by the answer handlers with each answer that reaches the registered handler.
     void OnAnswer(const char* answer);
 
+    // What the plug-in's parts share; the dialog gets it at its construction.
+    orbitpane::PluginContext& Context() { return context_; }
+
     static constexpr int kReplyWindowMs = 500;
 
   private:
@@ -105,9 +113,8 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     std::atomic<int> lastError_{0};
     std::atomic<uint32_t> gpsStatus_{0};
     bool stateFlag_ = false;
-    std::atomic<framework::IPluginContainer*> container_{nullptr};
+    orbitpane::PluginContext context_;
     std::atomic<orbitpane::IGpsDialog*> dialog_{nullptr};
-    framework::IDeviceChannel* deviceChannel_ = nullptr;
     std::atomic<bool> sinkRegistered_{false};  // this object is a device-event sink now
 
     // One exchange at a time; the state below is shared with the answer handlers.
@@ -118,11 +125,19 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     std::string pendingAnswer_;
 };
 
-// The plug-in singleton; null until CreatePlugin and again after its Release.
+// The plug-in singleton; null until CreatePlugin and again after its Release. It is the
+// library's one process-wide reference: the export hands it out, and the AT answer handlers,
+// plain functions of the device contract, reach it through it.
 COrbitpaneImpl* OrbitpaneSingleton();
 namespace orbitpane {
+// The singleton made with `seams` (tests), or the existing one; null when it cannot be made.
+COrbitpaneImpl* CreatePluginWith(PluginSeams seams);
 // Clears the singleton reference when it names `plugin` (called by its destructor).
 void ForgetSingleton(COrbitpaneImpl* plugin);
+// The handlers of every command but the GPS-type query, and of the GPS-type query: each hands
+// the answer to the singleton.
+void OkAnswerHandler(const char* answer);
+void TypeAnswerHandler(const char* answer);
 }  // namespace orbitpane
 
 extern "C" framework::IBasePlugin* CreatePlugin();

@@ -1,4 +1,4 @@
-// The process-wide container reference of the GPS plug-in and tracing through its service.
+// Looking up the container's services, and tracing through its trace service.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +6,6 @@
 #include "framework/contracts/container.h"
 
 namespace orbitpane {
-
-// The container handed to the plug-in object; null until SetContainer.
-framework::IPluginContainer* Container();
-void SetContainerRef(framework::IPluginContainer* container);
 
 // Looks `id` up with `flag` in `container` and converts it to T; null when the container is
 // missing, the lookup fails or the object is of another kind. Exceptions count as not found.

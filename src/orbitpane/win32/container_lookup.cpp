@@ -1,22 +1,9 @@
-#include "orbitpane/win32/container_ref.h"
-
-#include <atomic>
+#include "orbitpane/win32/container_lookup.h"
 
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
 
 namespace orbitpane {
-namespace {
-std::atomic<framework::IPluginContainer*> g_container{nullptr};
-}  // namespace
-
-framework::IPluginContainer* Container() {
-    return g_container.load();
-}
-
-void SetContainerRef(framework::IPluginContainer* container) {
-    g_container.store(container);
-}
 
 void Trace(framework::IPluginContainer* container, int level, const char* module, const char* file,
            int line, const char* message) noexcept {

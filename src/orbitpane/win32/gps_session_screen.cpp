@@ -1,0 +1,120 @@
+// The GPS dialog's buttons and timer hand over to the session, and the dialog shows what the
+// session asks for.
+#include "orbitpane/win32/gpsuidlg.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
+#include "platform/ui/templates/gps.h"
+
+namespace ids = ui::templates::gps;
+
+unsigned CGPSUIDlg::StartGpsTimer() {
+    return SetTimer(kGpsTimerId, kGpsTimerPeriodMs);
+}
+
+bool CGPSUIDlg::KillGpsTimer() {
+    return Dialog::KillTimer(kGpsTimerId);
+}
+
+void CGPSUIDlg::TellCardNotReady() {
+    std::wstring message = DeviceStatusText();
+    SetItemText(ids::kStatus, message);
+    ShowMessageBox(message, Text(L"IDS_Message"), ui::kMbOk);
+}
+
+session::StartSettings CGPSUIDlg::StartSettingsNow() const {
+    session::StartSettings s;
+    s.agps = gpsConfig_.strType == "AGPS" && cardWatch_.AgpsReady();
+    s.pedestrian = gpsConfig_.strScenario == kScenarioPedestrian && cardWatch_.AgpsCapable();
+    s.apn = gpsConfig_.strAPN;
+    s.suplServer = gpsConfig_.strSUPL;
+    return s;
+}
+
+void CGPSUIDlg::OnBnClickedButtonStart() {
+    if (!cardWatch_.View().canStart) {
+        TellCardNotReady();
+        return;
+    }
+    session_.Start(StartSettingsNow());
+}
+
+void CGPSUIDlg::OnBnClickedButtonStop() {
+    session_.Stop();
+}
+
+void CGPSUIDlg::RestartGps() {
+    session_.Restart([this] { OnBnClickedButtonStart(); });
+}
+
+void CGPSUIDlg::OnClose() {
+    session_.CloseForExit();
+    // The polling of the GPS port runs only while the card is present or ready; it has ended
+    // when the join returns.
+    cardWatch_.Closing();
+    if (gpsThread_.Held()) {
+        gpsThread_.StopAndJoin();
+        Trace("Stop QueryGPSThread successfully!");
+    }
+    Dialog::OnClose();
+}
+
+void CGPSUIDlg::OnTimer(unsigned id) {
+    if (id == kGpsTimerId) session_.WatchdogTick();
+}
+
+void CGPSUIDlg::OnSettingsSaved() {
+    if (!session_.Running()) {
+        cardWatch_.SettingsSaved(gpsConfig_.strType);
+        DrawCard();
+    }
+}
+
+void CGPSUIDlg::ShowDeviceStatus() {
+    // The key, not the text: a later language change shows the message again.
+    ShowStatus(cardWatch_.View().deviceStatusKey);
+}
+
+void CGPSUIDlg::ShowSessionType(bool agps) {
+    cardWatch_.SessionStarting(agps);
+    DrawCard();
+}
+
+void CGPSUIDlg::ShowButtons(bool running) {
+    EnableItem(running ? ids::kStop : ids::kStart, true);
+    if (running) SetFocus(ids::kStop);
+    EnableItem(running ? ids::kStart : ids::kStop, false);
+}
+
+void CGPSUIDlg::ShowIdle() {
+    EnableItem(ids::kStart, true);
+    SetFocus(ids::kStart);
+    EnableItem(ids::kStop, false);
+    ui::ListView list = List(ids::kList);
+    for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");
+    fixReadings_ = {};
+    ShowFixRows(false);
+    ShowNoData(std::nullopt);
+    SetItemText(ids::kNoDataSeconds, L"");
+    cardWatch_.SessionEnded();
+    DrawCard();
+}
+
+void CGPSUIDlg::ShowNoData(std::optional<long long> seconds) {
+    ShowItem(ids::kNoDataLabel, seconds.has_value());
+    ShowItem(ids::kNoDataSeconds, seconds.has_value());
+    ShowItem(ids::kSecondsUnit, seconds.has_value());
+    if (seconds) SetItemText(ids::kNoDataSeconds, std::to_wstring(*seconds));
+}
+
+void CGPSUIDlg::ClearNoDataSeconds() {
+    SetItemText(ids::kNoDataSeconds, L"");
+}
+
+void CGPSUIDlg::Pause(int milliseconds) {
+    // The pause serves sends: a sink waiting on this thread is not held up by it.
+    ui::WaitServingSends([] { return false; }, milliseconds);
+}
+
+void CGPSUIDlg::CardGaveUp() {
+    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(framework::kEventCardUnavailable), kNoSimStatus);
+}
