@@ -255,8 +255,9 @@ class SlowDialog final : public QuietDialog {
 TEST_F(AtCommands, ReleaseWaitsForAnEventBeingDelivered) {
     std::atomic<int> inside{0};
     std::atomic<bool> destroyedInside{false};
-    orbitpane::SetGpsDialogFactory(
-        [&] { return std::make_unique<SlowDialog>(inside, destroyedInside); });
+    makeDialog = [&](orbitpane::PluginContext&) {
+        return std::make_unique<SlowDialog>(inside, destroyedInside);
+    };
     ASSERT_TRUE(plugin->ShowWindow(nullptr, 0, 0, 10, 10));
     plugin->RegisterDeviceEvents();
     for (int i = 0; i < 5; ++i) card->RaiseGpsData("11.5E", "48.1N", "7");
@@ -266,5 +267,4 @@ TEST_F(AtCommands, ReleaseWaitsForAnEventBeingDelivered) {
     EXPECT_FALSE(destroyedInside);
     ASSERT_TRUE(card->WaitIdle(2000));
     EXPECT_LT(card->DeviceEventResults().size(), 5u) << "no record after the release";
-    orbitpane::SetGpsDialogFactory(nullptr);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_container.h"
+#include "fake_dialog.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "scripted_device_access.h"
 
@@ -19,7 +20,7 @@ class CardFixture : public ::testing::Test {
         manager = create();
         ASSERT_NE(manager, nullptr);
         container.deviceManager = manager;
-        plugin = static_cast<COrbitpaneImpl*>(CreatePlugin());
+        plugin = orbitpane::CreatePluginWith(DialogSeams(makeDialog));
         plugin->SetContainer(&container);
     }
     void TearDown() override {
@@ -29,6 +30,7 @@ class CardFixture : public ::testing::Test {
     }
     std::vector<std::string> Sent() { return card->SentLines(); }
 
+    DialogMaker makeDialog;
     scripted::ScriptedDeviceLibrary card;
     FakeContainer container;
     framework::IBasePlugin* manager = nullptr;

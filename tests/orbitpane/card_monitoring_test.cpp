@@ -20,20 +20,26 @@ struct Event {
 TEST_F(CardMonitoring, TheSinkFoldsEachEventIntoOneState) {
     const struct {
         std::vector<Event> events;
-        int state;
+        session::CardState state;
         bool simReady;
         const wchar_t* statusKey;  // null: not looked at
     } cases[] = {
-        {{{kSimStatus, 0}, {kArrived}}, 20507, false, L"IDS_STATIC_SUPPORT_AGPS_NOSIM"},
-        {{{kSimStatus, 0}, {kReady}}, 20507, false, L"IDS_STATIC_SUPPORT_AGPS_NOSIM"},
-        {{{kSimStatus, 255}, {kSimStatus, 1}, {kReady}}, 20509, true, nullptr},
-        {{{kReady}}, 20509, true, nullptr},
-        {{{kReady}, {kArrived}}, 20509, true, nullptr},
-        {{{kSimStatus, 7}}, 0, true, L"IDS_STATIC_QUER_DataCard"},
-        {{{kSimStatus, -2}}, 0, true, L"IDS_STATIC_QUER_DataCard"},
-        {{{kRemoved}}, 20102, true, nullptr},
-        {{{kUnavailable}, {kArrived}}, 20101, true, nullptr},
-        {{{30000}}, 0, true, L"IDS_STATIC_QUER_DataCard"},
+        {{{kSimStatus, 0}, {kArrived}},
+         session::CardState::kSimReported,
+         false,
+         L"IDS_STATIC_SUPPORT_AGPS_NOSIM"},
+        {{{kSimStatus, 0}, {kReady}},
+         session::CardState::kSimReported,
+         false,
+         L"IDS_STATIC_SUPPORT_AGPS_NOSIM"},
+        {{{kSimStatus, 255}, {kSimStatus, 1}, {kReady}}, session::CardState::kReady, true, nullptr},
+        {{{kReady}}, session::CardState::kReady, true, nullptr},
+        {{{kReady}, {kArrived}}, session::CardState::kReady, true, nullptr},
+        {{{kSimStatus, 7}}, session::CardState::kNone, true, L"IDS_STATIC_QUER_DataCard"},
+        {{{kSimStatus, -2}}, session::CardState::kNone, true, L"IDS_STATIC_QUER_DataCard"},
+        {{{kRemoved}}, session::CardState::kRemoved, true, nullptr},
+        {{{kUnavailable}, {kArrived}}, session::CardState::kArrived, true, nullptr},
+        {{{30000}}, session::CardState::kNone, true, L"IDS_STATIC_QUER_DataCard"},
     };
     for (const auto& c : cases) {
         Open();
@@ -49,10 +55,10 @@ TEST_F(CardMonitoring, TheSinkFoldsEachEventIntoOneState) {
             }
         }
         Settle();
-        std::string label = std::to_string(c.events.front().code) + "/" +
-                            std::to_string(c.events.size()) + " " + std::to_string(c.state);
-        EXPECT_EQ(dialog->DeviceState(), c.state) << label;
-        EXPECT_EQ(dialog->SimReady(), c.simReady) << label;
+        std::string label =
+            std::to_string(c.events.front().code) + "/" + std::to_string(c.events.size());
+        EXPECT_EQ(CardState(), c.state) << label;
+        EXPECT_EQ(OnWindow([&] { return dialog->Card().SimReady(); }), c.simReady) << label;
         if (c.statusKey) {
             EXPECT_EQ(dialog->StatusTextId(), c.statusKey) << label;
             EXPECT_EQ(Status(), Lang(c.statusKey)) << label;
@@ -93,8 +99,8 @@ TEST_F(CardMonitoring, AFoundGpsPortShowsThePortAndWhatTheCardCanDo) {
         ASSERT_TRUE(PortShown()) << label;
         ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == c.statusKey; }))
             << label << " " << platform::WideToUtf8(dialog->StatusTextId());
-        EXPECT_EQ(dialog->GpsTypeResult(), c.gpsType) << label;
-        EXPECT_TRUE(dialog->CardReady()) << label;
+        EXPECT_EQ(OnWindow([&] { return dialog->Card().GpsTypeResult(); }), c.gpsType) << label;
+        EXPECT_TRUE(CanStart()) << label;
         if (std::string(c.offered) == "Y") {
             EXPECT_EQ(user->Enabled(gps::kSetting), c.settingEnabled) << label;
         } else {
@@ -102,7 +108,7 @@ TEST_F(CardMonitoring, AFoundGpsPortShowsThePortAndWhatTheCardCanDo) {
         }
         EXPECT_EQ(user->Text(gps::kGpsType), c.typeLabel[0] ? c.typeLabel : L"") << label;
         EXPECT_EQ(user->Visible(gps::kGpsType), std::string(c.offered) == "Y") << label;
-        EXPECT_EQ(orbitpane::LastPosition()[orbitpane::kRowPort], kGpsPortText) << label;
+        EXPECT_EQ(plugin->Context().LastPosition()[orbitpane::kRowPort], kGpsPortText) << label;
         // Several passes later the type has still been asked once.
         std::this_thread::sleep_for(std::chrono::milliseconds(350));
         EXPECT_EQ(TypeQueries(), 1) << label;
@@ -156,7 +162,7 @@ TEST_F(CardMonitoring, RemovalForgetsTheLastPositionUnavailabilityKeepsIt) {
         Raise({kReady});
         ASSERT_TRUE(PortShown());
         ASSERT_TRUE(user->Click(gps::kStart));
-        ASSERT_EQ(GpsSessionState(), kGpsSessionRunning);
+        ASSERT_TRUE(Running());
         SendPosition("11.5E", "48.25N", "7");
         ASSERT_EQ(user->Cell(gps::kList, 1, 1), L"E 11d 30.000000");
 
@@ -165,12 +171,12 @@ TEST_F(CardMonitoring, RemovalForgetsTheLastPositionUnavailabilityKeepsIt) {
         EXPECT_EQ(dialog->DeviceStatusText(), Lang(c.key));
         EXPECT_EQ(dialog->StatusTextId(), c.key) << "a language change shows the loss again";
         for (int row = 0; row < 5; ++row) EXPECT_EQ(user->Cell(gps::kList, row, 1), L"") << row;
-        auto kept = orbitpane::LastPosition();
+        auto kept = plugin->Context().LastPosition();
         EXPECT_EQ(kept[orbitpane::kRowLongitude].empty(), !c.kept);
         EXPECT_EQ(kept[orbitpane::kRowPort].empty(), !c.kept);
-        EXPECT_FALSE(dialog->CardReady());
-        EXPECT_FALSE(dialog->GpsThreadHeld()) << "the polling has ended";
-        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        EXPECT_FALSE(CanStart());
+        EXPECT_FALSE(ThreadHeld()) << "the polling has ended";
+        EXPECT_FALSE(Running());
         EXPECT_TRUE(user->Enabled(gps::kStart));
         EXPECT_FALSE(user->Enabled(gps::kSetting));
         EXPECT_TRUE(user->Timers().empty());
@@ -200,8 +206,7 @@ TEST_F(CardMonitoring, AThreadEndedByASimReportIsReplacedWhenTheCardIsReady) {
     OpenCounting();
     Raise({kArrived});
     RaiseSim(1);  // the polling ends: the state has left "present"
-    ASSERT_TRUE(Eventually([&] { return dialog->GpsThreadEnding(); }));
-    EXPECT_TRUE(dialog->GpsThreadHeld());
+    EXPECT_FALSE(ThreadHeld());
     PlugPorts();
     Raise({kReady});
     EXPECT_TRUE(PortShown()) << "a new thread searches the port";
@@ -215,7 +220,7 @@ TEST_F(CardMonitoring, APollingThreadThatCannotStartIsReported) {
         const wchar_t* statusKey;
     } cases[] = {
         {kArrived, L"IDS_STATIC_NOSUPPORT_GPS"},  // the key, not its text
-        {kReady, L"IDS_STATIC_QUER_DataCard"},
+        {kReady, L"IDS_STATIC_NOSUPPORT_GPS"},
     };
     for (const auto& c : cases) {
         OpenCounting("_en-us", true);
@@ -223,8 +228,8 @@ TEST_F(CardMonitoring, APollingThreadThatCannotStartIsReported) {
         EXPECT_EQ(Status(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
         EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
         EXPECT_EQ(dialog->StatusTextId(), c.statusKey);
-        EXPECT_FALSE(dialog->CardReady());
-        EXPECT_FALSE(dialog->GpsThreadHeld());
+        EXPECT_FALSE(CanStart());
+        EXPECT_FALSE(ThreadHeld());
         EXPECT_TRUE(Logged("Starting QueryGPSThread failed!"));
         EXPECT_TRUE(Logged("Starting QueryPCUIThread failed!"));
         dialog.reset();
@@ -237,8 +242,8 @@ TEST_F(CardMonitoring, ClosingAndDestroyingEndTheThreadsWhateverTheOrder) {
     Raise({kReady});
     ASSERT_TRUE(PortShown());
     ASSERT_TRUE(user->Close());
-    EXPECT_FALSE(dialog->GpsThreadHeld());
-    EXPECT_EQ(dialog->DeviceState(), 0);
+    EXPECT_FALSE(ThreadHeld());
+    EXPECT_EQ(CardState(), session::CardState::kNone);
     dialog.reset();  // the PC UI polling is joined here
 
     Open();
@@ -260,7 +265,7 @@ TEST_F(CardMonitoring, AReadyCardShowsItsStatusWhateverThePollingDid) {
     Open();
     Raise({kArrived});
     RaiseSim(0);
-    ASSERT_TRUE(Eventually([&] { return dialog->GpsThreadEnding(); }));
+    EXPECT_FALSE(ThreadHeld());
     PlugPorts();
     RaiseSim(1);
     ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS_NOSIM");
@@ -296,7 +301,7 @@ TEST_F(CardMonitoring, ASimWaitingForItsPinSaysWhatToDoAndIsUsableOnceEntered) {
         Raise({kReady});
         EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS");
         EXPECT_TRUE(user->Enabled(gps::kSetting));
-        EXPECT_TRUE(dialog->CardReady());
+        EXPECT_TRUE(CanStart());
         dialog.reset();
     }
     EXPECT_NE(texts[0], texts[1]);
@@ -308,7 +313,7 @@ TEST_F(CardMonitoring, ASimWaitingForItsPinSaysWhatToDoAndIsUsableOnceEntered) {
 // dialog that is.
 TEST_F(CardMonitoring, TracesNameTheFileAndLineTheyAreMadeIn) {
     auto lineOf = [](const std::string& file, const std::string& call) {
-        std::ifstream in(std::string(SATVIEW_DATA_DIR) + "/../src/orbitpane/win32/" + file);
+        std::ifstream in(std::string(SATVIEW_DATA_DIR) + "/../src/orbitpane/" + file);
         int number = 0;
         for (std::string line; std::getline(in, line);) {
             ++number;
@@ -328,15 +333,16 @@ TEST_F(CardMonitoring, TracesNameTheFileAndLineTheyAreMadeIn) {
         const char* file;
         const char* message;
     } traces[] = {
-        {"gps_session.cpp", "OnBnClickedButtonStop returned!"},
-        {"gps_session.cpp", "GPS has been openned successfully."},
-        {"gps_worker_threads.cpp", "QueryGPSPortThread returned."},
+        {"session/gps_session.cpp", "OnBnClickedButtonStop returned!"},
+        {"session/gps_session.cpp", "GPS has been openned successfully."},
+        {"win32/gps_card.cpp", "QueryGPSPortThread returned."},
     };
     const std::string log = Log();
     for (const auto& t : traces) {
         const int line = lineOf(t.file, std::string("Trace(\"") + t.message);
         ASSERT_NE(line, 0) << t.message;
-        const std::string where = std::string(t.file) + ":" + std::to_string(line) + " ";
+        const std::string file = std::string(t.file).substr(std::string(t.file).find('/') + 1);
+        const std::string where = file + ":" + std::to_string(line) + " ";
         EXPECT_NE(log.find(where + t.message), std::string::npos) << where << t.message;
     }
 }

@@ -5,10 +5,14 @@
 #include "headless_ui.h"
 #include "installed_program.h"
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ui/headless/driver.h"
+#include "platform/ui/kit.h"
 
 namespace orbitpane_test {
 
@@ -32,11 +36,61 @@ class DialogFixture : public ::testing::Test, public InstalledProgram {
         ASSERT_TRUE(ui::headless::WaitIdle());
     }
 
-    // The card as the polling and the device events leave it once it is found.
-    void CardFound(int gpsType = kGpsTypeAgps, int state = kCardReady) {
-        dialog->SetCardReady(true);
-        dialog->SetGpsTypeResult(gpsType);
-        dialog->SetDeviceState(state);
+    // What `read` gives, read on the window thread that owns what it reads.
+    template <typename F>
+    static auto OnWindow(F read) {
+        decltype(read()) result{};
+        ui::RunOnWindowThread([&] { result = read(); });
+        return result;
+    }
+    // The card found as a user's is: its ports in the port list, its event (ready, or only
+    // arrived), the dialog's search of its GPS port and its answer to the type query (AGPS,
+    // or GPS only). Returns once the dialog knows them; the card then forgets what it was
+    // sent.
+    void CardFound(bool agps = true, bool ready = true) {
+        PlugCard(agps);
+        Raise({ready ? kReady : kArrived});
+        ASSERT_TRUE(Eventually([&] { return OnWindow([&] { return CardKnown(*dialog); }); }))
+            << "the card's port and type were not found";
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+    }
+
+    // Raises device events one after the other and waits until the dialog has handled them.
+    void Raise(std::initializer_list<uint32_t> codes) {
+        for (uint32_t code : codes) card->RaiseBareEvent(code);
+        Settle();
+    }
+    void RaiseSim(uint32_t value) {
+        card->RaiseSimStatus(value);
+        Settle();
+    }
+    void Settle() {
+        ASSERT_TRUE(card->WaitIdle(5000));
+        ASSERT_TRUE(ui::headless::WaitIdle());
+    }
+
+    session::CardState CardState() {
+        return OnWindow([&] { return dialog->Card().State(); });
+    }
+    bool Running() {
+        return OnWindow([&] { return dialog->SessionRunning(); });
+    }
+    bool ThreadHeld() {
+        return OnWindow([&] { return dialog->GpsThreadHeld(); });
+    }
+    bool CanStart() {
+        return OnWindow([&] { return dialog->Card().View().canStart; });
+    }
+
+    // Waits for what the polling threads do in their own time; false when it never happens.
+    static bool Eventually(const std::function<bool()>& done, int timeoutMs = 5000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
     }
 
     // The lines the card received, the time line's changing value left out.
@@ -55,7 +109,7 @@ class DialogFixture : public ::testing::Test, public InstalledProgram {
 
     std::wstring Status() { return user->Text(gps::kStatus); }
     // The text of `key` in the language file that is active now.
-    std::wstring Lang(const wchar_t* key) { return orbitpane::LoadLanguageText(key); }
+    std::wstring Lang(const wchar_t* key) { return plugin->Context().Text(key); }
 
     std::unique_ptr<CGPSUIDlg> dialog;
     std::unique_ptr<ui::headless::Driver> user;

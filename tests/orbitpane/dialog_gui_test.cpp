@@ -43,14 +43,13 @@ class GpsDialogOnScreen : public ::testing::Test, public InstalledProgram {
         dialog->ShowWindow(ui::ShowCommand::Normal);
         auto* window = ui::wxkit::NativeWindow(dialog->Handle());
         ASSERT_TRUE(ui::wxkit::PumpUntil([&] { return window->IsShownOnScreen(); }));
-        dialog->SetCardReady(true);
-        dialog->SetGpsTypeResult(kGpsTypeAgps);
-        dialog->SetDeviceState(kCardReady);
-        ui::ListView list = dialog->List(gps::kList);
-        list.SetItemText(0, 1, L"TARVEK Wendrix - 3G GPS Interface (COM4)");
-        // What the card's answer to the GPS type query shows.
-        dialog->SetItemText(gps::kGpsType, L"AGPS");
-        dialog->ShowItem(gps::kGpsType, true);
+        // The card found, ready and AGPS-capable, as the dialog's search finds it.
+        WriteConfig("Y", "AGPS", "High speed");
+        PlugCard();
+        card->RaiseBareEvent(kReady);
+        ASSERT_TRUE(ui::wxkit::PumpUntil([&] { return CardKnown(*dialog); }));
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
     }
     std::string Shot(const std::string& code) {
         return std::string(SCREENSHOT_DIR) + "/gps_dialog_" + code + ".png";
@@ -91,7 +90,7 @@ TEST_F(GpsDialogOnScreen, StartsAndStopsThroughTheNativeButtonsInEachLanguage) {
         wxCommandEvent click(wxEVT_BUTTON, start->GetId());
         click.SetEventObject(start);
         start->ProcessWindowEvent(click);
-        EXPECT_EQ(GpsSessionState(), kGpsSessionRunning) << language.code;
+        EXPECT_TRUE(dialog->SessionRunning()) << language.code;
         ASSERT_TRUE(ui::wxkit::PumpUntil([&] {
             return status->GetLabel().ToStdWstring() == language.waiting && stop->IsEnabled();
         })) << language.code;
@@ -121,7 +120,7 @@ TEST_F(GpsDialogOnScreen, StartsAndStopsThroughTheNativeButtonsInEachLanguage) {
         wxCommandEvent stopClick(wxEVT_BUTTON, stop->GetId());
         stopClick.SetEventObject(stop);
         stop->ProcessWindowEvent(stopClick);
-        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        EXPECT_FALSE(dialog->SessionRunning());
         dialog.reset();
     }
 }

@@ -56,7 +56,7 @@ TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
         (std::vector<std::wstring>{L"English", L"\u65E5\u672C\u8A9E", L"Portugu\u00EAs (Brasil)"}));
     EXPECT_EQ(user->ComboSelection(gps::kLanguage), 0);
     EXPECT_EQ(user->BigIcon(), ui::Icon{ui::templates::kGpsIcon});
-    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+    EXPECT_FALSE(Running());
 }
 
 TEST_F(GpsDialogInit, EveryControlTakesItsTextFromTheActiveLanguage) {
@@ -138,9 +138,9 @@ TEST_F(GpsDialogInit, TheActiveLanguageIsSelectedWhateverLanguagesAreInstalled) 
 
 TEST_F(GpsDialogInit, ChoosingALanguageRetranslatesEverythingAndRemembersIt) {
     WriteConfig("Y", "AGPS", "High speed");
-    card->QueueAnswer("AT^SOCKETCONT=1,\"IP\",\"web.example\"", "\r\nERROR\r\n");
     Open();
     CardFound();
+    card->QueueAnswer("AT^SOCKETCONT=1,\"IP\",\"web.example\"", "\r\nERROR\r\n");
     ASSERT_TRUE(user->Click(gps::kStart));
     ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETAPN");
     dialog->List(gps::kList).SetItemText(0, 1, L"COM3");
@@ -204,7 +204,7 @@ TEST_F(GpsDialogInit, AFolderInPlaceOfAFileGivesTheDefaults) {
         EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
         EXPECT_TRUE(user->Enabled(gps::kStart));
         EXPECT_FALSE(user->Enabled(gps::kStop));
-        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        EXPECT_FALSE(Running());
         ASSERT_TRUE(user->Close());
         dialog.reset();
         std::filesystem::remove(dir / c.file);

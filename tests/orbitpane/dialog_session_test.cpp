@@ -57,7 +57,7 @@ TEST_F(GpsDialogSession, AgpsStartSendsTheFullSequenceAndRuns) {
     EXPECT_TRUE(secTime.rfind("AT^SECTIME=\"", 0) == 0 && secTime.ends_with("\"\r\n")) << secTime;
     EXPECT_TRUE(IsSecTimeLine(secTime)) << "the time now, no leading zeros: " << secTime;
     EXPECT_EQ(card->GetCounters().gpsOpens, 1);
-    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+    EXPECT_TRUE(Running());
     EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS");
     EXPECT_EQ(Status(), L"Waiting for GPS data...");
     EXPECT_FALSE(user->Enabled(gps::kStart));
@@ -69,98 +69,36 @@ TEST_F(GpsDialogSession, AgpsStartSendsTheFullSequenceAndRuns) {
     EXPECT_EQ(card->EventSinkCount(), 2) << "the dialog's sink and the plug-in's";
 }
 
+// AGPS needs all of: the configured type, the offer, an AGPS card, the card ready; the
+// pedestrian profile needs an AGPS card.
 TEST_F(GpsDialogSession, AnyMissingAgpsConditionFallsBackToGps) {
     struct Case {
         const char* offered;
         const char* type;
-        int gpsType;
-        int state;
+        const char* scenario;
+        bool agpsCard;
+        bool ready;
+        std::vector<std::string> lines;
     } cases[] = {
-        {"Y", "GPS", kGpsTypeAgps, kCardReady},
-        {"Y", "AGPS", kGpsTypeGpsOnly, kCardReady},
-        {"Y", "AGPS", kGpsTypeAgps, 20101},
-        {"N", "AGPS", kGpsTypeAgps, kCardReady},
+        {"Y", "GPS", "High speed", true, true, kGpsLines},
+        {"Y", "AGPS", "High speed", false, true, kGpsLines},
+        {"Y", "AGPS", "High speed", true, false, kGpsLines},
+        {"N", "AGPS", "High speed", true, true, kGpsLines},
+        {"Y", "GPS", "Pedestrianism", true, true, {"AT^WPDOM=0\r\n", "AT^WPDFR=65536,5\r\n"}},
+        {"Y", "GPS", "Pedestrianism", false, true, kGpsLines},
     };
     for (const Case& c : cases) {
-        WriteConfig(c.offered, c.type, "High speed");
+        WriteConfig(c.offered, c.type, c.scenario);
         Open();
-        CardFound(c.gpsType, c.state);
-        card->Reset();
-        card->SetFallbackAnswer(kOk);
+        CardFound(c.agpsCard, c.ready);
         ASSERT_TRUE(user->Click(gps::kStart));
-        EXPECT_EQ(Lines(), kGpsLines) << c.offered << " " << c.type << " " << c.gpsType;
+        EXPECT_EQ(Lines(), c.lines) << c.offered << " " << c.type << " " << c.agpsCard;
         if (std::string(c.offered) == "Y") {
             EXPECT_EQ(user->Text(gps::kGpsType), L"GPS");
         }
         ASSERT_TRUE(user->Click(gps::kStop));
         dialog.reset();
     }
-}
-
-TEST_F(GpsDialogSession, ThePedestrianProfileNeedsAnAgpsCard) {
-    WriteConfig("Y", "GPS", "Pedestrianism");
-    Open();
-    CardFound(kGpsTypeAgps);
-    ASSERT_TRUE(user->Click(gps::kStart));
-    EXPECT_EQ(Lines().back(), "AT^WPDFR=65536,5\r\n");
-    user->Click(gps::kStop);
-    card->Reset();
-    card->SetFallbackAnswer(kOk);
-    dialog->SetGpsTypeResult(kGpsTypeGpsOnly);
-    ASSERT_TRUE(user->Click(gps::kStart));
-    EXPECT_EQ(Lines().back(), "AT^WPDFR=65536,1\r\n");
-}
-
-TEST_F(GpsDialogSession, AFailureAtEachStepShowsItsErrorAndStaysIdle) {
-    WriteConfig("Y", "AGPS", "Pedestrianism");
-    const struct {
-        const char* command;
-        const wchar_t* key;
-    } steps[] = {
-        {"AT^SECTIME", L"IDS_STATIC_ERROR_SETSECTIME"},
-        {"AT^SOCKETCONT=1,\"IP\",\"web.example\"", L"IDS_STATIC_ERROR_SETAPN"},
-        {"AT^WPURL=supl.example.com:7275", L"IDS_STATIC_ERROR_SETSUPL"},
-        {"AT^WPDOM=5", L"IDS_STATIC_ERROR_SETMODE"},
-        {"AT^WPDFR=65536,5", L"IDS_STATIC_ERROR_SETPED"},
-    };
-    for (size_t failing = 0; failing < std::size(steps); ++failing) {
-        Open();
-        CardFound();
-        card->Reset();
-        // Every command succeeds but the failing one; the time line differs from run to run.
-        card->SetFallbackAnswer(failing == 0 ? "\r\nERROR\r\n" : kOk);
-        for (size_t i = 1; i < std::size(steps); ++i) {
-            card->SetStandingAnswer(steps[i].command, i == failing ? "\r\nERROR\r\n" : kOk);
-        }
-        ASSERT_TRUE(user->Click(gps::kStart));
-        EXPECT_EQ(dialog->StatusTextId(), steps[failing].key);
-        EXPECT_EQ(Status(), Lang(steps[failing].key));
-        EXPECT_EQ(card->SentLines().size(), failing + 1);
-        EXPECT_TRUE(user->Enabled(gps::kStart));
-        EXPECT_FALSE(user->Enabled(gps::kStop));
-        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
-        EXPECT_EQ(card->GetCounters().gpsOpens, 0);
-        EXPECT_EQ(card->EventSinkCount(), 1)
-            << "the dialog's sink only: no session, no plug-in sink";
-        dialog.reset();
-    }
-    WriteConfig("Y", "GPS", "High speed");
-    Open();
-    CardFound();
-    card->SetStandingAnswer("AT^WPDFR=65536,1", "\r\nERROR\r\n");
-    ASSERT_TRUE(user->Click(gps::kStart));
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETHIGHSPEED");
-}
-
-TEST_F(GpsDialogSession, AReceiverThatWillNotOpenLeavesTheDialogIdle) {
-    Open();
-    CardFound();
-    card->SetGpsResults(false, true);
-    ASSERT_TRUE(user->Click(gps::kStart));
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_START_GPSFAILED");
-    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
-    EXPECT_EQ(card->EventSinkCount(), 1) << "the plug-in's sink is removed again";
-    EXPECT_TRUE(user->Timers().empty());
 }
 
 TEST_F(GpsDialogSession, AReceiverRefusedByItsManagerSaysHowToAllowIt) {
@@ -181,7 +119,8 @@ TEST_F(GpsDialogSession, AReceiverRefusedByItsManagerSaysHowToAllowIt) {
         EXPECT_NE(status.find(language.words), std::wstring::npos) << language.language;
         EXPECT_NE(status.find(L"ModemManager1.Location"), std::wstring::npos);
         EXPECT_LE(status.size(), 70u) << "one status line";
-        EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+        EXPECT_FALSE(Running());
+        EXPECT_EQ(card->EventSinkCount(), 1) << "the dialog's sink only: the plug-in's went";
         // Another failure of the same card is no refusal.
         card->SetGpsOpenStatus(0);
         ASSERT_TRUE(user->Click(gps::kStart));
@@ -190,45 +129,19 @@ TEST_F(GpsDialogSession, AReceiverRefusedByItsManagerSaysHowToAllowIt) {
     }
 }
 
-TEST_F(GpsDialogSession, StartWhileRunningOnlyResetsTheWait) {
-    Open();
-    CardFound();
-    ASSERT_TRUE(user->Click(gps::kStart));
-    size_t sent = card->SentLines().size();
-    dialog->SetItemText(gps::kNoDataSeconds, L"12");
-    dialog->ShowStatus(L"IDS_STATIC_START_GPS");
-    ASSERT_TRUE(user->Click(gps::kStop));
-    ASSERT_TRUE(user->Click(gps::kStart));
-    sent = card->SentLines().size();
-    dialog->SetItemText(gps::kNoDataSeconds, L"12");
-    dialog->OnBnClickedButtonStart();  // the button is disabled while running
-    EXPECT_EQ(card->SentLines().size(), sent);
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS");
-    EXPECT_EQ(user->Text(gps::kNoDataSeconds), L"");
-}
-
-TEST_F(GpsDialogSession, StopWhileIdleSendsNothing) {
-    Open();
-    dialog->OnBnClickedButtonStop();
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
-    EXPECT_EQ(card->GetCounters().gpsCloses, 0);
-    EXPECT_TRUE(card->SentLines().empty());
-}
-
 TEST_F(GpsDialogSession, StopEndsTheSessionEvenWhenTheCardRefuses) {
     Open();
     CardFound();
     ASSERT_TRUE(user->Click(gps::kStart));
-    dialog->List(gps::kList).SetItemText(0, 1, L"COM4");
     dialog->List(gps::kList).SetItemText(1, 1, L"11.5E");
     card->SetGpsResults(true, false);
     ASSERT_TRUE(user->Click(gps::kStop));
     EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSFAILED");
-    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+    EXPECT_FALSE(Running());
     EXPECT_TRUE(user->Enabled(gps::kStart));
     EXPECT_FALSE(user->Enabled(gps::kStop));
     EXPECT_TRUE(user->Timers().empty());
-    EXPECT_EQ(user->Cell(gps::kList, 0, 1), L"COM4") << "the port row stays";
+    EXPECT_EQ(user->Cell(gps::kList, 0, 1), kGpsPortText) << "the port row stays";
     EXPECT_EQ(user->Cell(gps::kList, 1, 1), L"");
     EXPECT_EQ(card->EventSinkCount(), 1);
     EXPECT_TRUE(user->Enabled(gps::kSetting)) << "an AGPS card in state ready";
@@ -242,56 +155,11 @@ TEST_F(GpsDialogSession, ClosingWhileRunningStopsTheReceiver) {
     EXPECT_FALSE(dialog->HasWindow());
     EXPECT_EQ(card->GetCounters().gpsCloses, 1);
     EXPECT_EQ(card->EventSinkCount(), 0);
-    EXPECT_EQ(dialog->DeviceState(), 0);
+    EXPECT_EQ(CardState(), session::CardState::kNone);
     EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
-    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning) << "left for the next window to reset";
-    dialog.reset();
-    Open();
-    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
-}
-
-TEST_F(GpsDialogSession, ClosingWhileIdleSendsNothing) {
-    Open();
-    CardFound();
-    ASSERT_TRUE(user->Close());
-    EXPECT_EQ(card->GetCounters().gpsCloses, 0);
-    EXPECT_TRUE(card->SentLines().empty());
-    EXPECT_EQ(dialog->DeviceState(), 0);
-}
-
-TEST_F(GpsDialogSession, RestartStopsAndStartsAgain) {
-    Open();
-    CardFound();
-    ASSERT_TRUE(user->Click(gps::kStart));
-    card->Reset();
-    card->SetFallbackAnswer(kOk);
-    ui::RunOnWindowThread([this] { dialog->RestartGps(); });
-    EXPECT_EQ(card->GetCounters().gpsCloses, 1);
-    EXPECT_EQ(card->GetCounters().gpsOpens, 1);
-    EXPECT_EQ(Lines(), kGpsLines);
-    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
-}
-
-TEST(SecTimeText, FieldsCarryNoLeadingZeros) {
-    struct Case {
-        int year, month, day, hour, minute, second;
-        const char* text;
-    } cases[] = {
-        {2026, 12, 7, 21, 30, 5, "2026/12/7,21:30:5"},
-        {2026, 12, 8, 0, 5, 0, "2026/12/8,0:5:0"},  // the first hour of the day
-        {2027, 1, 1, 0, 0, 0, "2027/1/1,0:0:0"},
-        {2027, 9, 30, 23, 59, 59, "2027/9/30,23:59:59"},
-    };
-    for (const Case& c : cases) {
-        std::tm local{};
-        local.tm_year = c.year - 1900;
-        local.tm_mon = c.month - 1;
-        local.tm_mday = c.day;
-        local.tm_hour = c.hour;
-        local.tm_min = c.minute;
-        local.tm_sec = c.second;
-        EXPECT_EQ(orbitpane::SecTimeText(local), c.text);
-    }
+    EXPECT_TRUE(Running()) << "left for the next window to reset";
+    ASSERT_TRUE(dialog->Create());
+    EXPECT_FALSE(Running());
 }
 
 namespace {
@@ -317,7 +185,9 @@ TEST_F(GpsDialogSession, GpsRecordsInFlightNeverStarveAnExchange) {
     Open();
     CardFound();
     ui::WindowHandle window = dialog->Handle();
-    orbitpane::SetGpsDialogFactory([window] { return std::make_unique<SendingDialog>(window); });
+    makeDialog = [window](orbitpane::PluginContext&) {
+        return std::make_unique<SendingDialog>(window);
+    };
     ASSERT_TRUE(plugin->ShowWindow(nullptr, 0, 0, 10, 10));
     plugin->RegisterDeviceEvents();
     card->SetFallbackAnswer(kOk, 40);
@@ -331,8 +201,7 @@ TEST_F(GpsDialogSession, GpsRecordsInFlightNeverStarveAnExchange) {
         const char* name;
         std::function<bool()> run;
     } cases[] = {
-        {"start",
-         [&] { return user->Click(gps::kStart) && GpsSessionState() == kGpsSessionRunning; }},
+        {"start", [&] { return user->Click(gps::kStart) && Running(); }},
         {"stop",
          [&] {
              return user->Click(gps::kStop) &&
@@ -353,42 +222,6 @@ TEST_F(GpsDialogSession, GpsRecordsInFlightNeverStarveAnExchange) {
         ASSERT_TRUE(card->WaitIdle(5000));
     }
     plugin->UnregisterDeviceEvents();
-}
-
-TEST_F(GpsDialogSession, RestartWhileIdleOnlyStartsAfterThePause) {
-    Open();
-    CardFound();
-    auto begin = std::chrono::steady_clock::now();
-    ui::RunOnWindowThread([this] { dialog->RestartGps(); });
-    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(500));
-    EXPECT_EQ(card->GetCounters().gpsCloses, 0);
-    EXPECT_EQ(card->GetCounters().gpsOpens, 1);
-    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
-}
-
-// Once idle after Stop, the settings button is as the card allows: enabled only for an AGPS
-// card that is ready.
-TEST_F(GpsDialogSession, StopLeavesTheSettingsButtonToTheCard) {
-    struct Case {
-        int gpsType, state;
-        bool settings;
-    } cases[] = {
-        {kGpsTypeAgps, kCardReady, true},
-        {kGpsTypeGpsOnly, kCardReady, false},
-        {kGpsTypeAgps, 0, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.gpsType * 100000 + c.state);
-        WriteConfig("Y", "GPS", "High speed");
-        Open();
-        CardFound(c.gpsType, c.state);
-        ASSERT_TRUE(user->Click(gps::kStart));
-        dialog->EnableItem(gps::kSetting, false);
-        ASSERT_TRUE(user->Click(gps::kStop));
-        EXPECT_EQ(user->Enabled(gps::kSetting), c.settings);
-        ASSERT_TRUE(user->Close());
-        dialog.reset();
-    }
 }
 
 // The pause between the stop and the start of a restart answers a sink that sends to the
@@ -426,7 +259,7 @@ TEST_F(GpsDialogSession, AWindowThatGoesWhileRunningStopsTheReceiver) {
         {"the plug-in's destroy event",
          [&] {
              ui::WindowHandle window = dialog->Handle();
-             orbitpane::SetGpsDialogFactory([this, window] {
+             makeDialog = [this, window](orbitpane::PluginContext&) {
                  struct Host final : QuietDialog {
                      Host(CGPSUIDlg* d, ui::WindowHandle w) : dialog(d), window(w) {}
                      bool HasWindow() override { return ui::IsWindow(window); }
@@ -435,7 +268,7 @@ TEST_F(GpsDialogSession, AWindowThatGoesWhileRunningStopsTheReceiver) {
                      ui::WindowHandle window;
                  };
                  return std::make_unique<Host>(dialog.get(), window);
-             });
+             };
              plugin->ShowWindow(nullptr, 0, 0, 10, 10);
              plugin->OnDestroyEvent();
          }},
@@ -456,6 +289,6 @@ TEST_F(GpsDialogSession, AWindowThatGoesWhileRunningStopsTheReceiver) {
         EXPECT_EQ(card->GetCounters().gpsCloses, 1) << "once";
         EXPECT_EQ(card->EventSinkCount(), 0);
         dialog.reset();
-        orbitpane::SetGpsDialogFactory(nullptr);
+        makeDialog = nullptr;
     }
 }

@@ -6,8 +6,22 @@
 #include <vector>
 
 #include "orbitpane/win32/gps_dialog_instance.h"
+#include "orbitpane/win32/plugin_context.h"
 
 namespace orbitpane_test {
+
+using DialogMaker =
+    std::function<std::unique_ptr<orbitpane::IGpsDialog>(orbitpane::PluginContext&)>;
+
+// A plug-in object's seams whose dialog comes from `make` when the test has set it by the
+// time the dialog is made, and is the real one otherwise.
+inline orbitpane::PluginSeams DialogSeams(const DialogMaker& make) {
+    orbitpane::PluginSeams seams;
+    seams.dialogFactory = [&make](orbitpane::PluginContext& context) {
+        return make ? make(context) : orbitpane::MakeGpsDialog(context);
+    };
+    return seams;
+}
 
 struct DialogLog {
     std::vector<std::string> calls;

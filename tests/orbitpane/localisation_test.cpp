@@ -1,4 +1,5 @@
 #include "orbitpane/win32/localisation.h"
+#include "orbitpane/win32/plugin_context.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -101,7 +102,8 @@ TEST_F(RunInfo, EmptyNamesAreRefusedAndReadOnlyFilesAreMadeWritable) {
 TEST(Localisation, LanguageFilesSitInThePluginDirectory) {
     EXPECT_EQ(LanguageFileFor(L"_ja"),
               platform::Utf8ToWide(PluginDirectory()) + L"/Orbitpane_ja.lang");
-    SetCurrentLanguageFile(L"/x/Orbitpane_ja.lang");
-    EXPECT_EQ(CurrentLanguageFile(), L"/x/Orbitpane_ja.lang");
-    EXPECT_EQ(LoadLanguageText(L"IDS_BTN_START"), L"") << "no container, no text";
+    PluginContext context;
+    context.SetLanguageFile(L"/x/Orbitpane_ja.lang");
+    EXPECT_EQ(context.LanguageFile(), L"/x/Orbitpane_ja.lang");
+    EXPECT_EQ(context.Text(L"IDS_BTN_START"), L"") << "no container, no text";
 }

@@ -9,25 +9,15 @@
 
 #include "dialog_fixture.h"
 #include "framework/trace/zeltotrace.h"
-#include "orbitpane/win32/gps_clock.h"
-#include "orbitpane/win32/port_search.h"
 #include "platform/files.h"
-#include "platform/ports/ports.h"
 #include "platform/text.h"
 
 namespace orbitpane_test {
 
-inline constexpr uint32_t kArrived = framework::kEventCardArrived;
-inline constexpr uint32_t kRemoved = framework::kEventCardRemoved;
-inline constexpr uint32_t kSimStatus = framework::kEventSimStatus;
-inline constexpr uint32_t kReady = framework::kEventCardReady;
-inline constexpr uint32_t kUnavailable = framework::kEventCardUnavailable;
-inline constexpr const char* kAgpsCardAnswer = "\r\n^GPSTYPE:2\r\n\r\nOK\r\n";
-inline const std::wstring kGpsPortText = L"TARVEK Wendrix - 3G GPS Interface (COM5)";
-
 // A GPS dialog that counts the polling threads it starts and can be told to fail them.
 class CountingDialog : public CGPSUIDlg {
   public:
+    explicit CountingDialog(orbitpane::PluginContext& context) : CGPSUIDlg(context) {}
     ~CountingDialog() override {
         DestroyWindow();
         StopWorkers();
@@ -47,13 +37,12 @@ class MonitoringFixture : public DialogFixture {
   protected:
     void TearDown() override {
         DialogFixture::TearDown();
-        orbitpane::SetClock(nullptr);
         ui::headless::UseManualClock(false);
     }
 
     void OpenCounting(const std::string& active = "_en-us", bool failStarts = false) {
         platform::IniWriteString(dir / "Runinfo.ini", "language", "active", active);
-        auto counting = std::make_unique<CountingDialog>();
+        auto counting = std::make_unique<CountingDialog>(plugin->Context());
         counting->failStarts = failStarts;
         counting->SetPluginObject(plugin);
         counted = counting.get();
@@ -64,43 +53,6 @@ class MonitoringFixture : public DialogFixture {
         ASSERT_TRUE(ui::headless::WaitIdle());
     }
 
-    // The card's PC UI port and, unless `withGps` is false, its GPS port.
-    void PlugPorts(bool withGps = true) {
-        Port("pcui", std::string(orbitpane::kPcUiInterfaceText) + " (COM4)", 4);
-        if (withGps) Port("gps", std::string(orbitpane::kGpsInterfaceText) + " (COM5)", 5);
-    }
-    void UnplugPorts() {
-        platform::UnregisterVirtualPort("pcui");
-        platform::UnregisterVirtualPort("gps");
-    }
-    void Port(const std::string& id, const std::string& friendly, int number) {
-        std::string node = dir.Write("dev/tty" + id, "");
-        ASSERT_TRUE(platform::RegisterVirtualPort(id, {node, number, friendly, "sim-card"}));
-    }
-
-    // Raises device events one after the other and waits until the dialog has handled them.
-    void Raise(std::initializer_list<uint32_t> codes) {
-        for (uint32_t code : codes) card->RaiseBareEvent(code);
-        Settle();
-    }
-    void RaiseSim(uint32_t value) {
-        card->RaiseSimStatus(value);
-        Settle();
-    }
-    void Settle() {
-        ASSERT_TRUE(card->WaitIdle(5000));
-        ASSERT_TRUE(ui::headless::WaitIdle());
-    }
-
-    // Waits for what the polling threads do in their own time; false when it never happens.
-    static bool Eventually(const std::function<bool()>& done, int timeoutMs = 5000) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
     bool PortShown() {
         return Eventually([&] { return user->Cell(gps::kList, 0, 1) == kGpsPortText; });
     }

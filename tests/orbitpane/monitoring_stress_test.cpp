@@ -74,8 +74,8 @@ TEST_F(MonitoringStress, EventsDataPortsLanguagesAndSessionsTogetherThenClose) {
 
     ASSERT_TRUE(card->WaitIdle(10000));
     ASSERT_TRUE(user->Close());
-    EXPECT_FALSE(dialog->GpsThreadHeld());
-    EXPECT_EQ(dialog->DeviceState(), 0);
+    EXPECT_FALSE(ThreadHeld());
+    EXPECT_EQ(CardState(), session::CardState::kNone);
     card->RaiseBareEvent(kArrived);  // after the close: reaches no dialog
     ASSERT_TRUE(card->WaitIdle(5000));
     dialog.reset();

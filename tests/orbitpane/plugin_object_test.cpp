@@ -3,7 +3,6 @@
 #include "fake_container.h"
 #include "fake_dialog.h"
 #include "framework/contracts/ids.h"
-#include "orbitpane/win32/answer_target.h"
 #include "orbitpane/win32/gps_dialog_instance.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 
@@ -14,18 +13,17 @@ namespace {
 class PluginObject : public ::testing::Test {
   protected:
     void SetUp() override {
-        plugin = static_cast<COrbitpaneImpl*>(CreatePlugin());
+        plugin = orbitpane::CreatePluginWith(DialogSeams(makeDialog));
         ASSERT_NE(plugin, nullptr);
         plugin->SetContainer(&container);
     }
     void TearDown() override {
         if (OrbitpaneSingleton()) OrbitpaneSingleton()->Release();
-        orbitpane::SetGpsDialogFactory(nullptr);
     }
     void UseDialog(bool hasWindow, bool throwing = false) {
-        orbitpane::SetGpsDialogFactory([this, hasWindow, throwing] {
+        makeDialog = [this, hasWindow, throwing](orbitpane::PluginContext&) {
             return std::make_unique<FakeDialog>(log, hasWindow, throwing);
-        });
+        };
     }
     std::vector<std::string> Traces() {
         std::vector<std::string> out;
@@ -37,6 +35,7 @@ class PluginObject : public ::testing::Test {
         return out;
     }
 
+    DialogMaker makeDialog;
     FakeContainer container;
     DialogLog log;
     COrbitpaneImpl* plugin = nullptr;
@@ -157,36 +156,35 @@ TEST_F(PluginObject, ExceptionsAreTracedWithTheirFailureValues) {
                                                   "Hide Window Error!", "Fit Size Error!"}));
 }
 
-TEST_F(PluginObject, ReleaseDestroysTheDialogAndClearsTheAnswerTarget) {
+TEST_F(PluginObject, ReleaseDestroysTheDialogAndLateAnswersReachNothing) {
     UseDialog(true);
     plugin->DoModal();
-    orbitpane::SetAnswerTargetIfEmpty(plugin);
-    EXPECT_EQ(orbitpane::AnswerTarget(), plugin);
     plugin->Release();
     EXPECT_EQ(log.destroyed, 1);
-    EXPECT_EQ(orbitpane::AnswerTarget(), nullptr);
     EXPECT_EQ(OrbitpaneSingleton(), nullptr);
     orbitpane::OkAnswerHandler("OK");  // a late answer reaches nothing
 }
 
 TEST_F(PluginObject, TheDialogIsMadeOnceAndAgainOnlyAfterItsDestruction) {
     int made = 0;
-    orbitpane::SetGpsDialogFactory([this, &made] {
+    makeDialog = [this, &made](orbitpane::PluginContext&) {
         ++made;
         return std::make_unique<FakeDialog>(log, false, false);
-    });
-    orbitpane::IGpsDialog* first = orbitpane::GetGpsDialogInstance();
-    EXPECT_EQ(orbitpane::GetGpsDialogInstance(), first);
+    };
+    orbitpane::PluginContext& context = plugin->Context();
+    orbitpane::IGpsDialog* first = context.Dialog();
+    EXPECT_EQ(context.Dialog(), first);
     EXPECT_EQ(made, 1);
-    orbitpane::DestroyGpsDialogInstance();
+    context.DestroyDialog();
     EXPECT_EQ(log.destroyed, 1);
-    EXPECT_NE(orbitpane::GetGpsDialogInstance(), nullptr);
+    EXPECT_NE(context.Dialog(), nullptr);
     EXPECT_EQ(made, 2);
 }
 
 TEST_F(PluginObject, DoModalWithoutADialogAnswersTheFailureValue) {
-    orbitpane::SetGpsDialogFactory(
-        []() -> std::unique_ptr<orbitpane::IGpsDialog> { throw std::runtime_error("no dialog"); });
+    makeDialog = [](orbitpane::PluginContext&) -> std::unique_ptr<orbitpane::IGpsDialog> {
+        throw std::runtime_error("no dialog");
+    };
     EXPECT_EQ(plugin->DoModal(), -1);
     EXPECT_EQ(Traces(),
               (std::vector<std::string>{"Get CGPSUIDlg Instance Error!", "Do Modal Error!"}));

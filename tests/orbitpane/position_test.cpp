@@ -25,7 +25,10 @@ class GpsPosition : public MonitoringFixture {
         savedTz_ = tz ? std::optional<std::string>(tz) : std::nullopt;
         ::setenv("TZ", "UTC", 1);
         ::tzset();
-        orbitpane::SetClock([this] { return now.load(); });
+        wallClock = [this] { return static_cast<std::time_t>(now.load()); };
+        steadyClock = [this] {
+            return std::chrono::steady_clock::time_point(std::chrono::seconds(steadyNow.load()));
+        };
     }
     void TearDown() override {
         MonitoringFixture::TearDown();
@@ -42,9 +45,10 @@ class GpsPosition : public MonitoringFixture {
         card->Reset();
         card->SetFallbackAnswer(kOk);
     }
-    // Moves the dialog's clock to `seconds` after the start and lets timer 1 fire once.
-    void TickAt(std::int64_t seconds) {
-        now = kSunday + seconds;
+    // Moves the dialog's clocks to `seconds` after the start (the wall clock `wallShift`
+    // seconds off) and lets timer 1 fire once.
+    void TickAt(std::int64_t seconds, std::int64_t wallShift = 0) {
+        At(seconds, wallShift);
         ASSERT_TRUE(ui::headless::AdvanceClock(kGpsTimerPeriodMs));
         ASSERT_TRUE(card->WaitIdle(2000));
     }
@@ -55,7 +59,14 @@ class GpsPosition : public MonitoringFixture {
     }
     std::wstring Cell(int row) { return user->Cell(gps::kList, row, 1); }
 
-    std::atomic<std::int64_t> now{kSunday};
+    void At(std::int64_t seconds, std::int64_t wallShift = 0) {
+        now = kSunday + seconds + wallShift;
+        steadyNow = kSteadyStart + seconds;
+    }
+
+    static constexpr std::int64_t kSteadyStart = 3600 * 1000;
+    std::atomic<std::int64_t> now{kSunday};  // the wall clock
+    std::atomic<std::int64_t> steadyNow{kSteadyStart};
 
   private:
     std::optional<std::string> savedTz_;
@@ -89,7 +100,7 @@ TEST_F(GpsPosition, ARecordFillsTheValueRows) {
         EXPECT_TRUE(Logged("GPS Data Notify\xEF\xBC\x81")) << "valid UTF-8";
         for (int i = 0; i < 3; ++i) EXPECT_EQ(Cell(1 + i), c.rows[i]) << c.longitude;
         EXPECT_EQ(Cell(4), L"Sunday, December 06, 2026 19:55:17");
-        auto kept = orbitpane::LastPosition();
+        auto kept = plugin->Context().LastPosition();
         for (int i = 0; i < 3; ++i) EXPECT_EQ(kept[1 + i], c.rows[i]);
         EXPECT_EQ(dialog->RawLatitude(), c.raw[0]);
         EXPECT_EQ(dialog->RawLongitude(), c.raw[1]);
@@ -99,7 +110,7 @@ TEST_F(GpsPosition, ARecordFillsTheValueRows) {
 TEST_F(GpsPosition, ARecordWithoutACoordinateChangesAlmostNothing) {
     Open();
     SendPosition("11.5E", "48.25N", "7");
-    now = kSunday + 60;
+    At(60);
     SendPosition("", "50.5N", "9");  // no longitude: only the raw latitude
     EXPECT_EQ(dialog->RawLatitude(), L"50.5");
     EXPECT_EQ(dialog->RawLongitude(), L"11.5");
@@ -168,7 +179,7 @@ TEST_F(GpsPosition, TheStatusLineSaysWhetherPositionsCome) {
     };
     for (const auto& t : ticks) {
         if (t.withData) {
-            now = kSunday + t.at;
+            At(t.at);
             SendPosition("11.5E", "48.25N", "7");
         }
         TickAt(t.at);
@@ -204,7 +215,7 @@ TEST_F(GpsPosition, TheWindowMenuRecordsTheSessionAsAGpxTrack) {
 
     ASSERT_TRUE(user->Click(gps::kStart));
     SendPosition("139.766667E", "35.681236N", "7");
-    now = kSunday + 1;
+    At(1);
     SendPosition("", "1.0N", "7");  // no position: no point
     SendPosition("-122.500000W", "-37.250000S", "8");
     // The entries follow the language.
@@ -256,7 +267,7 @@ TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
         framework::GpsDataRecord record{};
         std::strncpy(record.latitude, c.latitude, sizeof record.latitude - 1);
         std::strncpy(record.longitude, c.longitude, sizeof record.longitude - 1);
-        auto point = orbitpane::TrackPointOf(record, 1796586917);
+        auto point = session::TrackPointOf(record, 1796586917);
         ASSERT_EQ(point.has_value(), c.point) << c.latitude << " " << c.longitude;
         if (!point) continue;
         EXPECT_DOUBLE_EQ(point->latitude, c.lat);
@@ -275,7 +286,7 @@ TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
     record.altitudeMetres = -12.5;
     record.satellitesUsedKnown = true;
     record.satellitesUsed = 9;
-    auto point = orbitpane::TrackPointOf(record, 1796586917);
+    auto point = session::TrackPointOf(record, 1796586917);
     ASSERT_TRUE(point);
     EXPECT_EQ(point->utc, 1796586000);
     EXPECT_EQ(point->milliseconds, 250);
@@ -286,20 +297,21 @@ TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
 TEST_F(GpsPosition, TheNoDataLineCountsFromTheLastPosition) {
     StartSession();
     const struct {
-        std::int64_t at;       // seconds after the start
-        bool withData;         // a position arrives just before the tick
-        const wchar_t* shown;  // null: hidden
+        std::int64_t at;         // seconds after the start
+        std::int64_t wallShift;  // the wall clock set back or forward by this much
+        bool withData;           // a position arrives just before the tick
+        const wchar_t* shown;    // null: hidden
     } ticks[] = {
-        {2, false, nullptr},  {3, false, L"3"},     {10, false, L"10"},
-        {-5, false, nullptr},  // the clock set back
-        {12, true, nullptr},  {14, false, nullptr}, {15, false, L"3"},
+        {2, 0, false, nullptr},     {3, 0, false, L"3"},         {10, 0, false, L"10"},
+        {11, -3600, false, L"11"},  // the wall clock set back an hour: the count goes on
+        {12, -3600, true, nullptr}, {14, 86400, false, nullptr}, {15, 0, false, L"3"},
     };
     for (const auto& t : ticks) {
         if (t.withData) {
-            now = kSunday + t.at;
+            At(t.at, t.wallShift);
             SendPosition("11.5E", "48.25N", "7");
         }
-        TickAt(t.at);
+        TickAt(t.at, t.wallShift);
         for (int id : {gps::kNoDataLabel, gps::kNoDataSeconds, gps::kSecondsUnit}) {
             EXPECT_EQ(user->Visible(id), t.shown != nullptr) << t.at << " " << id;
         }
@@ -313,13 +325,13 @@ TEST_F(GpsPosition, TheNoDataLineCountsFromTheLastPosition) {
 TEST_F(GpsPosition, TheCardIsCheckedEveryTwentySecondsEvenWhileDataFlows) {
     StartSession();
     for (std::int64_t at : {3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 33, 36, 39, 42}) {
-        now = kSunday + at;
+        At(at);
         SendPosition("11.5E", "48.25N", "7");
         TickAt(at);
         EXPECT_EQ(Probes(), at < 21 ? 0 : at < 42 ? 1 : 2) << at;
         EXPECT_FALSE(user->Visible(gps::kNoDataSeconds));
     }
-    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+    EXPECT_TRUE(Running());
 }
 
 TEST_F(GpsPosition, AFailedCheckDuringASessionMakesTheCardUnavailable) {
@@ -329,28 +341,20 @@ TEST_F(GpsPosition, AFailedCheckDuringASessionMakesTheCardUnavailable) {
     TickAt(20);
     ASSERT_TRUE(ui::headless::WaitIdle());
     EXPECT_EQ(Probes(), 1);
-    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
-    EXPECT_EQ(dialog->DeviceState(), 20510);
+    // Why the session ended, rather than only that the card is not available.
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOPPED_NOANSWER");
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_STOPPED_NOANSWER"));
+    EXPECT_FALSE(Status().empty());
+    EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
+    EXPECT_EQ(CardState(), session::CardState::kUnavailable);
     EXPECT_EQ(Cell(0), L"");
     EXPECT_TRUE(user->Enabled(gps::kStart));
-    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle);
+    EXPECT_FALSE(Running());
     EXPECT_TRUE(user->Timers().empty());
     TickAt(23);
     EXPECT_EQ(Probes(), 1) << "the timer no longer fires";
     EXPECT_TRUE(Logged("Data Card is Not OK!"));
     EXPECT_TRUE(Logged("The GPS Data determining Timer Killing failed!")) << "killed twice";
-}
-
-TEST_F(GpsPosition, AFailedCheckWhileIdleIsRepeatedOnEveryTick) {
-    StartSession();
-    card->SetStandingAnswer("AT^WPDGP", "\r\nERROR\r\n");
-    SetGpsSessionState(kGpsSessionIdle);  // stopped, with the timer left running
-    const std::wstring status = Status();
-    TickAt(20);
-    TickAt(23);
-    EXPECT_EQ(Probes(), 2);
-    EXPECT_EQ(Status(), status);
-    EXPECT_EQ(user->Timers(), std::vector<unsigned>{kGpsTimerId});
 }
 
 // A record already on its way when the session ends (the device manager's thread waits in its
@@ -371,11 +375,11 @@ TEST_F(GpsPosition, NothingReachesTheRowsOnceTheSessionEnds) {
         SendPosition("11.5E", "48.25N", "7");
         ASSERT_EQ(Cell(1), L"E 11d 30.000000");
         way.end();
-        ASSERT_EQ(GpsSessionState(), kGpsSessionIdle);
-        now = kSunday + 5;
+        ASSERT_FALSE(Running());
+        At(5);
         SendPosition("12.5E", "49.5N", "8");
         for (int row = 1; row < 5; ++row) EXPECT_EQ(Cell(row), L"") << row;
-        EXPECT_EQ(orbitpane::LastPosition()[orbitpane::kRowLongitude], L"E 11d 30.000000");
+        EXPECT_EQ(plugin->Context().LastPosition()[orbitpane::kRowLongitude], L"E 11d 30.000000");
         EXPECT_EQ(dialog->RawLongitude(), L"11.5");
         dialog.reset();
     }
@@ -396,7 +400,7 @@ TEST_F(GpsPosition, ALostSessionIsStoppedAndAReadyCardIsUsableAgain) {
     card->SetStandingAnswer("AT^WPDGP", "\r\nERROR\r\n");
     TickAt(20);
     Settle();
-    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_STOPPED_NOANSWER"));
     EXPECT_EQ(card->GetCounters().gpsCloses, 1) << "the lost session is stopped on the card";
     EXPECT_EQ(card->EventSinkCount(), 1) << "the plug-in's sink is gone with it";
     SendPosition("11.5E", "48.25N", "7");
@@ -408,7 +412,7 @@ TEST_F(GpsPosition, ALostSessionIsStoppedAndAReadyCardIsUsableAgain) {
     EXPECT_TRUE(user->Enabled(gps::kStart));
     EXPECT_TRUE(user->Enabled(gps::kSetting));
     ASSERT_TRUE(user->Click(gps::kStart));
-    EXPECT_EQ(GpsSessionState(), kGpsSessionRunning);
+    EXPECT_TRUE(Running());
     EXPECT_EQ(card->GetCounters().gpsOpens, 2);
     SendPosition("11.5E", "48.25N", "7");
     EXPECT_EQ(Cell(1), L"E 11d 30.000000");
@@ -504,8 +508,8 @@ namespace {
 class MapLinkAnswers : public GpsPosition {
   protected:
     void TearDown() override {
-        orbitpane::SetLinkOpener({});
         GpsPosition::TearDown();
+        linkOpener = nullptr;
     }
 };
 
@@ -532,13 +536,13 @@ TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
         dialog->ShowStatus(L"IDS_STATIC_QUER_DataCard");
         std::vector<std::string> links;
         std::vector<std::thread> handlers;
-        orbitpane::SetLinkOpener([&](const std::string& link, auto answered) {
+        linkOpener = [&](const std::string& link, auto answered) {
             links.push_back(link);
             if (!c.starts) return false;
             platform::ProgramOutcome outcome{c.exitStatus, c.output};
             handlers.emplace_back([answered, outcome] { answered(outcome); });
             return true;
-        });
+        };
         ASSERT_TRUE(user->Click(gps::kOpenMap));
         for (auto& handler : handlers) handler.join();
         ASSERT_TRUE(ui::headless::WaitIdle());
@@ -554,10 +558,10 @@ TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
 
     // An answer that comes after the dialog has gone reaches nothing.
     std::function<void(const platform::ProgramOutcome&)> late;
-    orbitpane::SetLinkOpener([&](const std::string&, auto answered) {
+    linkOpener = [&](const std::string&, auto answered) {
         late = answered;
         return true;
-    });
+    };
     ASSERT_TRUE(user->Click(gps::kOpenMap));
     dialog.reset();
     ASSERT_TRUE(late);

@@ -17,7 +17,7 @@ class SettingsDialog : public CompanionFixture {
         Open();
         CardFound();
         ASSERT_TRUE(user->Click(gps::kStart));
-        ASSERT_EQ(GpsSessionState(), kGpsSessionRunning);
+        ASSERT_TRUE(Running());
         card->Reset();
         card->SetFallbackAnswer(kOk);
     }
@@ -182,9 +182,8 @@ TEST_F(SettingsDialog, UseNowStartsOrRestartsTheSession) {
         std::vector<std::string> expected =
             c.agpsLines ? kAgpsLines : (c.gpsLines ? kGpsLines : std::vector<std::string>{});
         EXPECT_EQ(Lines(), expected) << c.name;
-        EXPECT_EQ(GpsSessionState(), c.running || c.opens ? kGpsSessionRunning : kGpsSessionIdle)
-            << c.name;
-        if (GpsSessionState() == kGpsSessionRunning) {
+        EXPECT_EQ(Running(), c.running || c.opens) << c.name;
+        if (Running()) {
             ASSERT_TRUE(user->Click(gps::kStop));
         }
         dialog.reset();
@@ -196,30 +195,29 @@ TEST_F(SettingsDialog, UseNowStartsOrRestartsTheSession) {
 TEST_F(SettingsDialog, TheTypeDisplayFollowsWhatTheCardCanDo) {
     const struct {
         int choice;
-        int cardType;
+        bool agpsCard;
         const wchar_t* shown;
     } cases[] = {
-        {settings::kTypeAgps, kGpsTypeGpsOnly, L"GPS"},
-        {settings::kTypeAgps, kGpsTypeAgps, L"AGPS"},
-        {settings::kTypeAgps, 7, L"unchanged"},
-        {settings::kTypeGps, kGpsTypeAgps, L"GPS"},
+        {settings::kTypeAgps, false, L"GPS"},
+        {settings::kTypeAgps, true, L"AGPS"},
+        {settings::kTypeGps, true, L"GPS"},
     };
     for (const auto& c : cases) {
         WriteConfig("Y", "GPS", "High speed");
         Open();
-        CardFound(c.cardType);
+        CardFound(c.agpsCard);
         dialog->SetItemText(gps::kGpsType, L"unchanged");
         ui::headless::Driver form = OpenSettings();
         ASSERT_TRUE(form.Click(c.choice));
         ASSERT_TRUE(form.Click(settings::kSave));
-        EXPECT_EQ(user->Text(gps::kGpsType), c.shown) << c.cardType;
+        EXPECT_EQ(user->Text(gps::kGpsType), c.shown) << c.agpsCard;
         dialog.reset();
     }
 }
 
 TEST_F(SettingsDialog, WithoutSettingsItShowsTheDefaultsAndCannotSave) {
     Open();
-    CGPSSetupDlg alone;
+    CGPSSetupDlg alone(plugin->Context());
     alone.AttachSettings(nullptr, nullptr, dir.path(), dialog.get());
     ASSERT_TRUE(alone.Create());
     alone.ShowWindow(ui::ShowCommand::Normal);

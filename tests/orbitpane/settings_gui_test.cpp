@@ -80,7 +80,7 @@ TEST_F(SettingsOnScreen, ShowsAndSavesInEachLanguage) {
         file.SetAppDirectory(dir.path());
         GPSConfigInfo record;
         file.Load(record);
-        form = std::make_unique<CGPSSetupDlg>();
+        form = std::make_unique<CGPSSetupDlg>(plugin->Context());
         form->AttachSettings(&file, &record, dir.path(), main.get());
         ASSERT_TRUE(form->Create());
         form->ShowWindow(ui::ShowCommand::Normal);
@@ -117,7 +117,9 @@ TEST_F(SettingsOnScreen, ShowsAndSavesInEachLanguage) {
 
 TEST_F(SettingsOnScreen, EnterInTheNativePathFieldRunsTheProgramInsteadOfStart) {
     OpenMain("en-us");
-    main->SetCardReady(true);
+    PlugCard();
+    card->RaiseBareEvent(kReady);
+    ASSERT_TRUE(ui::wxkit::PumpUntil([&] { return CardKnown(*main); }));
     const std::string program = dir.Write("run me", "#!/bin/sh\ntouch \"$0.ran\"\n");
     ::chmod(program.c_str(), 0755);
     main->ShowItem(gps::kPath, true);
@@ -132,6 +134,6 @@ TEST_F(SettingsOnScreen, EnterInTheNativePathFieldRunsTheProgramInsteadOfStart) 
     EXPECT_TRUE(ui::wxkit::PumpUntil([&] { return platform::FileExists(program + ".ran"); }));
     EXPECT_EQ(main->StatusTextId(), L"IDS_STATIC_SUCCE_SAVEDATA");
     EXPECT_EQ(main->Focus(), gps::kStart);
-    EXPECT_EQ(GpsSessionState(), kGpsSessionIdle) << "Start, the default button, stays unpressed";
+    EXPECT_FALSE(main->SessionRunning()) << "Start, the default button, stays unpressed";
     EXPECT_EQ(path->GetValue().ToStdString(), program);
 }

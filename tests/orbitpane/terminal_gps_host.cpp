@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
         InstalledProgram program;
         program.Install();
         program.WriteConfig("Y", "AGPS", "High speed");
+        program.PlugCard();
         std::unique_ptr<CGPSUIDlg> dialog = program.NewDialog("_" + language);
         std::atomic<bool> done{false};
         // The card as the polling finds it, and the values of a fix in the list, as the GUI
@@ -36,13 +37,16 @@ int main(int argc, char** argv) {
             while (!done && !dialog->HasWindow()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
+            program.card->RaiseBareEvent(kReady);
+            bool known = false;
+            for (int i = 0; i < 500 && !known && !done; ++i) {
+                ui::RunOnWindowThread(
+                    [&] { known = dialog->HasWindow() && InstalledProgram::CardKnown(*dialog); });
+                if (!known) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
             ui::RunOnWindowThread([&] {
                 if (!dialog->HasWindow()) return;
-                dialog->SetCardReady(true);
-                dialog->SetGpsTypeResult(kGpsTypeAgps);
-                dialog->SetDeviceState(kCardReady);
                 ui::ListView list = dialog->List(gps::kList);
-                list.SetItemText(0, 1, L"COM4");
                 list.SetItemText(1, 1, L"E 139d 46.0275");
                 list.SetItemText(2, 1, L"N 35d 40.8742");
                 list.SetItemText(3, 1, L"8");

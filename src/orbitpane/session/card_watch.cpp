@@ -182,7 +182,8 @@ void CardWatch::GpsPortSearched(unsigned round, std::optional<int> port,
     }
     portFound_ = true;
     view_.canStart = true;
-    view_.portText = Wide(portText);
+    // The port row shows the port once the type is known, as the type label does.
+    foundPortText_ = Wide(portText);
 }
 
 void CardWatch::GpsTypeAnswered(unsigned round, GpsTypeAnswer answer) {
@@ -209,6 +210,7 @@ void CardWatch::GpsTypeAnswered(unsigned round, GpsTypeAnswer answer) {
         GpsOnlyDisplay();
     }
     if (offered_ && state_ != CardState::kSimReported) view_.gpsTypeShown = true;
+    view_.portText = foundPortText_;
     // The card became ready while it was being asked, and could not answer yet: ask again.
     if (!typeKnown_ && readyDuringSearch_ && state_ == CardState::kReady) StartSearch();
 }
@@ -257,6 +259,7 @@ void CardWatch::ShowStatus(const wchar_t* key) {
 
 void CardWatch::SetDeviceStatus(const wchar_t* key) {
     view_.deviceStatusKey = key;
+    view_.deviceStatusTold = true;
     ShowStatus(key);
 }
 

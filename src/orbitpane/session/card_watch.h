@@ -35,8 +35,9 @@ struct CardView {
     unsigned statusTurn = 0;  // changes each time statusKey is to be shown, also again
     // The device-status message: shown by Start and Setting while no session can start.
     std::wstring deviceStatusKey = L"IDS_STATIC_QUER_DataCard";
-    bool agpsOffered = false;  // the Setting button and the type label exist at all
-    std::wstring gpsType;      // the type label's text
+    bool deviceStatusTold = false;  // the key was set by what happened to the card
+    bool agpsOffered = false;       // the Setting button and the type label exist at all
+    std::wstring gpsType;           // the type label's text
     bool gpsTypeShown = false;
     bool settingsEnabled = false;
     std::wstring portText;  // the port row
@@ -107,6 +108,7 @@ class CardWatch {
     bool readyDuringSearch_ = false;  // a ready event came while a search ran
     bool offered_ = false;
     std::string configuredType_ = "GPS";
+    std::wstring foundPortText_;
     CardView view_;
 };
 

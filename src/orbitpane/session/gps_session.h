@@ -71,7 +71,9 @@ class SessionScreen {
     virtual void Pause(int milliseconds) = 0;
     // The watchdog gave the card up: the dialog is told the card is unavailable.
     virtual void CardGaveUp() = 0;
-    virtual void Trace(const std::string& message) = 0;
+    // A trace naming the file and line of the call.
+    virtual void Trace(const std::string& message, const char* file = __builtin_FILE(),
+                       int line = __builtin_LINE()) = 0;
 
   protected:
     ~SessionScreen() = default;

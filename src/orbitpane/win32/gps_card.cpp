@@ -79,25 +79,30 @@ ui::LResult CGPSUIDlg::OnDeviceState(uint32_t event, ui::LParam simStatus) {
     return 0;
 }
 
-// What of the card's view changed goes on the screen, and the GPS port polling follows it.
+// The card's view on the screen, where the screen differs from it, and the GPS port polling
+// follows it.
 void CGPSUIDlg::DrawCard() {
     const session::CardView& v = cardWatch_.View();
-    const bool all = !cardDrawn_;
-    const session::CardView& d = drawnCard_;
-    if (all || v.agpsOffered != d.agpsOffered) {
-        ShowItem(ids::kSetting, v.agpsOffered);
-        ShowItem(ids::kGpsTypeLabel, v.agpsOffered);
+    auto show = [this](int id, bool shown) {
+        if (IsItemVisible(id) != shown) ShowItem(id, shown);
+    };
+    show(ids::kSetting, v.agpsOffered);
+    show(ids::kGpsTypeLabel, v.agpsOffered);
+    if (ItemText(ids::kGpsType) != v.gpsType) SetItemText(ids::kGpsType, v.gpsType);
+    show(ids::kGpsType, v.gpsTypeShown);
+    if (IsItemEnabled(ids::kSetting) != v.settingsEnabled) {
+        EnableItem(ids::kSetting, v.settingsEnabled);
     }
-    if (all || v.gpsType != d.gpsType) SetItemText(ids::kGpsType, v.gpsType);
-    if (all || v.gpsTypeShown != d.gpsTypeShown) ShowItem(ids::kGpsType, v.gpsTypeShown);
-    if (all || v.settingsEnabled != d.settingsEnabled) EnableItem(ids::kSetting, v.settingsEnabled);
-    if (all || v.portText != d.portText) {
-        List(ids::kList).SetItemText(0, 1, v.portText);
-        context_.SetLastPositionText(orbitpane::kRowPort, v.portText);
+    ui::ListView list = List(ids::kList);
+    if (list.GetItemText(0, 1) != v.portText) {
+        list.SetItemText(0, 1, v.portText);
+        // The last position keeps a lost card's port (a removal forgets all of it).
+        if (!v.portText.empty()) context_.SetLastPositionText(orbitpane::kRowPort, v.portText);
     }
-    if (!all && v.statusTurn != d.statusTurn) ShowStatus(v.statusKey);
-    drawnCard_ = v;
-    cardDrawn_ = true;
+    if (v.statusTurn != drawnStatusTurn_) {
+        drawnStatusTurn_ = v.statusTurn;
+        ShowStatus(v.statusKey);
+    }
     FollowSearch();
 }
 

@@ -69,9 +69,15 @@ void CGPSUIDlg::OnSettingsSaved() {
     }
 }
 
+std::wstring CGPSUIDlg::DeviceStatusText() {
+    const session::CardView& v = cardWatch_.View();
+    return v.deviceStatusTold ? Text(v.deviceStatusKey.c_str()) : L"Querying Data Card...";
+}
+
 void CGPSUIDlg::ShowDeviceStatus() {
+    SetItemText(ids::kStatus, DeviceStatusText());
     // The key, not the text: a later language change shows the message again.
-    ShowStatus(cardWatch_.View().deviceStatusKey);
+    statusTextId_ = cardWatch_.View().deviceStatusKey;
 }
 
 void CGPSUIDlg::ShowSessionType(bool agps) {

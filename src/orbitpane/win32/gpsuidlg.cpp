@@ -152,7 +152,6 @@ bool CGPSUIDlg::OnInitDialog() {
     }
     configFile_.Load(gpsConfig_);
     cardWatch_.Configure(gpsConfig_.isAGPSSupported != 0, gpsConfig_.strType);
-    cardDrawn_ = false;  // a new window shows the card's view whole
     ResetToIdle();
     if (IsAutoRunEnabled()) CheckItem(ids::kAutoRun, true);
 

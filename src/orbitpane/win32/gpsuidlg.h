@@ -111,8 +111,9 @@ class CGPSUIDlg : public ui::Dialog,
     // The last position as received, without the final character of each coordinate.
     std::wstring RawLatitude() const { return rawLatitude_; }
     std::wstring RawLongitude() const { return rawLongitude_; }
-    // The device-status message: the text of the card's device-status key.
-    std::wstring DeviceStatusText() { return Text(cardWatch_.View().deviceStatusKey.c_str()); }
+    // The device-status message: the text of the card's device-status key, or "Querying Data
+    // Card..." until the card told anything.
+    std::wstring DeviceStatusText();
     std::wstring StatusTextId() const { return statusTextId_; }
     // The polling of the GPS port: a thread is held (running, or ended and not yet joined).
     bool GpsThreadHeld() const { return gpsThread_.Held(); }
@@ -192,7 +193,9 @@ class CGPSUIDlg : public ui::Dialog,
     bool KillWatchdogTimer() override { return KillGpsTimer(); }
     void Pause(int milliseconds) override;
     void CardGaveUp() override;
-    void Trace(const std::string& message) override { Trace(message.c_str()); }
+    void Trace(const std::string& message, const char* file, int line) override {
+        Trace(message.c_str(), file, line);
+    }
 
     orbitpane::PluginContext& context_;
     std::string appDirectory_;
@@ -206,10 +209,9 @@ class CGPSUIDlg : public ui::Dialog,
     std::vector<orbitpane::InstalledLanguage> languages_;
     std::wstring statusTextId_ = L"IDS_STATIC_QUER_DataCard";
 
-    // The card, and what of its view is on the screen now (window thread only).
+    // The card, and what of its view was drawn last (window thread only).
     session::CardWatch cardWatch_;
-    session::CardView drawnCard_;
-    bool cardDrawn_ = false;
+    unsigned drawnStatusTurn_ = 0;
     unsigned searchRound_ = 0;  // the round the GPS port polling was started for
 
     // The session (window thread only).

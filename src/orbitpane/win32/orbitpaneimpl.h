@@ -55,8 +55,6 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     // card's final answer; exchanges never overlap, whichever thread asks.
     virtual framework::IDeviceChannel* GetDeviceChannel();
     virtual int QueryGpsType();
-    // The type query's answer as a session needs it: also whether the card answered at all.
-    virtual session::GpsTypeAnswer QueryGpsTypeAnswer();
     virtual int SetApn(const std::string& apn);
     virtual int SetSuplServer(const std::string& server);
     virtual int SetPositionMode(int mode);
@@ -78,6 +76,8 @@ class COrbitpaneImpl final : public framework::IUIPlugin, public framework::IDev
     bool OnDeviceEvent(uint32_t event, void* data) override;
     // True when the card acknowledged "AT^WPDGP" with "OK".
     bool ProbeCard();
+    // The type query's answer as the dialog needs it: also whether the card answered at all.
+    session::GpsTypeAnswer QueryGpsTypeAnswer();
 
     // The status word of the last OpenGps or CloseGps: 0, or the kGpsStatus... code
     // (contracts/device.h) the device gave with its failure.
