@@ -171,8 +171,14 @@ std::optional<AtChannel::Request> AtChannel::NextLocked() {
     if (closed_ || inFlight_) return std::nullopt;
     if (!inStep_ && (resyncWanted_ || !queue_.empty())) {
         resyncWanted_ = false;
-        // S7 takes 1 to 255 (V.250).
-        int drawn = std::uniform_int_distribution<int>(1, 255)(random_);
+        // S7 takes 1 to 255 (V.250). Each marker of one resync writes a value of its own, so
+        // that an answer tells which marker it answers.
+        int drawn;
+        do {
+            drawn = std::uniform_int_distribution<int>(1, 255)(random_);
+        } while (std::find(markersDrawn_.begin(), markersDrawn_.end(), drawn) !=
+                 markersDrawn_.end());
+        markersDrawn_.push_back(drawn);
         return Request{MarkerLine(drawn), false, false, 0, {}, true, false, drawn};
     }
     if (queue_.empty()) return std::nullopt;
@@ -250,6 +256,7 @@ void AtChannel::OnBytes(std::string_view bytes) {
         lastReceived_ = Clock::now();
         receiver_.Feed(bytes, outputs);
         for (AtOutput& out : outputs) {
+            if (out.kind == AtOutput::Kind::kStray && !inStep_) NoteStrayLocked(out.text);
             if (out.kind != AtOutput::Kind::kAnswer || !inFlight_) continue;
             if (inFlight_->resync) {
                 out.kind = AtOutput::Kind::kStray;
@@ -310,17 +317,46 @@ bool AtChannel::MarkerAnsweredLocked(const AtOutput& answer) {
     }
     // The old value, the drawn one, the final code.
     const int old = lines.size() == 2 ? RegisterValue(lines[0]) : -1;
-    if (old < 0 || RegisterValue(lines[1]) != inFlight_->drawn) return false;
+    const int value = lines.size() == 2 ? RegisterValue(lines[1]) : -1;
+    if (old < 0 || value < 0) return false;
+    NoteMarkerRead(old, value);
+    if (value != inFlight_->drawn) return false;
     const int drawn = inFlight_->drawn;
+    const int before = registerBefore_.value_or(old);
     inFlight_.reset();
     receiver_.SetCommand("");
     inStep_ = true;
-    if (old != drawn) {
+    markersDrawn_.clear();
+    registerBefore_.reset();
+    strayTail_.clear();
+    if (before != drawn) {
         char line[32];
-        std::snprintf(line, sizeof line, "ATS%d=%d\r\n", kMarkerRegister, old);
+        std::snprintf(line, sizeof line, "ATS%d=%d\r\n", kMarkerRegister, before);
         queue_.push_front(Request{line, false, true, 0, {}});  // nobody waits for its answer
     }
     return true;
+}
+
+void AtChannel::NoteMarkerRead(int old, int value) {
+    auto marker = std::find(markersDrawn_.begin(), markersDrawn_.end(), value);
+    if (marker == markersDrawn_.end() || registerBefore_) return;
+    // The first marker read the card's own value; a later one did too unless the marker
+    // before it had written the register first.
+    if (marker == markersDrawn_.begin() || old != *(marker - 1)) registerBefore_ = old;
+}
+
+void AtChannel::NoteStrayLocked(const std::string& line) {
+    bool error = false;
+    if (IsFinalCode(line, error)) {
+        if (!error && strayTail_.size() == 2) {
+            const int old = RegisterValue(strayTail_[0]), value = RegisterValue(strayTail_[1]);
+            if (old >= 0 && value >= 0) NoteMarkerRead(old, value);
+        }
+        strayTail_.clear();
+        return;
+    }
+    strayTail_.push_back(line);
+    if (strayTail_.size() > 2) strayTail_.erase(strayTail_.begin());
 }
 
 void AtChannel::OnTimer() {
@@ -333,6 +369,9 @@ void AtChannel::OnTimer() {
             if (inFlight_->resync && inFlight_->settling) {
                 inFlight_.reset();
                 inStep_ = backInStep = true;
+                markersDrawn_.clear();
+                registerBefore_.reset();
+                strayTail_.clear();
             } else {
                 // Its answer may still come: get back in step before the next command, at
                 // once unless it was the resync itself that went unanswered.

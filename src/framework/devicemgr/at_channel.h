@@ -36,6 +36,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/devicemgr/at_receiver.h"
 #include "platform/serial/serial_line.h"
@@ -121,8 +122,14 @@ class AtChannel {
     bool Pump(uint64_t watched = 0, int writeTimeoutMs = kWriteTimeoutMs);
     // With mutex_ held: the next request to put in flight, if any.
     std::optional<Request> NextLocked();
-    // With mutex_ held: `answer` is the marker's own; the register's old value is put back.
+    // With mutex_ held: `answer` is the marker's own; the register's value from before the
+    // first marker is put back. The answer of an earlier marker only tells that value.
     bool MarkerAnsweredLocked(const AtOutput& answer);
+    // With mutex_ held: a marker's answer read `old`, then `value`, from the register.
+    void NoteMarkerRead(int old, int value);
+    // With mutex_ held: a line nobody waits for while out of step (an earlier marker's answer
+    // may come so, line by line).
+    void NoteStrayLocked(const std::string& line);
     void OnBytes(std::string_view bytes);
     void OnTimer();
     void OnHangUp();
@@ -148,6 +155,11 @@ class AtChannel {
     bool inStep_ = false;       // every final code owed has come or been dropped
     bool resyncWanted_ = true;  // resync at once, even with nothing queued
     std::minstd_rand random_;   // the marker's values
+    // The values the markers wrote since the channel went out of step, in order, and the
+    // register's value before the first of them, once an answer told it.
+    std::vector<int> markersDrawn_;
+    std::optional<int> registerBefore_;
+    std::vector<std::string> strayTail_;  // the last stray lines (at most two)
     Clock::time_point lastReceived_ = Clock::now();
 };
 

@@ -305,11 +305,18 @@ bool SerialCard::OpenGps(uint32_t& /*status*/) {
     }
     auto answer = channel_->Command(kGpsStart);
     bool ok = answer && !answer->error;
-    if (ok) {
+    {
         std::lock_guard<std::mutex> lock(mutex_);
-        life_.GpsOpened();
+        if (ok) life_.GpsOpened();
+        // Answered late, the start may have started the receiver after all.
+        if (!answer) life_.GpsStartUnanswered();
     }
-    Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "opened" : "not opened"));
+    if (!answer) wake_.notify_all();
+    Trace(framework::kTraceNotice,
+          std::string("GPS session ") + (ok       ? "opened"
+                                         : answer ? "not opened"
+                                                  : "not opened in time, to be stopped when the "
+                                                    "card answers"));
     return ok;
 }
 

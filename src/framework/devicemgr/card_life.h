@@ -17,6 +17,10 @@
 //   answering  radio read on, SIM usable       answering    ready told; the identity read again
 //                                                           until complete
 //
+// The receiver's session: opened (a stop owed is forgotten); a start or a stop unanswered
+// (the card may be positioning): the stop is owed until the card answers again; a stop
+// answered: nothing owed, unless the card refused it (it still streams).
+//
 // Every report carries a count, so a change that came and went between two looks of the owner
 // is still told.
 #pragma once
@@ -90,6 +94,9 @@ class CardLife {
     // The receiver's session. The open flag may be read from any thread.
     bool GpsOpen() const { return gpsOpen_; }
     void GpsOpened();
+    // A start the card did not answer in time may still have started it: it is stopped once
+    // the card answers again, as a stop that went unanswered is.
+    void GpsStartUnanswered() { GpsCloseUnanswered(); }
     void GpsCloseAnswered(bool stopped);
     void GpsCloseUnanswered();
     void LostSessionStopUnanswered() { work_.stopGps = true; }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 #include "platform/paths.h"
 #include "platform/runtime_folder.h"
@@ -132,6 +133,40 @@ bool MakeTracksFolder(const std::string& folder, std::string* why) {
 
 GpxTrack::~GpxTrack() {
     Close();
+    {
+        std::lock_guard<std::mutex> lock(syncMutex_);
+        ending_ = true;
+    }
+    syncWake_.notify_all();
+    if (syncer_.joinable()) syncer_.join();
+}
+
+void GpxTrack::SyncAndClose(int fd) {
+    std::lock_guard<std::mutex> lock(syncMutex_);
+    if (!syncer_.joinable()) {
+        try {
+            syncer_ = std::thread([this] {
+                std::unique_lock<std::mutex> lock(syncMutex_);
+                while (true) {
+                    syncWake_.wait(lock, [this] { return ending_ || !toSync_.empty(); });
+                    if (toSync_.empty()) return;
+                    int next = toSync_.front();
+                    toSync_.pop_front();
+                    lock.unlock();
+                    ::fdatasync(next);
+                    ::close(next);
+                    lock.lock();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread: this one waits for the disk instead.
+            ::fdatasync(fd);
+            ::close(fd);
+            return;
+        }
+    }
+    toSync_.push_back(fd);
+    syncWake_.notify_all();
 }
 
 bool GpxTrack::Open(const std::string& folder, std::time_t start, std::string* why) {
@@ -206,7 +241,9 @@ bool GpxTrack::Append(const TrackPoint& point, std::string* why) {
     unsynced_ = true;
     auto now = std::chrono::steady_clock::now();
     if (now - lastSync_ >= syncInterval_) {
-        ::fdatasync(fd_);
+        // The sync thread gets a descriptor of its own: this one goes on writing.
+        int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        if (copy >= 0) SyncAndClose(copy);
         unsynced_ = false;
         lastSync_ = now;
     }
@@ -215,8 +252,11 @@ bool GpxTrack::Append(const TrackPoint& point, std::string* why) {
 
 void GpxTrack::Close() {
     if (fd_ < 0) return;
-    if (unsynced_) ::fdatasync(fd_);
-    ::close(fd_);
+    if (unsynced_) {
+        SyncAndClose(fd_);
+    } else {
+        ::close(fd_);
+    }
     fd_ = -1;
     path_.clear();
     end_ = 0;

@@ -5,16 +5,21 @@
 // over the closing tags that were there, in one write. A process killed at any moment leaves
 // a file that GPX readers accept with every point written before. The data reaches the disk
 // (fdatasync) when the track is closed and at most once per sync interval while points come,
-// so that a power loss costs at most that interval and the writing thread seldom waits.
+// so that a power loss costs at most that interval. The syncs run on a thread of the track's
+// own: the writing thread (the window's) never waits for the disk.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace track {
 
@@ -51,7 +56,7 @@ class GpxTrack {
     // Adds a point; false (with the reason) when it could not be written: the file then still
     // ends where it ended before.
     bool Append(const TrackPoint& point, std::string* why = nullptr);
-    // Puts the track on the disk and ends it. Nothing happens without an open track.
+    // Ends the track; it reaches the disk soon after. Nothing happens without an open track.
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
@@ -59,6 +64,9 @@ class GpxTrack {
     void SetSyncInterval(std::chrono::milliseconds interval) { syncInterval_ = interval; }
 
   private:
+    // Hands `fd` to the sync thread, which puts the file on the disk and closes `fd`.
+    void SyncAndClose(int fd);
+
     int fd_ = -1;
     std::string path_;
     off_t end_ = 0;  // where the closing tags start
@@ -66,6 +74,14 @@ class GpxTrack {
     bool unsynced_ = false;
     std::chrono::milliseconds syncInterval_ = std::chrono::seconds(30);
     std::chrono::steady_clock::time_point lastSync_{};
+
+    // The sync thread, started with the first sync and ended with the track object, after
+    // the syncs handed to it.
+    std::mutex syncMutex_;
+    std::condition_variable syncWake_;
+    std::deque<int> toSync_;
+    bool ending_ = false;
+    std::thread syncer_;
 };
 
 }  // namespace track

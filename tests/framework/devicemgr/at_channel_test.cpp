@@ -220,6 +220,56 @@ TEST_F(AtChannelTest, OwedAnswersNeverPassForALaterCommandsAnswer) {
     }
 }
 
+// A marker answered only after the next marker went out, or after it timed out with nothing
+// waiting: the register is put back to what the card had before the first marker, never to
+// what the first marker wrote.
+TEST_F(AtChannelTest, ALateMarkerAnswerLeavesTheRegisterAsTheCardHadIt) {
+    auto drawnOf = [](const std::string& line) {
+        const std::string head = "ATS7?S7=";
+        EXPECT_EQ(line.rfind(head, 0), 0u) << line;
+        return std::stoi(line.substr(head.size()));
+    };
+    auto value = [](int v) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%03d", v);
+        return std::string(text);
+    };
+    for (bool whileNextInFlight : {true, false}) {
+        SCOPED_TRACE(whileNextInFlight ? "while the next marker waits" : "with nothing waiting");
+        channel_.reset();
+        auto channel = Open(300);
+        ASSERT_GT(AnswerMarker(), 0);
+        EXPECT_FALSE(channel->Command("AT+CGSN", 2000));  // unanswered: out of step
+        ASSERT_EQ(pty_.ReadUntil("\r\n"), "AT+CGSN\r\n");
+        // The first marker goes out at once and is not answered in time.
+        const int first = drawnOf(pty_.ReadUntil("\r\n"));
+        if (!whileNextInFlight) {
+            // Its answer comes once it has timed out, with nothing waiting.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            pty_.Write("\r\n050\r\n\r\n" + value(first) + "\r\n\r\nOK\r\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::optional<devicemgr::AtAnswer> answer;
+        std::thread next([&] { answer = channel->Command("AT+CGMM", 5000); });
+        const int second = drawnOf(pty_.ReadUntil("\r\n"));  // after the first's time-out
+        EXPECT_NE(second, first);
+        if (whileNextInFlight) {
+            pty_.Write("\r\n050\r\n\r\n" + value(first) + "\r\n\r\nOK\r\n");
+        }
+        // The second marker read what the first had written.
+        pty_.Write("\r\n" + value(first) + "\r\n\r\n" + value(second) + "\r\n\r\nOK\r\n");
+        if (second != 50) {
+            EXPECT_EQ(pty_.ReadUntil("\r\n"), "ATS7=50\r\n");
+            pty_.Write("\r\nOK\r\n");
+        }
+        EXPECT_EQ(pty_.ReadUntil("\r\n"), "AT+CGMM\r\n");
+        pty_.Write("\r\nMODEL-A\r\n\r\nOK\r\n");
+        next.join();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->text, "MODEL-A\r\nOK");
+    }
+}
+
 // Closing on the window thread serves sends while the reader ends (a handler may be sending
 // to the window thread). An unanswered command there is covered through OpenGps.
 TEST_F(AtChannelTest, CloseOnTheWindowThreadServesSends) {

@@ -520,7 +520,8 @@ TEST_F(ManagerTest, ASilentCardIsUnavailableAndItsIdentityIsToldOnceKnown) {
 
 // A command of the user goes unanswered (the user may have given the card up): readiness is
 // told again once the card answers. A session the card could not be told to stop, or that was
-// lost while the card was silent, is stopped on the card when it answers again.
+// lost while the card was silent, or that the card started after its start had timed out, is
+// stopped on the card when it answers again.
 TEST_F(ManagerTest, AfterSilenceReadinessComesBackAndALostSessionIsStopped) {
     cardsim::CardOptions options;
     options.nmeaPeriod = 20ms;
@@ -555,6 +556,14 @@ TEST_F(ManagerTest, AfterSilenceReadinessComesBackAndALostSessionIsStopped) {
     expected.push_back({kReady, 0});
     EXPECT_EQ(sink.WaitEvents(7), expected);
     EXPECT_TRUE(WaitUntil([&] { return !card.Positioning(); }));
+
+    // A start answered only after its time-out may have started the receiver: it is stopped
+    // once the card answers again.
+    card.SetAnswerDelay(std::chrono::milliseconds(devicemgr::kAnswerTimeoutMs + 500));
+    EXPECT_FALSE(manager.OpenGps());
+    EXPECT_TRUE(card.Positioning()) << "the card started all the same";
+    card.SetAnswerDelay(0ms);
+    EXPECT_TRUE(WaitUntil([&] { return !card.Positioning(); })) << "and is stopped";
 }
 
 }  // namespace
