@@ -277,6 +277,31 @@ TEST_F(CardMonitoring, AReadyCardShowsItsStatusWhateverThePollingDid) {
     EXPECT_EQ(Status(), Lang(L"IDS_STATIC_SUPPORT_GPS"));
 }
 
+// A card still starting answers the type query "busy": once it is ready it is asked again, and
+// the dialog offers what it can do; a card that has no type is not asked again.
+TEST_F(CardMonitoring, ACardThatWasStartingIsAskedItsTypeAgainWhenReady) {
+    WriteConfig("Y", "AGPS", "High speed");
+    PlugPorts();
+    card->QueueAnswer("AT^GPSTYPE?", "\r\n+CME ERROR: 14\r\n");
+    card->SetStandingAnswer("AT^GPSTYPE?", kAgpsCardAnswer);
+    Open();
+    Raise({kArrived});
+    ASSERT_TRUE(PortShown());
+    ASSERT_TRUE(Eventually([&] { return TypeQueries() == 1; }));
+    Settle();
+    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_GPS") << "not told yet";
+    RaiseSim(1);
+    Raise({kReady});
+    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }))
+        << platform::WideToUtf8(dialog->StatusTextId());
+    EXPECT_EQ(TypeQueries(), 2);
+    EXPECT_EQ(user->Text(gps::kGpsType), L"AGPS");
+    EXPECT_TRUE(user->Enabled(gps::kSetting));
+    Raise({kReady});
+    Settle();
+    EXPECT_EQ(TypeQueries(), 2) << "known now: not asked again";
+}
+
 // A SIM that waits for its PIN says so, with what to do, in every language; once the PIN is
 // entered the card's usable SIM and readiness make the dialog ready without a restart.
 TEST_F(CardMonitoring, ASimWaitingForItsPinSaysWhatToDoAndIsUsableOnceEntered) {
