@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
+#include "framework/container/plugin_container.h"
 #include "framework/container/program_directory.h"
 #include "framework/contracts/container.h"
 #include "framework/contracts/device.h"
@@ -198,6 +200,11 @@ TEST_F(ContainerTest, BrokenLibrariesAreLeftOutAndTheRestLoads) {
     auto* ui = Lookup<IBasePlugin>(container, test_plugins::kUiPluginId, kUiPluginInterface);
     ASSERT_NE(ui, nullptr);
     EXPECT_STREQ(ui->GetName(), "TestUiPlugin");  // the first of the two entries
+    std::vector<PluginStatus> statuses = dynamic_cast<PluginContainer*>(container)->Plugins();
+    ASSERT_EQ(statuses.size(), entries.size());
+    EXPECT_EQ(statuses[5].state, PluginState::Initialised);
+    EXPECT_EQ(statuses[6].state, PluginState::Read);
+    EXPECT_EQ(statuses[6].error, PluginError::ListedTwice);
     CContainerFactory::DestroyPluginContainer(container);
     for (const char* name :
          {test_plugins::kNoCreatePlugin, test_plugins::kNullPlugin, test_plugins::kThrowingPlugin,
@@ -211,6 +218,214 @@ TEST_F(ContainerTest, BrokenLibrariesAreLeftOutAndTheRestLoads) {
           "CreatePlugin returned no plug-in", "CreatePlugin threw: plug-in construction failed",
           "lacks its clsid or url", "listed twice", "F-NOTELF"}) {
         EXPECT_NE(log.find(reason), std::string::npos) << reason << "\n" << log;
+    }
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The lifecycle plug-in's builds, held by the test so that their counts outlive the container.
+class LifecycleLibraries {
+  public:
+    LifecycleLibraries() {
+        for (const char* name :
+             {test_plugins::kLifecyclePlugin, test_plugins::kInitFalsePlugin,
+              test_plugins::kInitThrowsPlugin, test_plugins::kInitThrowsOtherPlugin,
+              test_plugins::kSetContainerThrowsPlugin}) {
+            std::string error;
+            libraries_[name] = platform::SharedLibrary::Load(LibraryPath(name), error);
+            EXPECT_NE(libraries_[name], nullptr) << error;
+        }
+    }
+    test_plugins::LifecycleCalls Calls(const char* name) {
+        test_plugins::LifecycleCalls calls;
+        std::string error;
+        auto copy = libraries_.at(name)->Function<test_plugins::LifecycleCallsFn>(
+            test_plugins::kLifecycleCalls, error);
+        if (copy) copy(&calls);
+        return calls;
+    }
+    void DuringModal(const char* name, void (*hook)(void*), void* context) {
+        std::string error;
+        auto set = libraries_.at(name)->Function<test_plugins::LifecycleDuringModalFn>(
+            test_plugins::kLifecycleDuringModal, error);
+        ASSERT_NE(set, nullptr) << error;
+        set(hook, context);
+    }
+
+  private:
+    std::map<std::string, std::unique_ptr<platform::SharedLibrary>> libraries_;
+};
+
+// Each step at which a plug-in can fail, in one list with a working plug-in last: what the
+// plug-in does gives its state and error, whether lookups find it and RunMainFrame runs it, the
+// container's calls into it, and the one trace line that says why.
+TEST_F(ContainerTest, EachFailingStepGivesItsStateErrorAndTrace) {
+    using test_plugins::LifecycleCalls;
+    LifecycleLibraries libraries;
+    struct Row {
+        const char* does;
+        std::string id;
+        std::string url;
+        PluginState state;
+        PluginError error;
+        std::string reason;    // how the traced reason begins
+        const char* counted;   // the lifecycle build whose calls are counted, or null
+        LifecycleCalls calls;  // the container's calls into it once started
+    };
+    const Row rows[] = {
+        {"has no url",
+         "A-NOURL",
+         "",
+         PluginState::Read,
+         PluginError::IncompleteEntry,
+         "the entry lacks its clsid or url",
+         nullptr,
+         {}},
+        {"is missing",
+         "B-MISSING",
+         dir / "missing.so",
+         PluginState::Read,
+         PluginError::LibraryNotLoaded,
+         "cannot load: ",
+         nullptr,
+         {}},
+        {"is no library",
+         "C-NOTELF",
+         dir.Write("notelf.so", "text"),
+         PluginState::Read,
+         PluginError::LibraryNotLoaded,
+         "cannot load: ",
+         nullptr,
+         {}},
+        {"exports no CreatePlugin",
+         "D-NOEXPORT",
+         LibraryPath(test_plugins::kNoCreatePlugin),
+         PluginState::Read,
+         PluginError::NoCreatePlugin,
+         "no CreatePlugin export: ",
+         nullptr,
+         {}},
+        {"throws in CreatePlugin",
+         "E-CREATETHROWS",
+         LibraryPath(test_plugins::kThrowingPlugin),
+         PluginState::Read,
+         PluginError::CreatePluginThrew,
+         "CreatePlugin threw: plug-in construction failed",
+         nullptr,
+         {}},
+        {"creates no object",
+         "F-NULL",
+         LibraryPath(test_plugins::kNullPlugin),
+         PluginState::Read,
+         PluginError::CreatePluginNull,
+         "CreatePlugin returned no plug-in",
+         nullptr,
+         {}},
+        {"throws in SetContainer",
+         "G-SETTHROWS",
+         LibraryPath(test_plugins::kSetContainerThrowsPlugin),
+         PluginState::Stopped,
+         PluginError::SetContainerThrew,
+         "SetContainer threw: no container wanted",
+         test_plugins::kSetContainerThrowsPlugin,
+         {1, 0, 0, 1, 0}},
+        {"answers false to Initialize",
+         "H-INITFALSE",
+         LibraryPath(test_plugins::kInitFalsePlugin),
+         PluginState::Stopped,
+         PluginError::InitializeFalse,
+         "Initialize returned false",
+         test_plugins::kInitFalsePlugin,
+         {1, 1, 1, 1, 0}},
+        {"throws a std::exception in Initialize",
+         "I-INITTHROWS",
+         LibraryPath(test_plugins::kInitThrowsPlugin),
+         PluginState::Stopped,
+         PluginError::InitializeThrew,
+         "Initialize threw: receiver settings unreadable",
+         test_plugins::kInitThrowsPlugin,
+         {1, 1, 1, 1, 0}},
+        {"throws something else in Initialize",
+         "J-INITOTHER",
+         LibraryPath(test_plugins::kInitThrowsOtherPlugin),
+         PluginState::Stopped,
+         PluginError::InitializeThrew,
+         "Initialize threw: unknown exception",
+         test_plugins::kInitThrowsOtherPlugin,
+         {1, 1, 1, 1, 0}},
+        {"works",
+         "K-WORKS",
+         LibraryPath(test_plugins::kLifecyclePlugin),
+         PluginState::Initialised,
+         PluginError::None,
+         "",
+         test_plugins::kLifecyclePlugin,
+         {1, 1, 0, 0, 0}},
+    };
+    std::vector<Entry> entries;
+    for (const Row& row : rows) entries.push_back({row.id, row.url});
+    std::string list = dir.Write("plugins.xml", PluginsXml("", entries));
+    std::unique_ptr<PluginContainer> container = PluginContainer::Create(list);
+    ASSERT_NE(container, nullptr);
+
+    // The working plug-in sees itself running while it runs.
+    struct Seen {
+        PluginContainer* container;
+        PluginState state = PluginState::Read;
+    } seen{container.get()};
+    libraries.DuringModal(
+        test_plugins::kLifecyclePlugin,
+        [](void* context) {
+            auto* seen = static_cast<Seen*>(context);
+            seen->state = seen->container->Plugins().back().state;
+        },
+        &seen);
+
+    std::vector<PluginStatus> statuses = container->Plugins();
+    ASSERT_EQ(statuses.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const Row& row = rows[i];
+        const PluginStatus& status = statuses[i];
+        SCOPED_TRACE(std::string("a plug-in that ") + row.does);
+        bool works = row.error == PluginError::None;
+        EXPECT_EQ(status.id, row.id);
+        EXPECT_EQ(status.name, "n");
+        EXPECT_EQ(status.state, row.state) << NameOf(status.state);
+        EXPECT_EQ(status.error, row.error) << NameOf(status.error);
+        EXPECT_EQ(status.reason.substr(0, row.reason.size()), row.reason) << status.reason;
+        if (row.counted) {
+            EXPECT_EQ(libraries.Calls(row.counted), row.calls);
+        }
+
+        IBaseInterface* object = nullptr;
+        EXPECT_EQ(container->QueryService(row.id.c_str(), kUiPluginInterface, &object), works);
+        EXPECT_EQ(container->RunMainFrame(row.id.c_str()),
+                  works ? test_plugins::kLifecycleModalResult : -1);
+        std::string log = ReadLog(dir);
+        if (works) continue;
+        EXPECT_EQ(Occurrences(log, "plug-in " + row.id + " (" + row.url + "): " + row.reason), 1u)
+            << log;
+        EXPECT_EQ(Occurrences(log, "main frame " + row.id + " is not loaded"), 1u);
+    }
+    EXPECT_EQ(seen.state, PluginState::Running);
+    EXPECT_EQ(container->Plugins().back().state, PluginState::Initialised);
+    EXPECT_EQ(container->LoadedPluginIds(), std::vector<std::string>{"K-WORKS"});
+    EXPECT_NE(ReadLog(dir).find("H-INITFALSE (n) stopped (left out), I-INITTHROWS"),
+              std::string::npos);
+
+    // Only the working plug-in is left to stop: the others were released once, at the start.
+    container.reset();
+    for (const Row& row : rows) {
+        if (!row.counted) continue;
+        LifecycleCalls calls = row.calls;
+        if (row.error == PluginError::None) calls = {1, 1, 1, 1, 1};
+        EXPECT_EQ(libraries.Calls(row.counted), calls) << row.id;
     }
 }
 

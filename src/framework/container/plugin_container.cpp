@@ -3,6 +3,8 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <mutex>
+#include <utility>
 
 #include "framework/container/program_directory.h"
 #include "framework/container/property_walker.h"
@@ -32,11 +34,62 @@ bool Is(const char* id, const char* expected) {
 
 }  // namespace
 
+const char* NameOf(PluginState state) {
+    switch (state) {
+        case PluginState::Read:
+            return "read";
+        case PluginState::Loaded:
+            return "loaded";
+        case PluginState::Initialised:
+            return "initialised";
+        case PluginState::Running:
+            return "running";
+        case PluginState::Stopped:
+            return "stopped";
+    }
+    return "unknown";
+}
+
+const char* NameOf(PluginError error) {
+    switch (error) {
+        case PluginError::None:
+            return "none";
+        case PluginError::IncompleteEntry:
+            return "incomplete entry";
+        case PluginError::ListedTwice:
+            return "listed twice";
+        case PluginError::LibraryNotLoaded:
+            return "library not loaded";
+        case PluginError::NoCreatePlugin:
+            return "no CreatePlugin";
+        case PluginError::CreatePluginThrew:
+            return "CreatePlugin threw";
+        case PluginError::CreatePluginNull:
+            return "CreatePlugin returned null";
+        case PluginError::SetContainerThrew:
+            return "SetContainer threw";
+        case PluginError::InitializeFalse:
+            return "Initialize returned false";
+        case PluginError::InitializeThrew:
+            return "Initialize threw";
+    }
+    return "unknown";
+}
+
 PluginContainer::PluginContainer(std::string directory, PluginList list)
     : directory_(std::move(directory)),
       list_(std::move(list)),
       locale_(directory_),
-      config_(directory_) {}
+      config_(directory_) {
+    plugins_.reserve(list_.entries.size());
+    for (const PluginEntry& entry : list_.entries) {
+        Record record;
+        record.status.id = entry.id;
+        record.status.name = entry.name;
+        record.url = entry.url;
+        plugins_.push_back(std::move(record));
+    }
+}
 
 std::unique_ptr<PluginContainer> PluginContainer::Create(const std::string& pluginListPath) {
     TraceService trace;
@@ -57,8 +110,9 @@ std::unique_ptr<PluginContainer> PluginContainer::Create(const std::string& plug
         return nullptr;
     }
     std::unique_ptr<PluginContainer> container(new PluginContainer(directory, std::move(*list)));
-    for (const PluginEntry& entry : container->list_.entries) container->Load(entry);
+    for (Record& record : container->plugins_) container->Load(record);
     container->InitializeAll();
+    container->TraceStates();
     return container;
 }
 
@@ -66,100 +120,174 @@ void PluginContainer::Trace(int level, int line, const std::string& message) {
     trace_.Trace(level, kModule, kSource, line, message.c_str());
 }
 
-void PluginContainer::Load(const PluginEntry& entry) {
-    const std::string what = "plug-in " + entry.id + " (" + entry.url + ")";
-    if (entry.id.empty() || entry.url.empty()) {
-        Trace(kTraceError, __LINE__, what + ": the entry lacks its clsid or url; left out");
+void PluginContainer::Fail(Record& record, PluginError error, const std::string& reason, int line,
+                           int level) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        record.status.error = error;
+        record.status.reason = reason;
+    }
+    Trace(level, line, "plug-in " + record.status.id + " (" + record.url + "): " + reason);
+}
+
+void PluginContainer::SetState(Record& record, PluginState state) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    record.status.state = state;
+}
+
+void PluginContainer::Load(Record& record) {
+    const std::string& id = record.status.id;
+    if (id.empty() || record.url.empty()) {
+        Fail(record, PluginError::IncompleteEntry, "the entry lacks its clsid or url; left out",
+             __LINE__);
         return;
     }
-    if (Find(entry.id.c_str())) {
-        Trace(kTraceWarning, __LINE__, what + ": listed twice; the first one stays");
+    if (Find(id.c_str())) {
+        Fail(record, PluginError::ListedTwice, "listed twice; the first one stays", __LINE__,
+             kTraceWarning);
         return;
     }
     std::string path =
-        entry.url.front() == '/' ? entry.url : platform::ResolveNoCase(directory_, entry.url);
+        record.url.front() == '/' ? record.url : platform::ResolveNoCase(directory_, record.url);
     std::string error;
-    LoadedPlugin loaded;
-    loaded.id = entry.id;
-    loaded.library = platform::SharedLibrary::Load(path, error);
-    if (!loaded.library) {
-        Trace(kTraceError, __LINE__, what + ": cannot load: " + error);
+    std::unique_ptr<platform::SharedLibrary> library = platform::SharedLibrary::Load(path, error);
+    if (!library) {
+        Fail(record, PluginError::LibraryNotLoaded, "cannot load: " + error, __LINE__);
         return;
     }
-    auto create = loaded.library->Function<CreatePluginFn>(kCreatePluginExport, error);
+    auto create = library->Function<CreatePluginFn>(kCreatePluginExport, error);
     if (!create) {
-        Trace(kTraceError, __LINE__, what + ": no CreatePlugin export: " + error);
+        Fail(record, PluginError::NoCreatePlugin, "no CreatePlugin export: " + error, __LINE__);
         return;
     }
+    IBasePlugin* plugin = nullptr;
     try {
-        loaded.plugin = create();
+        plugin = create();
     } catch (...) {
-        Trace(kTraceError, __LINE__,
-              what + ": CreatePlugin threw: " + Describe(std::current_exception()));
+        Fail(record, PluginError::CreatePluginThrew,
+             "CreatePlugin threw: " + Describe(std::current_exception()), __LINE__);
         return;
     }
-    if (!loaded.plugin) {
-        Trace(kTraceError, __LINE__, what + ": CreatePlugin returned no plug-in");
+    if (!plugin) {
+        Fail(record, PluginError::CreatePluginNull, "CreatePlugin returned no plug-in", __LINE__);
         return;
     }
+    // The object may have handed its code to others (threads, sinks): the library stays until
+    // the container ends, whatever becomes of the object.
+    record.library = std::move(library);
+    SetState(record, PluginState::Loaded);
     try {
-        loaded.plugin->SetContainer(this);
+        plugin->SetContainer(this);
     } catch (...) {
-        Trace(kTraceError, __LINE__,
-              what + ": SetContainer threw: " + Describe(std::current_exception()));
+        Fail(record, PluginError::SetContainerThrew,
+             "SetContainer threw: " + Describe(std::current_exception()), __LINE__);
         try {
-            loaded.plugin->Release();
+            plugin->Release();
         } catch (...) {
+            Trace(kTraceWarning, __LINE__,
+                  "plug-in " + id + ": Release threw: " + Describe(std::current_exception()));
         }
+        SetState(record, PluginState::Stopped);
         return;
     }
-    Trace(kTraceInfo, __LINE__, what + ": loaded");
-    plugins_.push_back(std::move(loaded));
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        record.plugin = plugin;
+    }
+    Trace(kTraceInfo, __LINE__, "plug-in " + id + " (" + record.url + "): loaded");
 }
 
 void PluginContainer::InitializeAll() {
-    for (LoadedPlugin& loaded : plugins_) {
+    for (Record& record : plugins_) {
+        if (!record.plugin) continue;
+        PluginError error = PluginError::InitializeFalse;
+        std::string reason = "Initialize returned false";
         try {
-            if (!loaded.plugin->Initialize()) {
-                Trace(kTraceWarning, __LINE__, "plug-in " + loaded.id + ": Initialize failed");
+            if (record.plugin->Initialize()) {
+                SetState(record, PluginState::Initialised);
+                continue;
             }
         } catch (...) {
-            Trace(kTraceWarning, __LINE__,
-                  "plug-in " + loaded.id +
-                      ": Initialize threw: " + Describe(std::current_exception()));
+            error = PluginError::InitializeThrew;
+            reason = "Initialize threw: " + Describe(std::current_exception());
         }
+        Fail(record, error, reason, __LINE__);
+        Stop(record);
     }
+}
+
+void PluginContainer::Stop(Record& record) {
+    IBasePlugin* plugin = nullptr;
+    {
+        // Not found from here on, by this thread or another.
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::swap(plugin, record.plugin);
+    }
+    if (!plugin) return;
+    const std::string& id = record.status.id;
+    try {
+        plugin->Uninitialize();
+    } catch (...) {
+        Trace(kTraceWarning, __LINE__,
+              "plug-in " + id + ": Uninitialize threw: " + Describe(std::current_exception()));
+    }
+    try {
+        plugin->Release();
+    } catch (...) {
+        Trace(kTraceWarning, __LINE__,
+              "plug-in " + id + ": Release threw: " + Describe(std::current_exception()));
+    }
+    SetState(record, PluginState::Stopped);
+    Trace(kTraceInfo, __LINE__, "plug-in " + id + ": uninitialised and released");
+}
+
+void PluginContainer::TraceStates() {
+    std::string line = "plug-ins:";
+    for (const PluginStatus& status : Plugins()) {
+        line += (line.back() == ':' ? " " : ", ") + status.id + " (" + status.name + ") " +
+                NameOf(status.state);
+        if (status.error != PluginError::None) line += " (left out)";
+    }
+    if (plugins_.empty()) line += " none";
+    Trace(kTraceInfo, __LINE__, line);
 }
 
 PluginContainer::~PluginContainer() {
-    while (!plugins_.empty()) {
-        LoadedPlugin& loaded = plugins_.back();
-        try {
-            loaded.plugin->Uninitialize();
-        } catch (...) {
-            Trace(kTraceWarning, __LINE__, "plug-in " + loaded.id + ": Uninitialize threw");
-        }
-        try {
-            loaded.plugin->Release();
-        } catch (...) {
-            Trace(kTraceWarning, __LINE__, "plug-in " + loaded.id + ": Release threw");
-        }
-        Trace(kTraceInfo, __LINE__, "plug-in " + loaded.id + ": unloaded");
-        plugins_.pop_back();  // unloads the library
+    // Last loaded first; a plug-in left out after its object was made unloads in its turn.
+    for (auto record = plugins_.rbegin(); record != plugins_.rend(); ++record) {
+        Stop(*record);
+        if (!record->library) continue;
+        record->library.reset();
+        Trace(kTraceInfo, __LINE__, "plug-in " + record->status.id + ": unloaded");
     }
 }
 
-IBasePlugin* PluginContainer::Find(const char* id) const {
-    for (const LoadedPlugin& loaded : plugins_) {
-        if (loaded.id == id) return loaded.plugin;
+IBasePlugin* PluginContainer::Find(const char* id, size_t* index) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < plugins_.size(); ++i) {
+        if (plugins_[i].plugin && plugins_[i].status.id == id) {
+            if (index) *index = i;
+            return plugins_[i].plugin;
+        }
     }
     return nullptr;
 }
 
 std::vector<std::string> PluginContainer::LoadedPluginIds() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> ids;
-    for (const LoadedPlugin& loaded : plugins_) ids.push_back(loaded.id);
+    for (const Record& record : plugins_) {
+        if (record.plugin) ids.push_back(record.status.id);
+    }
     return ids;
+}
+
+std::vector<PluginStatus> PluginContainer::Plugins() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<PluginStatus> statuses;
+    statuses.reserve(plugins_.size());
+    for (const Record& record : plugins_) statuses.push_back(record.status);
+    return statuses;
 }
 
 const char* PluginContainer::GetMainFrameId() {
@@ -201,13 +329,27 @@ bool PluginContainer::QueryService(const char* id, uint32_t flag, IBaseInterface
 }
 
 int PluginContainer::RunMainFrame(const char* mainFrameId) {
-    IBasePlugin* plugin = mainFrameId ? Find(mainFrameId) : nullptr;
+    size_t index = 0;
+    IBasePlugin* plugin = mainFrameId ? Find(mainFrameId, &index) : nullptr;
     if (!plugin) {
         Trace(
             kTraceError, __LINE__,
             std::string("main frame ") + (mainFrameId ? mainFrameId : "(null)") + " is not loaded");
         return -1;
     }
+    Record& record = plugins_[index];
+    // Running while DoModal runs, then back to what it was (also when DoModal throws).
+    struct RunningState {
+        PluginContainer& container;
+        Record& record;
+        PluginState before;
+        RunningState(PluginContainer& c, Record& r) : container(c), record(r) {
+            std::lock_guard<std::mutex> lock(container.mutex_);
+            before = record.status.state;
+            record.status.state = PluginState::Running;
+        }
+        ~RunningState() { container.SetState(record, before); }
+    };
     try {
         IBaseInterface* object = nullptr;
         auto* frame = plugin->QueryInterface(kUiPluginInterface, &object)
@@ -218,12 +360,17 @@ int PluginContainer::RunMainFrame(const char* mainFrameId) {
                   std::string("main frame ") + mainFrameId + " has no UI interface");
             return -1;
         }
-        int result = frame->DoModal();
+        int result;
+        {
+            RunningState running(*this, record);
+            result = frame->DoModal();
+        }
         Trace(kTraceInfo, __LINE__, std::string("main frame ended with ") + std::to_string(result));
         return result;
     } catch (...) {
         Trace(kTraceError, __LINE__,
-              std::string("main frame threw: ") + Describe(std::current_exception()));
+              std::string("main frame ") + mainFrameId +
+                  " threw: " + Describe(std::current_exception()));
         return -1;
     }
 }

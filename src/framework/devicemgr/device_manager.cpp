@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
 
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
@@ -52,6 +53,17 @@ class DeviceList final : public framework::IDeviceList {
     size_t cursor_ = 0;
 };
 
+// A caught exception's what(), or "unknown exception" for anything else.
+std::string Describe(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown exception";
+    }
+}
+
 }  // namespace
 
 CardPath CardPathOf(const std::string& text) {
@@ -67,7 +79,13 @@ CardPath ChooseCardPath(const std::string& option, const char* environment,
     return CardPathOf(setting);
 }
 
-DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(options)) {
+DeviceManager::DeviceManager(ManagerOptions options)
+    : options_(std::move(options)),
+      deviceSinks_([this](std::exception_ptr e) { TraceThrown("a device event sink", e); }),
+      changedSinks_([this](std::exception_ptr e) { TraceThrown("a device-changed sink", e); }),
+      initializeSinks_(
+          [this](std::exception_ptr e) { TraceThrown("a device-initialised sink", e); }),
+      setSinks_([this](std::exception_ptr e) { TraceThrown("a plug-in set sink", e); }) {
     if (!options_.listPorts) options_.listPorts = [] { return platform::ListSerialPorts(); };
     if (options_.choicePath.empty()) {
         options_.choicePath =
@@ -151,6 +169,14 @@ void DeviceManager::Trace(int level, const std::string& text) {
         }
     } catch (...) {
         // Tracing never stops the manager.
+    }
+}
+
+void DeviceManager::TraceThrown(const char* where, const std::exception_ptr& error) {
+    try {
+        Trace(framework::kTraceWarning, std::string(where) + " threw: " + Describe(error));
+    } catch (...) {
+        // Tracing never stops a delivery.
     }
 }
 
@@ -637,6 +663,7 @@ void DeviceManager::OnUserAnswer(Card& card, const std::string& answer) {
     try {
         handler(answer.c_str());
     } catch (...) {
+        TraceThrown("the answer handler", std::current_exception());
     }
     std::lock_guard<std::mutex> lock(handlerMutex_);
     auto self = std::make_pair(handler, std::this_thread::get_id());

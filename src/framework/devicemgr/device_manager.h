@@ -173,6 +173,8 @@ class DeviceManager final : private CardListener, private MmBusListener {
     uint64_t TagOf(const Card& card);
     std::shared_ptr<Card> Current();
     void Trace(int level, const std::string& text);
+    // Traces what the plug-in code called at `where` threw; throws nothing itself.
+    void TraceThrown(const char* where, const std::exception_ptr& error);
 
     ManagerOptions options_;
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -19,6 +21,11 @@ namespace devicemgr {
 template <typename Sink>
 class SinkList {
   public:
+    // `thrown` is given what a sink threw (it must not throw itself); the others are called all
+    // the same.
+    explicit SinkList(std::function<void(std::exception_ptr)> thrown = {})
+        : thrown_(std::move(thrown)) {}
+
     bool Add(Sink* sink) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!sink || std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) return false;
@@ -91,6 +98,7 @@ class SinkList {
             call(sink);
         } catch (...) {
             // A sink that throws does not stop the others.
+            if (thrown_) thrown_(std::current_exception());
         }
         return true;
     }
@@ -115,6 +123,7 @@ class SinkList {
     std::condition_variable done_;
     std::vector<Sink*> sinks_;
     std::vector<Call> calls_;
+    const std::function<void(std::exception_ptr)> thrown_;
 };
 
 }  // namespace devicemgr

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <stdexcept>
 
 #include "manager_fixture.h"
 
@@ -564,6 +565,70 @@ TEST_F(ManagerTest, AfterSilenceReadinessComesBackAndALostSessionIsStopped) {
     EXPECT_TRUE(card.Positioning()) << "the card started all the same";
     card.SetAnswerDelay(0ms);
     EXPECT_TRUE(WaitUntil([&] { return !card.Positioning(); })) << "and is stopped";
+}
+
+// Throws at every event it is told, after counting it.
+class ThrowingSink : public framework::IDeviceMgrEvent {
+  public:
+    explicit ThrowingSink(void (*raise)()) : raise_(raise) {}
+    bool OnDeviceEvent(uint32_t, void*) override {
+        ++calls;
+        raise_();
+        return true;
+    }
+    std::atomic<int> calls{0};
+
+  private:
+    void (*raise_)();
+};
+
+void (*raiseInHandler)() = nullptr;
+void ThrowingHandler(const char*) {
+    raiseInHandler();
+}
+
+// A sink and an answer handler that throw: each throw is traced with where it happened and
+// what it was, the sink after it still hears every event, and the next exchange is answered.
+TEST_F(ManagerTest, ThrowsOfSinksAndTheAnswerHandlerAreTracedAndPassOver) {
+    struct Row {
+        const char* thrown;
+        void (*raise)();
+        const char* traced;
+    };
+    const Row rows[] = {
+        {"a std::exception", [] { throw std::runtime_error("sink state lost"); },
+         "sink state lost"},
+        {"an int", [] { throw 7; }, "unknown exception"},
+    };
+    const std::vector<Event> known{{kArrived, 0}, {kSim, 1}, {kReady, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.thrown);
+        ThrowingSink thrower(row.raise);
+        RecordingSink after;
+        Plug();
+        DeviceManager& manager = StartManager(&thrower);
+        ASSERT_TRUE(manager.AddDeviceSink(&after));
+        EXPECT_EQ(after.WaitEvents(3), known);
+        EXPECT_GE(thrower.calls, 1);
+        EXPECT_TRUE(Traced(std::string("a device event sink threw: ") + row.traced));
+
+        raiseInHandler = row.raise;
+        ASSERT_TRUE(manager.SetAnswerHandler(ThrowingHandler));
+        ASSERT_TRUE(manager.SendCommand("AT^GPSTYPE?\r\n"));
+        EXPECT_TRUE(Traced(std::string("the answer handler threw: ") + row.traced));
+        manager.EndExchange();
+        manager.RemoveAnswerHandler(ThrowingHandler);  // its call ended with the throw
+        ASSERT_TRUE(manager.SetAnswerHandler(Collect));
+        ASSERT_TRUE(manager.SendCommand("AT^GPSTYPE?\r\n"));
+        EXPECT_EQ(TakeAnswers(1), std::vector<std::string>{"^GPSTYPE:2\r\nOK"});
+        manager.EndExchange();
+        manager.RemoveAnswerHandler(Collect);
+
+        manager.RemoveDeviceSink(&after);
+        manager.RemoveDeviceSink(&thrower);
+        manager_.reset();
+        cards_.clear();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // answer to, and the exports through which a test steers them.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace test_plugins {
@@ -13,6 +14,12 @@ inline constexpr const char* kMainFrame = "test_main_frame";
 inline constexpr const char* kNoCreatePlugin = "test_no_create_plugin";
 inline constexpr const char* kNullPlugin = "test_null_plugin";
 inline constexpr const char* kThrowingPlugin = "test_throwing_plugin";
+// The lifecycle plug-in, working and in each of its failing builds.
+inline constexpr const char* kLifecyclePlugin = "test_lifecycle_plugin";
+inline constexpr const char* kInitFalsePlugin = "test_init_false_plugin";
+inline constexpr const char* kInitThrowsPlugin = "test_init_throws_plugin";
+inline constexpr const char* kInitThrowsOtherPlugin = "test_init_throws_other_plugin";
+inline constexpr const char* kSetContainerThrowsPlugin = "test_set_container_throws_plugin";
 
 inline std::string LibraryPath(const char* name) {
     return std::string(SATVIEW_TEST_PLUGIN_DIR) + "/lib" + name + ".so";
@@ -37,5 +44,26 @@ struct MainFrameRun {
 };
 inline constexpr const char* kMainFrameLastRun = "TestMainFrameLastRun";
 using MainFrameLastRunFn = void (*)(MainFrameRun* run);
+
+// The lifecycle plug-in: a UI plug-in whose DoModal calls the hook set with
+// kLifecycleDuringModal and answers kLifecycleModalResult. Each build counts the calls into it;
+// kLifecycleCalls copies the counts out.
+inline constexpr int kLifecycleModalResult = 11;
+struct LifecycleCalls {
+    int setContainer = 0;
+    int initialize = 0;
+    int uninitialize = 0;
+    int release = 0;
+    int doModal = 0;
+    bool operator==(const LifecycleCalls&) const = default;
+};
+inline constexpr const char* kLifecycleCalls = "TestLifecycleCalls";
+using LifecycleCallsFn = void (*)(LifecycleCalls* calls);
+inline std::ostream& operator<<(std::ostream& out, const LifecycleCalls& c) {
+    return out << "{set " << c.setContainer << ", init " << c.initialize << ", uninit "
+               << c.uninitialize << ", release " << c.release << ", modal " << c.doModal << "}";
+}
+inline constexpr const char* kLifecycleDuringModal = "TestLifecycleDuringModal";
+using LifecycleDuringModalFn = void (*)(void (*hook)(void* context), void* context);
 
 }  // namespace test_plugins
