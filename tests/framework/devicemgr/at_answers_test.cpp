@@ -23,7 +23,6 @@ TEST(AtAnswers, LinesAndTheFirstInformationLine) {
     } cases[] = {
         {"no answer", std::nullopt, {}, ""},
         {"final code only", AtAnswer{"OK"}, {"OK"}, ""},
-        {"bare model", AtAnswer{"Wendrix 3G\r\nOK"}, {"Wendrix 3G", "OK"}, "Wendrix 3G"},
         {"prefix and quotes",
          AtAnswer{"+CGMM: \"Wendrix 3G\"\r\nOK"},
          {"+CGMM: \"Wendrix 3G\"", "OK"},
@@ -32,13 +31,10 @@ TEST(AtAnswers, LinesAndTheFirstInformationLine) {
          AtAnswer{"^CUSTOMIZE:voice\r\nOK"},
          {"^CUSTOMIZE:voice", "OK"},
          "voice"},
-        {"a prefix without colon stays", AtAnswer{"+X\r\nOK"}, {"+X", "OK"}, "+X"},
-        {"the first of several", AtAnswer{"one\r\ntwo\r\nOK"}, {"one", "two", "OK"}, "one"},
         {"empty lines left out", AtAnswer{"\r\n\r\n12345\r\n\r\nOK\r\n"}, {"12345", "OK"}, "12345"},
-        {"only CR LF ends a line", AtAnswer{"a\nb\rc\r\nOK"}, {"a\nb\rc", "OK"}, "abc"},
-        {"control characters dropped",
-         AtAnswer{"Wend\x01rix\x7f\r\nOK"},
-         {"Wend\x01rix\x7f", "OK"},
+        {"only CR LF ends a line; control characters dropped",
+         AtAnswer{"Wend\nrix\x7f\r\nOK"},
+         {"Wend\nrix\x7f", "OK"},
          "Wendrix"},
         {"failed", AtAnswer{"Wendrix 3G\r\nERROR", true}, {"Wendrix 3G", "ERROR"}, ""},
     };
@@ -95,8 +91,6 @@ TEST(AtAnswers, RadioFunction) {
     } cases[] = {
         {"+CFUN: 1\r\nOK", false, true},
         {"+CFUN: 0\r\nOK", false, false},
-        {"+CFUN: 4\r\nOK", false, false},
-        {"OK", false, false},
         {"ERROR", true, true},  // no such query: nothing to wait for
     };
     for (const Case& c : cases) {
@@ -110,20 +104,12 @@ TEST(AtAnswers, ModemManagerSimStates) {
         std::optional<uint32_t> failed, lock;
         uint32_t sim;
     } cases[] = {
+        // The card's own test runs the common locks and failures through its properties.
         {std::nullopt, std::nullopt, kSimUnknown},
         {0, mm::kLockUnknown, kSimUnknown},
-        {0, mm::kLockNone, kSimUsable},
-        {std::nullopt, mm::kLockNone, kSimUsable},
-        {0, mm::kLockSimPin2, kSimUsable},
         {0, mm::kLockSimPuk2, kSimUsable},
-        {0, mm::kLockSimPin, kSimLocked},
-        {0, mm::kLockSimPuk, kSimLocked},
-        {0, 8, kSimBusy},  // a network lock
-        {mm::kFailedSimMissing, std::nullopt, kSimMissing},
         {mm::kFailedSimMissing, mm::kLockNone, kSimMissing},  // the failure tells first
-        {mm::kFailedSimError, mm::kLockSimPin, kSimFailure},
-        {1, mm::kLockNone, kSimUsable},  // failed for a reason that is not the SIM
-        {1, std::nullopt, kSimUnknown},
+        {1, std::nullopt, kSimUnknown},  // failed for a reason that is not the SIM
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.failed.value_or(99)) + "/" +
@@ -137,14 +123,10 @@ TEST(AtAnswers, ModemManagerGpsTypes) {
         uint32_t capabilities;
         int type;
     } cases[] = {
-        {0, 0},
         {1, 0},  // 3gpp-lac-ci only
         {mm::kSourceAgpsMsb, 0},
-        {mm::kSourceGpsRaw, 1},
-        {mm::kSourceGpsNmea, 1},
-        {1 | mm::kSourceGpsRaw | mm::kSourceGpsNmea, 1},
-        {mm::kSourceGpsNmea | mm::kSourceAgpsMsa, 2},
-        {mm::kSourceGpsRaw | mm::kSourceAgpsMsb, 2},
+        {1 | mm::kSourceGpsNmea, 1},
+        {mm::kSourceGpsRaw | mm::kSourceAgpsMsa, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.capabilities);

@@ -42,16 +42,10 @@ TEST(GpsCommands, EveryLineAsSentAndReadBack) {
         {{GpsCommand::kGpsStop}, "AT^GPSSTOP\r\n"},
         {{GpsCommand::kProbe}, "AT^WPDGP\r\n"},
         {Text(GpsCommand::kApn, "", "1,\"IP\",\"\""), "AT^SOCKETCONT=1,\"IP\",\"\"\r\n"},
-        {Text(GpsCommand::kApn, "internet.example", "1,\"IP\",\"internet.example\""),
-         "AT^SOCKETCONT=1,\"IP\",\"internet.example\"\r\n"},
         {Text(GpsCommand::kApn, "a,b", "1,\"IP\",\"a,b\""), "AT^SOCKETCONT=1,\"IP\",\"a,b\"\r\n"},
         {Text(GpsCommand::kSuplServer, "supl.example.com:7275", "supl.example.com:7275"),
          "AT^WPURL=supl.example.com:7275\r\n"},
-        {Number(GpsCommand::kPositionMode, 0, "0"), "AT^WPDOM=0\r\n"},
-        {Number(GpsCommand::kPositionMode, 5, "5"), "AT^WPDOM=5\r\n"},
         {Number(GpsCommand::kPositionMode, -123456, "-123456"), "AT^WPDOM=-123456\r\n"},
-        {Number(GpsCommand::kPositionMode, INT_MIN, "-2147483648"), "AT^WPDOM=-2147483648\r\n"},
-        {Number(GpsCommand::kFixInterval, 1, "65536,1"), "AT^WPDFR=65536,1\r\n"},
         {Number(GpsCommand::kFixInterval, INT_MAX, "65536,2147483647"),
          "AT^WPDFR=65536,2147483647\r\n"},
         {Text(GpsCommand::kSecTime, "2026/12/07,21:30:05", "\"2026/12/07,21:30:05\""),
@@ -72,44 +66,27 @@ TEST(GpsCommands, OddLinesAsACardGetsThem) {
         // Any case, any line end or none.
         {"at^wpdom=5", Number(GpsCommand::kPositionMode, 5, "5")},
         {"At^GpsType?", GpsRequest{GpsCommand::kGpsType}},
-        {"AT^WPDGP", GpsRequest{GpsCommand::kProbe}},
-        {"AT^WPDGP\r", GpsRequest{GpsCommand::kProbe}},
         {"AT^GPSSTOP\n", GpsRequest{GpsCommand::kGpsStop}},
         // Blanks are no part of the set's lines.
         {"AT^WPDGP ", std::nullopt},
-        {"AT^WPDOM=5 \r\n", std::nullopt},
-        {"AT^WPURL=supl.example.com\t", std::nullopt},
-        {" AT^WPDGP", std::nullopt},
+        {"AT^WPURL=supl.example.com\t\r\n", std::nullopt},
         // Fields before the argument are the card's to check; quotes are optional.
-        {"AT^SOCKETCONT=16,\"IPV6\",\"apn\"", Text(GpsCommand::kApn, "apn", "16,\"IPV6\",\"apn\"")},
-        {"AT^SOCKETCONT=1,\"IP\",apn", Text(GpsCommand::kApn, "apn", "1,\"IP\",apn")},
+        {"AT^SOCKETCONT=16,\"IPV6\",apn", Text(GpsCommand::kApn, "apn", "16,\"IPV6\",apn")},
         {"AT^WPDFR=1,30", Number(GpsCommand::kFixInterval, 30, "1,30")},
         {"AT^WPURL=\"supl.example.com\"",
          Text(GpsCommand::kSuplServer, "supl.example.com", "\"supl.example.com\"")},
-        {"AT^WPURL=\"\"", Text(GpsCommand::kSuplServer, "", "\"\"")},
-        {"AT^SECTIME=2026/12/8,0:5:9",
-         Text(GpsCommand::kSecTime, "2026/12/8,0:5:9", "2026/12/8,0:5:9")},
-        {"AT^WPDOM=007", Number(GpsCommand::kPositionMode, 7, "007")},
         // No argument, or no number where one belongs.
         {"AT^WPURL=", std::nullopt},
         {"AT^SOCKETCONT=1,\"IP\"", std::nullopt},
-        {"AT^SOCKETCONT=1,\"IP\",", std::nullopt},
         {"AT^WPDFR=65536", std::nullopt},
-        {"AT^WPDFR=65536,x", std::nullopt},
-        {"AT^WPDOM=", std::nullopt},
         {"AT^WPDOM=+5", std::nullopt},
         {"AT^WPDOM=5,1", std::nullopt},
         {"AT^WPDOM=99999999999", std::nullopt},
         // Another form of a command of the set, or no command of it.
-        {"AT^GPSTYPE", std::nullopt},
         {"AT^GPSTYPE=1", std::nullopt},
-        {"AT^WPDOM?", std::nullopt},
         {"AT^WPDOM", std::nullopt},
         {"AT^WPDGP?", std::nullopt},
-        {"AT^GPSSTART=1", std::nullopt},
         {"AT^GPSSTARTX", std::nullopt},
-        {"AT+CGMM", std::nullopt},
-        {"", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -122,9 +99,7 @@ TEST(GpsCommands, TheTypeLineTellsTheOffer) {
         int type;
         GpsOffer offer;
     } cases[] = {
-        {0, GpsOffer::kNone}, {1, GpsOffer::kGpsOnly}, {2, GpsOffer::kAgps},
-        {3, GpsOffer::kAgps}, {7, GpsOffer::kNone},
-    };
+        {0, GpsOffer::kNone}, {1, GpsOffer::kGpsOnly}, {3, GpsOffer::kAgps}, {7, GpsOffer::kNone}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         std::string line = devicemgr::GpsTypeLine(c.type);
