@@ -5,6 +5,7 @@
 #include <functional>
 #include <thread>
 
+#include "at_final_codes.h"
 #include "card_fixture.h"
 #include "fake_dialog.h"
 #include "orbitpane/win32/gps_dialog_instance.h"
@@ -103,6 +104,24 @@ TEST_F(AtCommands, OkEndsTheWindowAtOnceAndErrorFailsAtOnce) {
     EXPECT_EQ(plugin->SetApn("apn"), 0);
     EXPECT_FALSE(plugin->ProbeCard());
     EXPECT_LT(MillisSince(start), 400) << "an ERROR must end the reply window";
+}
+
+// An answer ends the exchange when its last line is a final code, whatever else it holds; a
+// later answer ends an exchange that is still waiting and tells the cases apart.
+TEST_F(AtCommands, AnAnswerIsFinalByItsLastLineAsTheReceiverReadsIt) {
+    size_t sent = 0;
+    for (const at_cases::FinalCode& c : at_cases::kFinalCodes) {
+        SCOPED_TRACE(c.line);
+        card->QueueAnswer("AT^GPSTYPE?", "\r\n^GPSTYPE:1\r\n" + std::string(c.line) + "\r\n");
+        int type = -1;
+        std::thread query([&] { type = plugin->QueryGpsType(); });
+        EXPECT_TRUE(card->WaitForSent(++sent, 2000));
+        card->PushAnswer("\r\n^GPSTYPE:3\r\n\r\nOK\r\n");
+        query.join();
+        ASSERT_TRUE(card->WaitIdle(2000));
+        int expected = !c.final ? kGpsTypeAgps : c.error ? kGpsTypeNone : kGpsTypeGpsOnly;
+        EXPECT_EQ(type, expected);
+    }
 }
 
 TEST_F(AtCommands, NoFinalAnswerFailsAfterTheWindow) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "at_dialect_mm.h"
+#include "framework/devicemgr/gps_commands.h"
 #include "platform/text.h"
 
 namespace cardsim {
@@ -201,6 +202,44 @@ std::optional<AtAnswer> AnswerSRegisters(const std::string& upper, CardState& st
     return b.Ok();
 }
 
+// A line of the GPS command set; the card checks every field of the set commands.
+AtAnswer AnswerGps(const devicemgr::GpsRequest& request, CardState& state) {
+    using devicemgr::GpsCommand;
+    const CardOptions& o = state.options;
+    const std::string& value = request.value;
+    bool valid = true;
+    switch (request.command) {
+        case GpsCommand::kGpsType:
+            return Builder().Info(devicemgr::GpsTypeLine(o.gpsType)).Ok();
+        case GpsCommand::kGpsStart:
+            if (!o.gpsPort) return Error();
+            state.positioning = true;
+            break;
+        case GpsCommand::kGpsStop:
+            if (o.refuseClose) return Error();
+            state.positioning = false;
+            break;
+        case GpsCommand::kProbe:
+            break;
+        case GpsCommand::kApn:
+            valid = ValidSocketCont(value);
+            break;
+        case GpsCommand::kSuplServer:
+            valid = ValidServer(value);
+            break;
+        case GpsCommand::kPositionMode:
+            valid = NumberIn(value, 0, 5).has_value();
+            break;
+        case GpsCommand::kFixInterval:
+            valid = ValidFixRate(value);
+            break;
+        case GpsCommand::kSecTime:
+            valid = ValidSecTime(value);
+            break;
+    }
+    return valid ? Builder().Ok() : Error();
+}
+
 }  // namespace
 
 std::string WireLine(const std::string& line) {
@@ -233,6 +272,7 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
     if (o.dialect == Dialect::ModemManager) {
         if (auto answer = AnswerModemManagerAt(line, state)) return *answer;
     }
+    if (auto gps = devicemgr::ReadGpsLine(line)) return AnswerGps(*gps, state);
 
     Builder b;
     if (args.empty()) {
@@ -261,17 +301,6 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
                       std::to_string(SimInfoValue(state)))
                 .Ok();
         }
-        if (name == "AT^WPDGP") return b.Ok();
-        if (name == "AT^GPSSTART") {
-            if (!o.gpsPort) return Error();
-            state.positioning = true;
-            return b.Ok();
-        }
-        if (name == "AT^GPSSTOP") {
-            if (o.refuseClose) return Error();
-            state.positioning = false;
-            return b.Ok();
-        }
         return Error();
     }
     if (query) {
@@ -295,7 +324,6 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
                       std::to_string(state.RegistrationState()))
                 .Ok();
         }
-        if (name == "AT^GPSTYPE") return b.Info("^GPSTYPE:" + std::to_string(o.gpsType)).Ok();
         if (name == "AT^CUSTOMIZE") return b.Info("^CUSTOMIZE:" + o.customize).Ok();
         return Error();
     }
@@ -308,11 +336,6 @@ AtAnswer AnswerAt(const std::string& line, CardState& state) {
             state.cregMode = *mode;
             return b.Ok();
         }
-        if (name == "AT^SOCKETCONT") return ValidSocketCont(value) ? b.Ok() : Error();
-        if (name == "AT^WPURL") return ValidServer(value) ? b.Ok() : Error();
-        if (name == "AT^WPDOM") return NumberIn(value, 0, 5) ? b.Ok() : Error();
-        if (name == "AT^WPDFR") return ValidFixRate(value) ? b.Ok() : Error();
-        if (name == "AT^SECTIME") return ValidSecTime(value) ? b.Ok() : Error();
     }
     return Error();
 }

@@ -38,6 +38,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/devicemgr/at_answers.h"
 #include "framework/devicemgr/at_receiver.h"
 #include "platform/serial/serial_line.h"
 
@@ -54,11 +55,6 @@ inline constexpr int kResyncQuietMs = 300;
 inline constexpr int kMarkerRegister = 7;
 // How long one write may wait for the port to take a line.
 inline constexpr int kWriteTimeoutMs = 400;
-
-struct AtAnswer {
-    std::string text;  // information lines and final code, joined by "\r\n"
-    bool error = false;
-};
 
 class AtChannel {
   public:

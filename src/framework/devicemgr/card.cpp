@@ -1,16 +1,15 @@
 #include "framework/devicemgr/card.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <vector>
 
+#include "framework/devicemgr/gps_commands.h"
 #include "platform/text.h"
 
 namespace devicemgr {
 namespace {
 
-// Commands of the bring-up and of the receiver's session.
+// Commands of the bring-up; the receiver's session has the GPS command set's.
 constexpr const char* kEchoOff = "ATE0";
 constexpr const char* kNumericErrors = "AT+CMEE=1";
 constexpr const char* kModel = "AT+CGMM";
@@ -19,100 +18,12 @@ constexpr const char* kVariant = "AT^CUSTOMIZE?";
 constexpr const char* kSimQuery = "AT+CPIN?";
 constexpr const char* kProbe = "AT";
 constexpr const char* kFunction = "AT+CFUN?";
-constexpr const char* kGpsStart = "AT^GPSSTART";
-constexpr const char* kGpsEnd = "AT^GPSSTOP";
 // Sent by a card when it has finished starting up, and when its SIM changed.
 constexpr const char* kStartedLine = "^SYSSTART";
 constexpr const char* kSimChangedLine = "^SIMST";
 constexpr const char* kSimLine = "+CPIN:";
 
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
-// The first information line of a successful answer, without a "+CGMM: " style prefix.
-std::string InfoOf(const std::optional<AtAnswer>& answer) {
-    if (!answer || answer->error) return {};
-    std::vector<std::string> lines = LinesOf(answer->text);
-    if (lines.size() < 2) return {};
-    std::string info = lines.front();
-    if (!info.empty() && (info[0] == '+' || info[0] == '^')) {
-        size_t colon = info.find(':');
-        if (colon != std::string::npos) {
-            info = info.substr(colon + 1);
-            info.erase(0, info.find_first_not_of(' '));
-        }
-    }
-    if (info.size() >= 2 && info.front() == '"' && info.back() == '"') {
-        info = info.substr(1, info.size() - 2);
-    }
-    // The card's words are shown, logged and stored: only what can be shown of them.
-    return platform::PrintableOnly(info);
-}
-
-// The SIM state of a "+CME ERROR: <n>" number (27.007's SIM errors).
-uint32_t SimStateOfError(int code) {
-    switch (code) {
-        case 10:
-            return kSimMissing;
-        case 11:  // SIM PIN required
-        case 12:  // SIM PUK required
-            return kSimLocked;
-        case 13:  // SIM failure
-        case 15:  // SIM wrong
-            return kSimFailure;
-        case 14:  // SIM busy
-            return kSimBusy;
-        default:
-            return kSimUnknown;
-    }
-}
-
 }  // namespace
-
-uint32_t SimStateOf(const AtAnswer& answer) {
-    std::vector<std::string> lines = LinesOf(answer.text);
-    if (!answer.error) {
-        for (const std::string& line : lines) {
-            if (!std::string_view(line).starts_with(kSimLine)) continue;
-            std::string_view code = platform::TrimBlanks(std::string_view(line).substr(6));
-            if (code == "READY") return kSimUsable;
-            // SIM PIN2 and PUK2 lock other things, not the card's use.
-            if (code == "SIM PIN2" || code == "SIM PUK2") return kSimUsable;
-            if (code == "SIM PIN" || code == "SIM PUK") return kSimLocked;
-            return kSimBusy;  // PH-SIM PIN, network locks and the like
-        }
-        return kSimUnknown;
-    }
-    if (lines.empty()) return kSimUnknown;
-    // The final code: a number (+CMEE=1), or its text for a card that ignored that.
-    std::string_view final = lines.back();
-    constexpr std::string_view kCme = "+CME ERROR:";
-    if (!final.starts_with(kCme)) return kSimUnknown;
-    std::string_view code = platform::TrimBlanks(final.substr(kCme.size()));
-    int number = 0;
-    auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), number);
-    if (!code.empty() && ec == std::errc() && end == code.data() + code.size()) {
-        return SimStateOfError(number);
-    }
-    static const struct {
-        const char* text;
-        int code;
-    } kTexts[] = {{"SIM not inserted", 10}, {"SIM PIN required", 11}, {"SIM PUK required", 12},
-                  {"SIM failure", 13},      {"SIM busy", 14},         {"SIM wrong", 15}};
-    for (const auto& row : kTexts) {
-        if (platform::EqualIgnoringAsciiCase(code, row.text)) return SimStateOfError(row.code);
-    }
-    return kSimUnknown;
-}
 
 SerialCard::SerialCard(CardPorts ports, CardListener& listener, CardTiming timing)
     : ports_(std::move(ports)), listener_(listener), timing_(timing), gps_(ports_.gps) {}
@@ -303,7 +214,7 @@ bool SerialCard::OpenGps(uint32_t& /*status*/) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (life_.GetLink() == Link::Silent) return false;
     }
-    auto answer = channel_->Command(kGpsStart);
+    auto answer = channel_->Command(GpsLine(GpsCommand::kGpsStart));
     bool ok = answer && !answer->error;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -329,7 +240,7 @@ bool SerialCard::CloseGps() {
     }
     // A card that does not answer is not waited for: it is stopped when it answers again.
     std::optional<AtAnswer> answer;
-    if (!silent) answer = channel_->Command(kGpsEnd);
+    if (!silent) answer = channel_->Command(GpsLine(GpsCommand::kGpsStop));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (answer) {
@@ -453,7 +364,7 @@ bool SerialCard::WaitForTurn(bool& probe, CardWork& work) {
     return false;
 }
 
-std::optional<AtAnswer> SerialCard::Ask(const char* line, int timeoutMs, bool readOnly) {
+std::optional<AtAnswer> SerialCard::Ask(const std::string& line, int timeoutMs, bool readOnly) {
     auto answer = channel_->Command(line, timeoutMs, readOnly);
     if (!answer) {
         {
@@ -538,7 +449,7 @@ void SerialCard::CheckSim() {
     // counts as up).
     auto function = Ask(kFunction, timing_.initTimeoutMs);
     if (!function) return;
-    bool on = function->error || function->text.find("+CFUN: 1") != std::string::npos;
+    bool on = RadioOn(*function);
     if (!on) {
         std::lock_guard<std::mutex> lock(mutex_);
         nextSimRead_ = Clock::now() + retry;
@@ -553,7 +464,7 @@ void SerialCard::StopLostSession() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (life_.GpsOpen()) return;  // opened again meanwhile
     }
-    auto answer = Ask(kGpsEnd, timing_.answerTimeoutMs, false);
+    auto answer = Ask(GpsLine(GpsCommand::kGpsStop), timing_.answerTimeoutMs, false);
     if (!answer) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!life_.GpsOpen()) life_.LostSessionStopUnanswered();

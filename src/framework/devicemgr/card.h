@@ -28,9 +28,6 @@
 
 namespace devicemgr {
 
-// The SIM state an answer to "AT+CPIN?" tells; kSimUnknown when it tells nothing.
-uint32_t SimStateOf(const AtAnswer& answer);
-
 struct CardTiming {
     int answerTimeoutMs = kAnswerTimeoutMs;  // a command without a final code holds the line
     int initTimeoutMs = 1000;                // each command of the bring-up
@@ -90,7 +87,7 @@ class SerialCard final : public Card {
     void DoWork(const CardWork& work);
     // A command of the life thread; no answer asks for a probe. Its queries (`readOnly`) do
     // not hold the manager when its plug-in is asked to end.
-    std::optional<AtAnswer> Ask(const char* line, int timeoutMs, bool readOnly = true);
+    std::optional<AtAnswer> Ask(const std::string& line, int timeoutMs, bool readOnly = true);
     // The model and serial still missing and the customize text; false when unanswered.
     bool Identify(bool onceReady);
     void CheckSim();

@@ -8,14 +8,13 @@
 #include <unistd.h>
 
 #include "framework/contracts/device.h"
+#include "framework/devicemgr/gps_commands.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
 namespace devicemgr {
 namespace {
 
-constexpr uint32_t kGpsSources = mm::kSourceGpsRaw | mm::kSourceGpsNmea;
-constexpr uint32_t kAgpsSources = mm::kSourceAgpsMsa | mm::kSourceAgpsMsb;
 constexpr const char* kOk = "OK";
 constexpr const char* kError = "ERROR";
 
@@ -68,30 +67,6 @@ void MmProperties::MergeFrom(const MmProperties& newer) {
     Take(enabled, newer.enabled);
     Take(signalsLocation, newer.signalsLocation);
     Take(nmea, newer.nmea);
-}
-
-uint32_t MmSimState(const MmProperties& modem) {
-    if (modem.failedReason == mm::kFailedSimMissing) return kSimMissing;
-    if (modem.failedReason == mm::kFailedSimError) return kSimFailure;
-    if (!modem.unlockRequired) return kSimUnknown;
-    switch (*modem.unlockRequired) {
-        case mm::kLockUnknown:
-            return kSimUnknown;
-        case mm::kLockNone:
-        case mm::kLockSimPin2:  // PIN2 and PUK2 lock other things, not the card's use
-        case mm::kLockSimPuk2:
-            return kSimUsable;
-        case mm::kLockSimPin:
-        case mm::kLockSimPuk:
-            return kSimLocked;
-        default:
-            return kSimBusy;  // network and other personalisation locks
-    }
-}
-
-int MmGpsType(uint32_t capabilities) {
-    if (!(capabilities & kGpsSources)) return 0;
-    return capabilities & kAgpsSources ? 2 : 1;
 }
 
 MmCard::MmCard(std::string path, MmApi& api, CardListener& listener)
@@ -201,13 +176,13 @@ void MmCard::Update(const MmProperties& told) {
             changed |= life_.Answered();
             changed |= life_.Identified();
         }
-        uint32_t sim = MmSimState(modem_);
+        uint32_t sim = MmSimState(modem_.failedReason, modem_.unlockRequired);
         if (sim != kSimUnknown) changed |= life_.SimRead(sim);
         if (failed && life_.GetLink() != Link::Silent) {
             changed |= life_.Identified();
             changed |= lostNow = life_.LinkLost();
         }
-        bool gps = modem_.capabilities.value_or(0) & kGpsSources;
+        bool gps = modem_.capabilities.value_or(0) & mm::kGpsSources;
         changed |= life_.RadioRead(state >= mm::kStateEnabled && gps);
         if (state == mm::kStateDisabled && !enableAsked_) enable = enableAsked_ = true;
         if (state >= mm::kStateEnabled) enableAsked_ = false;
@@ -291,9 +266,9 @@ bool MmCard::StartGps(uint32_t& status) {
         enabled = modem_.enabled.value_or(0);
         signals = modem_.signalsLocation.value_or(false);
     }
-    if (!(capabilities & kGpsSources)) return false;
+    if (!(capabilities & mm::kGpsSources)) return false;
     if (!before_) before_ = std::make_pair(enabled, signals);
-    uint32_t sources = before_->first | (capabilities & kGpsSources);
+    uint32_t sources = before_->first | (capabilities & mm::kGpsSources);
     if (agpsWanted_) {
         // One assisted mode at a time: MS-based preferred.
         if (capabilities & mm::kSourceAgpsMsb) {
@@ -334,42 +309,39 @@ bool MmCard::StopGps() {
 }
 
 std::string MmCard::Execute(const std::string& line) {
-    std::string command = platform::AsciiUpper(platform::TrimBlanks(line));
-    std::string value;
-    if (size_t equals = command.find('='); equals != std::string::npos) {
-        value = std::string(platform::TrimBlanks(line)).substr(equals + 1);
-        command.resize(equals);
-    }
-    if (command == "AT^GPSTYPE?") {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return "^GPSTYPE:" + std::to_string(MmGpsType(modem_.capabilities.value_or(0))) + "\r\n" +
-               kOk;
-    }
-    if (command == "AT^GPSSTART") {
-        uint32_t status = 0;
-        return StartGps(status) ? kOk : kError;
-    }
-    if (command == "AT^GPSSTOP") return StopGps() ? kOk : kError;
-    if (command == "AT^WPURL" && !value.empty()) {
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-            value = value.substr(1, value.size() - 2);
+    std::optional<GpsRequest> request = ReadGpsLine(platform::TrimBlanks(line));
+    if (!request) return kError;
+    switch (request->command) {
+        case GpsCommand::kGpsType: {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return GpsTypeLine(MmGpsType(modem_.capabilities.value_or(0))) + "\r\n" + kOk;
         }
-        auto result = api_.SetSuplServer(path_, value);
-        if (!result.ok) Refused("the SUPL server", result);
-        return result.ok ? kOk : kError;
-    }
-    if (command == "AT^WPDOM") {
-        // 0: the receiver on its own; any other mode asks for network assistance.
-        agpsWanted_ = value != "0";
-        return kOk;
-    }
-    // The APN comes from the modem's bearer and assistance data are ModemManager's business:
-    // accepted.
-    if (command == "AT^SOCKETCONT" || command == "AT^SECTIME" || command == "AT^WPDFR") return kOk;
-    if (command == "AT^WPDGP") {
-        auto result = api_.Ping(path_);
-        if (!result.ok) Unanswered();
-        return result.ok ? kOk : kError;
+        case GpsCommand::kGpsStart: {
+            uint32_t status = 0;
+            return StartGps(status) ? kOk : kError;
+        }
+        case GpsCommand::kGpsStop:
+            return StopGps() ? kOk : kError;
+        case GpsCommand::kSuplServer: {
+            auto result = api_.SetSuplServer(path_, request->text);
+            if (!result.ok) Refused("the SUPL server", result);
+            return result.ok ? kOk : kError;
+        }
+        case GpsCommand::kPositionMode:
+            // 0: the receiver on its own; any other mode asks for network assistance.
+            agpsWanted_ = request->number != 0;
+            return kOk;
+        // The APN comes from the modem's bearer and assistance data are ModemManager's
+        // business: accepted.
+        case GpsCommand::kApn:
+        case GpsCommand::kSecTime:
+        case GpsCommand::kFixInterval:
+            return kOk;
+        case GpsCommand::kProbe: {
+            auto result = api_.Ping(path_);
+            if (!result.ok) Unanswered();
+            return result.ok ? kOk : kError;
+        }
     }
     return kError;
 }

@@ -19,25 +19,10 @@
 #include <utility>
 #include <vector>
 
+#include "framework/devicemgr/at_answers.h"
 #include "framework/devicemgr/card_kind.h"
 
 namespace devicemgr {
-
-// MMModemState, MMModemLock, MMModemStateFailedReason, MMModemLocationSource and
-// MMModemPortType values of ModemManager's API.
-namespace mm {
-inline constexpr int32_t kStateFailed = -1;
-inline constexpr int32_t kStateDisabled = 3;
-inline constexpr int32_t kStateEnabled = 6;
-inline constexpr uint32_t kLockUnknown = 0, kLockNone = 1, kLockSimPin = 2, kLockSimPin2 = 3,
-                          kLockSimPuk = 4, kLockSimPuk2 = 5;
-inline constexpr uint32_t kFailedSimMissing = 2, kFailedSimError = 3;
-inline constexpr uint32_t kSourceGpsRaw = 1u << 1, kSourceGpsNmea = 1u << 2,
-                          kSourceAgpsMsa = 1u << 5, kSourceAgpsMsb = 1u << 6;
-inline constexpr uint32_t kPortAt = 3, kPortGps = 5;
-inline constexpr const char* kUnauthorized =
-    "org.freedesktop.ModemManager1.Error.Core.Unauthorized";
-}  // namespace mm
 
 // The properties of a modem object that the card uses; each is set when it was told.
 struct MmProperties {
@@ -72,11 +57,6 @@ class MmApi {
   protected:
     ~MmApi() = default;
 };
-
-// The SIM state told by these properties; kSimUnknown when they tell none.
-uint32_t MmSimState(const MmProperties& modem);
-// What "AT^GPSTYPE?" answers for these location capabilities (0 none, 1 GPS, 2 with AGPS).
-int MmGpsType(uint32_t capabilities);
 
 class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
   public:

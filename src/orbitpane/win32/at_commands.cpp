@@ -1,16 +1,17 @@
 // The AT command layer of the plug-in object.
 #include "framework/contracts/ids.h"
+#include "framework/devicemgr/at_answers.h"
+#include "framework/devicemgr/at_receiver.h"
+#include "framework/devicemgr/gps_commands.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/ui/kit.h"
 
+using devicemgr::GpsCommand;
+using devicemgr::GpsLine;
 using framework::IDeviceChannel;
 using framework::IDeviceMgr;
 
 namespace {
-
-bool Contains(const std::string& text, const char* part) {
-    return text.find(part) != std::string::npos;
-}
 
 // Set while this thread is inside an exchange. A send the window thread serves while its own
 // exchange waits may not start a second one: it fails at once instead of deadlocking.
@@ -37,13 +38,11 @@ void COrbitpaneImpl::OnAnswer(const char* answer) {
         std::lock_guard<std::mutex> lock(answerMutex_);
         // Answers outside an exchange, or after its final answer, belong to nobody.
         if (!exchangeActive_ || outcome_ != Outcome::kPending) return;
-        if (Contains(text, "OK")) {
-            outcome_ = Outcome::kOk;
-        } else if (Contains(text, "ERROR")) {
-            outcome_ = Outcome::kError;
-        } else {
-            return;  // not a final answer
-        }
+        // An answer is final when its last line is a final result code.
+        std::vector<std::string> lines = devicemgr::LinesOf(text);
+        bool error = false;
+        if (lines.empty() || !devicemgr::IsFinalCode(lines.back(), error)) return;
+        outcome_ = error ? Outcome::kError : Outcome::kOk;
         pendingAnswer_ = std::move(text);
     }
     replyEvent_.Set();
@@ -103,20 +102,16 @@ int COrbitpaneImpl::SetCommand(const std::string& line) {
 }
 
 session::GpsTypeAnswer COrbitpaneImpl::QueryGpsTypeAnswer() {
-    ExchangeResult r = Exchange("AT^GPSTYPE?\r\n", Handler::kType);
+    ExchangeResult r = Exchange(GpsLine(GpsCommand::kGpsType), Handler::kType);
     // Only this exchange's own acknowledged answer counts.
     if (r.outcome != Outcome::kOk) return session::GpsTypeAnswer::kUnanswered;
-    static const struct {
-        const char* text;
-        session::GpsTypeAnswer answer;
-    } kTable[] = {
-        {"^GPSTYPE:0", session::GpsTypeAnswer::kNoType},
-        {"^GPSTYPE:1", session::GpsTypeAnswer::kGpsOnly},
-        {"^GPSTYPE:2", session::GpsTypeAnswer::kAgps},
-        {"^GPSTYPE:3", session::GpsTypeAnswer::kAgps},
-    };
-    for (const auto& row : kTable) {
-        if (Contains(r.answer, row.text)) return row.answer;
+    switch (devicemgr::GpsOfferOf(r.answer)) {
+        case devicemgr::GpsOffer::kGpsOnly:
+            return session::GpsTypeAnswer::kGpsOnly;
+        case devicemgr::GpsOffer::kAgps:
+            return session::GpsTypeAnswer::kAgps;
+        case devicemgr::GpsOffer::kNone:
+            break;
     }
     return session::GpsTypeAnswer::kNoType;
 }
@@ -133,27 +128,27 @@ int COrbitpaneImpl::QueryGpsType() {
 }
 
 int COrbitpaneImpl::SetApn(const std::string& apn) {
-    return SetCommand("AT^SOCKETCONT=1,\"IP\",\"" + apn + "\"\r\n");
+    return SetCommand(GpsLine({.command = GpsCommand::kApn, .text = apn}));
 }
 
 int COrbitpaneImpl::SetSuplServer(const std::string& server) {
-    return SetCommand("AT^WPURL=" + server + "\r\n");
+    return SetCommand(GpsLine({.command = GpsCommand::kSuplServer, .text = server}));
 }
 
 int COrbitpaneImpl::SetPositionMode(int mode) {
-    return SetCommand("AT^WPDOM=" + std::to_string(mode) + "\r\n");
+    return SetCommand(GpsLine({.command = GpsCommand::kPositionMode, .number = mode}));
 }
 
 int COrbitpaneImpl::SetFixInterval(int seconds) {
-    return SetCommand("AT^WPDFR=65536," + std::to_string(seconds) + "\r\n");
+    return SetCommand(GpsLine({.command = GpsCommand::kFixInterval, .number = seconds}));
 }
 
 int COrbitpaneImpl::SetSecTime(const std::string& timeText) {
-    return SetCommand("AT^SECTIME=\"" + timeText + "\"\r\n");
+    return SetCommand(GpsLine({.command = GpsCommand::kSecTime, .text = timeText}));
 }
 
 bool COrbitpaneImpl::ProbeCard() {
-    return Exchange("AT^WPDGP\r\n", Handler::kOk).outcome == Outcome::kOk;
+    return Exchange(GpsLine(GpsCommand::kProbe), Handler::kOk).outcome == Outcome::kOk;
 }
 
 std::string COrbitpaneImpl::AnswerText() const {

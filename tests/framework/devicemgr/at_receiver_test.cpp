@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "at_final_codes.h"
+
 namespace {
 
 using devicemgr::AtOutput;
@@ -32,30 +34,7 @@ std::vector<Seen> FeedAll(AtReceiver& receiver, const std::vector<std::string>& 
 }
 
 TEST(AtReceiver, FinalCodes) {
-    struct Case {
-        const char* line;
-        bool final;
-        bool error;
-    };
-    const Case cases[] = {
-        {"OK", true, false},
-        {"CONNECT 115200", true, false},
-        {"ERROR", true, true},
-        {"+CME ERROR: 10", true, true},
-        {"+CMS ERROR: 500", true, true},
-        {"+CME ERROR: SIM busy", true, true},
-        {"NO CARRIER", true, true},
-        {"BUSY", true, true},
-        {"NO DIALTONE", true, true},
-        {"COMMAND NOT SUPPORT", true, true},
-        {"+CME ERROR:", false, false},
-        {"+CME ERROR:  ", false, false},
-        {"OKAY", false, false},
-        {"^GPSTYPE:2", false, false},
-        {"ERRORS", false, false},
-        {"", false, false},
-    };
-    for (const Case& c : cases) {
+    for (const at_cases::FinalCode& c : at_cases::kFinalCodes) {
         SCOPED_TRACE(c.line);
         bool error = !c.error;
         EXPECT_EQ(devicemgr::IsFinalCode(c.line, error), c.final);

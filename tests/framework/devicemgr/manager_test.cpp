@@ -242,42 +242,6 @@ TEST_F(ManagerTest, ExchangesReachTheHandlerWholeAndLateAnswersNowhere) {
     EXPECT_TRUE(TakeAnswers(0).empty());
 }
 
-TEST(SimState, FromTheAnswerToThePinQuery) {
-    struct Case {
-        const char* answer;
-        bool error;
-        uint32_t state;
-    };
-    const Case cases[] = {
-        {"+CPIN: READY\r\nOK", false, 1},
-        {"+CME ERROR: 10", true, 0},
-        {"+CME ERROR: SIM not inserted", true, 0},
-        {"+CPIN: SIM PIN\r\nOK", false, 2},
-        {"+CPIN: SIM PUK\r\nOK", false, 2},
-        {"+CME ERROR: 12", true, 2},
-        {"+CPIN: SIM PIN2\r\nOK", false, 1},
-        {"+CME ERROR: 13", true, 3},
-        {"+CME ERROR: 15", true, 3},
-        {"+CME ERROR: 14", true, 4},
-        {"+CPIN: PH-NET PIN\r\nOK", false, 4},
-        {"ERROR", true, 255},
-        {"OK", false, 255},
-        // Other errors whose numbers begin like a SIM error's.
-        {"+CME ERROR: 100", true, 255},
-        {"+CME ERROR: 111", true, 255},
-        {"+CME ERROR: 148", true, 255},
-        {"+CME ERROR: 1", true, 255},
-        {"+CME ERROR: sim busy", true, 4},
-        {"+CME ERROR: SIM not inserted yet", true, 255},
-        {"+CPIN: SIM PIN\r\n+CME ERROR: 11", true, 2},
-        {"+CPIN: READY TO GO\r\nOK", false, 4},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer);
-        EXPECT_EQ(devicemgr::SimStateOf({c.answer, c.error}), c.state);
-    }
-}
-
 TEST(CardPath, TheOptionThenTheVariableThenTheSettingDecide) {
     using devicemgr::CardPath;
     const struct {

@@ -135,6 +135,9 @@ TEST(MmCard, CommandSetThroughTheApi) {
         {"AT^WPDOM=1\r\n", "OK", {}},
         {"AT^WPURL=supl.example.org:7275\r\n", "OK", {"SetSuplServer supl.example.org:7275"}},
         {"AT^WPDGP\r\n", "OK", {"Ping"}},
+        {" at^wpdgp \r\n", "OK", {"Ping"}},
+        {"AT^WPURL=\"supl.example.org\"\r\n", "OK", {"SetSuplServer supl.example.org"}},
+        {"AT^WPURL=\r\n", "ERROR", {}},
         // Before: 3gpp-lac-ci (1) without signals; GPS and MS-based AGPS added, signals on.
         {"AT^GPSSTART\r\n", "OK", {"SetGpsRefreshRate 0", "Setup 71 true"}},
         {"AT^GPSSTOP\r\n", "OK", {"Setup 1 false"}},
