@@ -37,9 +37,11 @@ int main(int argc, char** argv) {
             while (!done && !dialog->HasWindow()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            program.card->RaiseBareEvent(kReady);
+            // The card is ready; told again until the dialog, registered for the card's events
+            // once its window is made, has found it.
             bool known = false;
             for (int i = 0; i < 500 && !known && !done; ++i) {
+                if (i % 50 == 0) program.card->RaiseBareEvent(kReady);
                 ui::RunOnWindowThread(
                     [&] { known = dialog->HasWindow() && InstalledProgram::CardKnown(*dialog); });
                 if (!known) std::this_thread::sleep_for(std::chrono::milliseconds(10));
