@@ -92,7 +92,8 @@ DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(option
     }
     if (path_ != CardPath::Serial) {
         mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
-                                      static_cast<CardListener&>(*this));
+                                      static_cast<CardListener&>(*this), options_.mmTimeouts,
+                                      options_.wait);
         mm_->Start();
     }
     // The monitor starts before the first list is taken, so that no change falls between.
@@ -102,7 +103,10 @@ DeviceManager::DeviceManager(ManagerOptions options) : options_(std::move(option
                 Post([this, present] { Apply(present); });
             });
     }
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        Run();
+        threadEnded_ = true;
+    });
 }
 
 DeviceManager::~DeviceManager() {
@@ -113,7 +117,8 @@ DeviceManager::~DeviceManager() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    // The manager thread may be delivering to a sink that sends to the window thread.
+    options_.wait.Join(thread_, [this] { return threadEnded_.load(); });
     std::vector<Entry> cards;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -305,8 +310,8 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         card->UpdatePorts(listed);
     }
     for (CardPorts& group : groups) {
-        auto card =
-            std::make_shared<SerialCard>(group, static_cast<CardListener&>(*this), options_.timing);
+        auto card = std::make_shared<SerialCard>(group, static_cast<CardListener&>(*this),
+                                                 options_.timing, options_.wait);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             cards_.push_back({card, nextTag_++});
@@ -682,7 +687,8 @@ void DeviceManager::RemoveAnswerHandler(framework::AnswerHandler handler) {
         return c.first == handler && c.second == self;
     });
     if (inside) return;
-    handlerDone_.wait(lock, [&] {
+    // The handler may be sending to the window thread.
+    options_.wait.Wait(lock, handlerDone_, [&] {
         return std::none_of(handlerCalls_.begin(), handlerCalls_.end(),
                             [&](const auto& c) { return c.first == handler; });
     });

@@ -1,8 +1,8 @@
 // A list of event sinks that keeps the removal promise: Remove returns only when no call into
 // that sink runs on another thread (from inside the sink's own call it returns at once), and
 // after it returns the sink is never called again, not even by a delivery already under way.
-// On the window thread the wait serves sent messages, since the running call may be sending to
-// that very thread.
+// On the window thread the wait serves sent messages (through the ServingWait given), since the
+// running call may be sending to that very thread.
 #pragma once
 
 #include <algorithm>
@@ -12,13 +12,15 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/kit.h"
+#include "platform/serving_wait.h"
 
 namespace devicemgr {
 
 template <typename Sink>
 class SinkList {
   public:
+    explicit SinkList(platform::ServingWait wait = {}) : wait_(std::move(wait)) {}
+
     bool Add(Sink* sink) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!sink || std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) return false;
@@ -41,15 +43,7 @@ class SinkList {
             return std::none_of(calls_.begin(), calls_.end(),
                                 [&](const Call& c) { return c.sink == sink; });
         };
-        if (!ui::IsWindowThread()) {
-            done_.wait(lock, ended);
-            return true;
-        }
-        lock.unlock();
-        ui::WaitServingSends([&] {
-            std::lock_guard<std::mutex> relock(mutex_);
-            return ended();
-        });
+        wait_.Wait(lock, done_, ended);
         return true;
     }
 
@@ -111,6 +105,7 @@ class SinkList {
         done_.notify_all();
     }
 
+    const platform::ServingWait wait_;
     std::mutex mutex_;
     std::condition_variable done_;
     std::vector<Sink*> sinks_;

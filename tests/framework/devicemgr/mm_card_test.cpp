@@ -32,7 +32,10 @@ struct FakeApi final : MmApi {
     }
     Result Ping(const std::string&) override { return Answer("Ping"); }
     void Post(std::function<void()> task) override { task(); }
-    void RunSync(const std::function<void()>& task) override { task(); }
+    bool RunSync(std::function<void()> task) override {
+        task();
+        return true;
+    }
 };
 
 struct Listener final : CardListener {
