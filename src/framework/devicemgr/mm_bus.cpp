@@ -292,9 +292,8 @@ bool MmBus::RunSync(std::function<void()> task) {
     uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
     std::unique_lock<std::mutex> lock(job->mutex);
-    if (wait_.Wait(
-            lock, job->changed, [&] { return job->done; }, timeouts_.waitMs))
-        return true;
+    auto done = [&] { return job->done; };
+    if (wait_.Wait(lock, job->changed, done, timeouts_.waitMs)) return true;
     job->abandoned = true;
     lock.unlock();
     Trace(framework::kTraceWarning, "ModemManager's bus thread did not get a command done within " +
