@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/ui/kit.h"
-
 namespace devicemgr {
 namespace {
 
@@ -69,6 +67,7 @@ bool AtChannel::Start() {
     h.hungUp = [this] { OnHangUp(); };
     h.nextTimeout = [this] { return NextTimeout(); };
     h.timer = [this] { OnTimer(); };
+    h.stopWait = handlers_.wait;
     if (!port_->Start(std::move(h))) return false;
     Pump();  // whatever the port's previous owner left in flight is settled first
     return true;
@@ -122,20 +121,8 @@ std::optional<AtAnswer> AtChannel::Command(const std::string& line, int timeoutM
     if (!Pump(id, std::min(kWriteTimeoutMs, left()))) return std::nullopt;
     auto answered = [&] { return results_.count(id) > 0; };
     std::unique_lock<std::mutex> lock(mutex_);
-    if (ui::IsWindowThread()) {
-        // A thread this one waits for may be sending to the window thread: serve it.
-        lock.unlock();
-        ui::WaitServingSends(
-            [&] {
-                std::lock_guard<std::mutex> relock(mutex_);
-                return answered();
-            },
-            left());
-        lock.lock();
-    } else {
-        answered_.wait_until(lock, deadline, answered);
-    }
-    if (!answered()) {
+    // On the window thread a thread this one waits for may be sending to it: it is served.
+    if (!handlers_.wait.Wait(lock, answered_, answered, left())) {
         // Given up: take it out of the queue, or let its answer be thrown away.
         auto queued = std::find_if(queue_.begin(), queue_.end(),
                                    [&](const Request& r) { return r.id == id; });

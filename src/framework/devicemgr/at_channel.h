@@ -21,7 +21,7 @@
 //
 // Waits. A Command on the window thread serves sent messages while it waits (a handler or
 // sink of another thread may be sending to the window thread), and Close does the same while
-// the reader thread ends.
+// the reader thread ends, both through the handlers' serving wait.
 #pragma once
 
 #include <chrono>
@@ -65,6 +65,8 @@ class AtChannel {
         std::function<void()> timedOut;  // a command got no final code in time
         // Every line sent ("> ...") and received ("< ...") for the detailed trace.
         std::function<void(const std::string& text)> trace;
+        // How Command waits for its answer and Close for the reader.
+        platform::ServingWait wait;
     };
 
     // `answerTimeoutMs`: how long a command holds the line without a final code.

@@ -25,8 +25,13 @@ constexpr const char* kSimLine = "+CPIN:";
 
 }  // namespace
 
-SerialCard::SerialCard(CardPorts ports, CardListener& listener, CardTiming timing)
-    : ports_(std::move(ports)), listener_(listener), timing_(timing), gps_(ports_.gps) {}
+SerialCard::SerialCard(CardPorts ports, CardListener& listener, CardTiming timing,
+                       platform::ServingWait wait)
+    : ports_(std::move(ports)),
+      listener_(listener),
+      timing_(timing),
+      wait_(std::move(wait)),
+      gps_(ports_.gps) {}
 
 SerialCard::~SerialCard() {
     Stop();
@@ -57,6 +62,7 @@ bool SerialCard::Start(std::string& error) {
     h.trace = [this](const std::string& text) {
         Trace(framework::kTraceInfo, ports_.at.node + " " + text);
     };
+    h.wait = wait_;
     channel_ = std::make_unique<AtChannel>(std::move(port), std::move(h), timing_.answerTimeoutMs);
     if (!channel_->Start()) {
         error = "cannot start the reader of " + ports_.at.node;
@@ -138,6 +144,7 @@ void SerialCard::OpenGpsPort() {
     platform::SerialLine::Handlers g;
     g.received = [this, node = gps.node](std::string_view bytes) { OnGpsBytes(node, bytes); };
     g.hungUp = [this, node = gps.node] { OnGpsHungUp(node); };
+    g.stopWait = wait_;
     if (port && !port->Start(std::move(g))) {
         port.reset();
         error = "cannot start its reader";

@@ -41,7 +41,10 @@ struct CardTiming {
 
 class SerialCard final : public Card {
   public:
-    SerialCard(CardPorts ports, CardListener& listener, CardTiming timing = {});
+    // `wait`: how its waits that may run on the window thread (a command's answer, the end of a
+    // port's reader) wait there.
+    SerialCard(CardPorts ports, CardListener& listener, CardTiming timing = {},
+               platform::ServingWait wait = {});
     ~SerialCard() override;
     SerialCard(const SerialCard&) = delete;
     SerialCard& operator=(const SerialCard&) = delete;
@@ -105,6 +108,7 @@ class SerialCard final : public Card {
     const CardPorts ports_;  // key and AT port; the GPS port is gps_
     CardListener& listener_;
     const CardTiming timing_;
+    const platform::ServingWait wait_;
 
     std::unique_ptr<AtChannel> channel_;
     std::thread life_thread_;

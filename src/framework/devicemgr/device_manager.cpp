@@ -81,11 +81,15 @@ CardPath ChooseCardPath(const std::string& option, const char* environment,
 
 DeviceManager::DeviceManager(ManagerOptions options)
     : options_(std::move(options)),
-      deviceSinks_([this](std::exception_ptr e) { TraceThrown("a device event sink", e); }),
-      changedSinks_([this](std::exception_ptr e) { TraceThrown("a device-changed sink", e); }),
+      deviceSinks_(options_.wait,
+                   [this](std::exception_ptr e) { TraceThrown("a device event sink", e); }),
+      changedSinks_(options_.wait,
+                    [this](std::exception_ptr e) { TraceThrown("a device-changed sink", e); }),
       initializeSinks_(
+          options_.wait,
           [this](std::exception_ptr e) { TraceThrown("a device-initialised sink", e); }),
-      setSinks_([this](std::exception_ptr e) { TraceThrown("a plug-in set sink", e); }) {
+      setSinks_(options_.wait,
+                [this](std::exception_ptr e) { TraceThrown("a plug-in set sink", e); }) {
     if (!options_.listPorts) options_.listPorts = [] { return platform::ListSerialPorts(); };
     if (options_.choicePath.empty()) {
         options_.choicePath =
@@ -110,7 +114,8 @@ DeviceManager::DeviceManager(ManagerOptions options)
     }
     if (path_ != CardPath::Serial) {
         mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
-                                      static_cast<CardListener&>(*this));
+                                      static_cast<CardListener&>(*this), options_.mmTimeouts,
+                                      options_.wait);
         mm_->Start();
     }
     // The monitor starts before the first list is taken, so that no change falls between.
@@ -120,7 +125,10 @@ DeviceManager::DeviceManager(ManagerOptions options)
                 Post([this, present] { Apply(present); });
             });
     }
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        Run();
+        threadEnded_ = true;
+    });
 }
 
 DeviceManager::~DeviceManager() {
@@ -131,7 +139,8 @@ DeviceManager::~DeviceManager() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    // The manager thread may be delivering to a sink that sends to the window thread.
+    options_.wait.Join(thread_, [this] { return threadEnded_.load(); });
     std::vector<Entry> cards;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -331,8 +340,8 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         card->UpdatePorts(listed);
     }
     for (CardPorts& group : groups) {
-        auto card =
-            std::make_shared<SerialCard>(group, static_cast<CardListener&>(*this), options_.timing);
+        auto card = std::make_shared<SerialCard>(group, static_cast<CardListener&>(*this),
+                                                 options_.timing, options_.wait);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             cards_.push_back({card, nextTag_++});
@@ -709,7 +718,8 @@ void DeviceManager::RemoveAnswerHandler(framework::AnswerHandler handler) {
         return c.first == handler && c.second == self;
     });
     if (inside) return;
-    handlerDone_.wait(lock, [&] {
+    // The handler may be sending to the window thread.
+    options_.wait.Wait(lock, handlerDone_, [&] {
         return std::none_of(handlerCalls_.begin(), handlerCalls_.end(),
                             [&](const auto& c) { return c.first == handler; });
     });

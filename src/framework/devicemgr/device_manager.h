@@ -36,6 +36,7 @@
 #include "framework/devicemgr/nmea_feed.h"
 #include "framework/devicemgr/sink_list.h"
 #include "platform/ports/ports.h"
+#include "platform/serving_wait.h"
 
 namespace devicemgr {
 
@@ -59,11 +60,18 @@ struct ManagerOptions {
     // ports within seconds) before its ports are opened here: opening them first would keep
     // ModemManager, and the card's data connection, from it.
     int mmGraceMs = 15000;
+    // How long ModemManager's calls and the waits for its bus thread may take.
+    MmTimeouts mmTimeouts;
     // Whether the session's sentences go to the NMEA feed (nmea_feed.h); unset: the choice
     // file's setting (on unless it says "off").
     std::optional<bool> nmeaFeed;
     // Where the feed's link goes; empty: "nmea" in the runtime folder.
     std::string nmeaFeedLink;
+    // How every wait that may run on the window thread waits (removing a sink, an AT command's
+    // answer, ModemManager's bus thread, the end of a thread): the program's window kit serves
+    // the window's sends meanwhile (platform::WindowKitWait). Default: a plain wait, for a
+    // program without windows.
+    platform::ServingWait wait;
 };
 
 enum class CardPath { Serial, ModemManager, Auto };
@@ -216,6 +224,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     std::shared_mutex containerMutex_;
     framework::IPluginContainer* container_ = nullptr;
     std::thread thread_;
+    std::atomic<bool> threadEnded_{false};  // the manager thread's last step
     std::unique_ptr<platform::PortMonitor> monitor_;
     std::unique_ptr<MmBus> mm_;
     std::unique_ptr<NmeaFeed> feed_;

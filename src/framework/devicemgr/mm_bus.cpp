@@ -5,6 +5,8 @@
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -133,6 +135,10 @@ MmApi::Result ResultOf(int r, const sd_bus_error& error) {
     if (!result.ok) {
         result.error = error.name ? error.name : "errno " + std::to_string(-r);
         result.message = error.message ? error.message : std::strerror(-r);
+        // The call's own time-out, or the bus's word that no reply will come.
+        result.unanswered = r == -ETIMEDOUT ||
+                            sd_bus_error_has_name(&error, SD_BUS_ERROR_NO_REPLY) ||
+                            sd_bus_error_has_name(&error, SD_BUS_ERROR_TIMEOUT);
     }
     return result;
 }
@@ -186,8 +192,13 @@ struct MmBus::Connection {
     }
 };
 
-MmBus::MmBus(std::string address, MmBusListener& owner, CardListener& cards)
-    : address_(std::move(address)), owner_(owner), cardListener_(cards) {
+MmBus::MmBus(std::string address, MmBusListener& owner, CardListener& cards, MmTimeouts timeouts,
+             platform::ServingWait wait)
+    : address_(std::move(address)),
+      timeouts_(timeouts),
+      wait_(std::move(wait)),
+      owner_(owner),
+      cardListener_(cards) {
     if (address_.empty()) {
         if (const char* env = std::getenv("SATVIEW_MM_BUS")) address_ = env;
     }
@@ -207,7 +218,10 @@ void MmBus::Start() {
         std::lock_guard<std::mutex> lock(mutex_);
         running_ = true;
     }
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        Run();
+        threadEnded_ = true;
+    });
 }
 
 void MmBus::Stop() {
@@ -219,7 +233,8 @@ void MmBus::Stop() {
         uint64_t one = 1;
         [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
     }
-    if (thread_.joinable()) thread_.join();
+    // The thread may be delivering to a sink that sends to the window thread.
+    wait_.Join(thread_, [this] { return threadEnded_.load(); });
     if (wakeFd_ >= 0) ::close(wakeFd_);
     wakeFd_ = -1;
 }
@@ -247,28 +262,43 @@ void MmBus::Post(std::function<void()> task) {
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }
 
-void MmBus::RunSync(const std::function<void()>& task) {
+bool MmBus::RunSync(std::function<void()> task) {
     if (std::this_thread::get_id() == threadId_.load()) {
         task();
-        return;
+        return true;
     }
-    std::mutex doneMutex;
-    std::condition_variable doneChanged;
-    bool done = false;
+    // Shared with the bus thread, which may come to the task after the wait gave up.
+    struct Job {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool done = false;
+        bool abandoned = false;
+    };
+    auto job = std::make_shared<Job>();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!running_) return;
-        tasks_.push_back([&] {
+        if (!running_) return false;
+        tasks_.push_back([job, task = std::move(task)] {
+            {
+                std::lock_guard<std::mutex> lock(job->mutex);
+                if (job->abandoned) return;
+            }
             task();
-            std::lock_guard<std::mutex> lock(doneMutex);
-            done = true;
-            doneChanged.notify_all();
+            std::lock_guard<std::mutex> lock(job->mutex);
+            job->done = true;
+            job->changed.notify_all();
         });
     }
     uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
-    std::unique_lock<std::mutex> lock(doneMutex);
-    doneChanged.wait(lock, [&] { return done; });
+    std::unique_lock<std::mutex> lock(job->mutex);
+    auto done = [&] { return job->done; };
+    if (wait_.Wait(lock, job->changed, done, timeouts_.waitMs)) return true;
+    job->abandoned = true;
+    lock.unlock();
+    Trace(framework::kTraceWarning, "ModemManager's bus thread did not get a command done within " +
+                                        std::to_string(timeouts_.waitMs) + " ms");
+    return false;
 }
 
 void MmBus::RunTasks() {
@@ -304,6 +334,8 @@ bool MmBus::Connect() {
         return false;
     }
     sd_bus* bus = bus_->bus;
+    // Every call made on this connection, those made for the dialog's commands first.
+    sd_bus_set_method_call_timeout(bus, uint64_t(std::max(timeouts_.callMs, 1)) * 1000);
     std::string root = kRoot;
     std::string changed =
         "type='signal',interface='org.freedesktop.DBus.Properties',"

@@ -3,6 +3,10 @@
 // coming and going; no polling) and makes one MmCard per modem. The system bus, or the bus
 // whose address $SATVIEW_MM_BUS gives (tests). Without ModemManager on the bus this says so
 // once and waits for its name to appear.
+//
+// Every call has a time-out (MmTimeouts), so the bus thread is never held by a ModemManager
+// that does not answer; a wait for the bus thread (RunSync) has one too, and serves the
+// window's sends on the window thread: the bus thread may be delivering a GPS record there.
 #pragma once
 
 #include <atomic>
@@ -17,8 +21,19 @@
 #include <thread>
 
 #include "framework/devicemgr/mm_card.h"
+#include "platform/serving_wait.h"
 
 namespace devicemgr {
+
+// How long the bus waits for ModemManager and a caller for the bus thread.
+struct MmTimeouts {
+    // Each D-Bus call (sd-bus's own default is 25 s); one without a reply by then leaves its
+    // command unanswered.
+    int callMs = 5000;
+    // RunSync: what runs before the task, then the task's calls (two at most); the wait then
+    // gives up with a failure.
+    int waitMs = 11000;
+};
 
 // What the bus tells the device manager, from the bus thread.
 class MmBusListener {
@@ -33,8 +48,10 @@ class MmBusListener {
 
 class MmBus final : public MmApi {
   public:
-    // `address`: a D-Bus address; empty: $SATVIEW_MM_BUS, else the system bus.
-    MmBus(std::string address, MmBusListener& owner, CardListener& cards);
+    // `address`: a D-Bus address; empty: $SATVIEW_MM_BUS, else the system bus. `wait`: how
+    // RunSync and Stop wait on the window thread.
+    MmBus(std::string address, MmBusListener& owner, CardListener& cards, MmTimeouts timeouts = {},
+          platform::ServingWait wait = {});
     ~MmBus();
     MmBus(const MmBus&) = delete;
     MmBus& operator=(const MmBus&) = delete;
@@ -54,7 +71,8 @@ class MmBus final : public MmApi {
     Result SetGpsRefreshRate(const std::string& path, uint32_t seconds) override;
     Result Ping(const std::string& path) override;
     void Post(std::function<void()> task) override;
-    void RunSync(const std::function<void()>& task) override;
+    // Waits at most the time-out's waitMs.
+    bool RunSync(std::function<void()> task) override;
 
     struct Connection;  // the sd-bus objects (mm_bus.cpp)
 
@@ -74,6 +92,8 @@ class MmBus final : public MmApi {
 
   private:
     std::string address_;
+    const MmTimeouts timeouts_;
+    const platform::ServingWait wait_;
     MmBusListener& owner_;
     CardListener& cardListener_;
     std::unique_ptr<Connection> bus_;
@@ -86,6 +106,7 @@ class MmBus final : public MmApi {
     bool settled_ = false;
     int wakeFd_ = -1;
     std::thread thread_;
+    std::atomic<bool> threadEnded_{false};  // the thread's last step
     std::atomic<std::thread::id> threadId_{};
     std::atomic<bool> present_{false};
 

@@ -196,7 +196,11 @@ void MmCard::Update(const MmProperties& told) {
             if (self->Stopping()) return;
             self->Trace(framework::kTraceNotice, "disabled: enabling it");
             auto result = self->api_.Enable(self->path_);
-            if (!result.ok) self->Refused("enabling the modem", result);
+            if (result.unanswered) {
+                self->NoReply("enabling the modem");
+            } else if (!result.ok) {
+                self->Refused("enabling the modem", result);
+            }
         });
     }
     if (nmea) FeedNmea(*nmea);
@@ -256,17 +260,23 @@ bool MmCard::Refused(const char* what, const MmApi::Result& result) {
     return false;
 }
 
-bool MmCard::StartGps(uint32_t& status) {
+MmCard::Reply MmCard::NoReply(const char* what) {
+    Trace(framework::kTraceWarning,
+          std::string("ModemManager did not answer ") + what + " in time");
+    return Reply::None;
+}
+
+MmCard::Reply MmCard::StartGps(uint32_t& status) {
     uint32_t capabilities, enabled;
     bool signals;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_ || life_.GetLink() == Link::Silent) return false;
+        if (stopping_ || life_.GetLink() == Link::Silent) return Reply::Error;
         capabilities = modem_.capabilities.value_or(0);
         enabled = modem_.enabled.value_or(0);
         signals = modem_.signalsLocation.value_or(false);
     }
-    if (!(capabilities & mm::kGpsSources)) return false;
+    if (!(capabilities & mm::kGpsSources)) return Reply::Error;
     if (!before_) before_ = std::make_pair(enabled, signals);
     uint32_t sources = before_->first | (capabilities & mm::kGpsSources);
     if (agpsWanted_) {
@@ -279,14 +289,16 @@ bool MmCard::StartGps(uint32_t& status) {
     }
     // Every trace rather than one each 30 s.
     auto rate = api_.SetGpsRefreshRate(path_, 0);
+    if (rate.unanswered) return NoReply("the GPS refresh rate");
     if (!rate.ok && Refused("the GPS refresh rate", rate)) {
         status = framework::kGpsStatusNotAuthorized;
-        return false;
+        return Reply::Error;
     }
     auto result = api_.Setup(path_, sources, true);
+    if (result.unanswered) return NoReply("starting GPS");
     if (!result.ok) {
         if (Refused("starting GPS", result)) status = framework::kGpsStatusNotAuthorized;
-        return false;
+        return Reply::Error;
     }
     {
         std::lock_guard<std::mutex> lock(gpsMutex_);
@@ -294,23 +306,33 @@ bool MmCard::StartGps(uint32_t& status) {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     life_.GpsOpened();
-    return true;
+    return Reply::Ok;
 }
 
-bool MmCard::StopGps() {
+MmCard::Reply MmCard::StopGps() {
     auto before = before_.value_or(std::make_pair(0u, false));
     uint32_t keep = before.first;
     auto result = api_.Setup(path_, keep, before.second);
+    if (result.unanswered) {
+        // As with a serial card that stays silent: its records no longer count.
+        std::lock_guard<std::mutex> lock(mutex_);
+        life_.GpsCloseUnanswered();
+        return NoReply("stopping GPS");
+    }
     if (!result.ok) Refused("stopping GPS", result);
     if (result.ok) before_.reset();
     std::lock_guard<std::mutex> lock(mutex_);
     life_.GpsCloseAnswered(result.ok);
-    return result.ok;
+    return result.ok ? Reply::Ok : Reply::Error;
 }
 
-std::string MmCard::Execute(const std::string& line) {
+std::optional<std::string> MmCard::Execute(const std::string& line) {
     std::optional<GpsRequest> request = ReadGpsLine(platform::TrimBlanks(line));
     if (!request) return kError;
+    auto answer = [](Reply reply) -> std::optional<std::string> {
+        if (reply == Reply::None) return std::nullopt;
+        return reply == Reply::Ok ? kOk : kError;
+    };
     switch (request->command) {
         case GpsCommand::kGpsType: {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -318,12 +340,13 @@ std::string MmCard::Execute(const std::string& line) {
         }
         case GpsCommand::kGpsStart: {
             uint32_t status = 0;
-            return StartGps(status) ? kOk : kError;
+            return answer(StartGps(status));
         }
         case GpsCommand::kGpsStop:
-            return StopGps() ? kOk : kError;
+            return answer(StopGps());
         case GpsCommand::kSuplServer: {
             auto result = api_.SetSuplServer(path_, request->text);
+            if (result.unanswered) return answer(NoReply("the SUPL server"));
             if (!result.ok) Refused("the SUPL server", result);
             return result.ok ? kOk : kError;
         }
@@ -340,6 +363,7 @@ std::string MmCard::Execute(const std::string& line) {
         case GpsCommand::kProbe: {
             auto result = api_.Ping(path_);
             if (!result.ok) Unanswered();
+            if (result.unanswered) return answer(NoReply("a look at the modem"));
             return result.ok ? kOk : kError;
         }
     }
@@ -350,24 +374,45 @@ bool MmCard::SendUser(const std::string& line) {
     if (Stopping()) return false;
     api_.Post([self = shared_from_this(), line] {
         if (self->Stopping()) return;
-        std::string answer = self->Execute(line);
-        if (self->Stopping()) return;
-        self->listener_.OnUserAnswer(*self, answer);
+        std::optional<std::string> answer = self->Execute(line);
+        // Unanswered in time: nothing comes, as from a serial card that stays silent.
+        if (!answer || self->Stopping()) return;
+        self->listener_.OnUserAnswer(*self, *answer);
     });
     return true;
 }
 
 bool MmCard::OpenGps(uint32_t& status) {
-    bool ok = false;
-    api_.RunSync([&] { ok = StartGps(status); });
-    Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "opened" : "not opened"));
+    // Shared with the task, which may outlive a wait that gave up.
+    struct Outcome {
+        Reply reply = Reply::None;
+        uint32_t status = 0;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    bool ran = api_.RunSync(
+        [self = shared_from_this(), outcome] { outcome->reply = self->StartGps(outcome->status); });
+    bool ok = ran && outcome->reply == Reply::Ok;
+    if (ran && !ok) status = outcome->status;
+    const char* told = ok                              ? "opened"
+                       : !ran                          ? "not opened: the bus thread was held up"
+                       : outcome->reply == Reply::None ? "not opened: no answer"
+                                                       : "not opened";
+    Trace(framework::kTraceNotice, std::string("GPS session ") + told);
     return ok;
 }
 
 bool MmCard::CloseGps() {
-    bool ok = false;
-    api_.RunSync([&] { ok = StopGps(); });
-    Trace(framework::kTraceNotice, std::string("GPS session ") + (ok ? "closed" : "not closed"));
+    auto reply = std::make_shared<Reply>(Reply::None);
+    bool ran = api_.RunSync([self = shared_from_this(), reply] { *reply = self->StopGps(); });
+    if (!ran) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        life_.GpsCloseUnanswered();
+    }
+    bool ok = ran && *reply == Reply::Ok;
+    const char* told = ok                             ? "closed"
+                       : ran && *reply != Reply::None ? "not closed"
+                                                      : "closed without ModemManager's answer";
+    Trace(framework::kTraceNotice, std::string("GPS session ") + told);
     return ok;
 }
 

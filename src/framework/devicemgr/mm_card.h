@@ -5,8 +5,9 @@
 // StateFailedReason, readiness once it is enabled and offers GPS locations, unavailability
 // when it failed or no longer answers. The GPS command set of the current device is carried
 // out through the API (the table is in the README) and answered in the text a serial card
-// gives. Everything touching the bus runs on the bus thread; GPS records and answers are
-// delivered there.
+// gives; a call that ModemManager does not answer in time leaves its command without an
+// answer, as a serial card that stays silent. Everything touching the bus runs on the bus
+// thread; GPS records and answers are delivered there.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +42,9 @@ class MmApi {
   public:
     struct Result {
         bool ok = false;
-        std::string error;    // the D-Bus error name
-        std::string message;  // its text
+        std::string error;        // the D-Bus error name
+        std::string message;      // its text
+        bool unanswered = false;  // no reply within the call's time-out
     };
     virtual Result Enable(const std::string& path) = 0;
     virtual Result Setup(const std::string& path, uint32_t sources, bool signalLocation) = 0;
@@ -50,9 +52,13 @@ class MmApi {
     virtual Result SetGpsRefreshRate(const std::string& path, uint32_t seconds) = 0;
     // Reads the modem's State: it answers.
     virtual Result Ping(const std::string& path) = 0;
-    // Runs `task` on the bus thread later / now, waiting for it (at once on the bus thread).
+    // Runs `task` on the bus thread later.
     virtual void Post(std::function<void()> task) = 0;
-    virtual void RunSync(const std::function<void()>& task) = 0;
+    // Runs `task` on the bus thread now and waits for it, for a limited time (at once on the
+    // bus thread); false when the wait gave up, or there is no bus thread. A task not begun when
+    // the wait gave up never runs, but one under way goes on: it must not refer to the
+    // caller's locals.
+    virtual bool RunSync(std::function<void()> task) = 0;
 
   protected:
     ~MmApi() = default;
@@ -92,16 +98,22 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     bool ExchangeInFlight() const override { return false; }
     NmeaCounters GpsCounters() const override;
 
-    // Bus thread: carries out one line of the GPS command set; the answer text.
-    std::string Execute(const std::string& line);
+    // Bus thread: carries out one line of the GPS command set; the answer text, or nothing when
+    // ModemManager did not answer in time.
+    std::optional<std::string> Execute(const std::string& line);
 
   private:
+    // How a command ended: done, refused, or no answer in time.
+    enum class Reply { Ok, Error, None };
+
     CardPorts PortsOf(const MmProperties& modem) const;
-    // False with kGpsStatusNotAuthorized in `status` when ModemManager refused the user.
-    bool StartGps(uint32_t& status);
-    bool StopGps();
+    // Error with kGpsStatusNotAuthorized in `status` when ModemManager refused the user.
+    Reply StartGps(uint32_t& status);
+    Reply StopGps();
     // Logs a refused call; authorization refused is said with how to grant it, and true.
     bool Refused(const char* what, const MmApi::Result& result);
+    // Logs a call that got no reply in time; Reply::None.
+    Reply NoReply(const char* what);
     void FeedNmea(const std::string& trace);
     void Trace(int level, const std::string& text);
     bool Stopping() const;

@@ -4,6 +4,9 @@
 // Every plug-in object of the library shares one manager, made with the first object and
 // ended with the last, so that the library listed twice (as the device manager and as its UI
 // identifier) or loaded by the launcher while a container holds it still owns each card once.
+//
+// The library does not link the window kit. Its waits on the window thread serve the window's
+// sends through the kit the program has loaded, found at run time (platform::WindowKitWait).
 #include <mutex>
 #include <new>
 
@@ -11,6 +14,7 @@
 #include "framework/contracts/ids.h"
 #include "framework/contracts/plugin_object.h"
 #include "framework/devicemgr/device_manager.h"
+#include "platform/serving_wait.h"
 
 namespace devicemgr {
 namespace {
@@ -95,8 +99,14 @@ class MultiManagerFace final : public framework::IMultiDeviceMgr,
     DeviceManager& manager_;
 };
 
+ManagerOptions PluginOptions() {
+    ManagerOptions options;
+    options.wait = platform::WindowKitWait();
+    return options;
+}
+
 struct Core {
-    DeviceManager manager;
+    DeviceManager manager{PluginOptions()};
     CurrentDevice device{manager};
     ManagerFace face{manager, device};
     MultiManagerFace multiFace{manager};

@@ -1,8 +1,8 @@
 // A list of event sinks that keeps the removal promise: Remove returns only when no call into
 // that sink runs on another thread (from inside the sink's own call it returns at once), and
 // after it returns the sink is never called again, not even by a delivery already under way.
-// On the window thread the wait serves sent messages, since the running call may be sending to
-// that very thread.
+// On the window thread the wait serves sent messages (through the ServingWait given), since the
+// running call may be sending to that very thread.
 #pragma once
 
 #include <algorithm>
@@ -14,17 +14,18 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ui/kit.h"
+#include "platform/serving_wait.h"
 
 namespace devicemgr {
 
 template <typename Sink>
 class SinkList {
   public:
-    // `thrown` is given what a sink threw (it must not throw itself); the others are called all
-    // the same.
-    explicit SinkList(std::function<void(std::exception_ptr)> thrown = {})
-        : thrown_(std::move(thrown)) {}
+    // `wait`: how Remove waits for a call under way. `thrown` is given what a sink threw (it
+    // must not throw itself); the others are called all the same.
+    explicit SinkList(platform::ServingWait wait = {},
+                      std::function<void(std::exception_ptr)> thrown = {})
+        : wait_(std::move(wait)), thrown_(std::move(thrown)) {}
 
     bool Add(Sink* sink) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -48,15 +49,7 @@ class SinkList {
             return std::none_of(calls_.begin(), calls_.end(),
                                 [&](const Call& c) { return c.sink == sink; });
         };
-        if (!ui::IsWindowThread()) {
-            done_.wait(lock, ended);
-            return true;
-        }
-        lock.unlock();
-        ui::WaitServingSends([&] {
-            std::lock_guard<std::mutex> relock(mutex_);
-            return ended();
-        });
+        wait_.Wait(lock, done_, ended);
         return true;
     }
 
@@ -119,6 +112,7 @@ class SinkList {
         done_.notify_all();
     }
 
+    const platform::ServingWait wait_;
     std::mutex mutex_;
     std::condition_variable done_;
     std::vector<Sink*> sinks_;

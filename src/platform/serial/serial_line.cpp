@@ -11,8 +11,6 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/ui/kit.h"
-
 namespace platform {
 
 std::unique_ptr<SerialLine> SerialLine::Open(const std::string& node, std::string& error) {
@@ -110,8 +108,7 @@ void SerialLine::Stop() {
     Wake();
     if (!reader_.joinable() || reader_.get_id() == std::this_thread::get_id()) return;
     // The reader may be in a handler that sends to the window thread.
-    if (ui::IsWindowThread()) ui::WaitServingSends([this] { return !running_; });
-    reader_.join();
+    handlers_.stopWait.Join(reader_, [this] { return !running_; });
 }
 
 void SerialLine::Run() {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/serving_wait.h"
+
 namespace platform {
 
 class SerialLine {
@@ -23,6 +25,8 @@ class SerialLine {
         // Milliseconds until `timer` should run, negative for never; asked before each wait.
         std::function<int()> nextTimeout;
         std::function<void()> timer;
+        // How Stop waits for the reader: a handler may be sending to the window thread.
+        ServingWait stopWait;
     };
 
     // Opens `node` (O_NOCTTY, non-blocking, close-on-exec, TIOCEXCL), sets raw 8N1 at
@@ -41,8 +45,8 @@ class SerialLine {
     // Makes the reader ask `nextTimeout` again.
     void Wake();
     // Ends the reader thread and waits for it (from the reader thread itself it only asks the
-    // thread to end; on the window thread the wait serves sent messages). The port stays open
-    // until destruction.
+    // thread to end; on the window thread the wait serves sent messages, through the handlers'
+    // stopWait). The port stays open until destruction.
     void Stop();
     bool HungUp() const { return hungUp_; }
     const std::string& Node() const { return node_; }

@@ -13,6 +13,7 @@
 #include "platform/ui/detail/access.h"
 #include "platform/ui/detail/backend.h"
 #include "platform/ui/detail/wx_module.h"
+#include "platform/ui/kit_entries.h"
 
 namespace ui {
 
@@ -290,3 +291,12 @@ void ProcessPendingWork() {
 }
 
 }  // namespace ui
+
+extern "C" int satview_ui_is_window_thread(void) {
+    return ui::IsWindowThread() ? 1 : 0;
+}
+
+extern "C" int satview_ui_wait_serving_sends(int (*done)(void* context), void* context,
+                                             int timeoutMilliseconds) {
+    return ui::WaitServingSends([&] { return done(context) != 0; }, timeoutMilliseconds) ? 1 : 0;
+}

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/serving_wait.h"
 #include "platform/ui/kit.h"
 #include "pty_pair.h"
 
@@ -88,6 +89,7 @@ class AtChannelTest : public ::testing::Test {
             if (hook) hook();
         };
         h.hungUp = [this] { hungUp_ = true; };
+        h.wait = platform::WindowKitWait();  // the kit linked here, found as a plug-in finds it
         auto channel = std::make_unique<AtChannel>(std::move(line), std::move(h), answerTimeoutMs);
         EXPECT_TRUE(channel->Start());
         return channel;

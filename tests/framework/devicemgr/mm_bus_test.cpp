@@ -1,17 +1,24 @@
 // The device manager over a mock of ModemManager's API (python3-dbusmock on a private bus),
 // for what the real one cannot be made to show: Setup refused for want of authorization, a
-// modem that fails, and the modem object's removal, each told as for a serial card.
+// modem that fails, and the modem object's removal, each told as for a serial card; a
+// ModemManager that does not answer, and the window thread closing the session while a record
+// is being sent to it.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "manager_fixture.h"
 #include "modemmanager_sandbox.h"
+#include "nmea_sentences.h"
+#include "platform/serving_wait.h"
+#include "platform/ui/kit.h"
 
 namespace {
 
@@ -103,6 +110,69 @@ class MockModemManager {
     pid_t bus_ = -1, mock_ = -1;
     bool up_ = false;
 };
+
+bool MockUsable() {
+    return std::system("/usr/bin/python3 -c 'import dbusmock' >/dev/null 2>&1") == 0 &&
+           std::system("command -v busctl dbus-daemon >/dev/null 2>&1") == 0;
+}
+
+// How long a silent method of the mock keeps its caller waiting: longer than any time-out here.
+constexpr auto kSilence = 3s;
+
+// An enabled modem offering NMEA and raw GPS; its Location methods answer at once, except
+// `silent`, which answers only after kSilence.
+bool AddGpsModem(const MockModemManager& mm, const std::string& silent = "") {
+    bool ok = mm.Mock("/org/freedesktop/ModemManager1",
+                      std::string("AddObject 'ssa{sv}a(ssss)' ") + kModemPath +
+                          " org.freedesktop.ModemManager1.Modem 5 State i 8 UnlockRequired u 1"
+                          " StateFailedReason u 0 Model s 'Wendrix 3G'"
+                          " Ports 'a(su)' 2 ttyUSB4 3 ttyUSB6 5 0") &&
+              mm.Mock(kModemPath,
+                      "AddProperties 'sa{sv}' org.freedesktop.ModemManager1.Modem.Location 4"
+                      " Capabilities u 6 Enabled u 1 SignalsLocation b false Location 'a{uv}' 0");
+    for (const auto& [method, in] : {std::pair{"Setup", "ub"}, std::pair{"SetGpsRefreshRate", "u"},
+                                     std::pair{"SetSuplServer", "s"}}) {
+        std::string code =
+            method == silent ? "time.sleep(" + std::to_string(kSilence.count()) + ")" : "";
+        ok = ok &&
+             mm.Mock(kModemPath,
+                     std::string("AddMethod sssss org.freedesktop.ModemManager1.Modem.Location ") +
+                         method + " " + in + " '' '" + code + "'");
+    }
+    return ok;
+}
+
+// What the manager traced, for tests that read it from several threads.
+struct TraceLog {
+    std::mutex mutex;
+    std::string text;
+    bool Has(const std::string& part) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return text.find(part) != std::string::npos;
+    }
+    std::string All() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return text;
+    }
+};
+
+// The manager on the mock's modem only, waiting as the program's window kit has it.
+devicemgr::ManagerOptions MockOptions(const MockModemManager& mm, TraceLog& log,
+                                      devicemgr::MmTimeouts timeouts = {}) {
+    devicemgr::ManagerOptions options;
+    options.listPorts = [] { return std::vector<platform::SerialPort>{}; };
+    options.watchPorts = false;
+    options.cardPath = "modemmanager";
+    options.mmBusAddress = mm.Address();
+    options.mmTimeouts = timeouts;
+    options.wait = platform::WindowKitWait();
+    options.nmeaFeed = false;
+    options.trace = [&log](int, const std::string& text) {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        log.text += text + "\n";
+    };
+    return options;
+}
 
 TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     if (std::system("/usr/bin/python3 -c 'import dbusmock' >/dev/null 2>&1") != 0 ||
@@ -255,6 +325,154 @@ TEST(ManagerOverMockModemManager, ASessionLeavesTheDataBearerConnected) {
                         " org.freedesktop.ModemManager1.Bearer Connected"),
               "b true\n");
     manager.RemoveDeviceSink(&sink);
+}
+
+// The GPS dialog sends each record on to its window thread and waits there. The window thread
+// closing the session meanwhile waits for the bus thread, which is in that very send: the
+// wait serves it, and the close is carried out.
+TEST(ManagerOverMockModemManager, ClosingOnTheWindowThreadWhileARecordIsSentThere) {
+    if (!MockUsable()) GTEST_SKIP() << "python3-dbusmock, busctl or dbus-daemon is missing";
+    MockModemManager mm;
+    ASSERT_TRUE(mm.Up());
+    ASSERT_TRUE(AddGpsModem(mm));
+    ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
+    struct SendingSink final : RecordingSink {
+        std::atomic<bool> inRecord{false}, closing{false}, served{false};
+        bool OnDeviceEvent(uint32_t event, void* data) override {
+            if (event == framework::kEventGpsData && !inRecord.exchange(true)) {
+                while (!closing) std::this_thread::sleep_for(1ms);
+                ui::RunOnWindowThread([&] { served = true; });
+            }
+            return RecordingSink::OnDeviceEvent(event, data);
+        }
+    } sink;
+    TraceLog log;
+    {
+        devicemgr::DeviceManager manager(MockOptions(mm, log));
+        manager.AddDeviceSink(&sink);
+        ASSERT_EQ(sink.WaitEvents(3, 10s).size(), 3u) << log.All();
+        ASSERT_TRUE(manager.OpenGps()) << log.All();
+        using nmea_test::Sentence;
+        std::string trace =
+            Sentence("GPGGA,101500.00,4807.0381,N,01131.0002,E,1,08,0.9,545.4,M,46.9,M,,") +
+            "\r\n" + Sentence("GPRMC,101500.00,A,4807.0381,N,01131.0002,E,1.2,84.4,080126,,,A");
+        ASSERT_TRUE(mm.Busctl(std::string("call org.freedesktop.ModemManager1 ") + kModemPath +
+                              " org.freedesktop.DBus.Properties Set ssv"
+                              " org.freedesktop.ModemManager1.Modem.Location Location 'a{uv}' 1 4"
+                              " s '" +
+                              trace + "'"));
+        ASSERT_TRUE(WaitFor([&] { return sink.inRecord.load(); }, 10s)) << log.All();
+        bool closed = false;
+        ui::RunOnWindowThread([&] {
+            sink.closing = true;
+            closed = manager.CloseGps();
+        });
+        EXPECT_TRUE(closed) << log.All();
+        EXPECT_TRUE(sink.served);
+        EXPECT_EQ(sink.WaitRecords(1).size(), 1u);
+        manager.RemoveDeviceSink(&sink);
+    }
+    ui::Shutdown();
+}
+
+std::mutex answersMutex;
+std::vector<std::string> answers;
+void KeepAnswer(const char* answer) {
+    std::lock_guard<std::mutex> lock(answersMutex);
+    answers.push_back(answer);
+}
+
+// A ModemManager that does not answer: the command goes unanswered once its call's time-out
+// (or the wait for the bus thread) has passed, long before the silent method would answer, and
+// the window thread serves the sends of other threads all the while.
+TEST(ManagerOverMockModemManager, ACallWithoutReplyLeavesItsCommandUnansweredInTime) {
+    if (!MockUsable()) GTEST_SKIP() << "python3-dbusmock, busctl or dbus-daemon is missing";
+    ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
+    struct Row {
+        const char* what;
+        const char* silent;  // the mock's method that does not answer in time
+        devicemgr::MmTimeouts timeouts;
+        // Run on the window thread; true when the command went as an unanswered one does.
+        std::function<bool(devicemgr::DeviceManager&)> command;
+        const char* traced;
+    } rows[] = {
+        {"opening: the refresh rate unanswered",
+         "SetGpsRefreshRate",
+         {300, 5000},
+         [](devicemgr::DeviceManager& m) { return !m.OpenGps(); },
+         "did not answer the GPS refresh rate in time"},
+        {"opening: Setup unanswered",
+         "Setup",
+         {300, 5000},
+         [](devicemgr::DeviceManager& m) { return !m.OpenGps(); },
+         "did not answer starting GPS in time"},
+        {"opening: the bus thread held past the wait",
+         "SetGpsRefreshRate",
+         {5000, 300},
+         [](devicemgr::DeviceManager& m) { return !m.OpenGps(); },
+         "did not get a command done within 300 ms"},
+        {"the user's command: no answer, and the next one answered",
+         "SetSuplServer",
+         {300, 5000},
+         [](devicemgr::DeviceManager& m) {
+             {
+                 std::lock_guard<std::mutex> lock(answersMutex);
+                 answers.clear();
+             }
+             if (!m.SetAnswerHandler(KeepAnswer) ||
+                 !m.SendCommand("AT^WPURL=\"supl.example.org:7275\"\r\n") ||
+                 !m.SendCommand("AT^GPSTYPE?\r\n")) {
+                 return false;
+             }
+             bool answered = ui::WaitServingSends(
+                 [] {
+                     std::lock_guard<std::mutex> lock(answersMutex);
+                     return !answers.empty();
+                 },
+                 2000);
+             m.RemoveAnswerHandler(KeepAnswer);
+             std::lock_guard<std::mutex> lock(answersMutex);
+             return answered && answers == std::vector<std::string>{"^GPSTYPE:1\r\nOK"};
+         },
+         "did not answer the SUPL server in time"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        MockModemManager mm;
+        ASSERT_TRUE(mm.Up());
+        ASSERT_TRUE(AddGpsModem(mm, row.silent));
+        TraceLog log;
+        RecordingSink sink;
+        devicemgr::DeviceManager manager(MockOptions(mm, log, row.timeouts));
+        manager.AddDeviceSink(&sink);
+        ASSERT_EQ(sink.WaitEvents(3, 10s).size(), 3u) << log.All();
+
+        std::atomic<bool> waiting{false}, stop{false};
+        int servedWhileWaiting = 0;  // window thread only
+        std::thread sender([&] {
+            while (!stop) {
+                ui::RunOnWindowThread([&] { servedWhileWaiting += waiting ? 1 : 0; });
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+        bool unanswered = false;
+        std::chrono::steady_clock::duration took{};
+        ui::RunOnWindowThread([&] {
+            auto started = std::chrono::steady_clock::now();
+            waiting = true;
+            unanswered = row.command(manager);
+            waiting = false;
+            took = std::chrono::steady_clock::now() - started;
+        });
+        stop = true;
+        sender.join();
+        EXPECT_TRUE(unanswered) << log.All();
+        EXPECT_LT(took, kSilence) << "the silent method's reply was waited for";
+        EXPECT_GT(servedWhileWaiting, 0);
+        EXPECT_TRUE(log.Has(row.traced)) << log.All();
+        manager.RemoveDeviceSink(&sink);
+    }
+    ui::Shutdown();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ using nmea_test::Sentence;
 struct FakeApi final : MmApi {
     std::vector<std::string> calls;
     Result next{true, "", ""};  // what every call answers
+    bool busThreadFree = true;  // false: every RunSync gives up before its task begins
     Result Answer(std::string call) {
         calls.push_back(std::move(call));
         return next;
@@ -32,7 +33,11 @@ struct FakeApi final : MmApi {
     }
     Result Ping(const std::string&) override { return Answer("Ping"); }
     void Post(std::function<void()> task) override { task(); }
-    void RunSync(const std::function<void()>& task) override { task(); }
+    bool RunSync(std::function<void()> task) override {
+        if (!busThreadFree) return false;
+        task();
+        return true;
+    }
 };
 
 struct Listener final : CardListener {
@@ -236,6 +241,61 @@ TEST(MmCard, RefusedAuthorizationIsSaidWithHowToGrantIt) {
     EXPECT_EQ(card->Execute("AT^WPDGP"), "ERROR");
     EXPECT_TRUE(card->GetState().unavailable);
     EXPECT_FALSE(card->OpenGps());
+}
+
+// A call that gets no reply in time leaves its command without an answer, as a serial card
+// that stays silent leaves it.
+TEST(MmCard, ACallWithoutReplyGivesNoAnswer) {
+    const MmApi::Result unanswered{false, "org.freedesktop.DBus.Error.NoReply", "", true};
+    struct Step {
+        const char* line;
+        std::vector<std::string> calls;
+        bool unavailable;  // the modem no longer counts as answering
+    } steps[] = {
+        {"AT^GPSSTART\r\n", {"SetGpsRefreshRate 0"}, false},  // nothing more is asked
+        {"AT^GPSSTOP\r\n", {"Setup 0 false"}, false},
+        {"AT^WPURL=supl.example.org:7275\r\n", {"SetSuplServer supl.example.org:7275"}, false},
+        {"AT^WPDGP\r\n", {"Ping"}, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.line);
+        FakeApi api;
+        Listener listener;
+        auto card = std::make_shared<MmCard>("/m/1", api, listener);
+        card->Update(Modem(8, 1));
+        api.next = unanswered;
+        ASSERT_TRUE(card->SendUser(step.line));
+        EXPECT_TRUE(listener.answers.empty());
+        EXPECT_EQ(api.calls, step.calls);
+        EXPECT_EQ(card->GetState().unavailable, step.unavailable);
+        EXPECT_NE(listener.traces.find("did not answer"), std::string::npos) << listener.traces;
+    }
+}
+
+// Opening and closing fail when the stop got no reply or the bus thread never came to them;
+// the session no longer counts as open either way, as with a serial card's unanswered stop.
+TEST(MmCard, SessionUnansweredOrNotCarriedOutInTime) {
+    for (bool busHeldUp : {false, true}) {
+        SCOPED_TRACE(busHeldUp ? "the bus thread held up" : "the stop unanswered");
+        FakeApi api;
+        Listener listener;
+        auto card = std::make_shared<MmCard>("/m/1", api, listener);
+        card->Update(Modem(8, 1));
+        ASSERT_TRUE(card->OpenGps());
+        api.calls.clear();
+        if (busHeldUp) {
+            api.busThreadFree = false;
+        } else {
+            api.next = {false, "org.freedesktop.DBus.Error.NoReply", "", true};
+        }
+        EXPECT_FALSE(card->CloseGps());
+        EXPECT_FALSE(card->GpsOpen());
+        uint32_t status = 12345;
+        EXPECT_FALSE(card->OpenGps(status));
+        EXPECT_EQ(status, busHeldUp ? 12345u : 0u);
+        EXPECT_FALSE(card->GpsOpen());
+        EXPECT_EQ(api.calls.size(), busHeldUp ? 0u : 2u);  // the stop, the refresh rate
+    }
 }
 
 }  // namespace

@@ -176,7 +176,9 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
         }
         EXPECT_TRUE(onRoute) << r.latitude << " " << r.longitude;
         // The first may come before any GGA sentence of the trace.
-        if (i > 0) EXPECT_EQ(std::string(r.satellites), "8");
+        if (i > 0) {
+            EXPECT_EQ(std::string(r.satellites), "8");
+        }
     }
     std::string fed;
     char bytes[4096];

@@ -195,5 +195,96 @@ TEST_F(ManagerTest, OpeningTheSessionOnTheWindowThreadServesSends) {
     ui::Shutdown();
 }
 
+// A call into the GPS dialog, on a thread of the manager, that sends to the window thread once
+// the window thread is removing what is being called (only the first call after Reset).
+struct SendingCall {
+    std::atomic<bool> inside{false}, removing{false}, served{false};
+    void Reset() { inside = removing = served = false; }
+    void Run() {
+        if (inside.exchange(true)) return;
+        while (!removing) std::this_thread::sleep_for(1ms);
+        ui::RunOnWindowThread([this] { served = true; });
+    }
+};
+SendingCall sendingCall;
+
+void SendingHandler(const char*) {
+    sendingCall.Run();
+}
+
+struct SendingDeviceSink final : framework::IDeviceMgrEvent {
+    bool OnDeviceEvent(uint32_t, void*) override {
+        sendingCall.Run();
+        return true;
+    }
+};
+
+struct SendingInitializeSink final : framework::IDeviceInitializeEvent {
+    bool OnDeviceInitialize(int, framework::IDeviceList*) override {
+        sendingCall.Run();
+        return true;
+    }
+};
+
+// The dialog removes its sinks and its answer handler on the window thread. The plug-in does not
+// link the window kit, yet each removal serves the send of the call it waits for: it reaches
+// the program's kit at run time.
+TEST_F(ManagerTest, RemovalsOnTheWindowThreadServeTheSendOfTheCallTheyWaitFor) {
+    Plug();
+    ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
+    PluginLibrary loaded = LoadPlugin();
+    ASSERT_TRUE(loaded.create);
+    framework::IBasePlugin* plugin = loaded.create();
+    framework::IBaseInterface* face = nullptr;
+    ASSERT_TRUE(plugin->QueryInterface(framework::kNotificationSourceInterface, &face));
+    auto* manager = dynamic_cast<framework::IDeviceMgr*>(face);
+    auto* source = dynamic_cast<framework::IDeviceNotificationSource*>(face);
+    framework::IDeviceChannel* device = manager->GetCurrentDevice();
+    RecordingSink ready;
+    manager->AddEventSink(&ready);
+    ASSERT_TRUE(WaitUntil([&] {
+        auto events = ready.Events();
+        return !events.empty() && events.back().code == framework::kEventCardReady;
+    }));
+
+    SendingDeviceSink deviceSink;
+    SendingInitializeSink initializeSink;
+    struct Row {
+        const char* what;
+        std::function<bool()> add;  // the call comes on a thread of the manager
+        std::function<bool()> remove;
+    } rows[] = {
+        {"device sink (told the card's state on the manager thread)",
+         [&] { return manager->AddEventSink(&deviceSink); },
+         [&] { return manager->RemoveEventSink(&deviceSink); }},
+        {"initialize sink (told the first scan on the manager thread)",
+         [&] { return source->AddInitializeSink(&initializeSink); },
+         [&] { return source->RemoveInitializeSink(&initializeSink); }},
+        {"answer handler (an answer, on the AT port's reader thread)",
+         [&] { return device->SetAnswerHandler(SendingHandler) && device->SendCommand("AT\r\n"); },
+         [&] {
+             device->RemoveAnswerHandler(SendingHandler);
+             return true;
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        sendingCall.Reset();
+        ASSERT_TRUE(row.add());
+        ASSERT_TRUE(WaitUntil([] { return sendingCall.inside.load(); }));
+        bool removed = false;
+        ui::RunOnWindowThread([&] {
+            sendingCall.removing = true;
+            removed = row.remove();
+        });
+        EXPECT_TRUE(removed);
+        EXPECT_TRUE(sendingCall.served);
+    }
+    manager->RemoveEventSink(&ready);
+    face->Release();
+    plugin->Release();
+    ui::Shutdown();
+}
+
 }  // namespace
 }  // namespace manager_test

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/serving_wait.h"
 #include "platform/ui/kit.h"
 
 namespace {
@@ -91,7 +92,7 @@ TEST(SinkList, NeverCalledOnceRemovedWhileEventsFly) {
 // removal serves the send instead of waiting for ever.
 TEST(SinkList, RemoveOnTheWindowThreadServesTheRunningCallsSend) {
     ASSERT_TRUE(ui::Initialize(ui::BackendKind::Headless));
-    SinkList<Sink> list;
+    SinkList<Sink> list{platform::WindowKitWait()};
     Sink sink;
     list.Add(&sink);
     std::atomic<bool> removing{false}, inside{false};
