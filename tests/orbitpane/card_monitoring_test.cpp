@@ -60,7 +60,7 @@ TEST_F(CardMonitoring, TheSinkFoldsEachEventIntoOneState) {
         EXPECT_EQ(CardState(), c.state) << label;
         EXPECT_EQ(OnWindow([&] { return dialog->Card().SimReady(); }), c.simReady) << label;
         if (c.statusKey) {
-            EXPECT_EQ(dialog->StatusTextId(), c.statusKey) << label;
+            EXPECT_EQ(StatusKey(), c.statusKey) << label;
             EXPECT_EQ(Status(), Lang(c.statusKey)) << label;
         }
         EXPECT_EQ(card->DeviceEventResults(), std::vector<bool>(c.events.size(), true)) << label;
@@ -97,8 +97,8 @@ TEST_F(CardMonitoring, AFoundGpsPortShowsThePortAndWhatTheCardCanDo) {
         Raise({c.event});
         std::string label = std::string(c.offered) + " " + (c.answer ? c.answer : "none");
         ASSERT_TRUE(PortShown()) << label;
-        ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == c.statusKey; }))
-            << label << " " << platform::WideToUtf8(dialog->StatusTextId());
+        ASSERT_TRUE(Eventually([&] { return StatusKey() == c.statusKey; }))
+            << label << " " << platform::WideToUtf8(StatusKey());
         EXPECT_EQ(OnWindow([&] { return dialog->Card().GpsTypeResult(); }), c.gpsType) << label;
         EXPECT_TRUE(CanStart()) << label;
         if (std::string(c.offered) == "Y") {
@@ -119,19 +119,19 @@ TEST_F(CardMonitoring, AFoundGpsPortShowsThePortAndWhatTheCardCanDo) {
 TEST_F(CardMonitoring, ACardWithoutGpsIsReportedEverySecondAndItsUnpluggingOnce) {
     PlugPorts(false);
     Open();
-    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_NOSUPPORT_GPS"; }));
+    ASSERT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_NOSUPPORT_GPS"; }));
     EXPECT_EQ(Status(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
-    EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
+    EXPECT_EQ(DeviceStatus(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
     dialog->ShowStatus(L"IDS_STATIC_QUER_GPS");
-    EXPECT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_NOSUPPORT_GPS"; }))
+    EXPECT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_NOSUPPORT_GPS"; }))
         << "shown again on the next pass";
 
     UnplugPorts();
-    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_DEVICE_OUT"; }));
-    EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_DEVICE_OUT"));
+    ASSERT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_DEVICE_OUT"; }));
+    EXPECT_EQ(DeviceStatus(), Lang(L"IDS_STATIC_DEVICE_OUT"));
     dialog->ShowStatus(L"IDS_STATIC_QUER_GPS");
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS") << "card out is shown once";
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_GPS") << "card out is shown once";
 }
 
 TEST_F(CardMonitoring, UnpluggingAFoundCardIsLeftToTheRemovalEvent) {
@@ -140,10 +140,10 @@ TEST_F(CardMonitoring, UnpluggingAFoundCardIsLeftToTheRemovalEvent) {
     Open();
     Raise({kReady});
     ASSERT_TRUE(PortShown());
-    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }));
+    ASSERT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_SUPPORT_AGPS"; }));
     UnplugPorts();
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUPPORT_AGPS");
     EXPECT_EQ(user->Cell(gps::kList, 0, 1), kGpsPortText);
 }
 
@@ -168,8 +168,8 @@ TEST_F(CardMonitoring, RemovalForgetsTheLastPositionUnavailabilityKeepsIt) {
 
         Raise({c.event});
         EXPECT_EQ(Status(), Lang(c.key));
-        EXPECT_EQ(dialog->DeviceStatusText(), Lang(c.key));
-        EXPECT_EQ(dialog->StatusTextId(), c.key) << "a language change shows the loss again";
+        EXPECT_EQ(DeviceStatus(), Lang(c.key));
+        EXPECT_EQ(StatusKey(), c.key) << "a language change shows the loss again";
         for (int row = 0; row < 5; ++row) EXPECT_EQ(user->Cell(gps::kList, row, 1), L"") << row;
         auto kept = plugin->Context().LastPosition();
         EXPECT_EQ(kept[orbitpane::kRowLongitude].empty(), !c.kept);
@@ -211,7 +211,7 @@ TEST_F(CardMonitoring, AThreadEndedByASimReportIsReplacedWhenTheCardIsReady) {
     Raise({kReady});
     EXPECT_TRUE(PortShown()) << "a new thread searches the port";
     EXPECT_EQ(counted->starts, 3);
-    EXPECT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }));
+    EXPECT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_SUPPORT_AGPS"; }));
 }
 
 TEST_F(CardMonitoring, APollingThreadThatCannotStartIsReported) {
@@ -226,8 +226,8 @@ TEST_F(CardMonitoring, APollingThreadThatCannotStartIsReported) {
         OpenCounting("_en-us", true);
         Raise({c.event});
         EXPECT_EQ(Status(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
-        EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
-        EXPECT_EQ(dialog->StatusTextId(), c.statusKey);
+        EXPECT_EQ(DeviceStatus(), Lang(L"IDS_STATIC_NOSUPPORT_GPS"));
+        EXPECT_EQ(StatusKey(), c.statusKey);
         EXPECT_FALSE(CanStart());
         EXPECT_FALSE(ThreadHeld());
         EXPECT_TRUE(Logged("Starting QueryGPSThread failed!"));
@@ -268,12 +268,12 @@ TEST_F(CardMonitoring, AReadyCardShowsItsStatusWhateverThePollingDid) {
     EXPECT_FALSE(ThreadHeld());
     PlugPorts();
     RaiseSim(1);
-    ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS_NOSIM");
+    ASSERT_EQ(StatusKey(), L"IDS_STATIC_SUPPORT_AGPS_NOSIM");
     Raise({kReady});
     ASSERT_TRUE(PortShown());
     ASSERT_TRUE(Eventually([&] { return TypeQueries() == 1; }));
     Settle();
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_GPS");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUPPORT_GPS");
     EXPECT_EQ(Status(), Lang(L"IDS_STATIC_SUPPORT_GPS"));
 }
 
@@ -289,11 +289,11 @@ TEST_F(CardMonitoring, ACardThatWasStartingIsAskedItsTypeAgainWhenReady) {
     ASSERT_TRUE(PortShown());
     ASSERT_TRUE(Eventually([&] { return TypeQueries() == 1; }));
     Settle();
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_GPS") << "not told yet";
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUPPORT_GPS") << "not told yet";
     RaiseSim(1);
     Raise({kReady});
-    ASSERT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }))
-        << platform::WideToUtf8(dialog->StatusTextId());
+    ASSERT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_SUPPORT_AGPS"; }))
+        << platform::WideToUtf8(StatusKey());
     EXPECT_EQ(TypeQueries(), 2);
     EXPECT_EQ(user->Text(gps::kGpsType), L"AGPS");
     EXPECT_TRUE(user->Enabled(gps::kSetting));
@@ -315,7 +315,7 @@ TEST_F(CardMonitoring, ASimWaitingForItsPinSaysWhatToDoAndIsUsableOnceEntered) {
         Raise({kArrived});
         ASSERT_TRUE(PortShown());
         RaiseSim(2);
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SIM_PIN");
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_SIM_PIN");
         EXPECT_EQ(Status(), Lang(L"IDS_STATIC_SIM_PIN"));
         EXPECT_NE(Status().find(L"mmcli -i any --pin="), std::wstring::npos) << "what to do";
         texts.push_back(Status());
@@ -324,7 +324,7 @@ TEST_F(CardMonitoring, ASimWaitingForItsPinSaysWhatToDoAndIsUsableOnceEntered) {
         RaiseSim(2);
         RaiseSim(1);  // the PIN was entered
         Raise({kReady});
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUPPORT_AGPS");
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUPPORT_AGPS");
         EXPECT_TRUE(user->Enabled(gps::kSetting));
         EXPECT_TRUE(CanStart());
         dialog.reset();

@@ -76,6 +76,13 @@ class DialogFixture : public ::testing::Test, public InstalledProgram {
     bool Running() {
         return OnWindow([&] { return dialog->SessionRunning(); });
     }
+    // The status line's key and the device-status message, as the window thread has them.
+    std::wstring StatusKey() {
+        return OnWindow([&] { return dialog->StatusTextId(); });
+    }
+    std::wstring DeviceStatus() {
+        return OnWindow([&] { return dialog->DeviceStatusText(); });
+    }
     bool ThreadHeld() {
         return OnWindow([&] { return dialog->GpsThreadHeld(); });
     }

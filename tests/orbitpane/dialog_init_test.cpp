@@ -31,7 +31,7 @@ TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
     EXPECT_EQ(user->ListStyle(gps::kList) & 0x21u, 0x21u);
 
     EXPECT_EQ(Status(), L"Looking for the data card...");
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_DataCard");
     EXPECT_EQ(user->Text(gps::kStart), L"Start");
     EXPECT_TRUE(user->Enabled(gps::kStart));
     EXPECT_FALSE(user->Enabled(gps::kStop));
@@ -142,7 +142,7 @@ TEST_F(GpsDialogInit, ChoosingALanguageRetranslatesEverythingAndRemembersIt) {
     CardFound();
     card->QueueAnswer("AT^SOCKETCONT=1,\"IP\",\"web.example\"", "\r\nERROR\r\n");
     ASSERT_TRUE(user->Click(gps::kStart));
-    ASSERT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_SETAPN");
+    ASSERT_EQ(StatusKey(), L"IDS_STATIC_ERROR_SETAPN");
     dialog->List(gps::kList).SetItemText(0, 1, L"COM3");
 
     ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
@@ -201,7 +201,7 @@ TEST_F(GpsDialogInit, AFolderInPlaceOfAFileGivesTheDefaults) {
         EXPECT_EQ(user->Title(), c.texts ? L"Satview GPS" : L"");
         EXPECT_EQ(user->Text(gps::kStart), c.texts ? L"Start" : L"");
         EXPECT_EQ(Status(), c.texts ? L"Looking for the data card..." : L"");
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_DataCard");
         EXPECT_TRUE(user->Enabled(gps::kStart));
         EXPECT_FALSE(user->Enabled(gps::kStop));
         EXPECT_FALSE(Running());

@@ -43,7 +43,7 @@ TEST_F(GpsDialogSession, StartBeforeTheCardIsFoundOnlyExplains) {
     EXPECT_EQ(boxes[0].text, L"Querying Data Card...");
     EXPECT_EQ(boxes[0].caption, L"Satview");
     EXPECT_EQ(Status(), L"Querying Data Card...");
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_DataCard");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_DataCard");
     EXPECT_TRUE(card->SentLines().empty());
 }
 
@@ -58,7 +58,7 @@ TEST_F(GpsDialogSession, AgpsStartSendsTheFullSequenceAndRuns) {
     EXPECT_TRUE(IsSecTimeLine(secTime)) << "the time now, no leading zeros: " << secTime;
     EXPECT_EQ(card->GetCounters().gpsOpens, 1);
     EXPECT_TRUE(Running());
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_QUER_GPS");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_GPS");
     EXPECT_EQ(Status(), L"Waiting for GPS data...");
     EXPECT_FALSE(user->Enabled(gps::kStart));
     EXPECT_TRUE(user->Enabled(gps::kStop));
@@ -113,7 +113,7 @@ TEST_F(GpsDialogSession, AReceiverRefusedByItsManagerSaysHowToAllowIt) {
         card->SetGpsResults(false, true);
         card->SetGpsOpenStatus(framework::kGpsStatusNotAuthorized);
         ASSERT_TRUE(user->Click(gps::kStart));
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_NOT_AUTHORIZED");
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_NOT_AUTHORIZED");
         std::wstring status = Status();
         EXPECT_EQ(status, Lang(L"IDS_STATIC_NOT_AUTHORIZED"));
         EXPECT_NE(status.find(language.words), std::wstring::npos) << language.language;
@@ -124,7 +124,7 @@ TEST_F(GpsDialogSession, AReceiverRefusedByItsManagerSaysHowToAllowIt) {
         // Another failure of the same card is no refusal.
         card->SetGpsOpenStatus(0);
         ASSERT_TRUE(user->Click(gps::kStart));
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_START_GPSFAILED");
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_START_GPSFAILED");
         dialog.reset();
     }
 }
@@ -136,7 +136,7 @@ TEST_F(GpsDialogSession, StopEndsTheSessionEvenWhenTheCardRefuses) {
     dialog->List(gps::kList).SetItemText(1, 1, L"11.5E");
     card->SetGpsResults(true, false);
     ASSERT_TRUE(user->Click(gps::kStop));
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSFAILED");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_STOP_GPSFAILED");
     EXPECT_FALSE(Running());
     EXPECT_TRUE(user->Enabled(gps::kStart));
     EXPECT_FALSE(user->Enabled(gps::kStop));
@@ -156,7 +156,7 @@ TEST_F(GpsDialogSession, ClosingWhileRunningStopsTheReceiver) {
     EXPECT_EQ(card->GetCounters().gpsCloses, 1);
     EXPECT_EQ(card->EventSinkCount(), 0);
     EXPECT_EQ(CardState(), session::CardState::kNone);
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_STOP_GPSSUCCE");
     EXPECT_TRUE(Running()) << "left for the next window to reset";
     ASSERT_TRUE(dialog->Create());
     EXPECT_FALSE(Running());
@@ -203,10 +203,7 @@ TEST_F(GpsDialogSession, GpsRecordsInFlightNeverStarveAnExchange) {
     } cases[] = {
         {"start", [&] { return user->Click(gps::kStart) && Running(); }},
         {"stop",
-         [&] {
-             return user->Click(gps::kStop) &&
-                    dialog->StatusTextId() == L"IDS_STATIC_STOP_GPSSUCCE";
-         }},
+         [&] { return user->Click(gps::kStop) && StatusKey() == L"IDS_STATIC_STOP_GPSSUCCE"; }},
         {"probe", [&] { return onWindowThread([&] { return plugin->ProbeCard(); }); }},
         {"type query",
          [&] { return onWindowThread([&] { return plugin->QueryGpsType() == kGpsTypeAgps; }); }},

@@ -61,7 +61,7 @@ TEST_F(ExternalProgram, ATypedProgramWithBlanksStartsAndIsSaved) {
     ASSERT_TRUE(user->Type(gps::kPath, platform::Utf8ToWide(program)));
     Run();
     EXPECT_TRUE(Ran(program));
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUCCE_SAVEDATA");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUCCE_SAVEDATA");
     EXPECT_EQ(Saved(), platform::Utf8ToWide(program));
     EXPECT_NE(ConfigText().find("pos logger"), std::string::npos);
 }
@@ -72,7 +72,7 @@ TEST_F(ExternalProgram, AnUnusableTypedPathFallsBackToTheSavedProgram) {
     for (const std::string& typed : {Script("not executable", 0600), dir.path(), std::string()}) {
         ASSERT_TRUE(user->Type(gps::kPath, platform::Utf8ToWide(typed)));
         Run();
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUCCE_RUNAPP") << typed;
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUCCE_RUNAPP") << typed;
         EXPECT_EQ(user->Text(gps::kPath), platform::Utf8ToWide(saved)) << typed;
         EXPECT_FALSE(platform::FileExists(typed + ".ran")) << typed;
     }
@@ -84,7 +84,7 @@ TEST_F(ExternalProgram, WithNothingUsableTheFileDialogChoosesAndOnlySaves) {
     const std::string chosen = Script("chosen tool");
     // Cancelled: only the message before the dialog remains.
     Run();
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_ERROR_InvalidPathFile");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_ERROR_InvalidPathFile");
     auto requests = ui::headless::FileDialogs();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].flags & ui::kFileExecutables);
@@ -92,7 +92,7 @@ TEST_F(ExternalProgram, WithNothingUsableTheFileDialogChoosesAndOnlySaves) {
 
     ui::headless::ScriptFileDialogAnswer(platform::Utf8ToWide(chosen));
     Run();
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_SUCCE_SAVEFILE");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_SUCCE_SAVEFILE");
     EXPECT_EQ(user->Text(gps::kPath), platform::Utf8ToWide(chosen));
     EXPECT_EQ(user->Focused(), gps::kPath);
     EXPECT_EQ(Saved(), platform::Utf8ToWide(chosen));

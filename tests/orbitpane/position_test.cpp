@@ -102,8 +102,8 @@ TEST_F(GpsPosition, ARecordFillsTheValueRows) {
         EXPECT_EQ(Cell(4), L"Sunday, December 06, 2026 19:55:17");
         auto kept = plugin->Context().LastPosition();
         for (int i = 0; i < 3; ++i) EXPECT_EQ(kept[1 + i], c.rows[i]);
-        EXPECT_EQ(dialog->RawLatitude(), c.raw[0]);
-        EXPECT_EQ(dialog->RawLongitude(), c.raw[1]);
+        EXPECT_EQ(OnWindow([&] { return dialog->RawLatitude(); }), c.raw[0]);
+        EXPECT_EQ(OnWindow([&] { return dialog->RawLongitude(); }), c.raw[1]);
     }
 }
 
@@ -112,11 +112,11 @@ TEST_F(GpsPosition, ARecordWithoutACoordinateChangesAlmostNothing) {
     SendPosition("11.5E", "48.25N", "7");
     At(60);
     SendPosition("", "50.5N", "9");  // no longitude: only the raw latitude
-    EXPECT_EQ(dialog->RawLatitude(), L"50.5");
-    EXPECT_EQ(dialog->RawLongitude(), L"11.5");
+    EXPECT_EQ(OnWindow([&] { return dialog->RawLatitude(); }), L"50.5");
+    EXPECT_EQ(OnWindow([&] { return dialog->RawLongitude(); }), L"11.5");
     SendPosition("12.5E", "", "9");  // no latitude: nothing
-    EXPECT_EQ(dialog->RawLatitude(), L"50.5");
-    EXPECT_EQ(dialog->RawLongitude(), L"11.5");
+    EXPECT_EQ(OnWindow([&] { return dialog->RawLatitude(); }), L"50.5");
+    EXPECT_EQ(OnWindow([&] { return dialog->RawLongitude(); }), L"11.5");
     const wchar_t* rows[] = {L"E 11d 30.000000", L"N 48d 15.000000", L"7",
                              L"Sunday, December 06, 2026 19:55:17"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(Cell(1 + i), rows[i]);
@@ -183,13 +183,13 @@ TEST_F(GpsPosition, TheStatusLineSaysWhetherPositionsCome) {
             SendPosition("11.5E", "48.25N", "7");
         }
         TickAt(t.at);
-        EXPECT_EQ(dialog->StatusTextId(), t.key) << t.at;
+        EXPECT_EQ(StatusKey(), t.key) << t.at;
         EXPECT_EQ(Status(), Lang(t.key)) << t.at;
     }
     // Once stopped, the stop's message stays.
     ASSERT_TRUE(user->Click(gps::kStop));
     SendPosition("11.5E", "48.25N", "7");
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_STOP_GPSSUCCE");
 }
 
 TEST_F(GpsPosition, TheWindowMenuRecordsTheSessionAsAGpxTrack) {
@@ -342,10 +342,10 @@ TEST_F(GpsPosition, AFailedCheckDuringASessionMakesTheCardUnavailable) {
     ASSERT_TRUE(ui::headless::WaitIdle());
     EXPECT_EQ(Probes(), 1);
     // Why the session ended, rather than only that the card is not available.
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOPPED_NOANSWER");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_STOPPED_NOANSWER");
     EXPECT_EQ(Status(), Lang(L"IDS_STATIC_STOPPED_NOANSWER"));
     EXPECT_FALSE(Status().empty());
-    EXPECT_EQ(dialog->DeviceStatusText(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
+    EXPECT_EQ(DeviceStatus(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
     EXPECT_EQ(CardState(), session::CardState::kUnavailable);
     EXPECT_EQ(Cell(0), L"");
     EXPECT_TRUE(user->Enabled(gps::kStart));
@@ -380,7 +380,7 @@ TEST_F(GpsPosition, NothingReachesTheRowsOnceTheSessionEnds) {
         SendPosition("12.5E", "49.5N", "8");
         for (int row = 1; row < 5; ++row) EXPECT_EQ(Cell(row), L"") << row;
         EXPECT_EQ(plugin->Context().LastPosition()[orbitpane::kRowLongitude], L"E 11d 30.000000");
-        EXPECT_EQ(dialog->RawLongitude(), L"11.5");
+        EXPECT_EQ(OnWindow([&] { return dialog->RawLongitude(); }), L"11.5");
         dialog.reset();
     }
 }
@@ -408,7 +408,7 @@ TEST_F(GpsPosition, ALostSessionIsStoppedAndAReadyCardIsUsableAgain) {
 
     Raise({kReady});  // the card answers again
     ASSERT_TRUE(PortShown());
-    EXPECT_TRUE(Eventually([&] { return dialog->StatusTextId() == L"IDS_STATIC_SUPPORT_AGPS"; }));
+    EXPECT_TRUE(Eventually([&] { return StatusKey() == L"IDS_STATIC_SUPPORT_AGPS"; }));
     EXPECT_TRUE(user->Enabled(gps::kStart));
     EXPECT_TRUE(user->Enabled(gps::kSetting));
     ASSERT_TRUE(user->Click(gps::kStart));
@@ -459,7 +459,7 @@ class MapLinks : public GpsPosition {
 TEST_F(MapLinks, OpenHandsTheSitesLinkToTheDefaultHandler) {
     Open();
     ASSERT_TRUE(user->Click(gps::kOpenMap));  // no position yet: nothing opened
-    EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_NO_POSITION");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_NO_POSITION");
     size_t opened = 0;
     SendPosition("139.767100E", "35.681200N", "7");
     const struct {
@@ -549,7 +549,7 @@ TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
         EXPECT_EQ(links,
                   std::vector<std::string>{
                       "https://www.google.com/maps/search/?api=1&query=35.681200,139.767100"});
-        EXPECT_EQ(dialog->StatusTextId(), c.key);
+        EXPECT_EQ(StatusKey(), c.key);
         EXPECT_EQ(Status(), Lang(c.key));
         if (*c.output) EXPECT_TRUE(Logged("said: xdg-open: no method")) << "words in the log";
     }

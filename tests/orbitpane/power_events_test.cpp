@@ -156,7 +156,7 @@ TEST_F(PowerEvents, SuspensionStopsGpsBeforeTheLockGoesAndWakingStartsNothing) {
         // The lock went only after Stop had finished.
         EXPECT_EQ(card->GetCounters().gpsCloses, running ? 1 : 0);
         EXPECT_FALSE(Running());
-        EXPECT_EQ(dialog->StatusTextId(), L"IDS_STATIC_STOP_GPSSUCCE");
+        EXPECT_EQ(StatusKey(), L"IDS_STATIC_STOP_GPSSUCCE");
         EXPECT_EQ(TraceCount("PBT_APMSUSPEND"), before + 1) << running;
 
         ASSERT_TRUE(logind.PrepareForSleep(false));

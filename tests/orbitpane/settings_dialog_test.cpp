@@ -32,9 +32,9 @@ TEST_F(SettingsDialog, BeforeTheCardIsFoundTheButtonOnlyExplains) {
     EXPECT_FALSE(ui::headless::FindWindow(ui::templates::kSettingsDialogId));
     auto boxes = ui::headless::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, dialog->DeviceStatusText());
+    EXPECT_EQ(boxes[0].text, DeviceStatus());
     EXPECT_EQ(boxes[0].caption, Lang(L"IDS_Message"));
-    EXPECT_EQ(Status(), dialog->DeviceStatusText());
+    EXPECT_EQ(Status(), DeviceStatus());
 }
 
 TEST_F(SettingsDialog, OpensWithTheRecordsChoicesInTheActiveLanguage) {

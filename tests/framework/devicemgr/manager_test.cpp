@@ -529,6 +529,7 @@ TEST_F(ManagerTest, AfterSilenceReadinessComesBackAndALostSessionIsStopped) {
     EXPECT_TRUE(card.Positioning()) << "the card started all the same";
     card.SetAnswerDelay(0ms);
     EXPECT_TRUE(WaitUntil([&] { return !card.Positioning(); })) << "and is stopped";
+    manager.RemoveDeviceSink(&sink);
 }
 
 // Throws at every event it is told, after counting it.
