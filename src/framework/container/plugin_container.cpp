@@ -9,6 +9,7 @@
 #include "framework/container/program_directory.h"
 #include "framework/container/property_walker.h"
 #include "framework/contracts/ids.h"
+#include "platform/exceptions.h"
 #include "platform/paths.h"
 #include "platform/user_files.h"
 
@@ -17,16 +18,6 @@ namespace {
 
 constexpr const char* kModule = "Container";
 constexpr const char* kSource = "src/framework/container/plugin_container";
-
-std::string Describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown exception";
-    }
-}
 
 bool Is(const char* id, const char* expected) {
     return std::strcmp(id, expected) == 0;
@@ -165,7 +156,8 @@ void PluginContainer::Load(Record& record) {
         plugin = create();
     } catch (...) {
         Fail(record, PluginError::CreatePluginThrew,
-             "CreatePlugin threw: " + Describe(std::current_exception()), __LINE__);
+             "CreatePlugin threw: " + platform::DescribeException(std::current_exception()),
+             __LINE__);
         return;
     }
     if (!plugin) {
@@ -180,12 +172,14 @@ void PluginContainer::Load(Record& record) {
         plugin->SetContainer(this);
     } catch (...) {
         Fail(record, PluginError::SetContainerThrew,
-             "SetContainer threw: " + Describe(std::current_exception()), __LINE__);
+             "SetContainer threw: " + platform::DescribeException(std::current_exception()),
+             __LINE__);
         try {
             plugin->Release();
         } catch (...) {
             Trace(kTraceWarning, __LINE__,
-                  "plug-in " + id + ": Release threw: " + Describe(std::current_exception()));
+                  "plug-in " + id +
+                      ": Release threw: " + platform::DescribeException(std::current_exception()));
         }
         SetState(record, PluginState::Stopped);
         return;
@@ -209,7 +203,7 @@ void PluginContainer::InitializeAll() {
             }
         } catch (...) {
             error = PluginError::InitializeThrew;
-            reason = "Initialize threw: " + Describe(std::current_exception());
+            reason = "Initialize threw: " + platform::DescribeException(std::current_exception());
         }
         Fail(record, error, reason, __LINE__);
         Stop(record);
@@ -229,13 +223,15 @@ void PluginContainer::Stop(Record& record) {
         plugin->Uninitialize();
     } catch (...) {
         Trace(kTraceWarning, __LINE__,
-              "plug-in " + id + ": Uninitialize threw: " + Describe(std::current_exception()));
+              "plug-in " + id +
+                  ": Uninitialize threw: " + platform::DescribeException(std::current_exception()));
     }
     try {
         plugin->Release();
     } catch (...) {
         Trace(kTraceWarning, __LINE__,
-              "plug-in " + id + ": Release threw: " + Describe(std::current_exception()));
+              "plug-in " + id +
+                  ": Release threw: " + platform::DescribeException(std::current_exception()));
     }
     SetState(record, PluginState::Stopped);
     Trace(kTraceInfo, __LINE__, "plug-in " + id + ": uninitialised and released");
@@ -318,8 +314,8 @@ bool PluginContainer::QueryService(const char* id, uint32_t flag, IBaseInterface
             if (plugin->QueryInterface(flag, &answer)) found = answer;
         } catch (...) {
             Trace(kTraceWarning, __LINE__,
-                  std::string("plug-in ") + id +
-                      ": QueryInterface threw: " + Describe(std::current_exception()));
+                  std::string("plug-in ") + id + ": QueryInterface threw: " +
+                      platform::DescribeException(std::current_exception()));
         }
     }
     lastError_ = found ? 0 : -1;
@@ -370,7 +366,7 @@ int PluginContainer::RunMainFrame(const char* mainFrameId) {
     } catch (...) {
         Trace(kTraceError, __LINE__,
               std::string("main frame ") + mainFrameId +
-                  " threw: " + Describe(std::current_exception()));
+                  " threw: " + platform::DescribeException(std::current_exception()));
         return -1;
     }
 }

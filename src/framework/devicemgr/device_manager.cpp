@@ -7,6 +7,7 @@
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
+#include "platform/exceptions.h"
 #include "platform/paths.h"
 #include "platform/user_files.h"
 
@@ -52,17 +53,6 @@ class DeviceList final : public framework::IDeviceList {
     std::vector<ListedCard> cards_;
     size_t cursor_ = 0;
 };
-
-// A caught exception's what(), or "unknown exception" for anything else.
-std::string Describe(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown exception";
-    }
-}
 
 }  // namespace
 
@@ -183,7 +173,8 @@ void DeviceManager::Trace(int level, const std::string& text) {
 
 void DeviceManager::TraceThrown(const char* where, const std::exception_ptr& error) {
     try {
-        Trace(framework::kTraceWarning, std::string(where) + " threw: " + Describe(error));
+        Trace(framework::kTraceWarning,
+              std::string(where) + " threw: " + platform::DescribeException(error));
     } catch (...) {
         // Tracing never stops a delivery.
     }
