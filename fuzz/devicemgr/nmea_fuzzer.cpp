@@ -1,5 +1,6 @@
 // Whatever a GPS port sends: sentences stay bounded, and every record holds a number in range
-// with its hemisphere letter last, and extra values that are finite and in their ranges.
+// with its hemisphere letter last, and extra values that are finite and in their ranges; every
+// view of the sky holds each satellite once, with its values in their ranges.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,20 @@ void CheckExtras(const framework::GpsDataRecord& r) {
     }
 }
 
+void CheckSky(const devicemgr::SkyView& view) {
+    for (size_t i = 0; i < view.satellites.size(); ++i) {
+        const devicemgr::SkySatellite& s = view.satellites[i];
+        if (s.id.gnssid < 0 || s.id.gnssid >= devicemgr::gnss::kSystems || s.id.svid <= 0) {
+            std::abort();
+        }
+        if ((s.elevation && *s.elevation > 90) || (s.azimuth && *s.azimuth > 359)) std::abort();
+        for (size_t j = 0; j < i; ++j) {
+            if (view.satellites[j].id == s.id) std::abort();
+        }
+    }
+    if (view.Used() > static_cast<int>(view.satellites.size())) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -62,7 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (fix->satellites && *fix->satellites < 0) std::abort();
                 CheckExtras(record);
             }
+            if (auto view = decoder.TakeSky()) CheckSky(*view);
         }
     }
+    decoder.Finish();
+    if (auto view = decoder.TakeSky()) CheckSky(*view);
     return 0;
 }

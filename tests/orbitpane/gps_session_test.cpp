@@ -86,6 +86,10 @@ struct Doubles : session::CardCommands, session::SessionScreen, session::TrackLo
         ++points;
         return Do("track point", "point");
     }
+    bool Describe(const std::string& text, std::string& why) override {
+        why = "disk full";
+        return Do("track desc " + text, "desc");
+    }
     void Close() override {
         trackOpen = false;
         log.push_back("track close");

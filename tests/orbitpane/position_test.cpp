@@ -276,7 +276,8 @@ TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
         EXPECT_FALSE(point->elevation || point->satellites) << "the record carries neither";
     }
 
-    // What the receiver told: its UTC date and time, the altitude, the satellites used.
+    // What the receiver told: its UTC date and time, the altitude, the satellites used, the
+    // fix and its dilutions of precision.
     framework::GpsDataRecord record{};
     std::strncpy(record.latitude, "35.681236N", sizeof record.latitude - 1);
     std::strncpy(record.longitude, "139.766667E", sizeof record.longitude - 1);
@@ -286,12 +287,25 @@ TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
     record.altitudeMetres = -12.5;
     record.satellitesUsedKnown = true;
     record.satellitesUsed = 9;
+    record.fixModeKnown = true;
+    record.fixMode = framework::kGpsFix2D;
+    record.hdopKnown = record.pdopKnown = true;
+    record.hdop = 0.9;
+    record.pdop = 1.7;
+    record.vdop = 2.0;  // not known: not taken
     auto point = session::TrackPointOf(record, 1796586917);
     ASSERT_TRUE(point);
     EXPECT_EQ(point->utc, 1796586000);
     EXPECT_EQ(point->milliseconds, 250);
     EXPECT_EQ(point->elevation, -12.5);
     EXPECT_EQ(point->satellites, 9);
+    EXPECT_EQ(point->fixMode, 2);
+    EXPECT_EQ(point->hdop, 0.9);
+    EXPECT_EQ(point->pdop, 1.7);
+    EXPECT_FALSE(point->vdop);
+    // A receiver that says it has no fix while giving a position: GPX gets no fix element.
+    record.fixMode = framework::kGpsFixNone;
+    EXPECT_FALSE(session::TrackPointOf(record, 1796586917)->fixMode);
 }
 
 TEST_F(GpsPosition, TheNoDataLineCountsFromTheLastPosition) {

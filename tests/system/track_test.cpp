@@ -41,6 +41,10 @@ std::optional<std::vector<Point>> Babel(const std::string& path) {
     return points;
 }
 
+std::string Text(const std::string& path) {
+    return platform::ReadWholeFile(path).value_or("");
+}
+
 // Where track_writer puts point `i`.
 Point Expected(long i) {
     return {35.0 + static_cast<double>(i % 9000) / 10000.0,
@@ -102,11 +106,19 @@ TEST_F(Track, AWholeSessionIsReadBackPointForPointInAPrivateFolderNamedByItsStar
     // What the points carry beyond the position, in the order GPX wants it.
     std::string text = platform::ReadWholeFile(path).value_or("");
     EXPECT_NE(text.find("<trkpt lat=\"35.0000000\" lon=\"-139.0000000\"><ele>35.2</ele>"
-                        "<time>2026-12-08T20:15:03Z</time><sat>0</sat></trkpt>\n"
+                        "<time>2026-12-08T20:15:03Z</time><fix>3d</fix><sat>0</sat>"
+                        "<hdop>0.8</hdop><vdop>1.2</vdop><pdop>1.5</pdop></trkpt>\n"
                         "<trkpt lat=\"35.0001000\" lon=\"-139.0001000\">"
-                        "<time>2026-12-08T20:15:04Z</time><sat>1</sat></trkpt>"),
+                        "<time>2026-12-08T20:15:04Z</time><fix>2d</fix><sat>1</sat></trkpt>"),
               std::string::npos)
         << text.substr(0, 600);
+    // The time to the first fix, written over the description it had when it began.
+    EXPECT_NE(text.find("<metadata><desc>First fix after 4.2 s                   </desc>"
+                        "<time>2026-12-08T20:15:03Z</time></metadata>"),
+              std::string::npos)
+        << text.substr(0, 400);
+    EXPECT_NE(Text(folder + "/2026-12-08T20-15-03-2.gpx").find("First fix after"),
+              std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 22), "</trkseg></trk></gpx>\n");
 
     for (const std::string& p : {dir_.path() + "/data/satview", folder, path}) {

@@ -1,9 +1,11 @@
 // Writes a GPX track with the program's own writer, point after point.
 //   track_writer FOLDER START COUNT   a session started at START (seconds, UTC) with COUNT
 //                                     points (0: until killed); writes "p" to stdout once the
-//                                     first point is in the file
+//                                     first point is in the file, and the time to the first
+//                                     fix in the description
 // Point i lies at latitude 35 + i/10000 and longitude -139 - i/10000 (both wrap every 9000
-// points), i seconds after START; every other point has an elevation, each a satellite count.
+// points), i seconds after START; every other point has an elevation and the three dilutions
+// of precision, each a satellite count, every third a 3D fix, the others 2D.
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +21,12 @@ track::TrackPoint PointNumber(long i) {
     p.longitude = -139.0 - static_cast<double>(i % 9000) / 10000.0;
     if (i % 2 == 0) p.elevation = 35.2 + static_cast<double>(i % 100);
     p.satellites = static_cast<int>(i % 13);
+    p.fixMode = i % 3 == 0 ? 3 : 2;
+    if (i % 2 == 0) {
+        p.hdop = 0.8 + static_cast<double>(i % 5) / 10;
+        p.vdop = 1.2;
+        p.pdop = 1.5;
+    }
     return p;
 }
 
@@ -42,7 +50,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", why.c_str());
             return 1;
         }
-        if (i == 0 && ::write(1, "p", 1) != 1) return 1;
+        if (i == 0 && (!gpx.Describe("First fix after 4.2 s", &why) || ::write(1, "p", 1) != 1)) {
+            std::fprintf(stderr, "%s\n", why.c_str());
+            return 1;
+        }
     }
     return 0;
 }

@@ -40,6 +40,8 @@ inline constexpr uint32_t kEventSimStatus = 20507;  // data: uint32_t, 1 usable
 inline constexpr uint32_t kEventCardReady = 20509;
 inline constexpr uint32_t kEventCardUnavailable = 20510;
 inline constexpr uint32_t kEventGpsData = 20701;  // data: GpsDataRecord
+// Every complete view of the sky while the session is open, with or without a fix.
+inline constexpr uint32_t kEventGpsSky = 20702;  // data: GpsSkyRecord (gps_sky.h)
 // IDeviceInitializeEvent: the devices are initialised.
 inline constexpr int kEventDevicesInitialized = 12;
 

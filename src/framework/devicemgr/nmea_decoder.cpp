@@ -17,21 +17,16 @@ bool Printable(unsigned char c) {
     return c >= 0x20 && c < 0x7F;
 }
 
-// Talkers whose sentences are read: GPS, GLONASS, Galileo, BeiDou (two spellings), mixed.
+// Talkers whose sentences are read: GPS, GLONASS, Galileo, BeiDou and QZSS (two spellings
+// each), NavIC, mixed.
 bool KnownTalker(std::string_view talker) {
-    static constexpr std::string_view kTalkers[] = {"GP", "GL", "GA", "GB", "BD", "GN"};
-    return std::find(std::begin(kTalkers), std::end(kTalkers), talker) != std::end(kTalkers);
+    return gnss::NumberingOfTalker(talker).has_value();
 }
 
 // The time field as one epoch's key: "195959" and "195959.00" are the same time.
 std::string TimeKey(std::string_view time) {
     if (auto ms = nmea::TimeOfDay(time)) return std::to_string(*ms);
     return std::string(time);
-}
-
-// BeiDou has two talker spellings; they count as one system.
-std::string SystemOf(std::string_view talker) {
-    return talker == "BD" ? std::string("GB") : std::string(talker);
 }
 
 void FormatDegrees(int64_t micro, char positive, char negative, char* out) {
@@ -104,16 +99,13 @@ std::optional<GpsFix> NmeaDecoder::Decode(std::string_view sentence) {
     }
     std::string_view talker = address.substr(0, 2);
     std::string_view type = address.substr(2);
-    if (type == "GSV") {
-        if (!OnGsv(talker, fields)) {
-            ++counters_.malformed;
-            return std::nullopt;
-        }
-        ++counters_.accepted;
+    if (type == "GSV" || type == "GSA") {
+        bool wellFormed = type == "GSV" ? OnGsv(talker, fields) : OnGsa(talker, fields);
+        ++(wellFormed ? counters_.accepted : counters_.malformed);
         return std::nullopt;
     }
-    // The first other sentence after a run of GSV closes that run.
-    if (lastWasGsv_) CommitSky();
+    // The first sentence of another type after a run of GSV closes that run.
+    if (!sky_.Empty()) CommitSky();
     using Handler = std::optional<GpsFix> (NmeaDecoder::*)(const Fields&, bool&);
     static const std::pair<std::string_view, Handler> kPositions[] = {
         {"RMC", &NmeaDecoder::OnRmc},
@@ -128,8 +120,8 @@ std::optional<GpsFix> NmeaDecoder::Decode(std::string_view sentence) {
         ++(wellFormed ? counters_.accepted : counters_.malformed);
         return fix;
     }
-    if (type == "GSA" || type == "VTG") {
-        bool wellFormed = type == "GSA" ? OnGsa(fields) : OnVtg(fields);
+    if (type == "VTG" || type == "GST") {
+        bool wellFormed = type == "VTG" ? OnVtg(fields) : OnGst(fields);
         ++(wellFormed ? counters_.accepted : counters_.malformed);
         return std::nullopt;
     }
@@ -223,12 +215,18 @@ std::optional<NmeaDecoder::LatLon> NmeaDecoder::PositionAt(const Fields& f, size
 void NmeaDecoder::ReadFixQuality(const Fields& f) {
     auto used = Integer(f[7]);
     if (used) ggaCount_ = *used;
-    used_.Set(used, epoch_);
+    usedCount_.Set(used, epoch_);
     if (auto hdop = Decimal(f[8]); hdop && *hdop >= 0) hdop_.Set(hdop, epoch_);
     altitude_.Set(Decimal(f[9]), epoch_);
+    // GGA: altitude, M, geoid separation, M; GNS: altitude, geoid separation.
+    if (f.size() > 11 && f[10] == "M") {
+        geoid_.Set(Decimal(f[11]), epoch_);
+    } else if (f.size() > 10 && f[10] != "M") {
+        geoid_.Set(Decimal(f[10]), epoch_);
+    }
 }
 
-bool NmeaDecoder::OnGsa(const Fields& f) {
+bool NmeaDecoder::OnGsa(std::string_view talker, const Fields& f) {
     // selection (M/A), mode (1 none, 2 2D, 3 3D), 12 satellite numbers, PDOP, HDOP, VDOP[,
     // system]. One per system in a multi-system fix, all with the same mode and DOP.
     if (f.size() < 18) return false;
@@ -243,6 +241,27 @@ bool NmeaDecoder::OnGsa(const Fields& f) {
     dop(f[15], pdop_);
     dop(f[16], hdop_);
     dop(f[17], vdop_);
+    // One GSA per system, in one epoch: their satellites make one set.
+    if (usedEpoch_ != epoch_ || usedTaken_) {
+        used_.clear();
+        usedEpoch_ = epoch_;
+        usedTaken_ = false;
+    }
+    for (const auto& id : UsedSatellites(talker, f)) used_.insert(id);
+    return true;
+}
+
+bool NmeaDecoder::OnGst(const Fields& f) {
+    // time, RMS, semi-major, semi-minor, orientation, latitude, longitude and altitude
+    // standard deviations (metres)
+    if (f.size() < 9) return false;
+    EnterEpoch(f[1]);
+    auto error = [&](std::string_view text, Reading<double>& into) {
+        if (auto value = Decimal(text); value && *value >= 0) into.Set(value, epoch_);
+    };
+    error(f[6], latError_);
+    error(f[7], lonError_);
+    error(f[8], altError_);
     return true;
 }
 
@@ -264,33 +283,55 @@ bool NmeaDecoder::OnVtg(const Fields& f) {
 }
 
 bool NmeaDecoder::OnGsv(std::string_view talker, const Fields& f) {
-    // total parts, part, satellites in view, then blocks of (number, elevation, azimuth, SNR),
-    // possibly followed by a signal identifier.
-    if (f.size() < 4) return false;
-    auto total = Integer(f[1]);
-    auto part = Integer(f[2]);
-    auto inView = Integer(f[3]);
-    if (!total || !part || !inView || *part == 0 || *part > *total) return false;
-    if (!lastWasGsv_) building_.clear();
-    lastWasGsv_ = true;
-    SystemSky& sky = building_[SystemOf(talker)];
-    sky.announced = std::max(sky.announced, *inView);
-    // Whole blocks only; a trailing signal identifier is not a block.
-    for (size_t i = 4; i + 4 <= f.size(); i += 4) {
-        if (auto number = Integer(f[i])) sky.numbers.insert(*number);
+    SkyBuilder::Gsv added = sky_.Add(talker, f);
+    if (added == SkyBuilder::Gsv::kNewRun) {
+        // A receiver that sends nothing but GSV between its runs.
+        CommitSky();
+        added = sky_.Add(talker, f);
     }
-    return true;
+    return added == SkyBuilder::Gsv::kAdded;
 }
 
 void NmeaDecoder::CommitSky() {
-    int count = 0;
-    for (const auto& [system, sky] : building_) {
-        count += std::max(static_cast<int>(sky.numbers.size()), sky.announced);
-    }
-    skyCount_ = count;
+    skyCount_ = sky_.Count();
     fixesSinceSky_ = 0;
-    building_.clear();
-    lastWasGsv_ = false;
+    bool whole = sky_.Whole();
+    // GSA sentences older than the epoch before mark nothing.
+    std::set<std::pair<int, int>> none;
+    bool usedHold = epoch_ - usedEpoch_ <= 1;
+    std::vector<SkySatellite> satellites = sky_.Take(usedHold ? used_ : none);
+    usedTaken_ = true;
+    if (!whole) {
+        ++counters_.partialSkies;
+        return;
+    }
+    SkyView view;
+    view.satellites = std::move(satellites);
+    view.fixMode = Recent(fixMode_);
+    view.pdop = Recent(pdop_);
+    view.hdop = Recent(hdop_);
+    view.vdop = Recent(vdop_);
+    view.latitudeError = Recent(latError_);
+    view.longitudeError = Recent(lonError_);
+    view.altitudeError = Recent(altError_);
+    skyReady_ = std::move(view);
+}
+
+void NmeaDecoder::Finish() {
+    if (!sky_.Empty()) CommitSky();
+    EndEpoch();
+}
+
+std::optional<SkyView> NmeaDecoder::TakeSky() {
+    std::optional<SkyView> view = std::move(skyReady_);
+    skyReady_.reset();
+    return view;
+}
+
+std::optional<GpsFix> NmeaDecoder::TakeEpochFix() {
+    std::optional<GpsFix> fix = std::move(endedFix_);
+    endedFix_.reset();
+    return fix;
 }
 
 std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int64_t lon) {
@@ -309,16 +350,26 @@ std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int6
         fix.satellites = ggaCount_;
     }
     ++fixesSinceSky_;
+    fix.utcMillisecondOfDay = nmea::TimeOfDay(time);
+    FillExtras(fix);
+    epochFix_ = fix;
+    return fix;
+}
 
+void NmeaDecoder::FillExtras(GpsFix& fix) const {
     fix.altitudeMetres = Recent(altitude_);
     fix.speedMetresPerSecond = Recent(speed_);
     fix.courseDegrees = Recent(course_);
     fix.fixMode = Recent(fixMode_);
-    fix.satellitesUsed = Recent(used_);
+    fix.satellitesUsed = Recent(usedCount_);
     fix.pdop = Recent(pdop_);
     fix.hdop = Recent(hdop_);
     fix.vdop = Recent(vdop_);
-    fix.utcMillisecondOfDay = nmea::TimeOfDay(time);
+    fix.geoidSeparationMetres = Recent(geoid_);
+    fix.latitudeError = Recent(latError_);
+    fix.longitudeError = Recent(lonError_);
+    fix.altitudeError = Recent(altError_);
+    fix.utcMilliseconds.reset();
     if (auto date = Recent(date_); date && fix.utcMillisecondOfDay) {
         int32_t now = *fix.utcMillisecondOfDay;
         int64_t days = date->days;
@@ -327,13 +378,21 @@ std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int6
         if (now < kHour && date->timeOfDay >= 23 * kHour) ++days;
         fix.utcMilliseconds = days * kMillisecondsPerDay + now;
     }
-    return fix;
 }
 
 void NmeaDecoder::EnterEpoch(std::string_view time) {
     if (!time.empty() && TimeKey(time) == epochTime_) return;
+    EndEpoch();
     ++epoch_;
     epochTime_ = TimeKey(time);
+    epochTimeOfDay_ = nmea::TimeOfDay(time);
+}
+
+void NmeaDecoder::EndEpoch() {
+    if (!epochFix_) return;
+    FillExtras(*epochFix_);
+    endedFix_ = std::move(epochFix_);
+    epochFix_.reset();
 }
 
 bool RepeatedUnchanged(std::string_view sentence) {

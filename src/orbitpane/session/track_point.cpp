@@ -42,6 +42,17 @@ std::optional<track::TrackPoint> TrackPointOf(const framework::GpsDataRecord& re
     if (record.satellitesUsedKnown && record.satellitesUsed >= 0) {
         point.satellites = record.satellitesUsed;
     }
+    if (record.fixModeKnown &&
+        (record.fixMode == framework::kGpsFix2D || record.fixMode == framework::kGpsFix3D)) {
+        point.fixMode = record.fixMode;
+    }
+    auto dop = [](bool known, double value) {
+        return known && std::isfinite(value) && value >= 0 ? std::optional<double>(value)
+                                                           : std::nullopt;
+    };
+    point.hdop = dop(record.hdopKnown, record.hdop);
+    point.vdop = dop(record.vdopKnown, record.vdop);
+    point.pdop = dop(record.pdopKnown, record.pdop);
     return point;
 }
 

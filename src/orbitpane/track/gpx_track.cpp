@@ -18,19 +18,17 @@
 namespace track {
 namespace {
 
-constexpr const char* kClosing = "</trkseg></trk></gpx>\n";
+constexpr const char* kClosing = kGpxClosing;
+constexpr const char* kWaiting = "Waiting for the first fix";
 // Where the closing tags move on to the next page: a processing instruction after the
 // document, then the end of the comment that the old closing tags become.
 constexpr const char* kBridge = "<?satview -->";
 constexpr const char* kAfterBridge = "<?satview?>";
 
-std::string Header(std::time_t start) {
-    std::string time = GpxTime(start);
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<gpx version=\"1.1\" creator=\"Satview\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-           "<metadata><time>" +
-           time + "</time></metadata>\n<trk><name>" + time + "</name><trkseg>\n";
-}
+constexpr const char* kHeadStart =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<gpx version=\"1.1\" creator=\"Satview\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+    "<metadata><desc>";
 
 std::string Number(const char* format, double value) {
     char text[64];
@@ -38,18 +36,54 @@ std::string Number(const char* format, double value) {
     return text;
 }
 
-std::string PointText(const TrackPoint& p) {
+// The description as XML text, `width` characters at least (blanks after it).
+std::string DescriptionText(const std::string& text, size_t width) {
+    std::string out;
+    for (char c : text) {
+        if (c == '<') {
+            out += "&lt;";
+        } else if (c == '&') {
+            out += "&amp;";
+        } else {
+            out += c;
+        }
+    }
+    if (out.size() < width) out.append(width - out.size(), ' ');
+    return out;
+}
+
+}  // namespace
+
+std::string GpxHead(std::time_t start, const std::string& description, size_t descriptionWidth) {
+    std::string time = GpxTime(start);
+    return kHeadStart + DescriptionText(description, descriptionWidth) + "</desc><time>" + time +
+           "</time></metadata>\n<trk><name>" + time + "</name><trkseg>\n";
+}
+
+std::string GpxPoint(const TrackPoint& p) {
+    // GPX 1.1's order: ele, time, ..., fix, sat, hdop, vdop, pdop.
     std::string text = "<trkpt lat=\"" + Number("%.7f", p.latitude) + "\" lon=\"" +
                        Number("%.7f", p.longitude) + "\">";
     if (p.elevation && std::isfinite(*p.elevation)) {
         text += "<ele>" + Number("%.1f", *p.elevation) + "</ele>";
     }
     text += "<time>" + GpxTime(p.utc, p.milliseconds) + "</time>";
+    if (p.fixMode == 2 || p.fixMode == 3)
+        text += p.fixMode == 2 ? "<fix>2d</fix>" : "<fix>3d</fix>";
     if (p.satellites && *p.satellites >= 0) {
         text += "<sat>" + std::to_string(*p.satellites) + "</sat>";
     }
+    auto dop = [&](const char* name, const std::optional<double>& value) {
+        if (!value || !std::isfinite(*value) || *value < 0) return;
+        text += std::string("<") + name + ">" + Number("%.1f", *value) + "</" + name + ">";
+    };
+    dop("hdop", p.hdop);
+    dop("vdop", p.vdop);
+    dop("pdop", p.pdop);
     return text + "</trkpt>\n";
 }
+
+namespace {
 
 // Writes all of `bytes` at `offset`; false on the first failure.
 bool WriteAt(int fd, const std::string& bytes, off_t offset) {
@@ -172,7 +206,7 @@ void GpxTrack::SyncAndClose(int fd) {
 bool GpxTrack::Open(const std::string& folder, std::time_t start, std::string* why) {
     Close();
     if (!MakeTracksFolder(folder, why)) return false;
-    const std::string header = Header(start);
+    const std::string header = GpxHead(start, kWaiting, kDescriptionWidth);
     const std::string name = TrackFileName(start);
     for (int n = 1; n < 100; ++n) {
         std::string file =
@@ -187,6 +221,7 @@ bool GpxTrack::Open(const std::string& folder, std::time_t start, std::string* w
         fd_ = fd;
         path_ = path;
         end_ = static_cast<off_t>(header.size());
+        description_ = static_cast<off_t>(std::strlen(kHeadStart));
         points_ = 0;
         unsynced_ = true;
         lastSync_ = std::chrono::steady_clock::now();
@@ -204,7 +239,7 @@ bool GpxTrack::Append(const TrackPoint& point, std::string* why) {
     // The kernel copies a write into the file a page at a time and may stop between two pages
     // when the process is killed. So every write here lies within one page, and each leaves a
     // complete document.
-    const std::string text = PointText(point);
+    const std::string text = GpxPoint(point);
     const off_t closing = static_cast<off_t>(std::strlen(kClosing));
     const off_t page = static_cast<off_t>(::sysconf(_SC_PAGESIZE));
     const off_t pageEnd = (end_ / page + 1) * page;
@@ -247,6 +282,24 @@ bool GpxTrack::Append(const TrackPoint& point, std::string* why) {
         unsynced_ = false;
         lastSync_ = now;
     }
+    return true;
+}
+
+bool GpxTrack::Describe(const std::string& text, std::string* why) {
+    if (fd_ < 0) {
+        if (why) *why = "no track is open";
+        return false;
+    }
+    std::string shown = DescriptionText(text, kDescriptionWidth);
+    if (shown.size() > kDescriptionWidth) {
+        if (why) *why = "the description is too long: " + text;
+        return false;
+    }
+    if (!WriteAt(fd_, shown, description_)) {
+        if (why) *why = "cannot write " + path_ + ": " + std::strerror(errno);
+        return false;
+    }
+    unsynced_ = true;
     return true;
 }
 

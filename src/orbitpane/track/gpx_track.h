@@ -1,4 +1,6 @@
-// A GPS session written as a GPX 1.1 track: one trk with one trkseg, a trkpt per fix.
+// A GPS session written as a GPX 1.1 track: one trk with one trkseg, a trkpt per fix with
+// the fix's quality (GPX's fix, sat, hdop, vdop, pdop), and the track's description in its
+// metadata (the time to the first fix).
 //
 // The file is a whole GPX document at every moment: it is made complete (header and closing
 // tags) before it gets its name, and each point is written, together with the closing tags,
@@ -29,8 +31,16 @@ struct TrackPoint {
     double latitude = 0;              // degrees, negative: south
     double longitude = 0;             // degrees, negative: west
     std::optional<double> elevation;  // metres above mean sea level
+    std::optional<int> fixMode;       // 2 or 3 (framework::kGpsFix2D, kGpsFix3D)
     std::optional<int> satellites;    // used in the fix
+    std::optional<double> hdop, vdop, pdop;
 };
+
+// The pieces of a GPX document: its start up to the first point (the description padded with
+// blanks to `descriptionWidth` characters), a point, the closing tags.
+std::string GpxHead(std::time_t start, const std::string& description, size_t descriptionWidth = 0);
+std::string GpxPoint(const TrackPoint& point);
+inline constexpr const char* kGpxClosing = "</trkseg></trk></gpx>\n";
 
 // "2026-12-08T20:15:03Z" (with ".250" before the Z when there are milliseconds).
 std::string GpxTime(std::time_t utc, int milliseconds = 0);
@@ -56,6 +66,10 @@ class GpxTrack {
     // Adds a point; false (with the reason) when it could not be written: the file then still
     // ends where it ended before.
     bool Append(const TrackPoint& point, std::string* why = nullptr);
+    // Replaces the description in the metadata (up to kDescriptionWidth characters, in one
+    // write of the same length); false with the reason.
+    bool Describe(const std::string& text, std::string* why = nullptr);
+    static constexpr size_t kDescriptionWidth = 40;
     // Ends the track; it reaches the disk soon after. Nothing happens without an open track.
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
@@ -69,7 +83,8 @@ class GpxTrack {
 
     int fd_ = -1;
     std::string path_;
-    off_t end_ = 0;  // where the closing tags start
+    off_t end_ = 0;          // where the closing tags start
+    off_t description_ = 0;  // where the description's text starts
     int points_ = 0;
     bool unsynced_ = false;
     std::chrono::milliseconds syncInterval_ = std::chrono::seconds(30);

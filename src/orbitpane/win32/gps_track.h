@@ -27,6 +27,9 @@ class GpxTrackLog final : public session::TrackLog {
     bool Append(const track::TrackPoint& point, std::string& why) override {
         return track_.Append(point, &why);
     }
+    bool Describe(const std::string& text, std::string& why) override {
+        return track_.Describe(text, &why);
+    }
     void Close() override { track_.Close(); }
     std::string Path() override { return track_.Path(); }
     int Points() override { return track_.Points(); }
