@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cardsim/card.h"
+#include "framework/devicemgr/nmea_decoder.h"
 #include "nmea.h"
 #include "temp_dir.h"
 
@@ -35,7 +37,7 @@ TEST(Nmea, EpochHoldsValidSentencesWithTheSatelliteCount) {
     for (long second : {0L, 25L, 77L}) {
         cardsim::RoutePoint point = cardsim::RouteAt(second);
         std::vector<std::string> epoch = cardsim::RouteEpoch(point, utc);
-        int gsvSatellites = 0;
+        int gsvSatellites = 0, glonass = 0, gsa = 0;
         for (const std::string& sentence : epoch) {
             ASSERT_TRUE(ValidSentence(sentence)) << sentence;
             std::vector<std::string> f = Fields(sentence);
@@ -43,15 +45,21 @@ TEST(Nmea, EpochHoldsValidSentencesWithTheSatelliteCount) {
                 EXPECT_EQ(std::atoi(f[3].c_str()), point.satellites);
                 gsvSatellites += static_cast<int>((f.size() - 4) / 4);
             }
+            if (f[0] == "GLGSV") glonass += static_cast<int>((f.size() - 4) / 4);
+            gsa += f[0] == "GNGSA";
         }
         EXPECT_EQ(gsvSatellites, point.satellites);
+        EXPECT_EQ(glonass, point.glonass);
+        EXPECT_EQ(gsa, 4) << "one GSA per system";
         std::vector<std::string> rmc = Fields(epoch[0]);
         ASSERT_EQ(rmc[0], "GPRMC");
         EXPECT_EQ(rmc[1], "005320.00");
         EXPECT_EQ(rmc[2], "A");
         EXPECT_EQ(rmc[9], "301126");
         EXPECT_EQ(Fields(epoch[1])[0], "GPGGA");
-        EXPECT_EQ(Fields(epoch[2])[0], "GPGSA");
+        EXPECT_EQ(Fields(epoch[2])[0], "GPGST");
+        EXPECT_EQ(Fields(epoch[3])[0], "GNGSA");
+        EXPECT_EQ(Fields(epoch.back())[0], "GPGLL");
     }
 }
 
@@ -70,6 +78,79 @@ TEST(Nmea, PositionMovesAndStaysNearTheRoute) {
     EXPECT_NEAR(std::atoi(rmc[3].substr(0, 2).c_str()) + minutes / 60, first.latitude, 1e-5);
     EXPECT_EQ(rmc[4], "N");
     EXPECT_EQ(rmc[6], "W");
+}
+
+// A start read by the device manager's decoder: no fix while the receiver searches, the
+// satellites it acquired growing in number, their places known early unless the start is
+// cold, their signals measured as they are tracked; then the route's four systems.
+TEST(Nmea, ASearchingReceiverShowsTheSkyRisingAndNoFix) {
+    const std::time_t utc = 1796000000;
+    for (bool skyKnown : {false, true}) {
+        SCOPED_TRACE(skyKnown ? "almanac" : "cold");
+        devicemgr::NmeaDecoder decoder;
+        size_t seen = 0;
+        int placed = 0, measured = 0, views = 0;
+        for (double progress : {0.05, 0.2, 0.4, 0.6, 0.8, 0.95}) {
+            SCOPED_TRACE(progress);
+            for (const std::string& line :
+                 cardsim::SearchEpoch(cardsim::RouteAt(3), progress, skyKnown, utc)) {
+                ASSERT_TRUE(ValidSentence(line)) << line;
+                EXPECT_FALSE(decoder.Decode(line.substr(0, line.size() - 2))) << line;
+            }
+            decoder.Finish();
+            auto view = decoder.TakeSky();
+            ASSERT_TRUE(view);
+            ++views;
+            EXPECT_GE(view->satellites.size(), seen);
+            seen = view->satellites.size();
+            EXPECT_EQ(view->Used(), 0);
+            int placedHere = 0;
+            for (const auto& satellite : view->satellites) {
+                placedHere += satellite.elevation.has_value();
+                measured += satellite.snr.has_value();
+            }
+            if (progress < 0.7 && seen > 0) EXPECT_EQ(placedHere > 0, skyKnown);
+            placed += placedHere;
+        }
+        // Then the fix, with GST closing the epoch's run.
+        std::optional<devicemgr::SkyView> last;
+        for (const std::string& line : cardsim::RouteEpoch(cardsim::RouteAt(4), utc + 1)) {
+            decoder.Decode(line.substr(0, line.size() - 2));
+            if (auto view = decoder.TakeSky()) last = view;
+        }
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->satellites.size(), 18u) << "8 GPS, 4 GLONASS, 3 Galileo, 3 BeiDou";
+        EXPECT_EQ(last->Used(), 13);
+        EXPECT_TRUE(last->latitudeError && last->altitudeError);
+        EXPECT_EQ(views, 6);
+        EXPECT_GT(placed, 0);
+        EXPECT_GT(seen, 3u);
+        EXPECT_GT(measured, 0);
+        EXPECT_EQ(decoder.Counters().malformed + decoder.Counters().badChecksum, 0u);
+    }
+}
+
+TEST(Nmea, TheStartsTakeTheirTimeAndAssistanceShortensThem) {
+    const struct {
+        cardsim::StartKind kind;
+        bool assisted;
+        long ms;
+    } rows[] = {
+        {cardsim::StartKind::Cold, false, 35000}, {cardsim::StartKind::Warm, false, 25000},
+        {cardsim::StartKind::Hot, false, 1000},   {cardsim::StartKind::Cold, true, 7000},
+        {cardsim::StartKind::Warm, true, 5000},   {cardsim::StartKind::Hot, true, 1000},
+    };
+    cardsim::CardOptions options;
+    options.hotStart = std::chrono::milliseconds(1000);
+    for (const auto& row : rows) {
+        options.start = row.kind;
+        EXPECT_EQ(cardsim::TimeToFirstFix(options, row.assisted).count(), row.ms)
+            << cardsim::ToString(row.kind) << row.assisted;
+    }
+    // A short cold start, assisted, is not quicker than a hot one.
+    options.start = cardsim::StartKind::Cold;
+    options.coldStart = std::chrono::milliseconds(3000);
+    EXPECT_EQ(cardsim::TimeToFirstFix(options, true).count(), 1000);
 }
 
 TEST(Nmea, ReplayGroupsEpochsByTimeAndLoops) {

@@ -16,10 +16,11 @@ TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
     Open();
     EXPECT_EQ(user->Title(), L"Satview GPS");
     // The five position rows, then the fix rows, with nothing known yet.
-    ASSERT_EQ(user->Rows(gps::kList), 8);
-    const wchar_t* rows[] = {L"GPS port",    L"Longitude", L"Latitude",       L"Satellites in view",
-                             L"Time of fix", L"Altitude",  L"Speed / course", L"Fix"};
-    for (int row = 0; row < 8; ++row) {
+    ASSERT_EQ(user->Rows(gps::kList), 9);
+    const wchar_t* rows[] = {L"GPS port",           L"Longitude",   L"Latitude",
+                             L"Satellites in view", L"Time of fix", L"Altitude",
+                             L"Speed / course",     L"Fix",         L"First fix after"};
+    for (int row = 0; row < 9; ++row) {
         EXPECT_EQ(user->Cell(gps::kList, row, 0), rows[row]);
         EXPECT_EQ(user->Cell(gps::kList, row, 1), L"");
     }

@@ -69,6 +69,9 @@ struct Doubles : session::CardCommands, session::SessionScreen, session::TrackLo
     bool KillWatchdogTimer() override { return Do("timer kill", "kill"); }
     void Pause(int ms) override { log.push_back("pause " + std::to_string(ms)); }
     void CardGaveUp() override { log.push_back("gave-up"); }
+    void ShowFirstFix(std::chrono::milliseconds after) override {
+        log.push_back("first-fix " + std::to_string(after.count()));
+    }
     void Trace(const std::string& m, const char*, int) override {
         if (traces) log.push_back("trace " + m);
     }
@@ -298,6 +301,34 @@ TEST(GpsSession, EveryEndStopsTheReceiverOnceAndLeavesTheDialogIdle) {
     for (const Row& row : rows) Check(row);
 }
 
+// The time to the first fix runs from the user's Start to the session's first position, on the
+// steady clock; the track's description gets it as soon as both are there.
+TEST(GpsSession, TheFirstFixIsTimedFromStart) {
+    const Row rows[] = {
+        {{"start", "after 4.2", "position"}, {"first-fix 4200", "status START_GPSSUCCE"}},
+        {{"start", "wall -3600", "after 35", "position"},
+         {"first-fix 35000", "status START_GPSSUCCE"}},
+        {{"start", "after 4.2", "position", "after 1", "position"}, {}},
+        // Start while running keeps the session's; a new session times its own.
+        {{"start", "after 1", "position", "start", "after 5", "position"},
+         {"status START_GPSSUCCE"}},
+        {{"start", "after 3", "position", "stop", "after 9", "start", "after 1.5", "position"},
+         {"first-fix 1500", "status START_GPSSUCCE"}},
+        // No session, no first fix.
+        {{"position"}, {}},
+        {{"track on", "start", "after 2", "position"},
+         {"first-fix 2000", "track desc First fix after 2.0 s", "track point",
+          "status START_GPSSUCCE"}},
+        {{"start", "after 1", "position", "track on"},
+         {"track open", "track desc First fix after 1.0 s"}},
+        {{"track on", "start", "after 2", "position"},
+         {"first-fix 2000", "track desc First fix after 2.0 s", "track point",
+          "status START_GPSSUCCE"},
+         {"desc"}},
+    };
+    for (const Row& row : rows) Check(row);
+}
+
 // The watchdog measures with the steady clock: the no-data line from the last position, the
 // card's check every 20 s from Start or the last good check, whatever the wall clock does.
 TEST(GpsSession, TheWatchdogCountsOnTheSteadyClock) {
@@ -306,7 +337,7 @@ TEST(GpsSession, TheWatchdogCountsOnTheSteadyClock) {
         {{"start", "after 3", "tick"}, {"no-data 3"}},
         {{"start", "after 2", "position", "after 2", "tick"}, {"no-data hidden"}},
         {{"start", "position", "after 3.5", "tick"}, {"no-data 3", "status QUER_GPS"}},
-        {{"start", "after 1", "position"}, {"status START_GPSSUCCE"}},
+        {{"start", "after 1", "position"}, {"first-fix 1000", "status START_GPSSUCCE"}},
         // The wall clock set back an hour or forward a day changes nothing measured.
         {{"start", "wall -3600", "after 3", "tick"}, {"no-data 3"}},
         {{"start", "wall 86400", "after 1", "tick"}, {"no-data hidden"}},
@@ -349,6 +380,8 @@ TEST(GpsSession, TheTrackEndsWithItsSession) {
           "status QUER_GPS",
           "clear-no-data",
           "timer start",
+          "first-fix 0",
+          "track desc First fix after 0.0 s",
           "track point",
           "status START_GPSSUCCE",
           "track point",
@@ -377,7 +410,8 @@ TEST(GpsSession, TheTrackEndsWithItsSession) {
         {{"track on", "start", "stop", "track on"}, {}},
         // A point that cannot be written ends the track; the session goes on.
         {{"track on", "start", "position"},
-         {"track point", "track close", "status START_GPSSUCCE"},
+         {"first-fix 0", "track desc First fix after 0.0 s", "track point", "track close",
+          "status START_GPSSUCCE"},
          {"point"}},
         // A track that cannot be opened leaves the session unrecorded.
         {{"track on", "start"},
@@ -385,7 +419,7 @@ TEST(GpsSession, TheTrackEndsWithItsSession) {
           "status START_GPSSUCCE", "buttons running", "track open", "status QUER_GPS",
           "clear-no-data", "timer start"},
          {"track"}},
-        {{"track on", "start", "position"}, {"status START_GPSSUCCE"}, {"track"}},
+        {{"track on", "start", "position"}, {"first-fix 0", "status START_GPSSUCCE"}, {"track"}},
     };
     for (const Row& row : rows) Check(row);
 }
@@ -398,6 +432,7 @@ TEST(GpsSession, TracesSayWhatHappened) {
     RunSteps({"start", "position", "after 20", "tick", "unavailable", "all"}, d);
     const Log expected = {"trace GPS has been openned successfully.",
                           "trace Recording the session in t.gpx",
+                          "trace First fix after 0.0 s",
                           "trace NO GPS Data in 20 second!\n",
                           "trace Data Card is Not OK!\n",
                           "trace Track ended with 1 points: t.gpx",

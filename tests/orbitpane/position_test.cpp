@@ -239,11 +239,35 @@ TEST_F(GpsPosition, TheWindowMenuRecordsTheSessionAsAGpxTrack) {
                         "</trkseg></trk></gpx>\n"),
               std::string::npos)
         << text;
+    EXPECT_NE(text.find("<metadata><desc>First fix after 0.0 s "), std::string::npos) << text;
 
     ASSERT_TRUE(user->ChooseSystemMenu(orbitpane::kRecordTrackCommand));
     EXPECT_FALSE(entry(orbitpane::kRecordTrackCommand).checked);
     EXPECT_EQ(orbitpane::ReadIniString(L"track", L"record", orbitpane::kRunInfoFile), L"0");
     ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(GpsPosition, TheFirstFixRowTellsTheTimeFromStartInTheLanguageShown) {
+    const int row = kListRows + 3;
+    StartSession();
+    EXPECT_EQ(Cell(row), L"");
+    At(4);
+    SendPosition("11.5E", "48.25N", "7");
+    EXPECT_EQ(Cell(row), L"4.0 s");
+    At(6);
+    SendPosition("11.5E", "48.25N", "7");
+    EXPECT_EQ(Cell(row), L"4.0 s") << "the session's first, not the last";
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(user->Cell(gps::kList, row, 0), Lang(L"IDS_LST_ITEM_FIRSTFIX"));
+    EXPECT_EQ(Cell(row), L"4.0 " + Lang(L"IDS_UNIT_SECONDS"));
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 0));
+    ASSERT_TRUE(user->Click(gps::kStop));
+    EXPECT_EQ(Cell(row), L"");
+    // The next session times its own.
+    ASSERT_TRUE(user->Click(gps::kStart));
+    At(8);
+    SendPosition("11.5E", "48.25N", "7");
+    EXPECT_EQ(Cell(row), L"2.0 s") << "Start was pressed at 6 s";
 }
 
 TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {

@@ -223,13 +223,18 @@ AtAnswer AnswerGps(const devicemgr::GpsRequest& request, CardState& state) {
             break;
         case GpsCommand::kApn:
             valid = ValidSocketCont(value);
+            state.apnSet |= valid;
             break;
         case GpsCommand::kSuplServer:
             valid = ValidServer(value);
+            state.suplServerSet |= valid;
             break;
-        case GpsCommand::kPositionMode:
-            valid = NumberIn(value, 0, 5).has_value();
+        case GpsCommand::kPositionMode: {
+            auto mode = NumberIn(value, 0, 5);
+            valid = mode.has_value();
+            if (mode) state.positionMode = *mode;
             break;
+        }
         case GpsCommand::kFixInterval:
             valid = ValidFixRate(value);
             break;

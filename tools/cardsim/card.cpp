@@ -53,6 +53,8 @@ struct Card::Impl {
     Clock::time_point nextNmea = kNever;
     Clock::time_point nextUnsolicited = kNever;
     long nmeaSecond = 0;
+    Clock::time_point positioningSince;  // the receiver's start
+    Clock::duration fixAfter{};          // and its time to the first fix
     long unsolicitedTick = 0;
     NmeaReplay replay;
     bool replaying = false;
@@ -149,6 +151,8 @@ struct Card::Impl {
         if (state.positioning && !wasPositioning) {
             nmeaSecond = 0;
             nextNmea = now + std::chrono::milliseconds(100);
+            positioningSince = now;
+            fixAfter = TimeToFirstFix(state.options, state.Assisted());
         } else if (!state.positioning) {
             nextNmea = kNever;
         }
@@ -202,7 +206,15 @@ struct Card::Impl {
                 gap = std::chrono::duration_cast<Clock::duration>(gap / o.replaySpeed);
             }
         } else {
-            lines = RouteEpoch(RouteAt(nmeaSecond++), std::time(nullptr));
+            Clock::duration searched = now - positioningSince;
+            RoutePoint point = RouteAt(nmeaSecond++);
+            if (searched < fixAfter) {
+                double progress = std::chrono::duration<double>(searched) / fixAfter;
+                bool skyKnown = o.start != StartKind::Cold || state.Assisted();
+                lines = SearchEpoch(point, progress, skyKnown, std::time(nullptr));
+            } else {
+                lines = RouteEpoch(point, std::time(nullptr));
+            }
         }
         if (o.badChecksums) CorruptChecksums(lines);
         std::string bytes;
@@ -537,6 +549,10 @@ void Card::SetGarbage(bool garbage) {
     impl_->Change([&](auto) { impl_->state.options.garbage = garbage; });
 }
 
+void Card::SetStart(StartKind kind) {
+    impl_->Change([&](auto) { impl_->state.options.start = kind; });
+}
+
 void Card::SetModel(const std::string& model) {
     impl_->Change([&](auto) { impl_->state.options.model = model; });
 }
@@ -571,6 +587,36 @@ const char* ToString(SimState state) {
             return "puk";
     }
     return "ready";
+}
+
+const char* ToString(StartKind kind) {
+    switch (kind) {
+        case StartKind::Cold:
+            return "cold";
+        case StartKind::Warm:
+            return "warm";
+        case StartKind::Hot:
+            return "hot";
+    }
+    return "hot";
+}
+
+bool ParseStartKind(const std::string& text, StartKind& kind) {
+    for (StartKind k : {StartKind::Cold, StartKind::Warm, StartKind::Hot}) {
+        if (text == ToString(k)) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+Milliseconds TimeToFirstFix(const CardOptions& o, bool assisted) {
+    Milliseconds time = o.start == StartKind::Cold   ? o.coldStart
+                        : o.start == StartKind::Warm ? o.warmStart
+                                                     : o.hotStart;
+    if (assisted && o.start != StartKind::Hot) time = std::max(time / 5, o.hotStart);
+    return time;
 }
 
 bool ParseSimState(const std::string& text, SimState& state) {

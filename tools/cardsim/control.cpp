@@ -38,6 +38,7 @@ std::string Card::ControlHelp() {
            "silent-after <s>             say nothing at all after s seconds; 0 speaks again\n"
            "checksums good|bad           every other NMEA sentence with a wrong checksum\n"
            "garbage on|off               junk bytes between NMEA sentences\n"
+           "start cold|warm|hot          how the receiver's next start goes\n"
            "model <name>                 what AT+CGMM answers\n"
            "unsolicited <line>           write one unsolicited line on the PC UI port\n"
            "unplug, plug                 the ports vanish, and come back with new numbers\n";
@@ -104,6 +105,10 @@ std::string Card::Control(const std::string& command) {
     } else if (verb == "garbage") {
         if (!OnOff(word, flag)) return bad("on or off");
         SetGarbage(flag);
+    } else if (verb == "start") {
+        StartKind kind;
+        if (!ParseStartKind(word, kind)) return bad("cold, warm or hot");
+        SetStart(kind);
     } else if (verb == "model") {
         if (word.empty()) return bad("a name");
         SetModel(word);

@@ -33,6 +33,8 @@ struct Settings {
     std::string dialect = "card";
     bool checkSatview = false;
     bool noGpsPort = false;
+    std::string start = "hot";
+    std::vector<double> startTimes = {35, 25, 1};  // cold, warm, hot
 };
 
 const char* const kAtHelp =
@@ -129,6 +131,10 @@ int RunCards(Settings& s) {
     auto ms = [](double seconds) {
         return cardsim::Milliseconds(static_cast<long>(seconds * 1000));
     };
+    cardsim::ParseStartKind(s.start, o.start);
+    o.coldStart = ms(s.startTimes[0]);
+    o.warmStart = ms(s.startTimes[1]);
+    o.hotStart = ms(s.startTimes[2]);
     o.readyAfter = ms(s.readyAfter);
     o.silentAfter = ms(s.silentAfter);
     o.unsolicitedPeriod = ms(s.unsolicited);
@@ -239,6 +245,20 @@ int main(int argc, char** argv) {
     app.add_flag("--garbage", s.card.garbage, "junk bytes between NMEA sentences");
     app.add_option("--nmea", s.card.nmeaFile, "replay this NMEA log instead of the route")
         ->check(CLI::ExistingFile);
+    app.add_option("--start", s.start,
+                   "how the receiver starts: cold (nothing known of the sky), warm (an almanac "
+                   "and the last position) or hot (fresh ephemerides); it searches, satellites "
+                   "rising, for the start's time to the first fix")
+        ->check(CLI::IsMember({"cold", "warm", "hot"}))
+        ->capture_default_str();
+    app.add_option("--start-times", s.startTimes,
+                   "the seconds to the first fix of a cold, warm and hot start; with AGPS set "
+                   "up (APN and SUPL server accepted, a position mode other than 0) a cold or "
+                   "warm start takes a fifth of its time, at least the hot start's")
+        ->expected(3)
+        ->delimiter(',')
+        ->check(CLI::Range(0.0, 3600.0))
+        ->capture_default_str();
     app.add_option("--speed", s.card.replaySpeed, "replay this many times faster")
         ->check(CLI::Range(0.01, 1000.0))
         ->capture_default_str();

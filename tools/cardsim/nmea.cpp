@@ -1,5 +1,6 @@
 #include "nmea.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -15,6 +16,12 @@ constexpr double kCentreLongitude = -122.123456;
 constexpr double kRadiusDegrees = 0.0015;
 constexpr long kLoopSeconds = 600;
 
+std::string Format(const char* format, auto... values) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, format, values...);
+    return buffer;
+}
+
 struct Satellite {
     int prn, elevation, azimuth, snr;
 };
@@ -22,11 +29,56 @@ constexpr Satellite kSky[] = {{2, 67, 40, 44},   {5, 45, 110, 41},  {7, 30, 200,
                               {9, 12, 320, 30},  {12, 55, 275, 43}, {15, 20, 150, 35},
                               {18, 38, 10, 40},  {21, 8, 85, 26},   {24, 72, 230, 46},
                               {26, 25, 300, 33}, {29, 50, 180, 42}, {31, 15, 60, 29}};
+constexpr Satellite kGlonass[] = {{65, 58, 95, 43},  {66, 31, 160, 39}, {72, 44, 250, 41},
+                                  {73, 18, 305, 31}, {79, 9, 20, 27},   {80, 62, 330, 45}};
+constexpr Satellite kGalileo[] = {
+    {3, 48, 60, 42}, {8, 25, 250, 37}, {13, 70, 140, 44}, {27, 11, 330, 28}};
+constexpr Satellite kBeiDou[] = {{11, 62, 180, 45}, {23, 33, 95, 40}, {37, 14, 20, 31}};
 
-std::string Format(const char* format, auto... values) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, format, values...);
-    return buffer;
+// A system of the route: its talker, GSA system ID, GSV signal ID and satellites.
+struct System {
+    const char* talker;
+    int systemId;
+    int signalId;
+    const Satellite* sky;
+    int size;
+};
+constexpr System kSystems[] = {
+    {"GP", 1, 1, kSky, 12},
+    {"GL", 2, 1, kGlonass, 6},
+    {"GA", 3, 7, kGalileo, 4},
+    {"GB", 4, 1, kBeiDou, 3},
+};
+
+// The satellites of each system in view at `p`, and of those the ones used in the fix: all but
+// the lowest of GPS (12 at most, as GSA holds), all but two of GLONASS, of Galileo and BeiDou
+// all but one.
+int InView(const RoutePoint& p, int system) {
+    const int counts[] = {std::min(p.satellites, 12), p.glonass, p.galileo, p.beidou};
+    return counts[system];
+}
+int Used(const RoutePoint& p, int system) {
+    const int unused[] = {1, 2, 1, 1};
+    return std::max(0, InView(p, system) - unused[system]);
+}
+
+// A system's GSV run: `listed(i)` tells whether its i-th satellite is in view, `block(i)` its
+// elevation, azimuth and SNR fields.
+template <typename Listed, typename Block>
+void AddGsv(std::vector<std::string>& out, const System& system, Listed listed, Block block) {
+    std::vector<int> shown;
+    for (int i = 0; i < system.size; ++i) {
+        if (listed(i)) shown.push_back(i);
+    }
+    int count = static_cast<int>(shown.size());
+    int messages = std::max(1, (count + 3) / 4);
+    for (int m = 0; m < messages; ++m) {
+        std::string gsv = Format("%sGSV,%d,%d,%02d", system.talker, messages, m + 1, count);
+        for (int k = m * 4; k < std::min(count, m * 4 + 4); ++k) {
+            gsv += Format(",%02d,", system.sky[shown[k]].prn) + block(shown[k]);
+        }
+        out.push_back(NmeaSentence(gsv + Format(",%X", system.signalId)));
+    }
 }
 
 // ddmm.mmmm,N or dddmm.mmmm,W
@@ -81,34 +133,89 @@ RoutePoint RouteAt(long second) {
     p.speedKnots = metresPerSecond * 3600.0 / 1852.0;
     p.course = std::fmod(360.0 - angle * 180.0 / std::numbers::pi, 360.0);  // anticlockwise
     p.satellites = 8 + static_cast<int>((second / 20) % 5);
+    p.glonass = 4 + static_cast<int>((second / 20) % 3);
+    p.galileo = 3 + static_cast<int>((second / 40) % 2);
+    p.beidou = 3;
+    p.second = second;
     return p;
 }
+
+namespace {
+
+std::string TimeField(const std::tm& t) {
+    return Format("%02d%02d%02d.00", t.tm_hour, t.tm_min, t.tm_sec);
+}
+std::string DateField(const std::tm& t) {
+    return Format("%02d%02d%02d", t.tm_mday, t.tm_mon + 1, t.tm_year % 100);
+}
+
+// A GSA of system `s` listing its first `used` satellites.
+std::string Gsa(int mode, const System& s, int used, const char* dops) {
+    std::string gsa = Format("GNGSA,A,%d", mode);
+    for (int i = 0; i < 12; ++i) gsa += i < used ? Format(",%02d", s.sky[i].prn) : ",";
+    return NmeaSentence(gsa + "," + dops + Format(",%X", s.systemId));
+}
+
+}  // namespace
 
 std::vector<std::string> RouteEpoch(const RoutePoint& p, std::time_t utc) {
     std::tm t{};
     gmtime_r(&utc, &t);
-    std::string time = Format("%02d%02d%02d.00", t.tm_hour, t.tm_min, t.tm_sec);
-    std::string date = Format("%02d%02d%02d", t.tm_mday, t.tm_mon + 1, t.tm_year % 100);
+    std::string time = TimeField(t);
     std::string lat = Coordinate(p.latitude, true);
     std::string lon = Coordinate(p.longitude, false);
-    int used = std::min(p.satellites, 12) - 1;  // the lowest one is not used in the fix
+    int used = 0;
+    for (int s = 0; s < 4; ++s) used += Used(p, s);
 
     std::vector<std::string> out;
     out.push_back(NmeaSentence("GPRMC," + time + ",A," + lat + "," + lon +
-                               Format(",%.1f,%.1f,", p.speedKnots, p.course) + date + ",,,A"));
+                               Format(",%.1f,%.1f,", p.speedKnots, p.course) + DateField(t) +
+                               ",,,A"));
     out.push_back(NmeaSentence("GPGGA," + time + "," + lat + "," + lon +
                                Format(",1,%02d,0.9,35.2,M,-29.8,M,,", used)));
-    std::string gsa = "GPGSA,A,3";
-    for (int i = 0; i < 12; ++i) gsa += i < used ? Format(",%02d", kSky[i].prn) : ",";
-    out.push_back(NmeaSentence(gsa + ",1.6,0.9,1.3"));
-    int messages = (p.satellites + 3) / 4;
-    for (int m = 0; m < messages; ++m) {
-        std::string gsv = Format("GPGSV,%d,%d,%02d", messages, m + 1, p.satellites);
-        for (int i = m * 4; i < std::min(p.satellites, m * 4 + 4); ++i) {
-            gsv += Format(",%02d,%02d,%03d,%02d", kSky[i].prn, kSky[i].elevation, kSky[i].azimuth,
-                          kSky[i].snr);
-        }
-        out.push_back(NmeaSentence(gsv));
+    out.push_back(NmeaSentence("GPGST," + time + ",2.1,3.0,1.8,25.0,2.4,1.9,4.2"));
+    for (int s = 0; s < 4; ++s) out.push_back(Gsa(3, kSystems[s], Used(p, s), "1.6,0.9,1.3"));
+    for (int s = 0; s < 4; ++s) {
+        const Satellite* sky = kSystems[s].sky;
+        AddGsv(
+            out, kSystems[s], [&](int i) { return i < InView(p, s); },
+            [&](int i) {
+                // The signals' strength wanders by a few dB-Hz from second to second.
+                int snr = sky[i].snr + static_cast<int>((p.second + sky[i].prn) % 5) - 2;
+                return Format("%02d,%03d,%02d", sky[i].elevation, sky[i].azimuth, snr);
+            });
+    }
+    // GLL last: it ends the GSV runs, so the epoch's view is whole at once.
+    out.push_back(NmeaSentence("GPGLL," + lat + "," + lon + "," + time + ",A,A"));
+    return out;
+}
+
+std::vector<std::string> SearchEpoch(const RoutePoint& p, double progress, bool skyKnown,
+                                     std::time_t utc) {
+    std::tm t{};
+    gmtime_r(&utc, &t);
+    std::string time = TimeField(t);
+    std::vector<std::string> out;
+    out.push_back(NmeaSentence("GPRMC," + time + ",V,,,,,,," + DateField(t) + ",,,N"));
+    out.push_back(NmeaSentence("GPGGA," + time + ",,,,,0,00,99.99,,M,,M,,"));
+    out.push_back(Gsa(1, kSystems[0], 0, "99.99,99.99,99.99"));
+    // Satellite i of n is acquired a share i/n of the way, tracked (its signal measured) a
+    // little later, its place known from the almanac when the sky is, else near the end.
+    bool placed = skyKnown || progress >= 0.7;
+    for (int s = 0; s < 4; ++s) {
+        const System& system = kSystems[s];
+        int n = InView(p, s);
+        auto share = [&](int i) { return static_cast<double>(i + 1) / (n + 1); };
+        AddGsv(
+            out, system, [&](int i) { return i < n && progress >= 0.8 * share(i); },
+            [&](int i) {
+                std::string place =
+                    placed ? Format("%02d,%03d,", system.sky[i].elevation, system.sky[i].azimuth)
+                           : std::string(",,");
+                if (progress < share(i)) return place;
+                int snr = static_cast<int>(system.sky[i].snr * (0.6 + 0.4 * progress));
+                return place + Format("%02d", snr);
+            });
     }
     return out;
 }

@@ -17,16 +17,27 @@ struct RoutePoint {
     double latitude;   // degrees, north positive
     double longitude;  // degrees, east positive
     double speedKnots;
-    double course;   // degrees from north
-    int satellites;  // in view
+    double course;                 // degrees from north
+    int satellites;                // GPS satellites in view
+    int glonass, galileo, beidou;  // in view of the other systems
+    long second;                   // since the start of positioning
 };
 
-// The built-in route: a loop of about a kilometre that takes ten minutes, with a satellite
-// count that changes every twenty seconds. `second` counts from the start of positioning.
+// The built-in route: a loop of about a kilometre that takes ten minutes, with satellite
+// counts that change every twenty seconds. `second` counts from the start of positioning.
 RoutePoint RouteAt(long second);
 
-// One epoch at `point`, stamped `utc`: RMC, GGA, GSA and as many GSV as the satellites need.
+// One epoch at `point`, stamped `utc`, as a receiver of four systems sends it: RMC, GGA and
+// GST (GPS talker), a GSA per system (NMEA 4.10 system IDs), each system's GSV run (with its
+// signal ID) and GLL.
 std::vector<std::string> RouteEpoch(const RoutePoint& point, std::time_t utc);
+
+// One epoch of a receiver still searching, `progress` (0 to 1) of the way to its first fix:
+// no position, and the satellites it acquired so far in GSV, with their signal strength once
+// tracked; their elevation and azimuth only when it knows the sky (`skyKnown`: an almanac,
+// a warm or assisted start) or late in a cold start.
+std::vector<std::string> SearchEpoch(const RoutePoint& point, double progress, bool skyKnown,
+                                     std::time_t utc);
 
 // A recorded NMEA log, played back epoch by epoch: an epoch is the run of lines that share
 // one time of day (the first field of RMC, GGA, GLL or ZDA).

@@ -1,5 +1,7 @@
 #include "orbitpane/session/gps_session.h"
 
+#include <cstdio>
+
 namespace session {
 namespace {
 
@@ -57,6 +59,12 @@ bool GpsSession::RunSetCommands(const StartSettings& s) {
     return Step(card_.SetFixInterval(kHighSpeedFixInterval), L"IDS_STATIC_ERROR_SETHIGHSPEED");
 }
 
+std::string FirstFixText(std::chrono::milliseconds after) {
+    char text[64];
+    std::snprintf(text, sizeof text, "First fix after %.1f s", after.count() / 1000.0);
+    return text;
+}
+
 void GpsSession::Start(const StartSettings& settings) {
     if (running_) {
         screen_.ShowStatusKey(kWaitingKey);
@@ -64,6 +72,8 @@ void GpsSession::Start(const StartSettings& settings) {
         TouchWatchdog();
         return;
     }
+    // The receiver's time to its first fix counts from here, the set commands included.
+    const auto pressed = clock_.steady();
     screen_.ShowStatusKey(L"IDS_STATIC_START_GPS");
     card_.RegisterEvents();
     // A start that failed leaves no session behind, not even its events.
@@ -85,6 +95,8 @@ void GpsSession::Start(const StartSettings& settings) {
     receiver_ = Receiver::kOn;
     running_ = true;
     gaveUp_ = false;
+    startedAt_ = pressed;
+    firstFix_.reset();
     screen_.Trace("GPS has been openned successfully.");
     StartTrack();
     screen_.ShowStatusKey(kWaitingKey);
@@ -229,6 +241,12 @@ void GpsSession::WatchdogTick() {
 
 void GpsSession::PositionArrived(const framework::GpsDataRecord& record, std::time_t arrival) {
     lastData_ = clock_.steady();
+    if (running_ && !firstFix_) {
+        firstFix_ = std::chrono::duration_cast<std::chrono::milliseconds>(lastData_ - startedAt_);
+        screen_.Trace(FirstFixText(*firstFix_));
+        screen_.ShowFirstFix(*firstFix_);
+        DescribeTrack();
+    }
     if (track_.IsOpen()) {
         std::optional<track::TrackPoint> point = TrackPointOf(record, arrival);
         std::string why;
@@ -253,6 +271,15 @@ void GpsSession::StartTrack() {
         return;
     }
     screen_.Trace("Recording the session in " + track_.Path());
+    DescribeTrack();
+}
+
+void GpsSession::DescribeTrack() {
+    if (!track_.IsOpen() || !firstFix_) return;
+    std::string why;
+    if (!track_.Describe(FirstFixText(*firstFix_), why)) {
+        screen_.Trace("The track's description stays: " + why);
+    }
 }
 
 void GpsSession::EndTrack() {

@@ -1,9 +1,9 @@
 // GpsSession: the life of one GPS session on the card, from Start to its end (Stop, a restart,
 // the window closing, the card lost, the watchdog giving the card up, a suspension): the AT
 // commands in their order and the status keys that go with them, the no-data watchdog's times
-// and verdicts, and the session's track. It runs on the window thread and owns no thread or
-// window: the card's commands, the screen and the track come in as interfaces, the clock as
-// functions, so that a table test drives it with doubles.
+// and verdicts, the time to the first fix, and the session's track. It runs on the window thread
+// and owns no thread or window: the card's commands, the screen and the track come in as
+// interfaces, the clock as functions, so that a table test drives it with doubles.
 #pragma once
 
 #include <chrono>
@@ -71,6 +71,8 @@ class SessionScreen {
     virtual void Pause(int milliseconds) = 0;
     // The watchdog gave the card up: the dialog is told the card is unavailable.
     virtual void CardGaveUp() = 0;
+    // The session's time to the first fix, once it is known (ShowIdle empties it).
+    virtual void ShowFirstFix(std::chrono::milliseconds after) = 0;
     // A trace naming the file and line of the call.
     virtual void Trace(const std::string& message, const char* file = __builtin_FILE(),
                        int line = __builtin_LINE()) = 0;
@@ -131,6 +133,8 @@ class GpsSession {
     void TrackWanted(bool wanted);
 
     bool Running() const { return running_; }
+    // From Start (the user's, not a restart's) to the first position of the session.
+    std::optional<std::chrono::milliseconds> FirstFixAfter() const { return firstFix_; }
 
   private:
     enum class Receiver { kUntouched, kOn, kStopped };
@@ -144,6 +148,7 @@ class GpsSession {
     void ShowSessionStatus(bool positionsArrive);
     void StartTrack();
     void EndTrack();
+    void DescribeTrack();
     std::string SecTimeNow() const;
 
     CardCommands& card_;
@@ -156,7 +161,12 @@ class GpsSession {
     bool gaveUp_ = false;        // the watchdog gave the card up; its loss is told so
     std::chrono::steady_clock::time_point lastData_{};
     std::chrono::steady_clock::time_point lastCheck_{};
+    std::chrono::steady_clock::time_point startedAt_{};
+    std::optional<std::chrono::milliseconds> firstFix_;
 };
+
+// "First fix after 4.2 s", as traces and tracks say it.
+std::string FirstFixText(std::chrono::milliseconds after);
 
 // Local time as the card's clock command takes it: year/month/day,hour:minute:second, with no
 // leading zeros ("2026/1/5,0:5:9").

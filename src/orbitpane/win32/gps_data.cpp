@@ -61,6 +61,7 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     setRow(orbitpane::kRowTime, orbitpane::FormatArrivalTime(arrival));
     session_.PositionArrived(*record, arrival);
     fixReadings_ = orbitpane::ReadingsOf(*record);
+    fixReadings_.firstFixAfter = session_.FirstFixAfter();
     ShowFixRows(false);
     return 0;
 }

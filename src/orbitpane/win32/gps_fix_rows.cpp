@@ -39,6 +39,11 @@ FixReadings ReadingsOf(const framework::GpsDataRecord& r) {
     return readings;
 }
 
+std::wstring SecondsText(std::chrono::milliseconds duration,
+                         const std::function<std::wstring(const wchar_t*)>& text) {
+    return Fixed(duration.count() / 1000.0, 1) + L" " + text(L"IDS_UNIT_SECONDS");
+}
+
 std::array<std::wstring, kFixRows> FixRowTexts(
     const FixReadings& readings, const std::function<std::wstring(const wchar_t*)>& text) {
     std::array<std::wstring, kFixRows> rows;
@@ -58,6 +63,7 @@ std::array<std::wstring, kFixRows> FixRowTexts(
         rows[2] = text(*readings.fixMode == framework::kGpsFix2D ? L"IDS_FIX_2D" : L"IDS_FIX_3D");
         if (!hdop.empty()) rows[2] += L" (" + hdop + L")";
     }
+    if (readings.firstFixAfter) rows[3] = SecondsText(*readings.firstFixAfter, text);
     return rows;
 }
 

@@ -121,6 +121,11 @@ void CGPSUIDlg::Pause(int milliseconds) {
     ui::WaitServingSends([] { return false; }, milliseconds);
 }
 
+void CGPSUIDlg::ShowFirstFix(std::chrono::milliseconds after) {
+    fixReadings_.firstFixAfter = after;
+    ShowFixRows(false);
+}
+
 void CGPSUIDlg::CardGaveUp() {
     Post(WM_DEVICE_STATE, static_cast<ui::WParam>(framework::kEventCardUnavailable), kNoSimStatus);
 }

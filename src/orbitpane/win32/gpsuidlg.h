@@ -193,6 +193,7 @@ class CGPSUIDlg : public ui::Dialog,
     bool KillWatchdogTimer() override { return KillGpsTimer(); }
     void Pause(int milliseconds) override;
     void CardGaveUp() override;
+    void ShowFirstFix(std::chrono::milliseconds after) override;
     void Trace(const std::string& message, const char* file, int line) override {
         Trace(message.c_str(), file, line);
     }

@@ -29,7 +29,9 @@
 //   AT^WPDFR=<n>,<seconds>                    fix rate (n and seconds positive)
 //   AT^SECTIME="<y>/<m>/<d>,<h>:<min>:<s>"     time for assisted positioning
 //   AT^WPDGP                                  the card probe: OK
-//   AT^GPSSTART                               starts the positioning session: NMEA flows
+//   AT^GPSSTART                               starts the positioning session: NMEA flows; the
+//                                             receiver searches the sky (satellites rising in
+//                                             GSV, no fix) for its start's time to first fix
 //   AT^GPSSTOP                                ends it (ERROR when the card refuses to close)
 // A malformed argument, an unknown command or a line over 512 characters answers ERROR; a
 // client's flush (tcflush on open or close) drops a line it left half written. Before the card is
@@ -53,6 +55,10 @@ namespace cardsim {
 using Milliseconds = std::chrono::milliseconds;
 
 enum class SimState { Ready, Missing, Pin, Puk };
+
+// How the receiver starts: with nothing known of the sky (cold: no almanac, no position), with
+// an almanac and the last position (warm), or with ephemerides still valid (hot).
+enum class StartKind { Cold, Warm, Hot };
 
 // How the card answers one command: as usual, with ERROR, or not at all.
 enum class Reply { Normal, Error, None };
@@ -85,11 +91,17 @@ struct CardOptions {
     Milliseconds pieceGap{20};    // between two pieces of one answer
     Milliseconds silentAfter{0};  // from plug-in: then neither port says anything; 0 never
 
-    Milliseconds nmeaPeriod{1000};  // one epoch of RMC, GGA, GSA and GSV
-    bool badChecksums = false;      // every other sentence carries a wrong checksum
-    bool garbage = false;           // junk bytes between sentences
-    std::string nmeaFile;           // replay this log instead of the built-in route
-    double replaySpeed = 1.0;       // 2.0 replays twice as fast as recorded
+    Milliseconds nmeaPeriod{1000};  // one epoch of RMC, GGA, GSA, GSV and GST
+    // The time to the first fix of each start, as a data card's receiver takes it. Assisted
+    // (APN and SUPL server accepted, a position mode other than stand-alone) a cold or warm
+    // start takes a fifth of it, never less than a hot one. A card in a test's process fixes at
+    // once; satview-cardsim's hot start takes a second.
+    StartKind start = StartKind::Hot;
+    Milliseconds coldStart{35000}, warmStart{25000}, hotStart{0};
+    bool badChecksums = false;  // every other sentence carries a wrong checksum
+    bool garbage = false;       // junk bytes between sentences
+    std::string nmeaFile;       // replay this log instead of the built-in route
+    double replaySpeed = 1.0;   // 2.0 replays twice as fast as recorded
 
     Milliseconds unsolicitedPeriod{0};  // how often unsolicited lines come; 0 never
     bool registerPorts = true;          // write the virtual port files
@@ -132,6 +144,7 @@ class Card {
     void SetSilentAfter(Milliseconds after);  // counted from now; 0 speaks again
     void SetBadChecksums(bool bad);
     void SetGarbage(bool garbage);
+    void SetStart(StartKind kind);  // for the next start
     void SetModel(const std::string& model);
     // Writes one unsolicited line on the PC UI port, between answers.
     void SendUnsolicited(const std::string& line);
@@ -153,5 +166,9 @@ class Card {
 
 const char* ToString(SimState state);
 bool ParseSimState(const std::string& text, SimState& state);
+const char* ToString(StartKind kind);
+bool ParseStartKind(const std::string& text, StartKind& kind);
+// The time from the receiver's start to its first fix.
+Milliseconds TimeToFirstFix(const CardOptions& options, bool assisted);
 
 }  // namespace cardsim
