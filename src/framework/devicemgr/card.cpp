@@ -273,11 +273,13 @@ NmeaCounters SerialCard::GpsCounters() const {
 void SerialCard::OnGpsBytes(const std::string& node, std::string_view bytes) {
     std::vector<std::string> sentences;
     std::vector<framework::GpsDataRecord> records;
+    std::vector<framework::GpsSkyRecord> skies;
     {
         std::lock_guard<std::mutex> lock(gpsMutex_);
         lexer_.Feed(bytes, sentences);
         for (const std::string& sentence : sentences) {
             if (auto fix = decoder_.Decode(sentence)) records.push_back(MakeRecord(*fix));
+            if (auto sky = decoder_.TakeSky()) skies.push_back(MakeSkyRecord(*sky));
         }
     }
     for (const std::string& sentence : sentences) {
@@ -286,6 +288,7 @@ void SerialCard::OnGpsBytes(const std::string& node, std::string_view bytes) {
     if (!life_.GpsOpen()) return;
     listener_.OnGpsSentences(*this, sentences);
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
+    for (const framework::GpsSkyRecord& sky : skies) listener_.OnGpsSky(*this, sky);
 }
 
 void SerialCard::Trace(int level, const std::string& text) {

@@ -28,6 +28,11 @@ class CardListener {
         (void)card;
         (void)sentences;
     }
+    // Each complete view of the sky during a session, after the records of the same reading.
+    virtual void OnGpsSky(Card& card, const framework::GpsSkyRecord& sky) {
+        (void)card;
+        (void)sky;
+    }
     virtual void OnUserAnswer(Card& card, const std::string& answer) = 0;
     virtual void OnCardHungUp(Card& card) = 0;
     // The GPS port hung up: the port list is to be looked at again at `lookAgain`.

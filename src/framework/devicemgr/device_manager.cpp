@@ -647,6 +647,14 @@ void DeviceManager::OnGpsRecord(Card& card, const framework::GpsDataRecord& reco
     });
 }
 
+void DeviceManager::OnGpsSky(Card& card, const framework::GpsSkyRecord& sky) {
+    if (Current().get() != &card) return;
+    framework::GpsSkyRecord copy = sky;  // valid for the whole delivery
+    deviceSinks_.ForEach([&](framework::IDeviceMgrEvent* sink) {
+        sink->OnDeviceEvent(framework::kEventGpsSky, &copy);
+    });
+}
+
 void DeviceManager::OnGpsSentences(Card& card, const std::vector<std::string>& sentences) {
     if (feed_ && Current().get() == &card) feed_->Write(sentences);
 }

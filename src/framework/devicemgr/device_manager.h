@@ -153,6 +153,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     void OnCardChanged(Card& card) override;
     void OnGpsRecord(Card& card, const framework::GpsDataRecord& record) override;
     void OnGpsSentences(Card& card, const std::vector<std::string>& sentences) override;
+    void OnGpsSky(Card& card, const framework::GpsSkyRecord& sky) override;
     void OnUserAnswer(Card& card, const std::string& answer) override;
     void OnCardHungUp(Card& card) override;
     void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) override;

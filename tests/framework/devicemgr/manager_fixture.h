@@ -38,13 +38,15 @@ inline std::ostream& operator<<(std::ostream& out, const Event& e) {
     return out;
 }
 
-// Records device events; GPS records are kept apart.
+// Records device events; GPS records and views of the sky are kept apart.
 class RecordingSink : public framework::IDeviceMgrEvent {
   public:
     bool OnDeviceEvent(uint32_t event, void* data) override {
         std::lock_guard<std::mutex> lock(mutex_);
         if (event == framework::kEventGpsData) {
             records_.push_back(*static_cast<framework::GpsDataRecord*>(data));
+        } else if (event == framework::kEventGpsSky) {
+            skies_.push_back(*static_cast<framework::GpsSkyRecord*>(data));
         } else {
             uint32_t value =
                 event == framework::kEventSimStatus ? *static_cast<uint32_t*>(data) : 0;
@@ -54,7 +56,7 @@ class RecordingSink : public framework::IDeviceMgrEvent {
         return true;
     }
 
-    // Waits until `count` events (other than GPS data) came; answers them all.
+    // Waits until `count` events (other than GPS data and skies) came; answers them all.
     std::vector<Event> WaitEvents(size_t count, std::chrono::milliseconds timeout = 5s) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
@@ -71,11 +73,19 @@ class RecordingSink : public framework::IDeviceMgrEvent {
         return records_;
     }
 
+    std::vector<framework::GpsSkyRecord> WaitSkies(size_t count,
+                                                   std::chrono::milliseconds timeout = 5s) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, timeout, [&] { return skies_.size() >= count; });
+        return skies_;
+    }
+
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Event> events_;
     std::vector<framework::GpsDataRecord> records_;
+    std::vector<framework::GpsSkyRecord> skies_;
 };
 
 // Answers code-12 notifications with what the device list holds.

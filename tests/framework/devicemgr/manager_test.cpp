@@ -284,6 +284,40 @@ TEST_F(ManagerTest, NoCardSendsNothing) {
     EXPECT_STREQ(manager.CustomizeText(), "");
 }
 
+// Each epoch's view of the sky reaches the sinks while the session is open: every satellite
+// of the card's four systems, those in the fix marked, with the dilutions and error estimates.
+TEST_F(ManagerTest, GpsSessionDeliversEachViewOfTheSky) {
+    cardsim::CardOptions options;
+    options.nmeaPeriod = 20ms;
+    auto& card = Plug(options);
+    RecordingSink sink;
+    DeviceManager& manager = StartManager(&sink);
+    ASSERT_EQ(sink.WaitEvents(3).size(), 3u);
+    ASSERT_TRUE(manager.OpenGps());
+    auto skies = sink.WaitSkies(3);
+    ASSERT_GE(skies.size(), 3u);
+    for (const framework::GpsSkyRecord& sky : skies) {
+        int systems[framework::kSkyMaxSatellites] = {}, used = 0;
+        for (int i = 0; i < sky.count; ++i) {
+            systems[sky.satellites[i].gnssid] = 1;
+            used += sky.satellites[i].used;
+            EXPECT_TRUE(sky.satellites[i].snrKnown && sky.satellites[i].elevationKnown);
+        }
+        EXPECT_GE(sky.count, 18);
+        EXPECT_GE(used, 13);
+        EXPECT_EQ(systems[0] + systems[2] + systems[3] + systems[6], 4)
+            << "GPS, Galileo, BeiDou, GLONASS";
+        EXPECT_TRUE(sky.hdopKnown && sky.pdopKnown && sky.vdopKnown);
+        EXPECT_TRUE(sky.latitudeErrorKnown && sky.altitudeErrorKnown);
+    }
+    ASSERT_TRUE(manager.CloseGps());
+    EXPECT_FALSE(card.Positioning());
+    size_t closed = sink.WaitSkies(0, 0ms).size();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(sink.WaitSkies(0, 0ms).size(), closed) << "none once the session is closed";
+    manager.RemoveDeviceSink(&sink);
+}
+
 TEST_F(ManagerTest, GpsSessionDeliversRecordsDespiteNoise) {
     cardsim::CardOptions options;
     options.nmeaPeriod = 20ms;
