@@ -7,6 +7,7 @@
 #include "platform/ui/template.h"
 #include "platform/ui/templates/gps.h"
 #include "platform/ui/templates/launcher.h"
+#include "platform/ui/templates/sky.h"
 
 using namespace ui;
 
@@ -48,8 +49,9 @@ TEST(Layout, RadioGroupsRunBetweenGroupStarts) {
 }
 
 TEST(Templates, AreLaidOutCleanlyWithinTheirSizes) {
-    for (const DialogTemplate* t : {&templates::GpsDialog(), &templates::SettingsDialog(),
-                                    &templates::StartupDialog(), &templates::AboutDialog()}) {
+    for (const DialogTemplate* t :
+         {&templates::GpsDialog(), &templates::SettingsDialog(), &templates::StartupDialog(),
+          &templates::AboutDialog(), &templates::SkyTableDialog()}) {
         EXPECT_TRUE(CheckLayout(*t).empty())
             << "template " << t->id << ": " << ::testing::PrintToString(CheckLayout(*t));
     }

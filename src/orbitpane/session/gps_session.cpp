@@ -201,6 +201,7 @@ void GpsSession::CardLost(CardLoss loss) {
 
 void GpsSession::Idle() {
     running_ = false;
+    firstFix_.reset();
     screen_.ShowIdle();
 }
 

@@ -133,7 +133,8 @@ class GpsSession {
     void TrackWanted(bool wanted);
 
     bool Running() const { return running_; }
-    // From Start (the user's, not a restart's) to the first position of the session.
+    // From Start (the user's, not a restart's) to the first position of the session; none
+    // before it and once the session is over.
     std::optional<std::chrono::milliseconds> FirstFixAfter() const { return firstFix_; }
 
   private:

@@ -56,6 +56,8 @@ void CGPSUIDlg::WireMonitoring() {
 bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     if (!acceptingEvents_) return false;
+    // The session's views of the sky come through the plug-in object, as its positions.
+    if (event == framework::kEventGpsSky) return true;
     ui::LParam simStatus = kNoSimStatus;
     if (event == framework::kEventSimStatus && data != nullptr) {
         int32_t status = 0;

@@ -28,6 +28,9 @@ class GpsDialogHost final : public IGpsDialog {
     void SendGpsData(void* record) override {
         dialog_.Send(WM_GPS_DATA, reinterpret_cast<ui::WParam>(record), 0);
     }
+    void SendGpsSky(void* record) override {
+        dialog_.Send(WM_GPS_SKY, reinterpret_cast<ui::WParam>(record), 0);
+    }
 
   private:
     CGPSUIDlg dialog_;

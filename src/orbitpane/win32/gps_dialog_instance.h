@@ -28,6 +28,8 @@ class IGpsDialog {
     virtual int RunModal() = 0;
     // Hands a GPS data record to the window thread and waits until it has been read.
     virtual void SendGpsData(void* record) = 0;
+    // The same for a view of the sky (a GpsSkyRecord).
+    virtual void SendGpsSky(void* record) { (void)record; }
 };
 
 // The real GPS dialog, sharing the plug-in's context.

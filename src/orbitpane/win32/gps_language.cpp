@@ -52,6 +52,7 @@ void CGPSUIDlg::OnLanguageChanged() {
     ShowStatus(StatusTextId());
     ApplyTexts();
     FillMapSites();
+    if (skyDialog_) skyDialog_->ApplyLanguage();
 }
 
 // The map sites in the active language; the chosen one stays chosen, a typed text stays.

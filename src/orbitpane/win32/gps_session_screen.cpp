@@ -99,6 +99,8 @@ void CGPSUIDlg::ShowIdle() {
     for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");
     fixReadings_ = {};
     ShowFixRows(false);
+    sky_.reset();
+    ShowSkyView();
     ShowNoData(std::nullopt);
     SetItemText(ids::kNoDataSeconds, L"");
     cardWatch_.SessionEnded();
@@ -124,6 +126,7 @@ void CGPSUIDlg::Pause(int milliseconds) {
 void CGPSUIDlg::ShowFirstFix(std::chrono::milliseconds after) {
     fixReadings_.firstFixAfter = after;
     ShowFixRows(false);
+    ShowSkyView();
 }
 
 void CGPSUIDlg::CardGaveUp() {

@@ -42,6 +42,7 @@ void CGPSUIDlg::AddTrackMenu() {
 void CGPSUIDlg::ApplyTrackMenuTexts() {
     SetSystemMenuItemText(orbitpane::kRecordTrackCommand, Text(L"IDS_MENU_RECORD_TRACK"));
     SetSystemMenuItemText(orbitpane::kOpenTracksCommand, Text(L"IDS_MENU_OPEN_TRACKS"));
+    SetSystemMenuItemText(orbitpane::kSatellitesCommand, Text(L"IDS_MENU_SATELLITES"));
 }
 
 void CGPSUIDlg::OnSysCommand(unsigned command) {
@@ -55,6 +56,8 @@ void CGPSUIDlg::OnSysCommand(unsigned command) {
         session_.TrackWanted(wanted);
     } else if (command == orbitpane::kOpenTracksCommand) {
         OpenTracksFolder();
+    } else if (command == orbitpane::kSatellitesCommand) {
+        OpenSkyView();
     }
 }
 

@@ -13,6 +13,7 @@ namespace orbitpane {
 // The window-menu commands.
 inline constexpr unsigned kRecordTrackCommand = 0x200;
 inline constexpr unsigned kOpenTracksCommand = 0x210;
+inline constexpr unsigned kSatellitesCommand = 0x220;  // the satellites view
 
 // Whether sessions are recorded (Runinfo.ini, [track] record=1); off unless set.
 bool TrackRecordingWanted();

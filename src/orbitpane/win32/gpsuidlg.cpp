@@ -29,6 +29,7 @@ CGPSUIDlg::CGPSUIDlg(orbitpane::PluginContext& context)
     OnSelectionChanged(ids::kLanguage, [this] { OnLanguageChanged(); });
     WireMonitoring();
     WireMapLink();
+    WireSkyView();
     OnClicked(ids::kSetting, [this] { OnBnClickedButtonSetting(); });
     OnClicked(ids::kAutoRun, [this] { OnAutoRunClicked(); });
     OnClicked(ids::kRun, [this] { OnRunProgram(); });
@@ -120,6 +121,7 @@ void CGPSUIDlg::OnDestroy() {
     if (COrbitpaneImpl* card = pluginObject_) card->UnregisterDeviceEvents();
     // The GPS port polling belongs to this window; a later window starts its own.
     gpsThread_.StopAndJoin();
+    if (skyDialog_) skyDialog_->DestroyWindow();
 }
 
 int CGPSUIDlg::OnDeviceChanged(void*, framework::IDeviceInfo*) {
@@ -160,6 +162,7 @@ bool CGPSUIDlg::OnInitDialog() {
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, true);
     SetIcon(ui::Icon{ui::templates::kGpsIcon}, false);
     AddTrackMenu();
+    AddSkyMenu();
     ApplyTexts();
     ShowItem(ids::kPath, false);
     ShowItem(ids::kRun, false);

@@ -25,6 +25,7 @@
 #include "orbitpane/win32/gps_track.h"
 #include "orbitpane/win32/localisation.h"
 #include "orbitpane/win32/plugin_context.h"
+#include "orbitpane/win32/sky_dialog.h"
 #include "orbitpane/win32/worker_thread.h"
 #include "platform/ui/dialog.h"
 
@@ -36,6 +37,7 @@ class SleepWatcher;
 // The dialog's private messages.
 inline constexpr unsigned WM_DEVICE_STATE = 9568;  // a device event: code, SIM status
 inline constexpr unsigned WM_GPS_DATA = 20701;
+inline constexpr unsigned WM_GPS_SKY = 9572;  // a view of the sky: GpsSkyRecord*
 // What the polling threads found: the PC UI search (bit 0 its port, bit 1 the GPS port); the
 // GPS port search (the search round; the port's number, kNoPort for none); the GPS type (the
 // round; the answer).
@@ -175,6 +177,13 @@ class CGPSUIDlg : public ui::Dialog,
     void ForgetMapLinkAnswers();
     void OnMapLinkAnswered();
 
+    // The satellites view (gps_sky.cpp).
+    void WireSkyView();
+    void AddSkyMenu();
+    void OpenSkyView();
+    void ShowSkyView();
+    ui::LResult OnGpsSky(const void* record);
+
     // The session's track and the window menu (gps_track.cpp).
     void AddTrackMenu();
     void ApplyTrackMenuTexts();
@@ -225,6 +234,9 @@ class CGPSUIDlg : public ui::Dialog,
     std::wstring rawLongitude_;
     // What the fix rows show (window thread only); empty while idle.
     orbitpane::FixReadings fixReadings_;
+    // The session's last view of the sky and the satellites view, once opened (window thread).
+    std::optional<framework::GpsSkyRecord> sky_;
+    std::unique_ptr<CSkyDlg> skyDialog_;
 
     std::shared_ptr<MapLinkAnswers> mapLinkAnswers_;
 

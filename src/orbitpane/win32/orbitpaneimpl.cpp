@@ -151,9 +151,12 @@ void COrbitpaneImpl::OnDestroyEvent() {
 
 bool COrbitpaneImpl::OnDeviceEvent(uint32_t event, void* data) {
     if (!data) return false;
-    if (event == framework::kEventGpsData) {
+    if (event == framework::kEventGpsData || event == framework::kEventGpsSky) {
         orbitpane::IGpsDialog* dialog = dialog_;
-        if (dialog && dialog->HasWindow()) dialog->SendGpsData(data);
+        if (dialog && dialog->HasWindow()) {
+            event == framework::kEventGpsData ? dialog->SendGpsData(data)
+                                              : dialog->SendGpsSky(data);
+        }
     }
     return true;
 }
