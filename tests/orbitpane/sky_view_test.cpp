@@ -102,7 +102,7 @@ TEST_F(SkyView, FollowsTheSessionFromSearchToFixAndEnd) {
     ASSERT_EQ(view->Rows(sky::kTable), 4);
     EXPECT_EQ(Row(*view, 0),
               (std::vector<std::wstring>{L"GPS", L"2", L"67\u00B0", L"40\u00B0",
-                                         orbitpane::SignalBar(44, 12) + L" 44", L"yes"}));
+                                         orbitpane::SignalBar(44, CSkyDlg::kBarCells) + L" 44", L"yes"}));
     EXPECT_EQ(Row(*view, 2),
               (std::vector<std::wstring>{L"GPS", L"9", L"12\u00B0", L"320\u00B0", L"", L""}));
     EXPECT_EQ(Row(*view, 3)[0], L"GLONASS");

@@ -7,29 +7,15 @@
 #include <sstream>
 #include <vector>
 
+#include "language_texts.h"
 #include "platform/text.h"
 #include "tmux_session.h"
 
 using testing_support::TmuxSession;
 
-namespace {
+using orbitpane_test::LanguageTexts;
 
-// The GPS plug-in's texts in `language` ("pt-br"), by key, as its language file holds them.
-std::map<std::string, std::wstring> LanguageTexts(const std::string& language) {
-    std::ifstream in(std::string(SATVIEW_DATA_DIR) + "/Plugins/Orbitpane/Orbitpane_" + language +
-                     ".lang");
-    std::map<std::string, std::wstring> texts;
-    bool ours = false;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.starts_with("[")) ours = line == "[Orbitpane]";
-        size_t equals = line.find('=');
-        if (ours && equals != std::string::npos && !line.starts_with(";")) {
-            texts[line.substr(0, equals)] = platform::Utf8ToWide(line.substr(equals + 1));
-        }
-    }
-    return texts;
-}
+namespace {
 
 std::vector<std::wstring> Lines(const std::wstring& screen) {
     std::vector<std::wstring> lines;

@@ -1,8 +1,9 @@
-// orbitpane_terminal_host LANGUAGE [settings]: the GPS dialog on the terminal back end, in a
-// program directory of its own with the scripted card behind it (found, AGPS ready,
+// orbitpane_terminal_host LANGUAGE [settings|sky]: the GPS dialog on the terminal back end, in
+// a program directory of its own with the scripted card behind it (found, AGPS ready,
 // answering OK) and the values of a fix in its list; with "settings", the Setting button
-// enabled and focused, so that Enter opens the settings dialog. The tmux tests run it as a
-// user would.
+// enabled and focused, so that Enter opens the settings dialog; with "sky", a session that is
+// started gets the records and views of the sky of a recorded log (four systems), as the
+// device manager hands them over, an epoch every 300 ms. The tmux tests run it as a user would.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,15 +12,54 @@
 #include <string>
 #include <thread>
 
+#include "framework/devicemgr/nmea_decoder.h"
 #include "installed_program.h"
+#include "platform/files.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/kit.h"
 
 using namespace orbitpane_test;
 
+namespace {
+
+// While a session runs, the log's sentences through the decoder to the dialog, epoch by epoch.
+void FeedSky(CGPSUIDlg& dialog, const std::atomic<bool>& done) {
+    std::string log =
+        platform::ReadWholeFile(std::string(NMEA_LOGS) + "/four_systems.nmea").value_or("");
+    devicemgr::NmeaLexer lexer;
+    std::vector<std::string> sentences;
+    lexer.Feed(log, sentences);
+    devicemgr::NmeaDecoder decoder;
+    size_t next = 0;
+    while (!done && !sentences.empty()) {
+        bool running = false;
+        ui::RunOnWindowThread([&] { running = dialog.HasWindow() && dialog.SessionRunning(); });
+        if (!running) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
+        }
+        do {
+            const std::string& s = sentences[next];
+            next = (next + 1) % sentences.size();
+            if (auto fix = decoder.Decode(s)) {
+                auto record = devicemgr::MakeRecord(*fix);
+                ui::Send(dialog.Handle(), WM_GPS_DATA, reinterpret_cast<ui::WParam>(&record));
+            }
+            if (auto view = decoder.TakeSky()) {
+                auto record = devicemgr::MakeSkyRecord(*view);
+                ui::Send(dialog.Handle(), WM_GPS_SKY, reinterpret_cast<ui::WParam>(&record));
+            }
+        } while (sentences[next].find("RMC") == std::string::npos);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     std::string language = argc > 1 ? argv[1] : "en-us";
     bool settings = argc > 2 && std::string(argv[2]) == "settings";
+    bool sky = argc > 2 && std::string(argv[2]) == "sky";
     if (!ui::Initialize(ui::BackendKind::Terminal, argc, argv)) {
         std::fprintf(stderr, "orbitpane_terminal_host: no terminal\n");
         return 1;
@@ -58,6 +98,7 @@ int main(int argc, char** argv) {
                     dialog->SetFocus(gps::kSetting);
                 }
             });
+            if (sky) FeedSky(*dialog, done);
         });
         dialog->DoModal();
         done = true;

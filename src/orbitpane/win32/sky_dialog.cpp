@@ -60,8 +60,8 @@ void CSkyDlg::ApplyLanguage() {
         int cells;
         ui::ColumnAlign align;
     } kColumns[] = {
-        {L"IDS_SKY_COL_SYSTEM", 9, ui::ColumnAlign::Left},
-        {L"IDS_SKY_COL_NUMBER", 4, ui::ColumnAlign::Right},
+        {L"IDS_SKY_COL_SYSTEM", 10, ui::ColumnAlign::Left},
+        {L"IDS_SKY_COL_NUMBER", 5, ui::ColumnAlign::Right},
         {L"IDS_SKY_COL_ELEVATION", 6, ui::ColumnAlign::Right},
         {L"IDS_SKY_COL_AZIMUTH", 6, ui::ColumnAlign::Right},
         {L"IDS_SKY_COL_SIGNAL", kBarCells + 4, ui::ColumnAlign::Left},

@@ -36,7 +36,7 @@ class CSkyDlg : public ui::Dialog {
 
     // Columns of the table: system, number, elevation, azimuth, signal (the bar's cells and
     // the value), used.
-    static constexpr int kBarCells = 12;
+    static constexpr int kBarCells = 20;
 
   protected:
     bool OnInitDialog() override;
