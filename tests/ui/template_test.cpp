@@ -51,7 +51,7 @@ TEST(Layout, RadioGroupsRunBetweenGroupStarts) {
 TEST(Templates, AreLaidOutCleanlyWithinTheirSizes) {
     for (const DialogTemplate* t :
          {&templates::GpsDialog(), &templates::SettingsDialog(), &templates::StartupDialog(),
-          &templates::AboutDialog(), &templates::SkyTableDialog()}) {
+          &templates::AboutDialog(), &templates::SkyTableDialog(), &templates::SkyPlotDialog()}) {
         EXPECT_TRUE(CheckLayout(*t).empty())
             << "template " << t->id << ": " << ::testing::PrintToString(CheckLayout(*t));
     }

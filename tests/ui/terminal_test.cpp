@@ -10,6 +10,7 @@
 
 #include "platform/text.h"
 #include "platform/ui/templates/gps.h"
+#include "platform/ui/templates/sky.h"
 #include "platform/ui/terminal/layout.h"
 #include "platform/ui/terminal/terminal.h"
 #include "platform/ui/terminal/text.h"
@@ -86,7 +87,8 @@ TEST(TerminalLayout, TheGpsAndSettingsDialogsFitAStandardTerminalWithoutOverlaps
         const DialogTemplate& dialog;
         Cells client;
     } cases[] = {{templates::GpsDialog(), Cells{0, 0, 22, 70}},
-                 {templates::SettingsDialog(), Cells{0, 0, 22, 47}}};
+                 {templates::SettingsDialog(), Cells{0, 0, 22, 47}},
+                 {templates::SkyTableDialog(), Cells{0, 0, 21, 75}}};
     for (const auto& c : cases) {
         EXPECT_EQ(ClientCells(c.dialog), c.client) << c.dialog.id;
         EXPECT_LE(c.client.rows + 2, 24);
@@ -191,7 +193,7 @@ TEST(TerminalLayout, AListWithMoreRowsGrowsAsFarAsTheScreenAllowsAndWidensItsNam
     // Four rows more than the dialog's list has room for.
     for (const wchar_t* name : {L"GPS port", L"Longitude", L"Latitude", L"Satellites in view",
                                 L"Time of fix", L"Altitude", L"Speed", L"Fix", L"Row 9", L"Row 10",
-                                L"Row 11", L"Row 12", L"Row 13", L"Row 14", L"Row 15"}) {
+                                L"Row 11", L"Row 12", L"Row 13", L"Row 14", L"Row 15", L"Row 16"}) {
         list->rows.push_back({name, L"value"});
     }
     const Cells listBase = ControlCells(list->control);

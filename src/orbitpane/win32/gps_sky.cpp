@@ -32,7 +32,10 @@ void CGPSUIDlg::AddSkyMenu() {
 
 void CGPSUIDlg::OpenSkyView() {
     if (!skyDialog_) {
-        skyDialog_ = std::make_unique<CSkyDlg>(context_, ui::templates::SkyTableDialog());
+        // A sky plot in a window, a table in a terminal (and for the tests).
+        const bool window = ui::CurrentBackend() == ui::BackendKind::Wx;
+        skyDialog_ = std::make_unique<CSkyDlg>(
+            context_, window ? ui::templates::SkyPlotDialog() : ui::templates::SkyTableDialog());
     }
     skyDialog_->Open(Handle());
     ShowSkyView();

@@ -2,6 +2,7 @@
 
 #include "orbitpane/win32/plugin_context.h"
 #include "orbitpane/win32/sky_texts.h"
+#include "platform/ui/charts.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/templates/sky.h"
 
@@ -92,6 +93,16 @@ void CSkyDlg::Draw() {
         SetItemText(ids::kError, orbitpane::SkyError(*state_.sky, text));
     }
     DrawTable();
+    DrawCharts();
+}
+
+void CSkyDlg::DrawCharts() {
+    auto text = [this](const wchar_t* key) { return Text(key); };
+    const framework::GpsSkyRecord none{};
+    const framework::GpsSkyRecord& sky = state_.sky ? *state_.sky : none;
+    Plot(ids::kPlot).SetMarks(orbitpane::SkyMarks(sky));
+    Plot(ids::kPlot).SetLegend(orbitpane::SkyLegend(sky, text));
+    Bars(ids::kBars).SetBars(orbitpane::SkyBars(sky, text), orbitpane::kFullSignal);
 }
 
 void CSkyDlg::DrawTable() {

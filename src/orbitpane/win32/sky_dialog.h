@@ -46,6 +46,7 @@ class CSkyDlg : public ui::Dialog {
   private:
     void Draw();
     void DrawTable();
+    void DrawCharts();
     std::wstring Text(const wchar_t* key) const;
 
     orbitpane::PluginContext& context_;

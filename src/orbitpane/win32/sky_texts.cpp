@@ -134,3 +134,103 @@ std::vector<SkyRow> SkyRows(const framework::GpsSkyRecord& sky, int barCells, co
 }
 
 }  // namespace orbitpane
+
+namespace orbitpane {
+
+ui::MarkShape SystemShape(int gnssid) {
+    switch (gnssid) {
+        case gnss::kGps:
+            return ui::MarkShape::Circle;
+        case gnss::kGlonass:
+            return ui::MarkShape::Square;
+        case gnss::kGalileo:
+            return ui::MarkShape::Triangle;
+        case gnss::kBeiDou:
+            return ui::MarkShape::Diamond;
+        case gnss::kQzss:
+            return ui::MarkShape::Star;
+        case gnss::kNavic:
+            return ui::MarkShape::DownTriangle;
+        default:
+            return ui::MarkShape::Cross;
+    }
+}
+
+std::uint32_t SystemColour(int gnssid) {
+    switch (gnssid) {
+        case gnss::kGps:
+            return 0x1F77B4;  // blue
+        case gnss::kGlonass:
+            return 0xD62728;  // red
+        case gnss::kGalileo:
+            return 0x2CA02C;  // green
+        case gnss::kBeiDou:
+            return 0xFF7F0E;  // orange
+        case gnss::kQzss:
+            return 0x9467BD;  // purple
+        case gnss::kNavic:
+            return 0x8C564B;  // brown
+        default:
+            return 0x7F7F7F;  // grey
+    }
+}
+
+namespace {
+
+// The satellites in display order, as the table lists them.
+std::vector<const framework::GpsSkySatellite*> Ordered(const framework::GpsSkyRecord& sky) {
+    std::vector<const framework::GpsSkySatellite*> list;
+    for (int i = 0; i < sky.count; ++i) list.push_back(&sky.satellites[i]);
+    std::stable_sort(list.begin(), list.end(), [](auto* a, auto* b) {
+        int ra = gnss::DisplayRank(a->gnssid), rb = gnss::DisplayRank(b->gnssid);
+        return ra != rb ? ra < rb : a->svid < b->svid;
+    });
+    return list;
+}
+
+}  // namespace
+
+std::vector<ui::PlotMark> SkyMarks(const framework::GpsSkyRecord& sky) {
+    std::vector<ui::PlotMark> marks;
+    for (const framework::GpsSkySatellite* s : Ordered(sky)) {
+        if (!s->elevationKnown || !s->azimuthKnown) continue;
+        ui::PlotMark mark;
+        mark.azimuth = s->azimuth;
+        mark.elevation = s->elevation;
+        mark.shape = SystemShape(s->gnssid);
+        mark.colour = SystemColour(s->gnssid);
+        mark.filled = s->used;
+        mark.label = std::to_wstring(s->svid);
+        marks.push_back(mark);
+    }
+    return marks;
+}
+
+std::vector<ui::LegendEntry> SkyLegend(const framework::GpsSkyRecord& sky, const TextOf& text) {
+    std::vector<ui::LegendEntry> legend;
+    int last = -1;
+    for (const framework::GpsSkySatellite* s : Ordered(sky)) {
+        if (s->gnssid == last) continue;
+        last = s->gnssid;
+        legend.push_back(
+            {SystemShape(s->gnssid), SystemColour(s->gnssid), SystemName(s->gnssid, text)});
+    }
+    return legend;
+}
+
+std::vector<ui::ChartBar> SkyBars(const framework::GpsSkyRecord& sky, const TextOf& text) {
+    std::vector<ui::ChartBar> bars;
+    for (const framework::GpsSkySatellite* s : Ordered(sky)) {
+        if (!s->snrKnown) continue;
+        ui::ChartBar bar;
+        bar.group = SystemName(s->gnssid, text);
+        bar.label = std::to_wstring(s->svid);
+        bar.value = s->snr;
+        bar.colour = SystemColour(s->gnssid);
+        bar.marked = s->used;
+        bars.push_back(std::move(bar));
+    }
+    return bars;
+}
+
+}  // namespace orbitpane

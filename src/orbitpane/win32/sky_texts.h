@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/contracts/gps_sky.h"
+#include "platform/ui/charts.h"
 
 namespace orbitpane {
 
@@ -42,5 +43,16 @@ struct SkyRow {
 };
 // The satellites by system (display order) then number; `barCells` wide bars before the value.
 std::vector<SkyRow> SkyRows(const framework::GpsSkyRecord& sky, int barCells, const TextOf& text);
+
+// How a system's satellites look in the sky plot and the bars: a shape and a colour of their
+// own.
+ui::MarkShape SystemShape(int gnssid);
+std::uint32_t SystemColour(int gnssid);
+// The sky plot's marks (satellites whose place is known; used ones filled, labelled with their
+// number) and its legend (the systems in view, in display order).
+std::vector<ui::PlotMark> SkyMarks(const framework::GpsSkyRecord& sky);
+std::vector<ui::LegendEntry> SkyLegend(const framework::GpsSkyRecord& sky, const TextOf& text);
+// A bar per satellite with a signal, grouped by system, used ones marked.
+std::vector<ui::ChartBar> SkyBars(const framework::GpsSkyRecord& sky, const TextOf& text);
 
 }  // namespace orbitpane

@@ -1,5 +1,7 @@
 #include "platform/ui/dialog.h"
 
+#include "platform/ui/charts.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -563,6 +565,12 @@ ComboBox Dialog::Combo(int id) {
 }
 ListView Dialog::List(int id) {
     return ListView(*this, id);
+}
+SkyPlot Dialog::Plot(int id) {
+    return SkyPlot(*this, id);
+}
+BarChart Dialog::Bars(int id) {
+    return BarChart(*this, id);
 }
 
 void Dialog::SetKeyHook(int id, KeyHook hook) {

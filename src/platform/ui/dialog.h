@@ -51,6 +51,8 @@ struct DialogAccess;
 
 class ComboBox;
 class ListView;
+class SkyPlot;
+class BarChart;
 
 struct SystemMenuItem {
     unsigned command = 0;  // 0: a separator
@@ -143,6 +145,8 @@ class Dialog {
     Rect ItemRect(int id) const;
     ComboBox Combo(int id);
     ListView List(int id);
+    SkyPlot Plot(int id);
+    BarChart Bars(int id);
     // The hook sees keys pressed in control `id` before the control does.
     void SetKeyHook(int id, KeyHook hook);
 
@@ -193,6 +197,8 @@ class Dialog {
     friend struct detail::DialogAccess;
     friend class ComboBox;
     friend class ListView;
+    friend class SkyPlot;
+    friend class BarChart;
 
     bool CreateOnWindowThread(WindowHandle owner, bool modal);
     bool DestroyOnWindowThread();

@@ -21,6 +21,8 @@ enum class ControlKind {
     DropDownList,   // a combo box that only offers its items
     DropDownCombo,  // a combo box with an edit field the user may type into
     ListView,       // report view with columns
+    SkyPlot,        // marks at azimuth and elevation, north up (charts.h)
+    BarChart,       // a bar per item, in groups (charts.h)
 };
 
 // Control styles.

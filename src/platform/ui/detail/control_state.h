@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/charts.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/template.h"
 
@@ -22,6 +23,10 @@ struct ControlState {
     std::vector<ListColumn> columns;  // list views
     std::vector<std::vector<std::wstring>> rows;
     std::uint32_t extendedStyle = 0;
+    std::vector<PlotMark> marks;  // sky plots
+    std::vector<LegendEntry> legend;
+    std::vector<ChartBar> bars;  // bar charts
+    double fullScale = 0;
 
     int id() const { return control.id; }
     ControlKind kind() const { return control.kind; }
@@ -31,7 +36,8 @@ struct ControlState {
     }
     bool TakesFocus() const {
         return control.kind != ControlKind::Static && control.kind != ControlKind::GroupBox &&
-               control.kind != ControlKind::Icon;
+               control.kind != ControlKind::Icon && control.kind != ControlKind::SkyPlot &&
+               control.kind != ControlKind::BarChart;
     }
 };
 

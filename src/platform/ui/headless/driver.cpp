@@ -297,6 +297,19 @@ std::wstring Driver::Cell(int id, int row, int column) const {
     return Read(window_, std::wstring(),
                 [&](Dialog& d) { return d.List(id).GetItemText(row, column); });
 }
+std::vector<PlotMark> Driver::Marks(int id) const {
+    return Read(window_, std::vector<PlotMark>(), [id](Dialog& d) { return d.Plot(id).Marks(); });
+}
+std::vector<LegendEntry> Driver::Legend(int id) const {
+    return Read(window_, std::vector<LegendEntry>(),
+                [id](Dialog& d) { return d.Plot(id).Legend(); });
+}
+std::vector<ChartBar> Driver::Bars(int id) const {
+    return Read(window_, std::vector<ChartBar>(), [id](Dialog& d) { return d.Bars(id).Bars(); });
+}
+double Driver::FullScale(int id) const {
+    return Read(window_, 0.0, [id](Dialog& d) { return d.Bars(id).FullScale(); });
+}
 std::uint32_t Driver::ListStyle(int id) const {
     return Read(window_, 0u, [id](Dialog& d) { return d.List(id).ExtendedStyle(); });
 }

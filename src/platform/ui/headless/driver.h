@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ui/charts.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/types.h"
@@ -94,6 +95,11 @@ class Driver {
     int Rows(int id) const;
     std::vector<ListColumn> Columns(int id) const;
     std::wstring Cell(int id, int row, int column) const;
+    // A sky plot's marks and legend, a bar chart's bars and full scale.
+    std::vector<PlotMark> Marks(int id) const;
+    std::vector<LegendEntry> Legend(int id) const;
+    std::vector<ChartBar> Bars(int id) const;
+    double FullScale(int id) const;
     std::uint32_t ListStyle(int id) const;
     Rect ControlRect(int id) const;
     std::wstring Title() const;

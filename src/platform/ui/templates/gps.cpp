@@ -8,9 +8,9 @@ using K = ControlKind;
 
 const DialogTemplate& GpsDialog() {
     using namespace gps;
-    // 279 x 179 dialog units: the list on top (the position rows, then the fix rows), then the
-    // GPS type and no-data line, the status line, the map and language selectors, and the
-    // check box with the buttons at the bottom. The path controls are hidden for good and
+    // 279 x 179 dialog units: the list on top (the position rows, then the fix rows, all in
+    // sight), then the GPS type and no-data line, the status line, the map and language
+    // selectors, and the check box with the buttons at the bottom. The path controls are hidden for good and
     // share the selectors' row.
     static const DialogTemplate dialog{
         kGpsDialogId,
@@ -21,23 +21,23 @@ const DialogTemplate& GpsDialog() {
         8,
         kDialogPopup | kDialogCaption | kDialogSysMenu | kDialogMinimizeBox,
         {
-            {kStart, K::PushButton, L"Start", {126, 163, 46, 14}, kStyleDefault | kStyleGroup},
-            {kStop, K::PushButton, L"Stop", {176, 163, 46, 14}, kStyleDisabled},
-            {kSetting, K::PushButton, L"Setting", {226, 163, 46, 14}, 0},
-            {kAutoRun, K::CheckBox, L"Run automatically", {7, 165, 115, 10}, 0},
-            {kLanguage, K::DropDownList, L"", {176, 148, 96, 64}, 0},
-            {kRun, K::PushButton, L"Run", {204, 147, 40, 14}, kStyleHidden},
-            {kOpenMap, K::PushButton, L"Open", {111, 147, 50, 14}, 0},
-            {kList, K::ListView, L"", {7, 4, 265, 122}, kStyleBorder | kStyleNoScroll},
-            {kBrowse, K::PushButton, L"...", {180, 147, 20, 14}, kStyleHidden},
-            {kStatus, K::Static, L"", {7, 137, 265, 8}, 0},
-            {kPath, K::Edit, L"", {7, 148, 170, 12}, kStyleHidden | kStyleAutoHScroll},
-            {kNoDataSeconds, K::Static, L"", {222, 127, 28, 8}, kStyleCentre},
-            {kGpsType, K::Static, L"", {77, 127, 40, 8}, 0},
-            {kNoDataLabel, K::Static, L"No Data during", {160, 127, 62, 8}, 0},
-            {kSecondsUnit, K::Static, L"s", {252, 127, 20, 8}, 0},
-            {kGpsTypeLabel, K::Static, L"Current GPS Type:", {7, 127, 68, 8}, 0},
-            {kMapSite, K::DropDownCombo, L"", {7, 148, 100, 64}, kStyleAutoHScroll},
+            {kStart, K::PushButton, L"Start", {126, 164, 46, 14}, kStyleDefault | kStyleGroup},
+            {kStop, K::PushButton, L"Stop", {176, 164, 46, 14}, kStyleDisabled},
+            {kSetting, K::PushButton, L"Setting", {226, 164, 46, 14}, 0},
+            {kAutoRun, K::CheckBox, L"Run automatically", {7, 166, 115, 10}, 0},
+            {kLanguage, K::DropDownList, L"", {176, 151, 96, 64}, 0},
+            {kRun, K::PushButton, L"Run", {204, 150, 40, 14}, kStyleHidden},
+            {kOpenMap, K::PushButton, L"Open", {111, 150, 50, 14}, 0},
+            {kList, K::ListView, L"", {7, 4, 265, 130}, kStyleBorder | kStyleNoScroll},
+            {kBrowse, K::PushButton, L"...", {180, 150, 20, 14}, kStyleHidden},
+            {kStatus, K::Static, L"", {7, 142, 265, 8}, 0},
+            {kPath, K::Edit, L"", {7, 151, 170, 12}, kStyleHidden | kStyleAutoHScroll},
+            {kNoDataSeconds, K::Static, L"", {222, 134, 28, 8}, kStyleCentre},
+            {kGpsType, K::Static, L"", {77, 134, 40, 8}, 0},
+            {kNoDataLabel, K::Static, L"No Data during", {160, 134, 62, 8}, 0},
+            {kSecondsUnit, K::Static, L"s", {252, 134, 20, 8}, 0},
+            {kGpsTypeLabel, K::Static, L"Current GPS Type:", {7, 134, 68, 8}, 0},
+            {kMapSite, K::DropDownCombo, L"", {7, 151, 100, 64}, kStyleAutoHScroll},
         },
     };
     return dialog;

@@ -22,5 +22,7 @@ inline constexpr int kClose = 6108;
 
 // Template 6100 as a table, 75 columns wide in a terminal.
 const DialogTemplate& SkyTableDialog();
+// Template 6100 as a sky plot with the signal bars beside it, for a window.
+const DialogTemplate& SkyPlotDialog();
 
 }  // namespace ui::templates

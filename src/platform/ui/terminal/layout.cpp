@@ -24,6 +24,8 @@ bool OneLine(const ControlTemplate& c) {
     switch (c.kind) {
         case ControlKind::ListView:
         case ControlKind::GroupBox:
+        case ControlKind::SkyPlot:
+        case ControlKind::BarChart:
             return false;
         case ControlKind::Static:
         case ControlKind::Icon:

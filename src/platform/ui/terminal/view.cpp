@@ -6,6 +6,7 @@
 #include "platform/ui/detail/units.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/terminal/backend.h"
+#include "platform/ui/terminal/charts.h"
 #include "platform/ui/terminal/text.h"
 
 namespace ui::terminal {
@@ -362,6 +363,12 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, const Plac
         }
         case ControlKind::ListView:
             DrawList(screen, c, at, focused, style, cursorRow, cursorCol);
+            break;
+        case ControlKind::SkyPlot:
+            DrawSkyPlot(screen, c, at, style);
+            break;
+        case ControlKind::BarChart:
+            DrawBarChart(screen, c, at, style);
             break;
     }
 }

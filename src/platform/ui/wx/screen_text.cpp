@@ -1,5 +1,7 @@
 #include "platform/ui/wx/screen_text.h"
 
+#include "platform/ui/wx/charts.h"
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -37,6 +39,10 @@ void Describe(wxWindow* window, std::string& out) {
                 }
                 out += line + "\n";
             }
+        } else if (auto* plot = dynamic_cast<SkyPlotWindow*>(child)) {
+            out += plot->Describe();
+        } else if (auto* bars = dynamic_cast<BarChartWindow*>(child)) {
+            out += bars->Describe();
         } else if (auto* edit = dynamic_cast<wxTextCtrl*>(child)) {
             out += "  edit: " + Utf8(edit->GetValue()) + "\n";
         } else if (auto* combo = dynamic_cast<wxComboBox*>(child)) {

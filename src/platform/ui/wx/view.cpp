@@ -30,6 +30,7 @@
 #include "platform/ui/detail/units.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/wx/backend.h"
+#include "platform/ui/wx/charts.h"
 #include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx_native.h"
 
@@ -298,6 +299,12 @@ void WxView::CreateControl(const ControlState& state) {
             window = new wxListCtrl(panel_, wxID_ANY, at, size, style);
             break;
         }
+        case ControlKind::SkyPlot:
+            window = new SkyPlotWindow(panel_, at, size);
+            break;
+        case ControlKind::BarChart:
+            window = new BarChartWindow(panel_, at, size);
+            break;
     }
     all_.push_back(window);
     if (id != kIdStatic) controls_[id] = window;
@@ -380,6 +387,12 @@ void WxView::ApplyControl(wxWindow* window, const ControlState& state) {
         }
         case ControlKind::ListView:
             ApplyList(static_cast<wxListCtrl*>(window), state);
+            break;
+        case ControlKind::SkyPlot:
+            static_cast<SkyPlotWindow*>(window)->SetChart(state.marks, state.legend);
+            break;
+        case ControlKind::BarChart:
+            static_cast<BarChartWindow*>(window)->SetChart(state.bars, state.fullScale);
             break;
         case ControlKind::Icon:
             break;
