@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "orbitpane/win32/sky_texts.h"
 
@@ -138,4 +139,32 @@ TEST(SkyTexts, TheFirstFixLine) {
               L"First fix after 4.2 s");
     EXPECT_EQ(FirstFixLine(false, std::chrono::milliseconds(35012), English),
               L"First fix after 35.0 s");
+}
+
+TEST(SkyTexts, PlotMarksLegendAndBarsBySystem) {
+    // GLONASS 9 placed and heard, GPS 2 used, GPS 5 heard but not yet placed, Galileo 3 placed
+    // but not heard.
+    auto sky = Sky({{6, 9, false, 31, 18, 305},
+                    {0, 5, false, 20},
+                    {0, 2, true, 44, 67, 40},
+                    {2, 3, false, -1, 48, 60}});
+    auto marks = SkyMarks(sky);
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_EQ(marks[0], (ui::PlotMark{40, 67, ui::MarkShape::Circle, 0x1F77B4, true, L"2"}));
+    EXPECT_EQ(marks[1], (ui::PlotMark{305, 18, ui::MarkShape::Square, 0xD62728, false, L"9"}));
+    EXPECT_EQ(marks[2].shape, ui::MarkShape::Triangle);
+    auto legend = SkyLegend(sky, English);
+    ASSERT_EQ(legend.size(), 3u);
+    EXPECT_EQ(legend[0].text + legend[1].text + legend[2].text, L"GPSGLONASSGalileo");
+    auto bars = SkyBars(sky, English);
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_EQ(bars[0], (ui::ChartBar{L"GPS", L"2", 44, 0x1F77B4, true}));
+    EXPECT_EQ(bars[1], (ui::ChartBar{L"GPS", L"5", 20, 0x1F77B4, false}));
+    EXPECT_EQ(bars[2].group, L"GLONASS");
+    // Every system its own shape and colour.
+    std::set<std::pair<int, std::uint32_t>> looks;
+    for (int gnssid : {0, 2, 3, 5, 6, 7}) {
+        looks.emplace(static_cast<int>(SystemShape(gnssid)), SystemColour(gnssid));
+    }
+    EXPECT_EQ(looks.size(), 6u);
 }
