@@ -46,7 +46,7 @@ TEST(Nmea, EpochHoldsValidSentencesWithTheSatelliteCount) {
                 gsvSatellites += static_cast<int>((f.size() - 4) / 4);
             }
             if (f[0] == "GLGSV") glonass += static_cast<int>((f.size() - 4) / 4);
-            gsa += f[0] == "GNGSA";
+            gsa += f[0].ends_with("GSA");
         }
         EXPECT_EQ(gsvSatellites, point.satellites);
         EXPECT_EQ(glonass, point.glonass);
@@ -58,7 +58,7 @@ TEST(Nmea, EpochHoldsValidSentencesWithTheSatelliteCount) {
         EXPECT_EQ(rmc[9], "301126");
         EXPECT_EQ(Fields(epoch[1])[0], "GPGGA");
         EXPECT_EQ(Fields(epoch[2])[0], "GPGST");
-        EXPECT_EQ(Fields(epoch[3])[0], "GNGSA");
+        EXPECT_EQ(Fields(epoch[3])[0], "GPGSA");
         EXPECT_EQ(Fields(epoch.back())[0], "GPGLL");
     }
 }

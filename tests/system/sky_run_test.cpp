@@ -1,15 +1,18 @@
 // The satellites view on a live session in a terminal: Satview on the simulated card's cold
 // start shows the satellites rising while the receiver searches, none of them used and no
-// first fix yet, then the fix with the satellites in it, its time and the error estimate.
+// first fix yet, then the fix with the satellites in it, its time and the error estimate; the
+// same view of a card that the real ModemManager manages (on a private bus).
 #include <gtest/gtest.h>
 
 #include <regex>
 
+#include "modemmanager_sandbox.h"
 #include "running_system.h"
 #include "terminal_screen.h"
 
 using system_test::RunningSystem;
 using system_test::TerminalScreen;
+using testing_support::ModemManagerSandbox;
 using testing_support::TmuxSession;
 
 namespace {
@@ -72,4 +75,41 @@ TEST(SkyRun, ACardsColdStartShowsTheSatellitesRisingThenTheFix) {
     })) << screen.Text();
     screen.Tmux().Keys("Escape");  // Satview
     EXPECT_TRUE(system_test::WaitUntil([&] { return screen.Ended(); }));
+}
+
+TEST(SkyRun, ACardThroughModemManagerShowsItsSkyAsWell) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    if (auto why = ModemManagerSandbox::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    ModemManagerSandbox& mm = ModemManagerSandbox::Shared();
+    ASSERT_TRUE(mm.Up()) << mm.Log();
+    RunningSystem system;
+    ASSERT_TRUE(system.StartCard({"--dialect", "modemmanager"}));
+    std::smatch nodes;
+    std::string status = system.Card("status");
+    ASSERT_TRUE(std::regex_search(status, nodes, std::regex("at=(\\S+) gps=(\\S+)"))) << status;
+    ASSERT_TRUE(mm.AddCard(1, nodes[1], nodes[2]));
+    ASSERT_TRUE(testing_support::WaitFor([&] { return !mm.ModemPath(1).empty(); })) << mm.Log();
+    system.SetEnv("SATVIEW_MM_BUS", mm.Address());
+    TerminalScreen screen(std::make_unique<TmuxSession>(
+        system.EnvPrefix() + " TERM=xterm-256color " + system.Bin() + "/Startup --terminal", 80,
+        24));
+    ASSERT_TRUE(screen.WaitText("sky_mm_ready", L"supports stand-alone GPS", 60)) << screen.Text();
+    ASSERT_TRUE(screen.Press(L"Start")) << screen.Text();
+    screen.Tmux().Keys("s");
+    ASSERT_TRUE(screen.WaitText("sky_mm_open", L"Satview satellites", 10)) << screen.Text();
+    // Every system of the card, its satellites in the fix marked, from ModemManager's traces.
+    ASSERT_TRUE(screen.Wait(
+        "sky_mm",
+        [](const std::wstring& s) {
+            auto all = AllCounts(s);
+            return all && all->first >= 18 && all->second >= 13;
+        },
+        30))
+        << screen.Text() << mm.Log();
+    const std::wstring shown = screen.Tmux().Screen();
+    for (const wchar_t* system : {L"GPS ", L"GLONASS ", L"Galileo ", L"BeiDou "}) {
+        EXPECT_NE(shown.find(system), std::wstring::npos) << system;
+    }
+    screen.Tmux().Keys("Escape");
+    ASSERT_TRUE(mm.RemoveCard(1));
 }

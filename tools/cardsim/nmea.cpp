@@ -149,9 +149,10 @@ std::string DateField(const std::tm& t) {
     return Format("%02d%02d%02d", t.tm_mday, t.tm_mon + 1, t.tm_year % 100);
 }
 
-// A GSA of system `s` listing its first `used` satellites.
+// A GSA of system `s` listing its first `used` satellites, on the system's own talker (so that
+// ModemManager, which keeps the last sentence of each talker and type, keeps every system's).
 std::string Gsa(int mode, const System& s, int used, const char* dops) {
-    std::string gsa = Format("GNGSA,A,%d", mode);
+    std::string gsa = Format("%sGSA,A,%d", s.talker, mode);
     for (int i = 0; i < 12; ++i) gsa += i < used ? Format(",%02d", s.sky[i].prn) : ",";
     return NmeaSentence(gsa + "," + dops + Format(",%X", s.systemId));
 }

@@ -28,8 +28,8 @@ struct RoutePoint {
 RoutePoint RouteAt(long second);
 
 // One epoch at `point`, stamped `utc`, as a receiver of four systems sends it: RMC, GGA and
-// GST (GPS talker), a GSA per system (NMEA 4.10 system IDs), each system's GSV run (with its
-// signal ID) and GLL.
+// GST (GPS talker), a GSA per system (on its own talker, with its NMEA 4.10 system ID), each
+// system's GSV run (with its signal ID) and GLL.
 std::vector<std::string> RouteEpoch(const RoutePoint& point, std::time_t utc);
 
 // One epoch of a receiver still searching, `progress` (0 to 1) of the way to its first fix:

@@ -224,6 +224,7 @@ void MmCard::FeedNmea(const std::string& trace) {
     if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) text += "\r\n";
     std::vector<std::string> sentences, fresh;
     std::vector<framework::GpsDataRecord> records;
+    std::optional<framework::GpsSkyRecord> sky;
     {
         std::lock_guard<std::mutex> lock(gpsMutex_);
         lexer_.Feed(text, sentences);
@@ -237,11 +238,30 @@ void MmCard::FeedNmea(const std::string& trace) {
             if (auto fix = decoder_.Decode(sentence)) records.push_back(MakeRecord(*fix));
         }
         lastSentences_ = std::move(now);
+        if (!fresh.empty()) sky = SkyOfTrace(sentences);
     }
     for (const std::string& sentence : fresh) Trace(framework::kTraceDebug, "< " + sentence);
     if (!life_.GpsOpen() || Stopping()) return;
     listener_.OnGpsSentences(*this, fresh);
     for (const framework::GpsDataRecord& record : records) listener_.OnGpsRecord(*this, record);
+    if (sky) listener_.OnGpsSky(*this, *sky);
+}
+
+std::optional<framework::GpsSkyRecord> MmCard::SkyOfTrace(std::vector<std::string> sentences) {
+    // The trace holds the sky whole (each talker's GSV run, the GSA sentences) in an order of
+    // its own: read as a receiver sends an epoch, the sentences with the time first, then GSA,
+    // then GSV, each trace is one view.
+    auto rank = [](const std::string& s) {
+        std::string_view type = s.size() > 6 ? std::string_view(s).substr(3, 3) : "";
+        return type == "GSV" ? 2 : type == "GSA" ? 1 : 0;
+    };
+    std::stable_sort(sentences.begin(), sentences.end(),
+                     [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
+    for (const std::string& sentence : sentences) skyDecoder_.Decode(sentence);
+    skyDecoder_.Finish();
+    std::optional<SkyView> view = skyDecoder_.TakeSky();
+    if (!view) return std::nullopt;
+    return MakeSkyRecord(*view);
 }
 
 bool MmCard::Refused(const char* what, const MmApi::Result& result) {

@@ -115,6 +115,8 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     // Logs a call that got no reply in time; Reply::None.
     Reply NoReply(const char* what);
     void FeedNmea(const std::string& trace);
+    // The view of the sky a whole trace gives, if any; under gpsMutex_.
+    std::optional<framework::GpsSkyRecord> SkyOfTrace(std::vector<std::string> sentences);
     void Trace(int level, const std::string& text);
     bool Stopping() const;
 
@@ -138,6 +140,7 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     mutable std::mutex gpsMutex_;
     NmeaLexer lexer_;
     NmeaDecoder decoder_;
+    NmeaDecoder skyDecoder_;  // every trace whole, for its view of the sky
 };
 
 }  // namespace devicemgr

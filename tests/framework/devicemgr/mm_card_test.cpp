@@ -43,10 +43,12 @@ struct FakeApi final : MmApi {
 struct Listener final : CardListener {
     int changes = 0;
     std::vector<framework::GpsDataRecord> records;
+    std::vector<framework::GpsSkyRecord> skies;
     std::vector<std::string> answers;
     std::string traces;
     void OnCardChanged(Card&) override { ++changes; }
     void OnGpsRecord(Card&, const framework::GpsDataRecord& r) override { records.push_back(r); }
+    void OnGpsSky(Card&, const framework::GpsSkyRecord& s) override { skies.push_back(s); }
     void OnUserAnswer(Card&, const std::string& answer) override { answers.push_back(answer); }
     void OnCardHungUp(Card&) override {}
     void OnGpsPortHungUp(Card&, std::chrono::steady_clock::time_point) override {}
@@ -222,6 +224,47 @@ TEST(MmCard, NmeaTraceFillsTheRecordsExtraFields) {
     ASSERT_TRUE(last.speedKnown && last.courseKnown && last.utcDateTimeKnown);
     EXPECT_NEAR(last.speedMetresPerSecond, 0.59 * 1852 / 3600, 1e-9);
     EXPECT_EQ(last.utcMilliseconds, 1579032001000);  // 2020-01-14 20:00:01 UTC
+    ASSERT_TRUE(card->CloseGps());
+}
+
+// The trace holds each talker's GSV run and the GSA sentences in an order of its own: each new
+// trace makes one whole view of the sky, its satellites marked used as the GSA sentences say.
+TEST(MmCard, EachNewNmeaTraceMakesOneViewOfTheSky) {
+    FakeApi api;
+    Listener listener;
+    auto card = std::make_shared<MmCard>("/m/1", api, listener);
+    card->Update(Modem(8, 1));
+    auto traceAt = [](int second) {
+        const std::string time = "10150" + std::to_string(second) + ".00";
+        const std::vector<std::string> bodies = {
+            "GLGSV,1,1,02,65,40,083,46,66,17,308,41,1",
+            "GPGSV,2,2,05,18,38,010,40,1",
+            "GNGSA,A,3,02,05,,,,,,,,,,,1.6,0.9,1.3,1",
+            "GPRMC," + time + ",A,4807.0381,N,01131.0002,E,1.2,84.4,080126,,,A",
+            "GPGSV,2,1,05,02,67,040,44,05,45,110,41,07,30,200,38,12,55,275,43,1",
+            "GLGSA,A,3,66,,,,,,,,,,,,1.6,0.9,1.3",
+            "GPGGA," + time + ",4807.0381,N,01131.0002,E,1,03,0.9,545.4,M,46.9,M,,",
+        };
+        MmProperties trace;
+        trace.nmea = "";
+        for (const std::string& b : bodies) *trace.nmea += Sentence(b) + "\r\n";
+        return trace;
+    };
+    card->Update(traceAt(0));
+    EXPECT_TRUE(listener.skies.empty()) << "no session";
+    ASSERT_TRUE(card->OpenGps());
+    card->Update(traceAt(1));
+    card->Update(traceAt(1));  // the same trace: nothing new
+    card->Update(traceAt(2));
+    ASSERT_EQ(listener.skies.size(), 2u);
+    const framework::GpsSkyRecord& sky = listener.skies.back();
+    ASSERT_EQ(sky.count, 7);
+    std::string used;
+    for (int i = 0; i < sky.count; ++i) {
+        if (sky.satellites[i].used) used += std::to_string(sky.satellites[i].prn) + " ";
+    }
+    EXPECT_EQ(used, "2 5 66 ");
+    EXPECT_TRUE(sky.hdopKnown);
     ASSERT_TRUE(card->CloseGps());
 }
 
