@@ -1,7 +1,8 @@
 // The device manager plug-in under the GPS plug-in object, against the simulated card on
 // pseudo-terminals: one AT exchange, an AGPS start (five exchanges and the receiver's open), a
 // sentence from the GPS port to a sink and on to the GPS dialog's list row through the window
-// thread (terminal and wx back ends), and the CPU a present card costs while idle.
+// thread (terminal and wx back ends), a receiver's epoch of four systems to the sink's view of
+// the sky, and the CPU a present card costs while idle.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -27,6 +28,7 @@
 #include "framework/contracts/device.h"
 #include "framework/contracts/ids.h"
 #include "idle_cpu.h"
+#include "nmea.h"
 #include "orbitpane/win32/gps_data_format.h"
 #include "orbitpane/win32/last_position.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
@@ -61,11 +63,12 @@ class BenchContainer final : public framework::IPluginContainer {
     framework::IBasePlugin* manager_;
 };
 
-// Counts GPS records and wakes a waiter on each.
+// Counts GPS records (or views of the sky) and wakes a waiter on each.
 class RecordSink : public framework::IDeviceMgrEvent {
   public:
+    explicit RecordSink(uint32_t counted = framework::kEventGpsData) : counted_(counted) {}
     bool OnDeviceEvent(uint32_t event, void*) override {
-        if (event != framework::kEventGpsData) return true;
+        if (event != counted_) return true;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++records_;
@@ -83,6 +86,7 @@ class RecordSink : public framework::IDeviceMgrEvent {
     }
 
   private:
+    const uint32_t counted_;
     std::mutex mutex_;
     std::condition_variable cv_;
     uint64_t records_ = 0;
@@ -213,6 +217,56 @@ void BM_SentenceToSink(benchmark::State& state) {
     Percentiles(state, micros);
 }
 BENCHMARK(BM_SentenceToSink)->Unit(benchmark::kMicrosecond);
+
+// One epoch of a receiver of four systems, 20 sentences: RMC, VTG, GGA, GNS, ZDA and GST, a GSA
+// per system, the GSV runs of GPS (two signals), GLONASS, Galileo and BeiDou, and GLL, with 25
+// satellites; the time advances with `n`.
+std::string FourSystemEpoch(long n) {
+    cardsim::RoutePoint point = cardsim::RouteAt(n);
+    point.satellites = 12;
+    point.glonass = 6;
+    point.galileo = 4;
+    point.beidou = 3;
+    std::vector<std::string> lines = cardsim::RouteEpoch(point, 1796000000 + n);
+    std::string time = lines[0].substr(7, 9);
+    lines.insert(lines.begin() + 1, cardsim::NmeaSentence("GPVTG,84.4,T,,M,12.4,N,23.0,K,A"));
+    lines.insert(lines.begin() + 3,
+                 {cardsim::NmeaSentence("GNGNS," + time + ",4807.038,N,01131.000,E,AAAN,25,0.6,"
+                                                          "545.4,46.9,,,V"),
+                  cardsim::NmeaSentence("GPZDA," + time + ",07,12,2026,00,00")});
+    // The second GPS signal (L5) of the satellites that send it.
+    lines.insert(lines.end() - 1,
+                 {cardsim::NmeaSentence("GPGSV,2,1,06,02,67,040,41,05,45,110,38,07,30,200,35,"
+                                        "09,12,320,27,8"),
+                  cardsim::NmeaSentence("GPGSV,2,2,06,12,55,275,40,15,20,150,31,8")});
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line;
+    return lines.size() == 20 ? bytes : std::string();
+}
+
+// From the write of the epoch's sentences into the GPS port (at once, as a receiver sends them)
+// to the view of the sky in a sink; p50 and p99 of the iterations as counters.
+void BM_FourSystemEpochToSink(benchmark::State& state) {
+    Bench bench;
+    RecordSink sink(framework::kEventGpsSky);
+    bench.deviceMgr->AddEventSink(&sink);
+    bench.plugin->OpenGps();
+    std::vector<double> micros;
+    long second = 0;
+    for (auto _ : state) {
+        const std::string epoch = FourSystemEpoch(++second);
+        if (epoch.empty()) state.SkipWithError("the epoch is not of 20 sentences");
+        uint64_t before = sink.Count();
+        auto start = Clock::now();
+        bench.gpsPty.Write(epoch);
+        if (!sink.WaitFor(before + 1)) state.SkipWithError("no view of the sky");
+        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    bench.plugin->CloseGps();
+    bench.deviceMgr->RemoveEventSink(&sink);
+    Percentiles(state, micros);
+}
+BENCHMARK(BM_FourSystemEpochToSink)->Unit(benchmark::kMicrosecond);
 
 // The GPS dialog's list filled as the GPS dialog fills it: the record is sent to the window
 // thread, which formats the value rows and sets them.
