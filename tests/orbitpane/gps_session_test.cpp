@@ -127,6 +127,10 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
     agps.agps = true;
     agps.apn = "web.example";
     agps.suplServer = "supl.example.com:7275";
+    // As a configuration file edited by hand can hold them.
+    session::StartSettings badApn = agps, badSupl = agps;
+    badApn.apn = "my\"apn;AT+CFUN=0";
+    badSupl.suplServer = "bad server:99999";
     pedestrian.pedestrian = true;
     bool keepAll = !steps.empty() && steps.back() == "all";
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -135,7 +139,11 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
         words >> verb >> arg;
         if (i + 1 == steps.size() && !keepAll) d.log.clear();
         if (verb == "start") {
-            session.Start(arg == "agps" ? agps : arg == "pedestrian" ? pedestrian : gps);
+            session.Start(arg == "agps"         ? agps
+                          : arg == "pedestrian" ? pedestrian
+                          : arg == "bad-apn"    ? badApn
+                          : arg == "bad-supl"   ? badSupl
+                                                : gps);
         } else if (verb == "stop") {
             session.Stop();
         } else if (verb == "restart") {
@@ -244,6 +252,11 @@ TEST(GpsSession, StartSendsTheCommandsOfItsTypeAndStopsAtTheFirstFailure) {
          {"status START_GPS", "register", "type gps", "mode 0", "interval 1", "open", "unregister",
           "status NOT_AUTHORIZED"},
          {"open"}},
+        // Saved values that fail their check reach no AT line: nothing is sent at all.
+        {{"start bad-apn"},
+         {"status START_GPS", "register", "type agps", "status UNUSABLE_APN", "unregister"}},
+        {{"start bad-supl"},
+         {"status START_GPS", "register", "type agps", "status UNUSABLE_SUPL", "unregister"}},
         // Start while running only starts the wait again.
         {{"start", "start"}, {"status QUER_GPS", "clear-no-data"}},
         // A failed start leaves the session idle: the next Start runs it all again.

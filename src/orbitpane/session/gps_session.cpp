@@ -1,5 +1,7 @@
 #include "orbitpane/session/gps_session.h"
 
+#include "orbitpane/session/agps_settings.h"
+
 namespace session {
 namespace {
 
@@ -42,6 +44,20 @@ bool GpsSession::Step(bool ok, const wchar_t* errorKey) {
 bool GpsSession::RunSetCommands(const StartSettings& s) {
     screen_.ShowSessionType(s.agps);
     if (s.agps) {
+        // A value that was never checked (a configuration file edited by hand) stops the
+        // start before any command: it is not written into an AT line.
+        if (ApnProblem(s.apn) != nullptr) {
+            screen_.Trace("The saved APN is not one; it is not sent to the card.");
+            screen_.ShowStatusKey(kUnusableApnKey);
+            return false;
+        }
+        if (SuplServerProblem(s.suplServer) != nullptr) {
+            screen_.Trace(
+                "The saved SUPL server is not a host with an optional port; it is not "
+                "sent to the card.");
+            screen_.ShowStatusKey(kUnusableSuplKey);
+            return false;
+        }
         if (!Step(card_.SetSecTime(SecTimeNow()), L"IDS_STATIC_ERROR_SETSECTIME") ||
             !Step(card_.SetApn(s.apn), L"IDS_STATIC_ERROR_SETAPN") ||
             !Step(card_.SetSuplServer(s.suplServer), L"IDS_STATIC_ERROR_SETSUPL") ||
