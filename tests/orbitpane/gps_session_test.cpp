@@ -171,6 +171,9 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
         } else if (verb == "track") {
             d.trackWanted = arg == "on";
             session.TrackWanted(d.trackWanted);
+        } else if (verb == "passing") {  // the dialog shows a passing message
+            d.statusKey = L"IDS_STATIC_ERROR_OPENMAP";
+            session.PassingStatusShown(d.statusKey);
         } else if (verb == "fail") {
             d.failing.insert(arg);
         } else if (verb == "refuse") {
@@ -338,6 +341,23 @@ TEST(GpsSession, TheWatchdogCountsOnTheSteadyClock) {
         {{"start", "stop", "after 20", "tick", "after 3", "tick"},
          {"no-data 23", "probe"},
          {"probe"}},
+    };
+    for (const Row& row : rows) Check(row);
+}
+
+// A passing message (a map that could not be opened) stays while positions come for 5 s, then
+// gives way to the session's status; without positions, or idle, it stays.
+TEST(GpsSession, APassingMessageGivesWayOncePositionsKeepComing) {
+    const Row rows[] = {
+        {{"start", "position", "passing", "after 4.9", "position"}, {}},
+        {{"start", "position", "passing", "after 5", "position"}, {"status START_GPSSUCCE"}},
+        {{"start", "passing", "after 4", "position", "after 1", "position"},
+         {"status START_GPSSUCCE"}},
+        {{"start", "passing", "after 6", "tick"}, {"no-data 6"}},
+        {{"passing", "after 6", "position"}, {}},
+        // Once it gave way, the status follows the positions as before.
+        {{"start", "passing", "after 5", "position", "after 3.5", "tick"},
+         {"no-data 3", "status QUER_GPS"}},
     };
     for (const Row& row : rows) Check(row);
 }

@@ -150,7 +150,9 @@ TEST_F(InstalledPackage, LaysOutTheProgramDirectoryCommandsManualsDesktopEntryAn
 
 TEST_F(InstalledPackage, ManualPagesTellEachCommandsOptions) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> pages = {
-        {"satview", {"GPS position", "\\-\\-terminal", "\\-\\-headless", "\\-\\-version"}},
+        {"satview",
+         {"GPS position", "\\-\\-terminal", "\\-\\-headless", "\\-\\-version", "SATVIEW_TRACE",
+          "nmea.sock", "tracks", "F10", "ConfigFile.xml"}},
         {"satview-cardsim", {"simulated", "\\-\\-gps\\-type", "stand\\-alone GPS only"}},
         {"satview-udev-rules", {"ModemManager", "ID_MM_DEVICE_IGNORE", "udevadm"}},
     };

@@ -214,6 +214,13 @@ void GpsSession::Idle() {
 void GpsSession::ShowSessionStatus(bool positionsArrive) {
     if (!running_) return;
     const std::wstring key = screen_.StatusKey();
+    // A passing message stays while positions come for a few seconds, so that it can be read.
+    if (!passingKey_.empty() && key == passingKey_ && positionsArrive &&
+        clock_.steady() - passingSince_ >= kPassingStatusFor) {
+        passingKey_.clear();
+        screen_.ShowStatusKey(kStartedKey);
+        return;
+    }
     if (key != kWaitingKey && key != kStartedKey) return;
     const wchar_t* shown = positionsArrive ? kStartedKey : kWaitingKey;
     if (key != shown) screen_.ShowStatusKey(shown);
@@ -254,6 +261,11 @@ void GpsSession::PositionArrived(const framework::GpsDataRecord& record, std::ti
         }
     }
     ShowSessionStatus(true);
+}
+
+void GpsSession::PassingStatusShown(const std::wstring& key) {
+    passingKey_ = key;
+    passingSince_ = clock_.steady();
 }
 
 void GpsSession::TrackWanted(bool wanted) {

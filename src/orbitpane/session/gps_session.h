@@ -98,6 +98,7 @@ class GpsSession {
     static constexpr int kRestartPauseMs = 500;
     static constexpr std::chrono::seconds kNoDataAfter{3};
     static constexpr std::chrono::seconds kCardCheckEvery{20};
+    static constexpr std::chrono::seconds kPassingStatusFor{5};
 
     GpsSession(CardCommands& card, SessionScreen& screen, TrackLog& track, Clock clock);
     GpsSession(const GpsSession&) = delete;
@@ -127,6 +128,9 @@ class GpsSession {
     // A position shown at `arrival` (wall clock): the watchdog's data time, the track point,
     // the status line's "started".
     void PositionArrived(const framework::GpsDataRecord& record, std::time_t arrival);
+    // The dialog showed `key`, a message that gives way to the session's status once
+    // positions have kept coming for kPassingStatusFor.
+    void PassingStatusShown(const std::wstring& key);
     // Recording switched on or off from the menu: a running session's track follows at once.
     void TrackWanted(bool wanted);
 
@@ -156,6 +160,9 @@ class GpsSession {
     bool gaveUp_ = false;        // the watchdog gave the card up; its loss is told so
     std::chrono::steady_clock::time_point lastData_{};
     std::chrono::steady_clock::time_point lastCheck_{};
+    // The passing message on the status line, and since when it is shown.
+    std::wstring passingKey_;
+    std::chrono::steady_clock::time_point passingSince_{};
 };
 
 // Local time as the card's clock command takes it: year/month/day,hour:minute:second, with no

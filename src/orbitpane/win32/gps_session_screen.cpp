@@ -78,6 +78,7 @@ void CGPSUIDlg::ShowDeviceStatus() {
     SetItemText(ids::kStatus, DeviceStatusText());
     // The key, not the text: a later language change shows the message again.
     statusTextId_ = cardWatch_.View().deviceStatusKey;
+    statusDetail_.clear();
 }
 
 void CGPSUIDlg::ShowSessionType(bool agps) {

@@ -198,9 +198,17 @@ void CGPSUIDlg::FocusRule() {
     SetFocus(session_.Running() ? ids::kStop : ids::kStart);
 }
 
-void CGPSUIDlg::ShowStatus(const std::wstring& key) {
-    SetItemText(ids::kStatus, Text(key.c_str()));
+void CGPSUIDlg::ShowStatus(const std::wstring& key, const std::wstring& detail) {
+    std::wstring text = Text(key.c_str());
+    if (!detail.empty()) text += L" " + detail;
+    SetItemText(ids::kStatus, text);
     statusTextId_ = key;
+    statusDetail_ = detail;
+}
+
+void CGPSUIDlg::ShowPassingStatus(const std::wstring& key, const std::wstring& detail) {
+    ShowStatus(key, detail);
+    session_.PassingStatusShown(key);
 }
 
 bool CGPSUIDlg::SaveProgramPath(const std::wstring& path) {

@@ -100,8 +100,12 @@ class CGPSUIDlg : public ui::Dialog,
     unsigned StartGpsTimer();
     bool KillGpsTimer();
 
-    // Status line: shows the text of `key` and remembers the key for a language change.
-    void ShowStatus(const std::wstring& key);
+    // Status line: shows the text of `key`, followed by `detail` when there is one, and
+    // remembers both for a language change.
+    void ShowStatus(const std::wstring& key, const std::wstring& detail = {});
+    // The same for a message that gives way to the session's status once positions have kept
+    // coming for a while (a map or folder that could not be opened).
+    void ShowPassingStatus(const std::wstring& key, const std::wstring& detail = {});
     // Opens the current position in the map site chosen in the selector.
     void OnOpenMapLink();
 
@@ -174,11 +178,16 @@ class CGPSUIDlg : public ui::Dialog,
     void WireMapLink();
     void ForgetMapLinkAnswers();
     void OnMapLinkAnswered();
+    // Hands `target` to the desktop's handler; its answer comes back as a message. False when
+    // the handler cannot be started.
+    bool OpenWithHandler(const std::string& target, bool folder);
+    void MapNotOpened(const std::string& link);
 
     // The session's track and the window menu (gps_track.cpp).
     void AddTrackMenu();
     void ApplyTrackMenuTexts();
     void OpenTracksFolder();
+    void TracksFolderNotOpened(const std::string& folder);
 
     // session::SessionScreen (gps_session_screen.cpp)
     void ShowStatusKey(const wchar_t* key) override { ShowStatus(std::wstring(key)); }
@@ -208,6 +217,7 @@ class CGPSUIDlg : public ui::Dialog,
     orbitpane::LanguageTables languageTables_;
     std::vector<orbitpane::InstalledLanguage> languages_;
     std::wstring statusTextId_ = L"IDS_STATIC_QUER_DataCard";
+    std::wstring statusDetail_;
 
     // The card, and what of its view was drawn last (window thread only).
     session::CardWatch cardWatch_;

@@ -30,7 +30,7 @@ const DialogTemplate& GpsDialog() {
             {kOpenMap, K::PushButton, L"Open", {111, 147, 50, 14}, 0},
             {kList, K::ListView, L"", {7, 4, 265, 122}, kStyleBorder | kStyleNoScroll},
             {kBrowse, K::PushButton, L"...", {180, 147, 20, 14}, kStyleHidden},
-            {kStatus, K::Static, L"", {7, 137, 265, 8}, 0},
+            {kStatus, K::Static, L"", {7, 137, 265, 8}, kStyleNoPrefix},
             {kPath, K::Edit, L"", {7, 148, 170, 12}, kStyleHidden | kStyleAutoHScroll},
             {kNoDataSeconds, K::Static, L"", {222, 127, 28, 8}, kStyleCentre},
             {kGpsType, K::Static, L"", {77, 127, 40, 8}, 0},

@@ -100,7 +100,7 @@ int RunMessageBox(WindowHandle owner, const std::wstring& text, const std::wstri
                               K::Static,
                               lines[i],
                               {Du(indent), Dv(static_cast<int>(i) + 1), Du(cols - indent - 1), 8},
-                              0});
+                              kStyleNoPrefix});
     }
     int x = (cols - allButtons) / 2 + 1;
     for (size_t i = 0; i < buttons.size(); ++i) {

@@ -38,7 +38,8 @@ bool OneLine(const ControlTemplate& c) {
 int TextNeed(const ControlState& c) {
     switch (c.kind()) {
         case ControlKind::Static:
-            return OneLine(c.control) ? Columns(Caption(c.text)) : 0;
+            if (!OneLine(c.control)) return 0;
+            return Columns((c.control.styles & kStyleNoPrefix) ? c.text : Caption(c.text));
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:

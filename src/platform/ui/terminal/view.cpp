@@ -266,7 +266,7 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, const Plac
     style.dim = base.dim || !c.enabled;
     Style lit = style;
     lit.reverse = focused;
-    std::wstring text = Caption(c.text);
+    std::wstring text = (c.control.styles & kStyleNoPrefix) ? c.text : Caption(c.text);
     auto cursor = [&](int row, int col) {
         if (!focused) return;
         *cursorRow = row;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/ui/detail/access.h"
 #include "platform/ui/detail/wx_module.h"
@@ -106,7 +107,14 @@ bool WxBackend::Start(int argc, char** argv) {
     static char name[] = "satview";
     static char* defaultArgv[] = {name, nullptr};
     int count = argc > 0 && argv != nullptr ? argc : 1;
-    char** args = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    char** given = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    // GTK names the windows' class after the program (WM_CLASS "satview", "Satview", as the
+    // desktop entry's StartupWMClass says), not after the launcher's file name. wx keeps the
+    // arguments for the program's life.
+    static std::vector<char*> args;
+    args.assign(given, given + count);
+    args[0] = name;
+    args.push_back(nullptr);
     const char* display = std::getenv("DISPLAY");
     if (!DisplayAnswers(display, std::getenv("WAYLAND_DISPLAY"), std::getenv("GDK_BACKEND"),
                         kDisplayTimeout, &failure_)) {
@@ -114,7 +122,7 @@ bool WxBackend::Start(int argc, char** argv) {
     }
     wxSetAssertHandler(ReportAssertion);
     if (wxTheApp == nullptr) wxApp::SetInstance(new KitApp);
-    if (!wxEntryStart(count, args)) {
+    if (!wxEntryStart(count, args.data())) {
         failure_ = "the window system cannot be started on the display \"" +
                    std::string(display ? display : "") + "\"";
         return false;
