@@ -171,6 +171,8 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
         } else if (verb == "track") {
             d.trackWanted = arg == "on";
             session.TrackWanted(d.trackWanted);
+        } else if (verb == "traces") {
+            d.traces = true;
         } else if (verb == "passing") {  // the dialog shows a passing message
             d.statusKey = L"IDS_STATIC_ERROR_OPENMAP";
             session.PassingStatusShown(d.statusKey);
@@ -323,8 +325,13 @@ TEST(GpsSession, TheWatchdogCountsOnTheSteadyClock) {
         {{"start", "wall -3600", "after 3", "tick"}, {"no-data 3"}},
         {{"start", "wall 86400", "after 1", "tick"}, {"no-data hidden"}},
         {{"start", "wall -3600", "after 20", "tick"}, {"no-data 20", "probe"}},
-        // Positions every second: the card is still checked every 20 s.
+        // Positions every second: the card is still checked every 20 s, and the log does not
+        // say that no data came.
         {{"start", "after 19", "position", "after 1", "tick"}, {"no-data hidden", "probe"}},
+        {{"traces", "start", "after 19", "position", "after 1", "tick"},
+         {"no-data hidden", "probe", "trace Data Card is OK!\n"}},
+        {{"traces", "start", "after 20", "tick"},
+         {"no-data 20", "trace NO GPS Data in 20 second!\n", "probe", "trace Data Card is OK!\n"}},
         {{"start", "after 20", "tick", "after 3", "tick"}, {"no-data 23"}},
         {{"start", "after 20", "tick", "after 20", "tick"}, {"no-data 40", "probe"}},
         // An unanswered check gives the card up while a session runs, and is told (the dialog

@@ -237,7 +237,8 @@ void GpsSession::WatchdogTick() {
     if (noData) ShowSessionStatus(false);
 
     if (sinceCheck < kCardCheckEvery) return;
-    screen_.Trace("NO GPS Data in 20 second!\n");
+    // The card is checked every 20 s, positions or not; that none came is said only when so.
+    if (sinceData >= kCardCheckEvery) screen_.Trace("NO GPS Data in 20 second!\n");
     if (card_.ProbeCard()) {
         screen_.Trace("Data Card is OK!\n");
         lastCheck_ = clock_.steady();

@@ -99,6 +99,11 @@ void CGPSUIDlg::DrawCard() {
         // The last position keeps a lost card's port (a removal forgets all of it).
         if (!v.portText.empty()) context_.SetLastPositionText(orbitpane::kRowPort, v.portText);
     }
+    if (!session_.Running() && IsItemEnabled(ids::kStart) != v.canStart) {
+        // Start, pressable now, takes the focus unless the user is choosing or typing.
+        const int focus = Focus();
+        ShowStartable(focus != ids::kLanguage && focus != ids::kMapSite && focus != ids::kPath);
+    }
     if (v.statusTurn != drawnStatusTurn_) {
         drawnStatusTurn_ = v.statusTurn;
         ShowStatus(v.statusKey);

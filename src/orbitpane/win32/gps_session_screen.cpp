@@ -87,14 +87,26 @@ void CGPSUIDlg::ShowSessionType(bool agps) {
 }
 
 void CGPSUIDlg::ShowButtons(bool running) {
-    EnableItem(running ? ids::kStop : ids::kStart, true);
-    if (running) SetFocus(ids::kStop);
-    EnableItem(running ? ids::kStart : ids::kStop, false);
+    if (running) {
+        EnableItem(ids::kStop, true);
+        SetFocus(ids::kStop);
+        EnableItem(ids::kStart, false);
+    } else {
+        ShowStartable(true);
+        EnableItem(ids::kStop, false);
+    }
+}
+
+// Idle, Start is pressable only while a session can start: with no card (or none ready) it
+// is dimmed, and the status line says why. `focus`: a pressable Start takes the focus.
+void CGPSUIDlg::ShowStartable(bool focus) {
+    const bool startable = cardWatch_.View().canStart;
+    if (IsItemEnabled(ids::kStart) != startable) EnableItem(ids::kStart, startable);
+    if (startable && focus) SetFocus(ids::kStart);
 }
 
 void CGPSUIDlg::ShowIdle() {
-    EnableItem(ids::kStart, true);
-    SetFocus(ids::kStart);
+    ShowStartable(true);
     EnableItem(ids::kStop, false);
     ui::ListView list = List(ids::kList);
     for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");

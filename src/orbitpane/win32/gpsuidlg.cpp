@@ -55,6 +55,10 @@ void CGPSUIDlg::Trace(const char* message, const char* file, int line) {
     context_.Trace(framework::kTraceInfo, "CGPSUIDlg", file, line, message);
 }
 
+void CGPSUIDlg::TraceDebug(const char* message, const char* file, int line) {
+    context_.Trace(framework::kTraceDebug, "CGPSUIDlg", file, line, message);
+}
+
 bool CGPSUIDlg::ReadAppDirectory() {
     std::string directory = orbitpane::AppDirectory();
     if (directory.empty()) return false;

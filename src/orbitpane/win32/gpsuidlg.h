@@ -146,6 +146,8 @@ class CGPSUIDlg : public ui::Dialog,
     // Traces under the dialog's module name; the file and line are those of the call.
     void Trace(const char* message, const char* file = __builtin_FILE(),
                int line = __builtin_LINE());
+    void TraceDebug(const char* message, const char* file = __builtin_FILE(),
+                    int line = __builtin_LINE());
     std::wstring Text(const wchar_t* key) { return context_.Text(key); }
     bool ReadAppDirectory();
     std::wstring AutoRunProgram() const;
@@ -196,6 +198,7 @@ class CGPSUIDlg : public ui::Dialog,
     void ShowSessionType(bool agps) override;
     void ShowButtons(bool running) override;
     void ShowIdle() override;
+    void ShowStartable(bool focus);
     void ShowNoData(std::optional<long long> seconds) override;
     void ClearNoDataSeconds() override;
     bool StartWatchdogTimer() override { return StartGpsTimer() != 0; }
