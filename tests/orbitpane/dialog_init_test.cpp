@@ -5,6 +5,8 @@
 
 #include "dialog_fixture.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "platform/ui/kit.h"
 
 using namespace orbitpane_test;
 
@@ -89,8 +91,22 @@ TEST_F(GpsDialogInit, EveryControlTakesItsTextFromTheActiveLanguage) {
         EXPECT_EQ(user->ComboItems(gps::kMapSite),
                   (std::vector<std::wstring>{Lang(L"IDS_GOOGLE"), Lang(L"IDS_YAHOO"),
                                              Lang(L"IDS_LIVE")}));
+        // What the window kit writes itself speaks the same language.
+        const ui::OwnTexts own = ui::CurrentOwnTexts();
+        const std::pair<std::wstring, const wchar_t*> kit[] = {
+            {own.close, L"IDS_MENU_CLOSE"},   {own.ok, L"IDS_BTN_OK"},
+            {own.cancel, L"IDS_CANCEL"},      {own.yes, L"IDS_BTN_YES"},
+            {own.no, L"IDS_BTN_NO"},          {own.open, L"IDS_FILE_OPEN"},
+            {own.folder, L"IDS_FILE_FOLDER"}, {own.lookIn, L"IDS_FILE_LOOKIN"},
+            {own.fileName, L"IDS_FILE_NAME"}, {own.type, L"IDS_FILE_TYPE"},
+        };
+        for (const auto& [shown, key] : kit) {
+            EXPECT_FALSE(Lang(key).empty()) << code << " " << platform::WideToUtf8(key);
+            EXPECT_EQ(shown, Lang(key)) << code << " " << platform::WideToUtf8(key);
+        }
         dialog.reset();
     }
+    EXPECT_NE(ui::CurrentOwnTexts().close, L"Close") << "the last language, Portuguese";
 }
 
 TEST_F(GpsDialogInit, TheProgramPathIsStoredInTheConfiguration) {

@@ -187,6 +187,11 @@ TEST(TerminalRunMap, AMapThatCannotOpenIsToldInTheStatusLineNotOverTheDialog) {
     EXPECT_TRUE(screen.WaitText("map_sites_japanese", L"Google \u30de\u30c3\u30d7"))
         << screen.Text();
     EXPECT_EQ(TerminalScreen::Position(screen.Tmux().Screen()), L"") << screen.Text();
+    // The window menu, the kit's own entry included, in Japanese too.
+    screen.Tmux().Keys("F10");
+    EXPECT_TRUE(screen.WaitText("map_menu_japanese", L"\u9589\u3058\u308b")) << screen.Text();
+    EXPECT_TRUE(without(screen.Tmux().Screen(), L"Close")) << screen.Text();
+    screen.Tmux().Keys("Escape");
 
     screen.Tmux().Keys("Escape");
     EXPECT_TRUE(system_test::WaitUntil([&] { return screen.Ended(); })) << screen.Text();

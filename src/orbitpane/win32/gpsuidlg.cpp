@@ -9,6 +9,7 @@
 #include "platform/power/sleep_watcher.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/templates/gps.h"
 
 namespace ids = ui::templates::gps;
@@ -192,6 +193,29 @@ void CGPSUIDlg::ApplyTexts() {
     };
     for (const auto& t : kTexts) SetItemText(t.id, Text(t.key));
     ApplyTrackMenuTexts();
+    ApplyKitTexts();
+}
+
+// What the window kit writes itself (message boxes' buttons, the terminal's window menu and
+// file dialog) speaks the dialog's language too.
+void CGPSUIDlg::ApplyKitTexts() {
+    ui::OwnTexts own;
+    const struct {
+        std::wstring* text;
+        const wchar_t* key;
+    } kKitTexts[] = {
+        {&own.close, L"IDS_MENU_CLOSE"},   {&own.ok, L"IDS_BTN_OK"},
+        {&own.cancel, L"IDS_CANCEL"},      {&own.yes, L"IDS_BTN_YES"},
+        {&own.no, L"IDS_BTN_NO"},          {&own.open, L"IDS_FILE_OPEN"},
+        {&own.folder, L"IDS_FILE_FOLDER"}, {&own.lookIn, L"IDS_FILE_LOOKIN"},
+        {&own.fileName, L"IDS_FILE_NAME"}, {&own.type, L"IDS_FILE_TYPE"},
+    };
+    for (const auto& t : kKitTexts) {
+        // A language file without the key keeps the kit's English.
+        std::wstring text = Text(t.key);
+        if (!text.empty()) *t.text = text;
+    }
+    ui::SetOwnTexts(own);
 }
 
 void CGPSUIDlg::ResetToIdle() {

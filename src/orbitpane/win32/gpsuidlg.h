@@ -142,6 +142,7 @@ class CGPSUIDlg : public ui::Dialog,
     void SetUpListView();
     void FillLanguageList();
     void ApplyTexts();
+    void ApplyKitTexts();
     void FillMapSites();
     // Traces under the dialog's module name; the file and line are those of the call.
     void Trace(const char* message, const char* file = __builtin_FILE(),

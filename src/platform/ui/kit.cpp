@@ -41,6 +41,12 @@ std::unique_ptr<Backend> MakeBackend(BackendKind kind, KitState& kit, std::strin
 namespace {
 std::atomic<KitState*> runningKit{nullptr};
 std::mutex lifeMutex;
+
+std::mutex ownTextsMutex;
+OwnTexts& OwnTextsLocked() {
+    static OwnTexts texts;
+    return texts;
+}
 }  // namespace
 
 KitState* Kit() {
@@ -288,6 +294,16 @@ void ProcessPendingWork() {
     while (kit->queue.RunOne(false)) {
     }
     kit->backend->ProcessPending();
+}
+
+void SetOwnTexts(const OwnTexts& texts) {
+    std::lock_guard<std::mutex> lock(detail::ownTextsMutex);
+    detail::OwnTextsLocked() = texts;
+}
+
+OwnTexts CurrentOwnTexts() {
+    std::lock_guard<std::mutex> lock(detail::ownTextsMutex);
+    return detail::OwnTextsLocked();
 }
 
 }  // namespace ui

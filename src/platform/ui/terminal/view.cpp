@@ -724,7 +724,7 @@ void TerminalView::OpenSystemMenu() {
                                          : item.text);
         p.commands.push_back(item.command);
     }
-    p.items.push_back(L"Close");
+    p.items.push_back(CurrentOwnTexts().close);
     p.commands.push_back(kCloseCommand);
     popup_ = std::move(p);
     backend_.MarkDirty();

@@ -15,6 +15,7 @@
 
 #include "platform/ui/detail/access.h"
 #include "platform/ui/detail/wx_module.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/wx/display_check.h"
 #include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx/screen_text.h"
@@ -250,13 +251,17 @@ int WxBackend::MessageBox(WindowHandle owner, const std::wstring& text, const st
             flags |= wxICON_INFORMATION;
             break;
     }
-    int answer = wxMessageBox(ToWx(text), ToWx(caption), flags, TopLevelOf(ViewOf(owner)));
-    switch (answer) {
-        case wxYES:
+    wxMessageDialog box(TopLevelOf(ViewOf(owner)), ToWx(text), ToWx(caption), flags);
+    // The buttons in the program's language, not in the toolkit's.
+    const OwnTexts own = CurrentOwnTexts();
+    box.SetYesNoLabels(ToWx(own.yes), ToWx(own.no));
+    box.SetOKCancelLabels(ToWx(own.ok), ToWx(own.cancel));
+    switch (box.ShowModal()) {
+        case wxID_YES:
             return kIdYes;
-        case wxNO:
+        case wxID_NO:
             return kIdNo;
-        case wxCANCEL:
+        case wxID_CANCEL:
             return kIdCancel;
         default:
             return kIdOk;
