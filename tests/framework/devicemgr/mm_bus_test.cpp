@@ -78,6 +78,8 @@ class MockModemManager {
     }
     bool Up() const { return up_; }
     std::string Address() const { return "unix:path=" + dir_.path() + "/bus"; }
+    // Where the managers of a test keep what they changed on the mock's modems.
+    std::string ChangesFolder() const { return dir_.path() + "/changes"; }
     // What busctl prints for `arguments`.
     std::string Output(const std::string& arguments) const {
         std::string text;
@@ -128,8 +130,9 @@ bool AddGpsModem(const MockModemManager& mm, const std::string& silent = "") {
                           " StateFailedReason u 0 Model s 'Wendrix 3G'"
                           " Ports 'a(su)' 2 ttyUSB4 3 ttyUSB6 5 0") &&
               mm.Mock(kModemPath,
-                      "AddProperties 'sa{sv}' org.freedesktop.ModemManager1.Modem.Location 4"
-                      " Capabilities u 6 Enabled u 1 SignalsLocation b false Location 'a{uv}' 0");
+                      "AddProperties 'sa{sv}' org.freedesktop.ModemManager1.Modem.Location 5"
+                      " Capabilities u 6 Enabled u 1 SignalsLocation b false Location 'a{uv}' 0"
+                      " GpsRefreshRate u 30");
     for (const auto& [method, in] : {std::pair{"Setup", "ub"}, std::pair{"SetGpsRefreshRate", "u"},
                                      std::pair{"SetSuplServer", "s"}}) {
         std::string code =
@@ -165,6 +168,7 @@ devicemgr::ManagerOptions MockOptions(const MockModemManager& mm, TraceLog& log,
     options.cardPath = "modemmanager";
     options.mmBusAddress = mm.Address();
     options.mmTimeouts = timeouts;
+    options.mmChangesFolder = mm.ChangesFolder();
     options.wait = platform::WindowKitWait();
     options.nmeaFeed = false;
     options.trace = [&log](int, const std::string& text) {
@@ -202,11 +206,12 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     devicemgr::ManagerOptions options;
     options.listPorts = [] {
         return std::vector<platform::SerialPort>{
-            {"/dev/ttyUSB4", 4, "TARVEK Wendrix - 3G PC UI Interface (COM4)", "k"}};
+            {"/dev/ttyUSB4", 4, "TARVEK Wendrix - 3G PC UI Interface (COM4)", "k", true}};
     };
     options.watchPorts = false;
     options.cardPath = "auto";
     options.mmBusAddress = mm.Address();
+    options.mmChangesFolder = mm.ChangesFolder();
     options.mmGraceMs = 300;
     options.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
@@ -258,7 +263,7 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
         return traces.find(text) != std::string::npos;
     };
     EXPECT_TRUE(WaitFor([&] { return traced("card not opened"); }, 5s)) << traces;
-    EXPECT_TRUE(traced("new port left to ModemManager for a moment: /dev/ttyUSB4"));
+    EXPECT_TRUE(traced("port left to ModemManager for a moment: /dev/ttyUSB4"));
     {
         std::lock_guard<std::mutex> lock(tracesMutex);
         EXPECT_LT(traces.find("left to ModemManager"), traces.find("card not opened"));
@@ -301,6 +306,7 @@ TEST(ManagerOverMockModemManager, ASessionLeavesTheDataBearerConnected) {
     options.watchPorts = false;
     options.cardPath = "modemmanager";
     options.mmBusAddress = mm.Address();
+    options.mmChangesFolder = mm.ChangesFolder();
     RecordingSink sink;
     devicemgr::DeviceManager manager(options);
     manager.AddDeviceSink(&sink);

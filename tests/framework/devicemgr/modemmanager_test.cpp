@@ -100,6 +100,7 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     mo.cardPath = "auto";
     mo.mmBusAddress = mm.Address();
     mo.mmGraceMs = 1000;
+    mo.mmChangesFolder = dir.path() + "/changes";
     mo.nmeaFeedLink = dir.path() + "/nmea";
     mo.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
