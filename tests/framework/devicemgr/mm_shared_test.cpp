@@ -23,7 +23,6 @@ constexpr uint32_t kArrived = framework::kEventCardArrived;
 constexpr uint32_t kRemoved = framework::kEventCardRemoved;
 constexpr uint32_t kSim = framework::kEventSimStatus;
 constexpr uint32_t kReady = framework::kEventCardReady;
-constexpr uint32_t kUnavailable = framework::kEventCardUnavailable;
 const std::vector<Event> kUp = {{kArrived, 0}, {kSim, 1}, {kReady, 0}};
 
 // A trace of ModemManager's Location property holding one fix.
@@ -234,30 +233,6 @@ TEST_F(SharedModem, WhatAKilledSatviewLeftIsUndoneAtTheNextStart) {
         log_.Has("an earlier Satview left gps-raw|gps-nmea, the signals, the refresh rate"));
     EXPECT_TRUE(std::filesystem::is_empty(mm.ChangesFolder()));
     next.RemoveDeviceSink(&sink);
-}
-
-// The modem disabled by its user or NetworkManager stays disabled: unavailable as switched off,
-// ready again once they enable it.
-TEST_F(SharedModem, AModemSwitchedOffStaysOff) {
-    MockModemManager mm;
-    ASSERT_TRUE(mm.Up());
-    ASSERT_TRUE(AddGpsModem(mm));
-    ASSERT_TRUE(mm.Mock(kModemPath, std::string("AddMethod sssss ") + kModem + " Enable b '' ''"));
-    RecordingSink sink;
-    devicemgr::DeviceManager manager(MockOptions(mm, log_));
-    manager.AddDeviceSink(&sink);
-    ASSERT_EQ(sink.WaitEvents(3, 10s), kUp);
-    ASSERT_TRUE(SetModem(mm, "State", "i 3"));
-    auto events = sink.WaitEvents(4, 10s);
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[3], (Event{kUnavailable, framework::kUnavailableSwitchedOff}));
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(mm.Calls(kModemPath, "Enable"), "a(tav) 0\n") << "left disabled";
-    ASSERT_TRUE(SetModem(mm, "State", "i 6"));
-    events = sink.WaitEvents(5, 10s);
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[4].code, kReady);
-    manager.RemoveDeviceSink(&sink);
 }
 
 // A port ModemManager reports after the modem appeared is its too: never opened here, and the
