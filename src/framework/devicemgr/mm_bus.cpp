@@ -571,6 +571,11 @@ MmApi::Result MmBus::ReadSetup(const std::string& path, LocationSetup& setup) {
     int r = sd_bus_call_method(bus_->bus, kService, path.c_str(), "org.freedesktop.DBus.Properties",
                                "GetAll", &error, &reply, "s", kLocation);
     auto result = ResultOf(r, error);
+    // The bus hands a reply only from the connection called; that one is still ModemManager.
+    const char* sender = result.ok ? sd_bus_message_get_sender(reply) : nullptr;
+    if (result.ok && (!sender || bus_->unique != sender)) {
+        result = {false, "org.freedesktop.DBus.Error.NameHasNoOwner", "ModemManager changed"};
+    }
     if (result.ok) {
         MmProperties p;
         ReadProperties(reply, true, p);

@@ -251,10 +251,7 @@ void MmCard::Update(const MmProperties& told) {
     }
     if (onAgain) Trace(framework::kTraceNotice, "switched on again");
     if (setupTold) FollowSetup(setup, enabled);
-    if (portsChanged) {
-        Trace(framework::kTraceNotice, "ports changed");
-        listener_.OnCardPortsChanged(*this);
-    }
+    if (portsChanged) listener_.OnCardPortsChanged(*this);
     if (changed) listener_.OnCardChanged(*this);
     if (undo) {
         api_.Post([self = shared_from_this()] {
