@@ -38,7 +38,8 @@ inline constexpr uint32_t kEventCardArrived = 20101;
 inline constexpr uint32_t kEventCardRemoved = 20102;
 inline constexpr uint32_t kEventSimStatus = 20507;  // data: uint32_t, 1 usable
 inline constexpr uint32_t kEventCardReady = 20509;
-inline constexpr uint32_t kEventCardUnavailable = 20510;  // data: uint32_t, kUnavailable...
+// data: uint32_t, kUnavailable... (why)
+inline constexpr uint32_t kEventCardUnavailable = 20510;
 inline constexpr uint32_t kEventGpsData = 20701;  // data: GpsDataRecord
 // IDeviceInitializeEvent: the devices are initialised.
 inline constexpr int kEventDevicesInitialized = 12;
