@@ -22,11 +22,6 @@ std::string FolderOf(const std::string& path) {
     return cut == 0 ? "/" : path.substr(0, cut);
 }
 
-bool OwnedByUs(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
-}
-
 NmeaSocketOptions SocketOptions(const NmeaFeedOptions& options) {
     NmeaSocketOptions socket;
     socket.queueBytes = options.readerQueueBytes;
@@ -121,8 +116,8 @@ bool NmeaFeed::OpenLocked(Traces& traces) {
 }
 
 // The location service reaches the socket through the socket's folder and the one above it
-// (the runtime folders, this user's): search on both, read and write on the socket. A folder
-// above that is not this user's is the system's business.
+// (the runtime folders, this user's): search on those that others cannot pass through already,
+// read and write on the socket. A folder that is not this user's is the system's business.
 void NmeaFeed::ShareSocketLocked(Traces& traces) {
     if (!options_.locationAccount) {
         if (options_.shareWithLocationService) {
@@ -134,9 +129,8 @@ void NmeaFeed::ShareSocketLocked(Traces& traces) {
         return;
     }
     const uint32_t uid = *options_.locationAccount;
-    const std::string socket = socket_.Path(), folder = FolderOf(socket), parent = FolderOf(folder);
-    std::vector<std::string> folders = {folder};
-    if (parent != folder && OwnedByUs(parent)) folders.push_back(parent);
+    const std::string socket = socket_.Path();
+    const std::vector<std::string> folders = platform::FoldersToPass(socket);
     std::string why;
     if (!options_.shareWithLocationService) {
         for (const std::string& f : folders) {

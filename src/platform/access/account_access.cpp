@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/acl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -154,6 +155,20 @@ bool RevokeAccount(const std::string& path, uint32_t uid, std::string* why) {
     }
     ::close(fd);
     return ok;
+}
+
+std::vector<std::string> FoldersToPass(const std::string& path) {
+    std::vector<std::string> folders;
+    std::string folder = path;
+    for (int level = 0; level < 2; ++level) {
+        size_t cut = folder.find_last_of('/');
+        if (cut == std::string::npos || cut == 0) break;
+        folder.resize(cut);
+        struct stat st;
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (st.st_uid == ::geteuid() && (st.st_mode & S_IXOTH) == 0) folders.push_back(folder);
+    }
+    return folders;
 }
 
 std::optional<unsigned> AccountEntry(const std::string& path, uint32_t uid) {

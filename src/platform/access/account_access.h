@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -27,6 +28,11 @@ bool GrantAccount(const std::string& path, uint32_t uid, AccountRight right,
 // Takes the entry of the account `uid` from `path`'s ACL; an ACL left with no named entry
 // becomes the plain mode again. True when there was nothing to take; false with the reason.
 bool RevokeAccount(const std::string& path, uint32_t uid, std::string* why = nullptr);
+
+// The folders an account must be given search on to reach `path`: the folder holding it and
+// the one above that, each where it is this user's and others cannot pass through it already
+// ($XDG_RUNTIME_DIR and Satview's folder in it; not /tmp).
+std::vector<std::string> FoldersToPass(const std::string& path);
 
 // The permissions (read 4, write 2, execute or search 1) that `path`'s ACL gives the account
 // `uid` by an entry of its own, as the mask limits them; nothing without such an entry.

@@ -414,14 +414,19 @@ TEST(NmeaFeed, OnlyTheLocationServicesAccountConnectsBesideTheOwner) {
     RuntimeFolders runtime;
     NmeaFeed feed(runtime.Options(kServiceUid, true));
     ASSERT_TRUE(feed.Open());
+    // The child only makes system calls: the feed's thread may hold a lock at the fork.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", feed.SocketPath().c_str());
     auto connectAs = [&](uint32_t uid) {
         pid_t pid = ::fork();
         if (pid == 0) {
             if (::setgid(uid) != 0 || ::setuid(uid) != 0) ::_exit(3);
-            int fd = Connect(feed.SocketPath());
-            if (fd < 0) ::_exit(errno == EACCES ? 1 : 2);
+            int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+                ::_exit(errno == EACCES ? 1 : 2);
+            }
             char byte;
-            ::fcntl(fd, F_SETFL, 0);
             ::_exit(::read(fd, &byte, 1) == 1 ? 0 : 4);  // the sentence written below
         }
         return pid;
