@@ -35,6 +35,31 @@ std::string ReadAll(int fd) {
     return all;
 }
 
+bool WaitFor(const std::function<bool()>& test);
+
+// What a terminal's reader gets of `expected`: a pseudo-terminal passes bytes on a little later
+// than they were written, so this reads until as many have come (or a time limit).
+std::string ReadTerminal(int fd, size_t expected) {
+    std::string got;
+    WaitFor([&] {
+        got += ReadAll(fd);
+        return got.size() >= expected;
+    });
+    return got;
+}
+
+// Everything the terminal has for its reader: read until nothing more comes for a while.
+std::string DrainTerminal(int fd) {
+    std::string got;
+    for (int quiet = 0; quiet < 10;) {
+        size_t before = got.size();
+        got += ReadAll(fd);
+        quiet = got.size() == before ? quiet + 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return got;
+}
+
 int OpenReader(const std::string& link) {
     int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd >= 0) {
@@ -134,7 +159,8 @@ TEST(NmeaFeed, TheTerminalPassesSentencesWholeAndInOrderWithoutEverWaitingForIts
         // What the reader writes (a probe) neither echoes back nor stops the feed.
         ASSERT_EQ(::write(reader, "$PROBE\r\n", 8), 8);
         feed.Write({"$GPRMC,1*11", "$GPGGA,1*22", "$GPGSV,1*33"});
-        EXPECT_EQ(ReadAll(reader), "$GPRMC,1*11\r\n$GPGGA,1*22\r\n$GPGSV,1*33\r\n");
+        const std::string first = "$GPRMC,1*11\r\n$GPGGA,1*22\r\n$GPGSV,1*33\r\n";
+        EXPECT_EQ(ReadTerminal(reader, first.size()), first);
 
         // The reader stops reading: every write returns at once, sentences that do not fit
         // are dropped, and what the reader finds later is whole sentences in order.
@@ -146,9 +172,13 @@ TEST(NmeaFeed, TheTerminalPassesSentencesWholeAndInOrderWithoutEverWaitingForIts
         EXPECT_EQ(traces.Count("sentences dropped"), 1) << "drops are traced once per interval";
         // A sentence the terminal took only part of is finished before the next one, once
         // the reader reads again.
-        std::string got = ReadAll(reader);
+        std::string got = DrainTerminal(reader);
         feed.Write({Numbered(kSentences)});
-        got += ReadAll(reader);
+        const std::string last = Numbered(kSentences) + "\r\n";
+        ASSERT_TRUE(WaitFor([&] {
+            got += ReadAll(reader);
+            return got.size() >= last.size() && got.substr(got.size() - last.size()) == last;
+        }));
         std::vector<int> numbers = NumbersIn(got);
         EXPECT_EQ(numbers.size(), counters.written - 3 + 1);
         EXPECT_EQ(numbers.back(), kSentences);
@@ -186,10 +216,15 @@ TEST(NmeaFeed, AReaderAfterAReaderGetsNothingTheOneBeforeLeft) {
         int first = OpenReader(options.link);
         ASSERT_GE(first, 0);
         for (int i = 0; i < row.written; ++i) feed.Write({Numbered(next++)});
-        std::string taken(row.taken, '\0');
-        if (row.taken > 0) {
-            ASSERT_EQ(::read(first, taken.data(), taken.size()), static_cast<ssize_t>(row.taken));
-        }
+        // The terminal hands the bytes on as they pass through it: read until there are enough.
+        size_t got = 0;
+        ASSERT_TRUE(WaitFor([&] {
+            char buffer[256];
+            size_t want = std::min(sizeof buffer, row.taken - got);
+            ssize_t n = want > 0 ? ::read(first, buffer, want) : 0;
+            if (n > 0) got += static_cast<size_t>(n);
+            return got == row.taken;
+        }));
         ::close(first);
         ++left;
         ASSERT_TRUE(WaitFor([&] { return feed.Counters().readersLeft == left; }));
@@ -198,7 +233,9 @@ TEST(NmeaFeed, AReaderAfterAReaderGetsNothingTheOneBeforeLeft) {
         std::string old = ReadAll(second);
         EXPECT_TRUE(old.empty()) << old.size() << " bytes of old positions: " << old.substr(0, 80);
         feed.Write({Numbered(next), Numbered(next + 1)});
-        EXPECT_EQ(NumbersIn(ReadAll(second)), (std::vector<int>{next, next + 1}));
+        const std::string fresh = Numbered(next) + "\r\n" + Numbered(next + 1) + "\r\n";
+        EXPECT_EQ(NumbersIn(ReadTerminal(second, fresh.size())),
+                  (std::vector<int>{next, next + 1}));
         next += 2;
         ::close(second);
         ++left;
@@ -306,7 +343,7 @@ TEST(NmeaFeed, SocketReadersComeAndGoAndGetNoPositionWithoutAFix) {
     EXPECT_EQ(ReadAll(late), withFix);
     std::string all;
     for (const std::string& s : session) all += s + "\r\n";
-    EXPECT_EQ(ReadAll(terminal), all);
+    EXPECT_EQ(ReadTerminal(terminal, all.size()), all);
 
     ::close(early);
     ASSERT_TRUE(WaitFor([&] { return feed.SocketReaders().size() == 1; }));
