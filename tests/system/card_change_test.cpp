@@ -60,8 +60,8 @@ TEST(CardChange, ACardOfAnotherModelRunsTheContainerAgainWithItsPlugins) {
     char byte;
     EXPECT_EQ(::recv(reader, &byte, 1, MSG_DONTWAIT), -1);
     EXPECT_EQ(errno, EAGAIN);
-    ::close(reader);
     EXPECT_EQ(system.Log().find("left after"), std::string::npos);
+    ::close(reader);
 }
 
 }  // namespace
