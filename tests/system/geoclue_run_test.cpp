@@ -159,7 +159,7 @@ TEST_F(GeoClueRun, AGeoClueClientGetsTheCardsPositionAndItsUpdatesOnlyWithAFix) 
     ASSERT_TRUE(screen->Press(L"Start")) << Why(*screen);
     ASSERT_TRUE(client.Serve([&] { return client.Locations().size() >= 6; }, 60))
         << client.Error() << Why(*screen);
-    int last = -1, moves = 0;
+    int last = -1, moves = 0, measured = 0;
     for (const GeoClueClient::Location& l : client.Locations()) {
         int epoch = EpochAt(l.latitude, l.longitude);
         EXPECT_GE(epoch, kNoFix) << l.latitude << "," << l.longitude
@@ -167,9 +167,16 @@ TEST_F(GeoClueRun, AGeoClueClientGetsTheCardsPositionAndItsUpdatesOnlyWithAFix) 
         EXPECT_GE(epoch, last) << "an older position after a newer one";
         moves += epoch > last && last >= 0;
         last = std::max(last, epoch);
-        EXPECT_TRUE(std::isfinite(l.accuracy) && l.accuracy >= 0 && l.accuracy < 100)
-            << "accuracy " << l.accuracy << " m is not a GPS's";
+        // GeoClue's accuracy of an NMEA position: metres, a GPS's (its network sources give
+        // kilometres), or -1, GeoClue's "unknown", which it gives some of them under load.
+        if (l.accuracy >= 0) {
+            ++measured;
+            EXPECT_LT(l.accuracy, 100) << "not a GPS's accuracy";
+        } else {
+            EXPECT_EQ(l.accuracy, -1);
+        }
     }
+    EXPECT_GE(measured * 2, static_cast<int>(client.Locations().size()));
     EXPECT_GE(moves, 3) << "the route moves, and so do GeoClue's positions";
 
     // Stopped and started again: GeoClue's connection is the same, positions come again.
