@@ -7,6 +7,7 @@
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
+#include "platform/access/account_access.h"
 #include "platform/exceptions.h"
 #include "platform/paths.h"
 #include "platform/user_files.h"
@@ -89,17 +90,27 @@ DeviceManager::DeviceManager(ManagerOptions options)
     std::string setting;
     // The file is read only when no option or variable already decides.
     bool readChoice = options_.cardPath.empty() && !(environment && *environment);
-    if (readChoice || !options_.nmeaFeed) {
+    if (readChoice || !options_.nmeaFeed || !options_.geoclue) {
         StoredChoice stored = ReadStoredChoice(options_.choicePath);
         if (readChoice) setting = stored.cardPath;
         if (!options_.nmeaFeed) options_.nmeaFeed = stored.nmeaFeed;
+        if (!options_.geoclue) options_.geoclue = stored.geoclue;
     }
     path_ = ChooseCardPath(options_.cardPath, environment, setting);
-    // Made before any card can deliver: the link is there for gpsd before the first session.
+    // Made before any card can deliver: the link and the socket are there for their readers
+    // before the first session.
     if (*options_.nmeaFeed) {
-        feed_ = std::make_unique<NmeaFeed>(
-            options_.nmeaFeedLink,
-            [this](int level, const std::string& text) { Trace(level, text); });
+        NmeaFeedOptions feed;
+        feed.link = options_.nmeaFeedLink;
+        feed.locationAccount = platform::AccountUid(kLocationServiceAccount);
+        feed.shareWithLocationService = *options_.geoclue;
+        auto trace = [this](int level, const std::string& text) { Trace(level, text); };
+        if (options_.processFeed) {
+            feed_ = NmeaFeed::OfProcess(feed);
+            feed_->AddTraceSink(this, trace);
+        } else {
+            feed_ = std::make_shared<NmeaFeed>(feed, trace);
+        }
         feed_->Open();
     }
     if (path_ != CardPath::Serial) {
@@ -143,6 +154,8 @@ DeviceManager::~DeviceManager() {
     }
     for (Entry& entry : cards) entry.card->Stop();
     for (auto& card : heldBack) card->Stop();
+    // The process's feed stays, for the readers; this manager traces no more.
+    if (feed_) feed_->RemoveTraceSink(this);
 }
 
 void DeviceManager::SetContainer(framework::IPluginContainer* container) {
@@ -857,6 +870,7 @@ bool DeviceManager::OpenGps(uint32_t* status) {
     uint32_t why = 0;
     bool ok = card && card->OpenGps(why);
     if (!ok && status) *status = why;
+    if (ok && feed_) feed_->SessionStarted();
     return ok;
 }
 

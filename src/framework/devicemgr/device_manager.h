@@ -70,8 +70,15 @@ struct ManagerOptions {
     // Whether the session's sentences go to the NMEA feed (nmea_feed.h); unset: the choice
     // file's setting (on unless it says "off").
     std::optional<bool> nmeaFeed;
-    // Where the feed's link goes; empty: "nmea" in the runtime folder.
+    // Where the feed's link goes; empty: "nmea" in the runtime folder. The socket goes beside it.
     std::string nmeaFeedLink;
+    // The feed is the process's (NmeaFeed::OfProcess), which outlives this manager: the
+    // plug-in's, so that the feed's readers keep their connection while the launcher makes its
+    // device managers again. Otherwise the manager has a feed of its own.
+    bool processFeed = false;
+    // Whether GeoClue's account may read the feed's socket; unset: the choice file's setting
+    // (off unless it says "on").
+    std::optional<bool> geoclue;
     // How every wait that may run on the window thread waits (removing a sink, an AT command's
     // answer, ModemManager's bus thread, the end of a thread): the program's window kit serves
     // the window's sends meanwhile (platform::WindowKitWait). Default: a plain wait, for a
@@ -252,7 +259,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     std::atomic<bool> threadEnded_{false};  // the manager thread's last step
     std::unique_ptr<platform::PortMonitor> monitor_;
     std::unique_ptr<MmBus> mm_;
-    std::unique_ptr<NmeaFeed> feed_;
+    std::shared_ptr<NmeaFeed> feed_;
 };
 
 }  // namespace devicemgr
