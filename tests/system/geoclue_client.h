@@ -60,6 +60,23 @@ class GeoClueClient {
         }
         return true;
     }
+    // Whether GeoClue owns its name on the bus at `address` yet: it reads its configuration and
+    // sets up its sources first, which takes a while on a loaded machine.
+    static bool OnBus(const std::string& address) {
+        sd_bus* bus = nullptr;
+        int owned = 0;
+        if (sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 &&
+            sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0) {
+            sd_bus_message* reply = nullptr;
+            if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "NameHasOwner", nullptr, &reply, "s",
+                                   kService) >= 0)
+                sd_bus_message_read(reply, "b", &owned);
+            sd_bus_message_unref(reply);
+        }
+        if (bus) sd_bus_flush_close_unref(bus);
+        return owned != 0;
+    }
     bool Started() const { return started_; }
     const std::vector<Location>& Locations() const { return locations_; }
     const std::string& Error() const { return error_; }

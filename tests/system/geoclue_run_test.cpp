@@ -145,6 +145,10 @@ TEST_F(GeoClueRun, AGeoClueClientGetsTheCardsPositionAndItsUpdatesOnlyWithAFix) 
                    .value_or("")
                    .find("GClueNMEASource") != std::string::npos;
     })) << Why(*screen);
+    ASSERT_TRUE(system_test::WaitUntil([&] {
+        return GeoClueClient::OnBus("unix:path=" + sandbox + "/bus");
+    })) << "GeoClue did not take its name\n"
+        << Why(*screen);
     GeoClueClient client("unix:path=" + sandbox + "/bus");
     ASSERT_TRUE(client.Serve([&] { return client.Started(); }, 30))
         << client.Error() << Why(*screen);
