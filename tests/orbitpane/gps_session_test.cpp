@@ -411,17 +411,28 @@ TEST(GpsSession, TheTrackEndsWithItsSession) {
         {{"track on", "start", "track off"}, {"track close"}},
         {{"track on"}, {}},
         {{"track on", "start", "stop", "track on"}, {}},
-        // A point that cannot be written ends the track; the session goes on.
+        // A point that cannot be written (a full disk) ends the track; the session goes on,
+        // and the status line says so once a session, in place of "started".
         {{"track on", "start", "position"},
-         {"track point", "track close", "status START_GPSSUCCE"},
+         {"track point", "track close", "status ERROR_TRACK"},
          {"point"}},
-        // A track that cannot be opened leaves the session unrecorded.
+        {{"track on", "start", "position", "position"}, {}, {"point"}},
+        {{"track on", "start", "position", "track off", "track on", "position"},
+         {"track point", "track close"},
+         {"point"}},
+        {{"track on", "start", "position", "stop", "start", "position"},
+         {"track point", "track close", "status ERROR_TRACK"},
+         {"point"}},
+        // A track that cannot be opened (its folder cannot be made) leaves the session
+        // unrecorded, and is told after the session's own status.
         {{"track on", "start"},
          {"status START_GPS", "register", "type gps", "mode 0", "interval 1", "open",
           "status START_GPSSUCCE", "buttons running", "track open", "status QUER_GPS",
-          "clear-no-data", "timer start"},
+          "status ERROR_TRACK", "clear-no-data", "timer start"},
          {"track"}},
-        {{"track on", "start", "position"}, {"status START_GPSSUCCE"}, {"track"}},
+        {{"track on", "start", "position"}, {}, {"track"}},
+        {{"start", "track on"}, {"track open", "status ERROR_TRACK"}, {"track"}},
+        {{"track on", "start", "track off", "track on"}, {"track open"}, {"track"}},
     };
     for (const Row& row : rows) Check(row);
 }

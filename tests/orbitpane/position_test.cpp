@@ -246,6 +246,28 @@ TEST_F(GpsPosition, TheWindowMenuRecordsTheSessionAsAGpxTrack) {
     ::unsetenv("XDG_DATA_HOME");
 }
 
+// A tracks folder that cannot be made: the session runs unrecorded, and the status line says
+// so in the dialog's language, through the positions that follow.
+TEST_F(GpsPosition, ATrackThatCannotBeWrittenIsToldOnTheStatusLine) {
+    testing_support::TempDir data;
+    data.Write("satview", "a file where the tracks folder's parent goes");
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->ChooseSystemMenu(orbitpane::kRecordTrackCommand));
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_ERROR_TRACK");
+    SendPosition("139.766667E", "35.681236N", "7");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_ERROR_TRACK");
+    EXPECT_EQ(Status(), L"The GPX track cannot be written (see the log). GPS goes on.");
+    EXPECT_EQ(Cell(1), L"E 139d 46.000020") << "the session goes on";
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_ERROR_TRACK"));
+    EXPECT_TRUE(Logged("The session is not recorded"));
+    ASSERT_TRUE(user->Click(gps::kStop));
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
     const struct {
         const char* latitude;

@@ -78,6 +78,16 @@ TEST(CommandLine, EveryProgramAnswersHelpAndVersionAndRefusesUnknownWords) {
         {"satview-udev-rules", "--version", 0, true, {"satview-udev-rules " + version + "\n"}, {}},
         {"satview-udev-rules", "--bogus", 2, false, {"unknown option"}, {}},
         {"satview-udev-rules", "a.xml b.xml", 2, false, {"one port-name file at most"}, {}},
+        {"satview-geoclue",
+         "--help",
+         0,
+         true,
+         {"Usage: satview-geoclue [on | off]", "nmea.sock", "[network-nmea]",
+          "/etc/geoclue/geoclue.conf", "geoclue=\"on\"", "--version", "Exit status"},
+         {}},
+        {"satview-geoclue", "--version", 0, true, {"satview-geoclue " + version + "\n"}, {}},
+        {"satview-geoclue", "--bogus", 2, false, {"unknown word \"--bogus\""}, {}},
+        {"satview-geoclue", "on off", 2, false, {"one word at most"}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.program + " " + c.arguments);

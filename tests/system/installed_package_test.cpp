@@ -116,7 +116,7 @@ TEST_F(InstalledPackage, DependsOnTheDebianPackagesOfItsLibrariesAndTheWindowOnT
 
 TEST_F(InstalledPackage, LaysOutTheProgramDirectoryCommandsManualsDesktopEntryAndIcons) {
     for (const char* file :
-         {"bin/satview", "bin/satview-cardsim", "bin/satview-udev-rules",
+         {"bin/satview", "bin/satview-cardsim", "bin/satview-udev-rules", "bin/satview-geoclue",
           "lib/satview/.per-user-files", "lib/satview/Runinfo.ini",
           "lib/satview/config/ConfigFile.xml", "lib/satview/Plugins/Orbitpane/Orbitpane.so",
           "lib/satview/Plugins/Orbitpane/Orbitpane_ja.lang", "lib/satview/libsatview_ui.so",
@@ -155,6 +155,7 @@ TEST_F(InstalledPackage, ManualPagesTellEachCommandsOptions) {
           "nmea.sock", "tracks", "F10", "ConfigFile.xml"}},
         {"satview-cardsim", {"simulated", "\\-\\-gps\\-type", "stand\\-alone GPS only"}},
         {"satview-udev-rules", {"ModemManager", "ID_MM_DEVICE_IGNORE", "udevadm"}},
+        {"satview-geoclue", {"GeoClue", "network\\-nmea", "nmea\\-socket"}},
     };
     for (const auto& [command, texts] : pages) {
         const std::string page = Installed("share/man/man1/" + command + ".1.gz");

@@ -7,6 +7,7 @@ namespace {
 
 constexpr const wchar_t* kWaitingKey = L"IDS_STATIC_QUER_GPS";
 constexpr const wchar_t* kStartedKey = L"IDS_STATIC_START_GPSSUCCE";
+constexpr const wchar_t* kTrackFailedKey = L"IDS_STATIC_ERROR_TRACK";
 
 }  // namespace
 
@@ -101,9 +102,11 @@ void GpsSession::Start(const StartSettings& settings) {
     receiver_ = Receiver::kOn;
     running_ = true;
     gaveUp_ = false;
+    trackFailureTold_ = false;
     screen_.Trace("GPS has been openned successfully.");
-    StartTrack();
+    bool recorded = StartTrack();
     screen_.ShowStatusKey(kWaitingKey);
+    if (!recorded) TellTrackFailure();
     screen_.ClearNoDataSeconds();
     TouchWatchdog();
     timerStarted_ = screen_.StartWatchdogTimer();
@@ -259,6 +262,7 @@ void GpsSession::PositionArrived(const framework::GpsDataRecord& record, std::ti
         if (point && !track_.Append(*point, why)) {
             screen_.Trace("The track stops: " + why);
             track_.Close();
+            TellTrackFailure();
         }
     }
     ShowSessionStatus(true);
@@ -270,18 +274,28 @@ void GpsSession::PassingStatusShown(const std::wstring& key) {
 }
 
 void GpsSession::TrackWanted(bool wanted) {
-    if (wanted && receiver_ == Receiver::kOn) StartTrack();
+    if (wanted && receiver_ == Receiver::kOn && !StartTrack()) TellTrackFailure();
     if (!wanted) EndTrack();
 }
 
-void GpsSession::StartTrack() {
-    if (track_.IsOpen() || !track_.Wanted()) return;
+bool GpsSession::StartTrack() {
+    if (track_.IsOpen() || !track_.Wanted()) return true;
     std::string why;
     if (!track_.Open(clock_.wall(), why)) {
         screen_.Trace("The session is not recorded: " + why);
-        return;
+        return false;
     }
     screen_.Trace("Recording the session in " + track_.Path());
+    return true;
+}
+
+// The status line says it once a session: the track is not written (the log says why); what
+// was written of it stays a whole GPX file. The message stays until the session's state
+// changes the line.
+void GpsSession::TellTrackFailure() {
+    if (trackFailureTold_) return;
+    trackFailureTold_ = true;
+    screen_.ShowStatusKey(kTrackFailedKey);
 }
 
 void GpsSession::EndTrack() {

@@ -146,8 +146,10 @@ class GpsSession {
     void EndLostSession();
     void KillTimer(const char* failureTrace);
     void ShowSessionStatus(bool positionsArrive);
-    void StartTrack();
+    // Starts the track when it is wanted; false when it is wanted and cannot be written.
+    bool StartTrack();
     void EndTrack();
+    void TellTrackFailure();
     std::string SecTimeNow() const;
 
     CardCommands& card_;
@@ -156,8 +158,9 @@ class GpsSession {
     Clock clock_;
     bool running_ = false;
     Receiver receiver_ = Receiver::kUntouched;
-    bool timerStarted_ = false;  // the timer was started once (kills are traced when failing)
-    bool gaveUp_ = false;        // the watchdog gave the card up; its loss is told so
+    bool timerStarted_ = false;      // the timer was started once (kills are traced when failing)
+    bool gaveUp_ = false;            // the watchdog gave the card up; its loss is told so
+    bool trackFailureTold_ = false;  // this session's track failure is on the status line
     std::chrono::steady_clock::time_point lastData_{};
     std::chrono::steady_clock::time_point lastCheck_{};
     // The passing message on the status line, and since when it is shown.

@@ -20,8 +20,8 @@ constexpr int kGpsPollMs = 100;
 }  // namespace
 
 void CGPSUIDlg::WireMonitoring() {
-    OnMessage(WM_DEVICE_STATE, [this](ui::WParam event, ui::LParam simStatus) {
-        return OnDeviceState(static_cast<uint32_t>(event), simStatus);
+    OnMessage(WM_DEVICE_STATE, [this](ui::WParam event, ui::LParam value) {
+        return OnDeviceState(static_cast<uint32_t>(event), value);
     });
     OnMessage(WM_PCUI_SEARCHED, [this](ui::WParam found, ui::LParam) {
         cardWatch_.PcUiSearched((found & 1) != 0, (found & 2) != 0);
@@ -56,20 +56,22 @@ void CGPSUIDlg::WireMonitoring() {
 bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
     std::lock_guard<std::mutex> lock(sinkMutex_);
     if (!acceptingEvents_) return false;
-    ui::LParam simStatus = kNoSimStatus;
-    if (event == framework::kEventSimStatus && data != nullptr) {
-        int32_t status = 0;
-        std::memcpy(&status, data, sizeof status);
-        simStatus = status;
+    // A SIM report's status, an unavailability's reason.
+    ui::LParam value = kNoSimStatus;
+    if ((event == framework::kEventSimStatus || event == framework::kEventCardUnavailable) &&
+        data != nullptr) {
+        int32_t word = 0;
+        std::memcpy(&word, data, sizeof word);
+        value = word;
     }
-    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(event), simStatus);
+    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(event), value);
     return true;
 }
 
-ui::LResult CGPSUIDlg::OnDeviceState(uint32_t event, ui::LParam simStatus) {
-    std::optional<int32_t> sim;
-    if (simStatus != kNoSimStatus) sim = static_cast<int32_t>(simStatus);
-    if (!cardWatch_.DeviceEvent(event, sim)) return 0;
+ui::LResult CGPSUIDlg::OnDeviceState(uint32_t event, ui::LParam value) {
+    std::optional<int32_t> word;
+    if (value != kNoSimStatus) word = static_cast<int32_t>(value);
+    if (!cardWatch_.DeviceEvent(event, word)) return 0;
     DrawCard();
     const CardState state = cardWatch_.State();
     if (state != CardState::kRemoved && state != CardState::kUnavailable) return 0;

@@ -45,8 +45,8 @@ inline constexpr unsigned WM_GPS_TYPE_ANSWERED = 9571;
 // The power event message: event code and data; the sleep watcher sends it.
 inline constexpr unsigned WM_POWERBROADCAST = 0x0218;
 
-// The SIM status of WM_DEVICE_STATE when the event carried none, and the port of
-// WM_GPS_PORT_SEARCHED when the search found none.
+// The SIM status or the unavailability's reason of WM_DEVICE_STATE when the event carried
+// none, and the port of WM_GPS_PORT_SEARCHED when the search found none.
 inline constexpr ui::LParam kNoSimStatus = INTPTR_MIN;
 inline constexpr ui::LParam kNoPort = INTPTR_MIN;
 
@@ -163,7 +163,7 @@ class CGPSUIDlg : public ui::Dialog,
 
     // The card (gps_card.cpp): device events, what the polling found, drawing the card's view.
     void WireMonitoring();
-    ui::LResult OnDeviceState(uint32_t event, ui::LParam simStatus);
+    ui::LResult OnDeviceState(uint32_t event, ui::LParam value);
     void DrawCard();
     void FollowSearch();
     bool StartGpsThread(unsigned round);
