@@ -367,6 +367,22 @@ TEST(TerminalBoxes, MessageBoxesAnswerFromTheKeys) {
     }
 }
 
+TEST(TerminalBoxes, ABoxWhoseCauseHasGoneIsEndedFromOutsideWithTheAnswerGiven) {
+    auto dialog = ShownProbe();
+    std::atomic<int> answer{0};
+    std::thread asker(
+        [&] { answer = dialog->ShowMessageBox(L"Data card removed", L"Satview", kMbOkCancel); });
+    ASSERT_TRUE(Eventually([] { return ScreenShows(L"Data card removed"); }));
+    bool ended = false, again = true;
+    RunOnWindowThread([&] { ended = EndMessageBox(dialog->Handle(), kIdOk); });
+    asker.join();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(answer, kIdOk) << "not the Escape answer, Cancel";
+    EXPECT_TRUE(Eventually([] { return !ScreenShows(L"Data card removed"); }));
+    RunOnWindowThread([&] { again = EndMessageBox(dialog->Handle(), kIdOk); });
+    EXPECT_FALSE(again) << "no box is open any more";
+}
+
 TEST(TerminalBoxes, TheFileDialogListsWhatTheFilterTakesAndAddsTheExtension) {
     testing_support::TempDir dir;
     dir.Write("navi.exe", "");

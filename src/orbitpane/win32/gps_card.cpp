@@ -7,6 +7,7 @@
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "orbitpane/win32/port_search.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/templates/gps.h"
 
 namespace ids = ui::templates::gps;
@@ -106,6 +107,7 @@ void CGPSUIDlg::DrawCard() {
         const int focus = Focus();
         ShowStartable(focus != ids::kLanguage && focus != ids::kMapSite && focus != ids::kPath);
     }
+    if (v.canStart && notReadyBoxUp_) ui::EndMessageBox(Handle());
     if (v.statusTurn != drawnStatusTurn_) {
         drawnStatusTurn_ = v.statusTurn;
         ShowStatus(v.statusKey);

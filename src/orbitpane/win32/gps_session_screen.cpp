@@ -18,7 +18,11 @@ bool CGPSUIDlg::KillGpsTimer() {
 void CGPSUIDlg::TellCardNotReady() {
     std::wstring message = DeviceStatusText();
     SetItemText(ids::kStatus, message);
+    // The box goes by itself once the card is ready (DrawCard): it would say what is no
+    // longer so.
+    notReadyBoxUp_ = true;
     ShowMessageBox(message, Text(L"IDS_Message"), ui::kMbOk);
+    notReadyBoxUp_ = false;
 }
 
 session::StartSettings CGPSUIDlg::StartSettingsNow() const {

@@ -226,7 +226,8 @@ class CGPSUIDlg : public ui::Dialog,
     // The card, and what of its view was drawn last (window thread only).
     session::CardWatch cardWatch_;
     unsigned drawnStatusTurn_ = 0;
-    unsigned searchRound_ = 0;  // the round the GPS port polling was started for
+    bool notReadyBoxUp_ = false;  // TellCardNotReady's box is up
+    unsigned searchRound_ = 0;    // the round the GPS port polling was started for
 
     // The session (window thread only).
     orbitpane::PluginCardCommands cardCommands_{pluginObject_};

@@ -247,6 +247,11 @@ int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstr
     return answer;
 }
 
+bool EndMessageBox(WindowHandle owner, int answer) {
+    KitState* kit = Kit();
+    return kit != nullptr && kit->backend->EndMessageBox(owner, answer);
+}
+
 std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request) {
     KitState* kit = Kit();
     if (kit == nullptr) return std::nullopt;

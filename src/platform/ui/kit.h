@@ -101,6 +101,9 @@ OwnTexts CurrentOwnTexts();
 // A modal message box; answers the id of the button chosen (kIdOk, kIdCancel, ...).
 int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                    unsigned style = kMbOk);
+// Window thread: ends the newest message box still open over `owner`, as if the user chose
+// `answer`, for a box whose cause has gone while it was up. False when no box is open.
+bool EndMessageBox(WindowHandle owner, int answer = kIdOk);
 // The system's file-open dialog; the full path chosen, or nothing when cancelled.
 std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request);
 

@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/detail/open_boxes.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/terminal/text.h"
@@ -47,6 +48,11 @@ class MessageBoxDialog : public Dialog {
     bool escapeAnswers_;
     int escapeAnswer_;
 };
+
+detail::OpenBoxes<MessageBoxDialog>& OpenMessageBoxes() {
+    static detail::OpenBoxes<MessageBoxDialog> boxes;
+    return boxes;
+}
 
 }  // namespace
 
@@ -117,8 +123,15 @@ int RunMessageBox(WindowHandle owner, const std::wstring& text, const std::wstri
     bool hasCancel = (style & 0xF) == kMbOkCancel;
     bool okOnly = (style & 0xF) == kMbOk || (style & 0xF) > kMbYesNo;
     MessageBoxDialog box(std::move(t), hasCancel || okOnly, hasCancel ? kIdCancel : kIdOk);
+    detail::OpenBoxes<MessageBoxDialog>::Listed listed(OpenMessageBoxes(), owner, &box);
     int answer = box.DoModal(owner);
     return answer < 0 ? (hasCancel ? kIdCancel : buttons.back().id) : answer;
+}
+
+bool EndOpenMessageBox(WindowHandle owner, int answer) {
+    MessageBoxDialog* box = OpenMessageBoxes().Newest(owner);
+    if (box != nullptr) box->EndDialog(answer);
+    return box != nullptr;
 }
 
 namespace {

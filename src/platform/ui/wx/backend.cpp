@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/ui/detail/access.h"
+#include "platform/ui/detail/open_boxes.h"
 #include "platform/ui/detail/wx_module.h"
 #include "platform/ui/kit.h"
 #include "platform/ui/wx/display_check.h"
@@ -256,6 +257,7 @@ int WxBackend::MessageBox(WindowHandle owner, const std::wstring& text, const st
     const OwnTexts own = CurrentOwnTexts();
     box.SetYesNoLabels(ToWx(own.yes), ToWx(own.no));
     box.SetOKCancelLabels(ToWx(own.ok), ToWx(own.cancel));
+    detail::OpenBoxes<wxMessageDialog>::Listed listed(openBoxes_, owner, &box);
     switch (box.ShowModal()) {
         case wxID_YES:
             return kIdYes;
@@ -266,6 +268,19 @@ int WxBackend::MessageBox(WindowHandle owner, const std::wstring& text, const st
         default:
             return kIdOk;
     }
+}
+
+bool WxBackend::EndMessageBox(WindowHandle owner, int answer) {
+    wxMessageDialog* box = openBoxes_.Newest(owner);
+    if (box == nullptr) return false;
+    // GTK runs its message box natively: it ends on a response, not on EndModal.
+    if (!AnswerNativeBox(box, answer)) {
+        box->EndModal(answer == kIdYes      ? wxID_YES
+                      : answer == kIdNo     ? wxID_NO
+                      : answer == kIdCancel ? wxID_CANCEL
+                                            : wxID_OK);
+    }
+    return true;
 }
 
 std::optional<std::wstring> WxBackend::OpenFile(const FileDialogRequest& request) {
