@@ -384,7 +384,14 @@ TEST_F(SharedModem, ACardHeldWhenModemManagerAppearsIsKept) {
     ASSERT_EQ(events.size(), 7u) << log_.All();
     EXPECT_EQ(events[3].code, kRemoved);
     EXPECT_EQ(std::vector<Event>(events.begin() + 4, events.end()), kUp);
-    EXPECT_TRUE(log_.Has("card through ModemManager now: /org/freedesktop/ModemManager1/Modem/0"));
+    // The log line may follow the events it tells of.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return log_.Has(
+                "card through ModemManager now: /org/freedesktop/ModemManager1/Modem/0");
+        },
+        5s))
+        << log_.All();
     manager.RemoveDeviceSink(&sink);
 }
 
