@@ -7,6 +7,7 @@ SATVIEW_RUN_PACKAGES=(
   libwxgtk3.2-dev libudev-dev libsystemd-dev libsimpleini-dev libspdlog-dev libcli11-dev
   libpugixml-dev xdg-utils
   libncurses-dev  # the terminal back end
+  libacl1-dev  # ACL entries that let GeoClue's account alone reach the NMEA socket
   fonts-ipafont-gothic  # a Japanese font: the dialogs speak Japanese too
 )
 
@@ -24,6 +25,7 @@ SATVIEW_TEST_PACKAGES=(
   modemmanager  # the real ModemManager managing the simulated card, on a private bus
   dpkg-dev file  # the .deb (cpack, dpkg-shlibdeps)
   gpsd gpsd-clients python3-gps gpsbabel  # gpsd on the NMEA feed, gpsbabel reading the tracks
+  geoclue-2.0  # the real GeoClue reading the NMEA socket, on a private bus
   help2man  # the manual pages, made from the programs' --help
   lintian  # the .debs' check
 )

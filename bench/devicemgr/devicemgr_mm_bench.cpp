@@ -51,7 +51,8 @@ class FirstRecord : public framework::IDeviceMgrEvent {
 
 // One card in slot 3 under the shared ModemManager, and the manager reaching it.
 struct Bench {
-    // The entries the manager publishes for the modem's ports go to a private ports folder.
+    // The entries the manager publishes for the modem's ports go to a private ports folder, and
+    // what it changes on the modem to a private folder too.
     testing_support::TempDir dir;
     cardsim::Card card{[] {
         cardsim::CardOptions o;
@@ -79,6 +80,7 @@ struct Bench {
         options.watchPorts = false;
         options.cardPath = "modemmanager";
         options.mmBusAddress = mm.Address();
+        options.mmChangesFolder = dir / "changes";
         manager = std::make_unique<devicemgr::DeviceManager>(options);
         manager->AddDeviceSink(&sink);
         if (!sink.WaitReady(std::chrono::seconds(40))) error = "the modem did not become ready";
@@ -96,7 +98,7 @@ Bench& Shared() {
     return bench;
 }
 
-// OpenGps (SetGpsRefreshRate, Setup) until the first record reaches a sink.
+// OpenGps (the setup read, SetGpsRefreshRate, Setup) until the first record reaches a sink.
 void BM_MmStartToFirstPosition(benchmark::State& state) {
     Bench& bench = Shared();
     if (!bench.error.empty()) {

@@ -171,7 +171,9 @@ bool WriteAutostart(const std::string& name, const std::string& program) {
                              "Type=Application\n"
                              "Name=" +
                              EscapeString(name) + "\nExec=" + DesktopExecValue(program) +
-                             "\nTerminal=false\n" + kTypeKey + "=REG_SZ\n";
+                             // A program removed since (apt remove) is skipped by the desktop.
+                             "\nTryExec=" + EscapeString(program) + "\nTerminal=false\n" +
+                             kTypeKey + "=REG_SZ\n";
     return WriteFileAtomic(path, text);
 }
 

@@ -31,7 +31,9 @@ bool CheckStat(const std::string& path, const struct stat& st, FolderAccess acce
         return refuse("it belongs to user " + std::to_string(st.st_uid) + ", not to this user (" +
                       std::to_string(::geteuid()) + "); remove it");
     }
-    mode_t denied = access == FolderAccess::Private ? 0077 : 0022;
+    // A private folder may let the group class search it: that is what an ACL entry giving one
+    // account search shows (the mask), and it lets nobody list the folder or put a file in it.
+    mode_t denied = access == FolderAccess::Private ? 0067 : 0022;
     if ((st.st_mode & denied) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));

@@ -10,7 +10,8 @@ namespace platform {
 
 // What a folder must deny everyone but its owner.
 enum class FolderAccess {
-    Private,         // no access at all for group and others (mode 0700 or stricter)
+    Private,         // group and others may not list or write it (0700; 0710 where an ACL
+                     // lets one account search it); others have no access at all
     NoOtherWriters,  // group and others may read it, but nobody else can put a file in it
 };
 

@@ -27,7 +27,10 @@ class AtCommands : public CardFixture {};
 
 TEST_F(AtCommands, EveryCommandLineIsSentByteForByte) {
     card->SetFallbackAnswer(kOk);
-    EXPECT_EQ(plugin->SetApn(""), 1);
+    // A value that fails its check is refused before any line is written.
+    EXPECT_EQ(plugin->SetApn(""), 0);
+    EXPECT_EQ(plugin->SetApn("my\"apn;AT+CFUN=0"), 0);
+    EXPECT_EQ(plugin->SetSuplServer("bad server:99999"), 0);
     EXPECT_EQ(plugin->SetApn("internet.example"), 1);
     EXPECT_EQ(plugin->SetSuplServer("supl.example.com:7275"), 1);
     EXPECT_EQ(plugin->SetPositionMode(5), 1);
@@ -38,7 +41,6 @@ TEST_F(AtCommands, EveryCommandLineIsSentByteForByte) {
     EXPECT_TRUE(plugin->ProbeCard());
     EXPECT_EQ(plugin->QueryGpsType(), kGpsTypeNone);
     EXPECT_EQ(Sent(), (std::vector<std::string>{
-                          "AT^SOCKETCONT=1,\"IP\",\"\"\r\n",
                           "AT^SOCKETCONT=1,\"IP\",\"internet.example\"\r\n",
                           "AT^WPURL=supl.example.com:7275\r\n",
                           "AT^WPDOM=5\r\n",
@@ -49,11 +51,12 @@ TEST_F(AtCommands, EveryCommandLineIsSentByteForByte) {
                           "AT^WPDGP\r\n",
                           "AT^GPSTYPE?\r\n",
                       }));
-    // Every exchange registered its handler, ended and removed it again.
+    // Every exchange registered its handler, ended and removed it again; a refused value
+    // started none.
     scripted::Counters counters = card->GetCounters();
-    EXPECT_EQ(counters.handlersSet, 10);
-    EXPECT_EQ(counters.endExchanges, 10);
-    EXPECT_EQ(counters.handlersRemoved, 10);
+    EXPECT_EQ(counters.handlersSet, 9);
+    EXPECT_EQ(counters.endExchanges, 9);
+    EXPECT_EQ(counters.handlersRemoved, 9);
     EXPECT_FALSE(card->HandlerRegistered());
 }
 

@@ -7,6 +7,7 @@
 
 #include "companion_fixture.h"
 #include "platform/autostart.h"
+#include "platform/ini.h"
 
 using namespace orbitpane_test;
 
@@ -92,6 +93,8 @@ TEST_F(StartAtLogOn, CheckingWritesAValidEntryAndClearingRemovesIt) {
     ASSERT_EQ(platform::ReadAutostart("Satview", value), platform::AutostartStatus::Ok);
     EXPECT_EQ(value.program, Launcher());
     EXPECT_EQ(value.type, "REG_SZ");
+    // Once the program is removed, the desktop skips the entry instead of failing to start it.
+    EXPECT_EQ(platform::IniReadString(Entry(), "Desktop Entry", "TryExec", ""), Launcher());
 
     ASSERT_TRUE(user->SetChecked(gps::kAutoRun, false));
     EXPECT_FALSE(platform::FileExists(Entry()));

@@ -177,9 +177,15 @@ TEST_F(CardMonitoring, RemovalForgetsTheLastPositionUnavailabilityKeepsIt) {
         EXPECT_FALSE(CanStart());
         EXPECT_FALSE(ThreadHeld()) << "the polling has ended";
         EXPECT_FALSE(Running());
-        EXPECT_TRUE(user->Enabled(gps::kStart));
+        EXPECT_FALSE(user->Enabled(gps::kStart)) << "nothing to start on: dimmed";
         EXPECT_FALSE(user->Enabled(gps::kSetting));
         EXPECT_TRUE(user->Timers().empty());
+
+        // The card back and ready: Start is pressable again.
+        Raise({kArrived, kReady});
+        ASSERT_TRUE(PortShown());
+        EXPECT_TRUE(CanStart());
+        EXPECT_TRUE(user->Enabled(gps::kStart));
         dialog.reset();
     }
 }

@@ -47,7 +47,10 @@ void Step(CardWatch& watch, const std::string& step) {
     } else if (verb == "ready") {
         watch.DeviceEvent(20509);
     } else if (verb == "unavailable") {
-        watch.DeviceEvent(20510);
+        // "off": switched off; a number: that reason; nothing: the event carries none.
+        watch.DeviceEvent(20510, arg.empty()    ? std::nullopt
+                                 : arg == "off" ? std::optional<int32_t>(1)
+                                                : std::optional<int32_t>(std::stoi(arg)));
     } else if (verb == "sim") {
         watch.DeviceEvent(20507,
                           arg.empty() ? std::nullopt : std::optional<int32_t>(std::stoi(arg)));
@@ -193,6 +196,24 @@ TEST(CardWatch, WhatTheDialogDrawsFollowsTheCard) {
         {"Y",
          {"ready", "port 5", "type agps", "unavailable"},
          {L"IDS_STATIC_DEVICE_Unavailable", L"IDS_STATIC_DEVICE_Unavailable", nullptr, 0, 0, 0}},
+        // Switched off by its user: said so, as lost as a card not answering; told again as
+        // not answering or ready, it says that.
+        {"Y",
+         {"ready", "port 5", "type agps", "unavailable off"},
+         {L"IDS_STATIC_DEVICE_SWITCHED_OFF", L"IDS_STATIC_DEVICE_SWITCHED_OFF", nullptr, 0, 0, 0,
+          0}},
+        {"Y",
+         {"ready", "port 5", "type agps", "unavailable 0"},
+         {L"IDS_STATIC_DEVICE_Unavailable", L"IDS_STATIC_DEVICE_Unavailable"}},
+        {"Y",
+         {"ready", "port 5", "type agps", "unavailable off", "unavailable 0"},
+         {L"IDS_STATIC_DEVICE_Unavailable", L"IDS_STATIC_DEVICE_Unavailable"}},
+        {"Y",
+         {"ready", "port 5", "type agps", "unavailable off", "ready"},
+         {L"IDS_STATIC_SUPPORT_AGPS", nullptr, nullptr, kAny, 1, 0, 1}},
+        {"Y",
+         {"ready", "port 5", "type agps", "unavailable off", "remove"},
+         {L"IDS_STATIC_DEVICE_OUT", L"IDS_STATIC_DEVICE_OUT"}},
         // A session's type, and the idle state after it.
         {"Y", {"ready", "port 5", "type agps", "start agps"}, {nullptr, nullptr, L"AGPS", 1, 1}},
         {"Y", {"ready", "port 5", "type agps", "start gps"}, {nullptr, nullptr, L"GPS", 1, 1}},

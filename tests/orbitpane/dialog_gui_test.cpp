@@ -6,6 +6,8 @@
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -147,4 +149,15 @@ TEST_F(GpsDialogOnScreen, ShowsAPositionAsTheCardReportsIt) {
     const std::string shot = std::string(SCREENSHOT_DIR) + "/gps_dialog_position.png";
     ASSERT_TRUE(ui::wxkit::SaveScreenshot(dialog->Handle(), shot));
     EXPECT_TRUE(wxImage(shot, wxBITMAP_TYPE_PNG).IsOk());
+}
+
+// The desktop ties the windows to the desktop entry by their class (StartupWMClass=Satview):
+// GTK names it after the program, whatever the launcher's file is called.
+TEST_F(GpsDialogOnScreen, TheWindowsCarrySatviewsClass) {
+    using Name = const char* (*)();
+    auto program = reinterpret_cast<Name>(dlsym(RTLD_DEFAULT, "g_get_prgname"));
+    auto windowClass = reinterpret_cast<Name>(dlsym(RTLD_DEFAULT, "gdk_get_program_class"));
+    ASSERT_TRUE(program && windowClass);
+    EXPECT_STREQ(program(), "satview");
+    EXPECT_STREQ(windowClass(), "Satview");
 }

@@ -5,6 +5,8 @@
 
 #include "dialog_fixture.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "platform/ui/kit.h"
 
 using namespace orbitpane_test;
 
@@ -34,9 +36,9 @@ TEST_F(GpsDialogInit, ComesUpIdleWithItsListTextsAndSelectors) {
     EXPECT_EQ(Status(), L"Looking for the data card...");
     EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_DataCard");
     EXPECT_EQ(user->Text(gps::kStart), L"Start");
-    EXPECT_TRUE(user->Enabled(gps::kStart));
+    // Dimmed until the card's GPS port is found.
+    EXPECT_FALSE(user->Enabled(gps::kStart));
     EXPECT_FALSE(user->Enabled(gps::kStop));
-    EXPECT_EQ(user->Focused(), gps::kStart);
     EXPECT_EQ(user->Text(gps::kOpenMap), L"Open");
     for (int hidden : {gps::kPath, gps::kRun, gps::kBrowse, gps::kGpsType, gps::kNoDataLabel,
                        gps::kNoDataSeconds, gps::kSecondsUnit}) {
@@ -90,8 +92,22 @@ TEST_F(GpsDialogInit, EveryControlTakesItsTextFromTheActiveLanguage) {
         EXPECT_EQ(user->ComboItems(gps::kMapSite),
                   (std::vector<std::wstring>{Lang(L"IDS_GOOGLE"), Lang(L"IDS_YAHOO"),
                                              Lang(L"IDS_LIVE")}));
+        // What the window kit writes itself speaks the same language.
+        const ui::OwnTexts own = ui::CurrentOwnTexts();
+        const std::pair<std::wstring, const wchar_t*> kit[] = {
+            {own.close, L"IDS_MENU_CLOSE"},   {own.ok, L"IDS_BTN_OK"},
+            {own.cancel, L"IDS_CANCEL"},      {own.yes, L"IDS_BTN_YES"},
+            {own.no, L"IDS_BTN_NO"},          {own.open, L"IDS_FILE_OPEN"},
+            {own.folder, L"IDS_FILE_FOLDER"}, {own.lookIn, L"IDS_FILE_LOOKIN"},
+            {own.fileName, L"IDS_FILE_NAME"}, {own.type, L"IDS_FILE_TYPE"},
+        };
+        for (const auto& [shown, key] : kit) {
+            EXPECT_FALSE(Lang(key).empty()) << code << " " << platform::WideToUtf8(key);
+            EXPECT_EQ(shown, Lang(key)) << code << " " << platform::WideToUtf8(key);
+        }
         dialog.reset();
     }
+    EXPECT_NE(ui::CurrentOwnTexts().close, L"Close") << "the last language, Portuguese";
 }
 
 TEST_F(GpsDialogInit, TheProgramPathIsStoredInTheConfiguration) {
@@ -203,7 +219,7 @@ TEST_F(GpsDialogInit, AFolderInPlaceOfAFileGivesTheDefaults) {
         EXPECT_EQ(user->Text(gps::kStart), c.texts ? L"Start" : L"");
         EXPECT_EQ(Status(), c.texts ? L"Looking for the data card..." : L"");
         EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_DataCard");
-        EXPECT_TRUE(user->Enabled(gps::kStart));
+        EXPECT_FALSE(user->Enabled(gps::kStart)) << "no card yet";
         EXPECT_FALSE(user->Enabled(gps::kStop));
         EXPECT_FALSE(Running());
         ASSERT_TRUE(user->Close());

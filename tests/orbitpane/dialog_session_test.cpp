@@ -35,9 +35,13 @@ using GpsDialogSession = DialogFixture;
 
 }  // namespace
 
-TEST_F(GpsDialogSession, StartBeforeTheCardIsFoundOnlyExplains) {
+TEST_F(GpsDialogSession, StartIsDimmedUntilTheCardIsFoundAndItsHandlerOnlyExplains) {
     Open();
-    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_FALSE(user->Enabled(gps::kStart));
+    EXPECT_FALSE(user->Click(gps::kStart));
+    EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+    // The handler reached another way (a key bound to it) still only explains.
+    ASSERT_TRUE(ui::RunOnWindowThread([&] { dialog->OnBnClickedButtonStart(); }));
     auto boxes = ui::headless::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"Querying Data Card...");
@@ -45,6 +49,10 @@ TEST_F(GpsDialogSession, StartBeforeTheCardIsFoundOnlyExplains) {
     EXPECT_EQ(Status(), L"Querying Data Card...");
     EXPECT_EQ(StatusKey(), L"IDS_STATIC_QUER_DataCard");
     EXPECT_TRUE(card->SentLines().empty());
+
+    CardFound();
+    EXPECT_TRUE(user->Enabled(gps::kStart));
+    EXPECT_EQ(user->Focused(), gps::kStart) << "Enter starts";
 }
 
 TEST_F(GpsDialogSession, AgpsStartSendsTheFullSequenceAndRuns) {

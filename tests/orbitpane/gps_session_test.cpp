@@ -134,6 +134,10 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
     agps.agps = true;
     agps.apn = "web.example";
     agps.suplServer = "supl.example.com:7275";
+    // As a configuration file edited by hand can hold them.
+    session::StartSettings badApn = agps, badSupl = agps;
+    badApn.apn = "my\"apn;AT+CFUN=0";
+    badSupl.suplServer = "bad server:99999";
     pedestrian.pedestrian = true;
     bool keepAll = !steps.empty() && steps.back() == "all";
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -142,7 +146,11 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
         words >> verb >> arg;
         if (i + 1 == steps.size() && !keepAll) d.log.clear();
         if (verb == "start") {
-            session.Start(arg == "agps" ? agps : arg == "pedestrian" ? pedestrian : gps);
+            session.Start(arg == "agps"         ? agps
+                          : arg == "pedestrian" ? pedestrian
+                          : arg == "bad-apn"    ? badApn
+                          : arg == "bad-supl"   ? badSupl
+                                                : gps);
         } else if (verb == "stop") {
             session.Stop();
         } else if (verb == "restart") {
@@ -170,6 +178,11 @@ Log RunSteps(const std::vector<std::string>& steps, Doubles& d) {
         } else if (verb == "track") {
             d.trackWanted = arg == "on";
             session.TrackWanted(d.trackWanted);
+        } else if (verb == "traces") {
+            d.traces = true;
+        } else if (verb == "passing") {  // the dialog shows a passing message
+            d.statusKey = L"IDS_STATIC_ERROR_OPENMAP";
+            session.PassingStatusShown(d.statusKey);
         } else if (verb == "fail") {
             d.failing.insert(arg);
         } else if (verb == "refuse") {
@@ -251,6 +264,11 @@ TEST(GpsSession, StartSendsTheCommandsOfItsTypeAndStopsAtTheFirstFailure) {
          {"status START_GPS", "register", "type gps", "mode 0", "interval 1", "open", "unregister",
           "status NOT_AUTHORIZED"},
          {"open"}},
+        // Saved values that fail their check reach no AT line: nothing is sent at all.
+        {{"start bad-apn"},
+         {"status START_GPS", "register", "type agps", "status UNUSABLE_APN", "unregister"}},
+        {{"start bad-supl"},
+         {"status START_GPS", "register", "type agps", "status UNUSABLE_SUPL", "unregister"}},
         // Start while running only starts the wait again.
         {{"start", "start"}, {"status QUER_GPS", "clear-no-data"}},
         // A failed start leaves the session idle: the next Start runs it all again.
@@ -342,8 +360,13 @@ TEST(GpsSession, TheWatchdogCountsOnTheSteadyClock) {
         {{"start", "wall -3600", "after 3", "tick"}, {"no-data 3"}},
         {{"start", "wall 86400", "after 1", "tick"}, {"no-data hidden"}},
         {{"start", "wall -3600", "after 20", "tick"}, {"no-data 20", "probe"}},
-        // Positions every second: the card is still checked every 20 s.
+        // Positions every second: the card is still checked every 20 s, and the log does not
+        // say that no data came.
         {{"start", "after 19", "position", "after 1", "tick"}, {"no-data hidden", "probe"}},
+        {{"traces", "start", "after 19", "position", "after 1", "tick"},
+         {"no-data hidden", "probe", "trace Data Card is OK!\n"}},
+        {{"traces", "start", "after 20", "tick"},
+         {"no-data 20", "trace NO GPS Data in 20 second!\n", "probe", "trace Data Card is OK!\n"}},
         {{"start", "after 20", "tick", "after 3", "tick"}, {"no-data 23"}},
         {{"start", "after 20", "tick", "after 20", "tick"}, {"no-data 40", "probe"}},
         // An unanswered check gives the card up while a session runs, and is told (the dialog
@@ -360,6 +383,23 @@ TEST(GpsSession, TheWatchdogCountsOnTheSteadyClock) {
         {{"start", "stop", "after 20", "tick", "after 3", "tick"},
          {"no-data 23", "probe"},
          {"probe"}},
+    };
+    for (const Row& row : rows) Check(row);
+}
+
+// A passing message (a map that could not be opened) stays while positions come for 5 s, then
+// gives way to the session's status; without positions, or idle, it stays.
+TEST(GpsSession, APassingMessageGivesWayOncePositionsKeepComing) {
+    const Row rows[] = {
+        {{"start", "position", "passing", "after 4.9", "position"}, {}},
+        {{"start", "position", "passing", "after 5", "position"}, {"status START_GPSSUCCE"}},
+        {{"start", "passing", "after 4", "position", "after 1", "position"},
+         {"status START_GPSSUCCE"}},
+        {{"start", "passing", "after 6", "tick"}, {"no-data 6"}},
+        {{"passing", "after 6", "position"}, {}},
+        // Once it gave way, the status follows the positions as before.
+        {{"start", "passing", "after 5", "position", "after 3.5", "tick"},
+         {"no-data 3", "status QUER_GPS"}},
     };
     for (const Row& row : rows) Check(row);
 }
@@ -408,18 +448,30 @@ TEST(GpsSession, TheTrackEndsWithItsSession) {
         {{"track on", "start", "track off"}, {"track close"}},
         {{"track on"}, {}},
         {{"track on", "start", "stop", "track on"}, {}},
-        // A point that cannot be written ends the track; the session goes on.
+        // A point that cannot be written (a full disk) ends the track; the session goes on,
+        // and the status line says so once a session, in place of "started".
         {{"track on", "start", "position"},
          {"first-fix 0", "track desc First fix after 0.0 s", "track point", "track close",
-          "status START_GPSSUCCE"},
+          "status ERROR_TRACK"},
          {"point"}},
-        // A track that cannot be opened leaves the session unrecorded.
+        {{"track on", "start", "position", "position"}, {}, {"point"}},
+        {{"track on", "start", "position", "track off", "track on", "position"},
+         {"track point", "track close"},
+         {"point"}},
+        {{"track on", "start", "position", "stop", "start", "position"},
+         {"first-fix 0", "track desc First fix after 0.0 s", "track point", "track close",
+          "status ERROR_TRACK"},
+         {"point"}},
+        // A track that cannot be opened (its folder cannot be made) leaves the session
+        // unrecorded, and is told after the session's own status.
         {{"track on", "start"},
          {"status START_GPS", "register", "type gps", "mode 0", "interval 1", "open",
           "status START_GPSSUCCE", "buttons running", "track open", "status QUER_GPS",
-          "clear-no-data", "timer start"},
+          "status ERROR_TRACK", "clear-no-data", "timer start"},
          {"track"}},
-        {{"track on", "start", "position"}, {"first-fix 0", "status START_GPSSUCCE"}, {"track"}},
+        {{"track on", "start", "position"}, {"first-fix 0"}, {"track"}},
+        {{"start", "track on"}, {"track open", "status ERROR_TRACK"}, {"track"}},
+        {{"track on", "start", "track off", "track on"}, {"track open"}, {"track"}},
     };
     for (const Row& row : rows) Check(row);
 }

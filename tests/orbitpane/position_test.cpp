@@ -97,7 +97,7 @@ TEST_F(GpsPosition, ARecordFillsTheValueRows) {
     Open();
     for (const auto& c : cases) {
         SendPosition(c.longitude, c.latitude, c.satellites);
-        EXPECT_TRUE(Logged("GPS Data Notify\xEF\xBC\x81")) << "valid UTF-8";
+        EXPECT_FALSE(Logged("GPS Data Notify")) << "one a fix: a debug trace, left out";
         for (int i = 0; i < 3; ++i) EXPECT_EQ(Cell(1 + i), c.rows[i]) << c.longitude;
         EXPECT_EQ(Cell(4), L"Sunday, December 06, 2026 19:55:17");
         auto kept = plugin->Context().LastPosition();
@@ -270,6 +270,28 @@ TEST_F(GpsPosition, TheFirstFixRowTellsTheTimeFromStartInTheLanguageShown) {
     EXPECT_EQ(Cell(row), L"2.0 s") << "Start was pressed at 6 s";
 }
 
+// A tracks folder that cannot be made: the session runs unrecorded, and the status line says
+// so in the dialog's language, through the positions that follow.
+TEST_F(GpsPosition, ATrackThatCannotBeWrittenIsToldOnTheStatusLine) {
+    testing_support::TempDir data;
+    data.Write("satview", "a file where the tracks folder's parent goes");
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    Open();
+    CardFound();
+    ASSERT_TRUE(user->ChooseSystemMenu(orbitpane::kRecordTrackCommand));
+    ASSERT_TRUE(user->Click(gps::kStart));
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_ERROR_TRACK");
+    SendPosition("139.766667E", "35.681236N", "7");
+    EXPECT_EQ(StatusKey(), L"IDS_STATIC_ERROR_TRACK");
+    EXPECT_EQ(Status(), L"The GPX track cannot be written (see the log). GPS goes on.");
+    EXPECT_EQ(Cell(1), L"E 139d 46.000020") << "the session goes on";
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_ERROR_TRACK"));
+    EXPECT_TRUE(Logged("The session is not recorded"));
+    ASSERT_TRUE(user->Click(gps::kStop));
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 TEST(TrackPoint, TakesThePositionOfARecordThatHasOne) {
     const struct {
         const char* latitude;
@@ -386,7 +408,7 @@ TEST_F(GpsPosition, AFailedCheckDuringASessionMakesTheCardUnavailable) {
     EXPECT_EQ(DeviceStatus(), Lang(L"IDS_STATIC_DEVICE_Unavailable"));
     EXPECT_EQ(CardState(), session::CardState::kUnavailable);
     EXPECT_EQ(Cell(0), L"");
-    EXPECT_TRUE(user->Enabled(gps::kStart));
+    EXPECT_FALSE(user->Enabled(gps::kStart)) << "no card to start on";
     EXPECT_FALSE(Running());
     EXPECT_TRUE(user->Timers().empty());
     TickAt(23);
@@ -572,6 +594,7 @@ TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         dialog->ShowStatus(L"IDS_STATIC_QUER_DataCard");
+        ui::headless::ClearRecords();
         std::vector<std::string> links;
         std::vector<std::thread> handlers;
         linkOpener = [&](const std::string& link, auto answered) {
@@ -589,6 +612,17 @@ TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
                       "https://www.google.com/maps/search/?api=1&query=35.681200,139.767100"});
         EXPECT_EQ(StatusKey(), c.key);
         EXPECT_EQ(Status(), Lang(c.key));
+        // The link, too long for the status line, is given in a box to copy it from.
+        auto boxes = ui::headless::MessageBoxes();
+        if (std::wstring(c.key) == L"IDS_STATIC_ERROR_OPENMAP") {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(
+                boxes[0].text,
+                Lang(L"IDS_STATIC_MAP_LINK") +
+                    L"\n\nhttps://www.google.com/maps/search/?api=1&query=35.681200,139.767100");
+        } else {
+            EXPECT_TRUE(boxes.empty());
+        }
         if (*c.output) EXPECT_TRUE(Logged("said: xdg-open: no method")) << "words in the log";
     }
     EXPECT_TRUE(Logged("The map link handler ended with status 3."));
@@ -604,4 +638,51 @@ TEST_F(MapLinkAnswers, TheStatusLineSaysWhenTheMapCannotBeOpened) {
     dialog.reset();
     ASSERT_TRUE(late);
     late(platform::ProgramOutcome{3, "too late"});
+}
+
+TEST_F(MapLinkAnswers, ATracksFolderThatCannotBeOpenedIsNamedOnTheStatusLine) {
+    testing_support::TempDir data;
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    const std::string folder = data / "satview/tracks";
+    const struct {
+        const char* name;
+        bool fileInTheWay;  // a file where the folder goes: it cannot be made
+        bool starts;
+        int exitStatus;
+        bool told;
+    } cases[] = {
+        {"opened", false, true, 0, false},
+        {"no file manager", false, true, 3, true},
+        {"no handler at all", false, false, 0, true},
+        {"cannot be made", true, true, 0, true},
+    };
+    Open();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(data / "satview");
+        if (c.fileInTheWay) data.Write("satview", "not a folder");
+        dialog->ShowStatus(L"IDS_STATIC_QUER_DataCard");
+        std::vector<std::string> opened;
+        std::vector<std::thread> handlers;
+        linkOpener = [&](const std::string& target, auto answered) {
+            opened.push_back(target);
+            if (!c.starts) return false;
+            platform::ProgramOutcome outcome{c.exitStatus, ""};
+            handlers.emplace_back([answered, outcome] { answered(outcome); });
+            return true;
+        };
+        ASSERT_TRUE(user->ChooseSystemMenu(orbitpane::kOpenTracksCommand));
+        for (auto& handler : handlers) handler.join();
+        ASSERT_TRUE(ui::headless::WaitIdle());
+        EXPECT_EQ(opened,
+                  c.fileInTheWay ? std::vector<std::string>{} : std::vector<std::string>{folder});
+        const std::wstring told =
+            Lang(L"IDS_STATIC_ERROR_OPENTRACKS") + L" " + platform::Utf8ToWide(folder);
+        EXPECT_EQ(Status(), c.told ? told : Lang(L"IDS_STATIC_QUER_DataCard"));
+    }
+    // A change of language says it again, path and all.
+    ASSERT_TRUE(user->Choose(gps::kLanguage, 1));
+    EXPECT_EQ(Status(), Lang(L"IDS_STATIC_ERROR_OPENTRACKS") + L" " + platform::Utf8ToWide(folder));
+    EXPECT_NE(Lang(L"IDS_STATIC_ERROR_OPENTRACKS"), L"The tracks folder could not be opened:");
+    ::unsetenv("XDG_DATA_HOME");
 }

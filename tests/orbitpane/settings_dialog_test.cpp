@@ -75,8 +75,52 @@ TEST_F(SettingsDialog, OpensWithTheRecordsChoicesInTheActiveLanguage) {
     }
 }
 
-TEST_F(SettingsDialog, SaveStoresExactlyWhatWasTypedAndGpsKeepsTheOldServer) {
-    const std::wstring apn = L"  \u30A2\u30AF\u30BB\u30B9<&>\"'" + std::wstring(300, L'x');
+TEST_F(SettingsDialog, ASaveWithAFieldTheCardCannotTakeIsRefusedNamingTheField) {
+    const struct {
+        std::wstring apn;
+        std::wstring supl;
+        const wchar_t* key;
+        int focused;
+    } cases[] = {
+        {std::wstring(128, L'x'), L"supl.example.com", L"IDS_STATIC_CHECK_APN", settings::kApn},
+        {L"my\"apn;AT+CFUN=0", L"supl.example.com", L"IDS_STATIC_CHECK_APN", settings::kApn},
+        {L"\u30A2\u30AF\u30BB\u30B9", L"supl.example.com", L"IDS_STATIC_CHECK_APN", settings::kApn},
+        {L"", L"supl.example.com", L"IDS_STATIC_CHECK_APN", settings::kApn},
+        {L"web.example", L"bad server:99999", L"IDS_STATIC_CHECK_SUPL", settings::kSupl},
+        {L"web.example", L"", L"IDS_STATIC_CHECK_SUPL", settings::kSupl},
+    };
+    for (const char* language : {"_en-us", "_ja", "_pt-br"}) {
+        WriteConfig("Y", "GPS", "High speed");
+        const std::string before = ConfigText();
+        Open(language);
+        CardFound();
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(language) + " " + platform::WideToUtf8(c.apn) + " / " +
+                         platform::WideToUtf8(c.supl));
+            ui::headless::ClearRecords();
+            ui::headless::Driver form = OpenSettings();
+            ASSERT_TRUE(form.Click(settings::kTypeAgps));
+            ASSERT_TRUE(form.Type(settings::kApn, c.apn));
+            ASSERT_TRUE(form.Type(settings::kSupl, c.supl));
+            ASSERT_TRUE(form.SetChecked(settings::kUseNow, true));
+            ASSERT_TRUE(form.Click(settings::kSave));
+            EXPECT_TRUE(form.Alive()) << "the dialog stays for the field to be corrected";
+            auto boxes = ui::headless::MessageBoxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, Lang(c.key));
+            EXPECT_FALSE(boxes[0].text.empty());
+            EXPECT_EQ(boxes[0].caption, Lang(L"IDS_TITLE_SETTING"));
+            EXPECT_EQ(form.Focused(), c.focused);
+            ASSERT_TRUE(form.Click(settings::kCancel));
+        }
+        EXPECT_EQ(ConfigText(), before) << "nothing refused is saved";
+        EXPECT_TRUE(card->SentLines().empty()) << "nor sent";
+        dialog.reset();
+    }
+}
+
+TEST_F(SettingsDialog, SaveStoresWhatWasTypedAndGpsKeepsTheOldServer) {
+    const std::wstring apn = L"Internet-2.Example" + std::wstring(82, L'x');  // 100 characters
     WriteConfig("Y", "GPS", "High speed");
     Open();
     CardFound();
@@ -84,10 +128,11 @@ TEST_F(SettingsDialog, SaveStoresExactlyWhatWasTypedAndGpsKeepsTheOldServer) {
         ui::headless::Driver form = OpenSettings();
         ASSERT_TRUE(form.Click(settings::kTypeAgps));
         ASSERT_TRUE(form.Type(settings::kApn, apn));
-        ASSERT_TRUE(form.Type(settings::kSupl, L""));
+        ASSERT_TRUE(form.Type(settings::kSupl, L"[2001:db8::1]:7275"));
         ASSERT_TRUE(form.Click(settings::kPedestrian));
         ASSERT_TRUE(form.Click(settings::kSave));
         EXPECT_FALSE(form.Alive());
+        EXPECT_TRUE(ui::headless::MessageBoxes().empty());
     }
     // Read back as the next start of the program does.
     GpsConfigFile file;
@@ -96,19 +141,52 @@ TEST_F(SettingsDialog, SaveStoresExactlyWhatWasTypedAndGpsKeepsTheOldServer) {
     file.Load(stored);
     EXPECT_EQ(stored.strType, "AGPS");
     EXPECT_EQ(platform::Utf8ToWide(stored.strAPN), apn);
-    EXPECT_EQ(stored.strSUPL, "");
+    EXPECT_EQ(stored.strSUPL, "[2001:db8::1]:7275");
     EXPECT_EQ(stored.strScenario, "Pedestrianism");
 
-    // Back to GPS: the AGPS fields keep their saved values even though the edits changed.
+    // Back to GPS: the AGPS fields are neither checked nor kept from the edits.
     ui::headless::Driver form = OpenSettings();
     ASSERT_TRUE(form.Type(settings::kSupl, L"typed but not kept"));
     ASSERT_TRUE(form.Click(settings::kTypeGps));
     ASSERT_TRUE(form.Click(settings::kSave));
+    EXPECT_FALSE(form.Alive());
     file.Load(stored);
     EXPECT_EQ(stored.strType, "GPS");
     EXPECT_EQ(platform::Utf8ToWide(stored.strAPN), apn);
-    EXPECT_EQ(stored.strSUPL, "");
+    EXPECT_EQ(stored.strSUPL, "[2001:db8::1]:7275");
     EXPECT_TRUE(card->SentLines().empty()) << "nothing is applied without \"use now\"";
+}
+
+TEST_F(SettingsDialog, AHandEditedFileReachesNoAtLineAndTheStatusSaysSo) {
+    const struct {
+        const char* element;
+        const char* value;
+        const wchar_t* status;
+    } cases[] = {
+        {"APN", "my&quot;apn;AT+CFUN=0", L"IDS_STATIC_UNUSABLE_APN"},
+        {"SUPL", "bad server:99999", L"IDS_STATIC_UNUSABLE_SUPL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.element);
+        WriteConfig("Y", "AGPS", "High speed");
+        std::string text = ConfigText();
+        const std::string was =
+            std::string(c.element) == "APN" ? "web.example" : "supl.example.com:7275";
+        text.replace(text.find(was), was.size(), c.value);
+        dir.Write("config/ConfigFile.xml", text);
+        Open();
+        CardFound();
+        ASSERT_TRUE(user->Click(gps::kStart));
+        EXPECT_FALSE(Running());
+        EXPECT_EQ(Status(), Lang(c.status));
+        for (const std::string& line : card->SentLines()) {
+            EXPECT_EQ(line.find("SOCKETCONT"), std::string::npos) << line;
+            EXPECT_EQ(line.find("WPURL"), std::string::npos) << line;
+        }
+        dialog.reset();
+        card->Reset();
+        card->SetFallbackAnswer(kOk);
+    }
 }
 
 TEST_F(SettingsDialog, ASaveThatCannotBeWrittenIsToldInEachLanguage) {

@@ -2,6 +2,8 @@
 // the keyboard and reads the list, in English and in Japanese, then leaves with Escape.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwchar>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -167,4 +169,53 @@ TEST(GpsDialogInATerminal, ANarrowTerminalCutsTextsWithAMarkAndTheDialogStillWor
         << platform::WideToUtf8(tmux.Screen());
     tmux.Keys("Escape");
     EXPECT_TRUE(tmux.WaitForText(L"exited with 0")) << platform::WideToUtf8(tmux.Screen());
+}
+
+namespace {
+
+// The columns `line` takes on the screen: double-width characters count two.
+int Columns(const std::wstring& line) {
+    static const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
+    int cols = 0;
+    for (wchar_t c : line) cols += (utf8 && ::wcwidth(c) == 2) ? 2 : 1;
+    return cols;
+}
+
+}  // namespace
+
+// The settings dialog and the window menu over the Japanese dialog cut its double-width
+// characters where their edges fall: a cut character becomes a blank, no row shifts, and the
+// dialog beneath is whole again once they close.
+TEST(GpsDialogInATerminal, WindowsOverJapaneseTextCutItCleanly) {
+    if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
+    TmuxSession tmux(std::string(HOST_PATH) + " ja settings; echo exited with $?; sleep 30", 80,
+                     24);
+    ASSERT_TRUE(tmux.WaitForText(L"E 139d 46.0275")) << platform::WideToUtf8(tmux.Screen());
+    const std::wstring before = tmux.Screen();
+    std::map<std::string, std::wstring> texts = LanguageTexts("ja");
+    const struct {
+        const char* keys;
+        std::wstring shows;
+    } overs[] = {
+        {"Enter", texts["IDS_RADIO_TYPEAGPS"]},  // the focused Setting button
+        {"F10", texts["IDS_MENU_CLOSE"]},
+    };
+    for (const auto& over : overs) {
+        SCOPED_TRACE(over.keys);
+        tmux.Keys(over.keys);
+        ASSERT_TRUE(tmux.WaitForText(over.shows)) << platform::WideToUtf8(tmux.Screen());
+        const std::vector<std::wstring> was = Lines(before), now = Lines(tmux.Screen());
+        ASSERT_EQ(was.size(), now.size());
+        for (size_t i = 0; i < was.size(); ++i) {
+            // The dialog's right edge stays where it was on every row it has.
+            if (Columns(was[i]) > 0 && was[i].back() == L'\u2502') {
+                EXPECT_EQ(Columns(now[i]), Columns(was[i])) << platform::WideToUtf8(now[i]);
+            }
+        }
+        tmux.Keys("Escape");
+        EXPECT_TRUE(tmux.WaitFor([&](const std::wstring& s) { return s == before; }))
+            << "was:\n"
+            << platform::WideToUtf8(before) << "now:\n"
+            << platform::WideToUtf8(tmux.Screen());
+    }
 }

@@ -151,6 +151,37 @@ TEST_F(UdevPorts, TheShippedExampleNamesThePortsTheCardSearchLooksFor) {
     EXPECT_EQ(cards[0].gps.number, 5);
 }
 
+// ModemManager looks at a port its udev rules marked as a candidate, unless a rule told it to
+// leave the port or its device alone.
+TEST_F(UdevPorts, APortModemManagerMayClaimIsMarked) {
+    const struct {
+        const char* ttyProperties;
+        const char* deviceProperties;
+        bool claimed;
+    } rows[] = {
+        {"", "", false},
+        {"E: ID_MM_CANDIDATE=1\n", "", true},
+        {"E: ID_MM_CANDIDATE=0\n", "", false},
+        {"E: ID_MM_CANDIDATE=1\nE: ID_MM_PORT_IGNORE=1\n", "", false},
+        {"E: ID_MM_CANDIDATE=1\nE: ID_MM_DEVICE_IGNORE=1\n", "", false},
+        {"E: ID_MM_CANDIDATE=1\n", "E: ID_MM_DEVICE_IGNORE=1\n", false},
+    };
+    int tty = 10;  // each row's node is another: the testbed keeps the nodes it made
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.ttyProperties) + "/" + row.deviceProperties);
+        umockdev_testbed_clear(testbed_);
+        std::string device = "P: " + std::string(kUsbDevice).substr(4) +
+                             "\nE: DEVTYPE=usb_device\nE: SUBSYSTEM=usb\n" + row.deviceProperties +
+                             "A: idVendor=1234\nA: idProduct=5678\n\n";
+        std::string port = Tty(1, tty++);
+        port.insert(port.size() - 1, row.ttyProperties);
+        Add(device + Interface(1, "PC UI Port") + port);
+        std::vector<SerialPort> ports = List();
+        ASSERT_EQ(ports.size(), 1u);
+        EXPECT_EQ(ports[0].mmCandidate, row.claimed);
+    }
+}
+
 TEST_F(UdevPorts, MonitorReportsPortsAddedAndRemoved) {
     std::mutex mutex;
     std::condition_variable changed;

@@ -33,6 +33,7 @@ TEST(VirtualPortFile, ParsesOrRefuses) {
         const char* text;
         bool ok;
         int number;
+        bool mmCandidate = false;
     };
     const Case cases[] = {
         {"node=/dev/pts/7\nfriendly=GPS (COM7)\ncard=a\npid=12\n", true, 7},
@@ -47,12 +48,17 @@ TEST(VirtualPortFile, ParsesOrRefuses) {
         {"\x01\x02garbage\xff", false, 0},
         {"node=/dev/pts/7\nfriendly=G\x1b[2J (COM7)\ncard=a\npid=12\n", false, 0},
         {"", false, 0},
+        // Whether ModemManager may claim the port: said by 1 or 0, nothing else.
+        {"node=/dev/pts/7\nfriendly=G (COM7)\ncard=a\npid=12\nmodemmanager=1\n", true, 7, true},
+        {"node=/dev/pts/7\nfriendly=G (COM7)\ncard=a\npid=12\nmodemmanager=0\n", true, 7},
+        {"node=/dev/pts/7\nfriendly=G (COM7)\ncard=a\npid=12\nmodemmanager=yes\n", false, 0},
     };
     for (const Case& c : cases) {
         auto entry = ParseVirtualPort(c.text);
         EXPECT_EQ(entry.has_value(), c.ok) << c.text;
         if (entry && c.ok) {
             EXPECT_EQ(entry->port.number, c.number) << c.text;
+            EXPECT_EQ(entry->port.mmCandidate, c.mmCandidate) << c.text;
         }
     }
     EXPECT_FALSE(ParseVirtualPort(std::string(5000, 'a')).has_value());
@@ -90,6 +96,13 @@ TEST(VirtualPortFolder, RegisteredPortIsListedUntilUnregistered) {
     EXPECT_TRUE(std::filesystem::exists(dir / "run/ports/sim-1-gps.port"));
     std::vector<SerialPort> listed = platform::ListSerialPorts();
     EXPECT_NE(std::find(listed.begin(), listed.end(), port), listed.end());
+    // One ModemManager may claim is listed as such.
+    SerialPort claimed = port;
+    claimed.mmCandidate = true;
+    ASSERT_TRUE(platform::RegisterVirtualPort("sim-1-gps", claimed));
+    listed = platform::ListSerialPorts();
+    EXPECT_NE(std::find(listed.begin(), listed.end(), claimed), listed.end());
+    ASSERT_TRUE(platform::RegisterVirtualPort("sim-1-gps", port));
 
     EXPECT_FALSE(platform::RegisterVirtualPort("../escape", port));
     EXPECT_FALSE(platform::RegisterVirtualPort(".hidden", port));

@@ -1,6 +1,7 @@
 // The real ModemManager for a test program, on a private bus and without touching the system
 // (modemmanager_sandbox.sh): started on first use, shared by every test of the program, stopped
-// at exit. Simulated cards (in the ModemManager dialect) are handed to it in slots 1..4.
+// at exit. Simulated cards (in the ModemManager dialect) are handed to it in slots 1..4, and it
+// may be restarted (told of the cards again, as udev tells a ModemManager that starts).
 #pragma once
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -117,6 +119,15 @@ class ModemManagerSandbox {
                 .c_str());
         return {WIFEXITED(status) && WEXITSTATUS(status) == 0, Read(out)};
     }
+    // mmcli on the private bus (another client of ModemManager): `arguments` as on its command
+    // line.
+    Result Mmcli(const std::string& arguments) const {
+        std::string out = dir_ / "mmcli.out";
+        int status = std::system(
+            ("DBUS_SYSTEM_BUS_ADDRESS=" + Address() + " mmcli " + arguments + " >" + out + " 2>&1")
+                .c_str());
+        return {WIFEXITED(status) && WEXITSTATUS(status) == 0, Read(out)};
+    }
     // One property of ModemManager's object `path` as busctl prints it ("s \"Telit\"", "u 6").
     std::string Property(const std::string& path, const std::string& interface,
                          const std::string& name) const {
@@ -134,12 +145,37 @@ class ModemManagerSandbox {
             std::filesystem::create_symlink(node, link);
             ok = KernelEvent("add", slot, port) && ok;
         }
+        slots_.insert(slot);
         return ok;
     }
     // The card in `slot` goes, as when it is pulled out.
     bool RemoveCard(int slot) {
+        slots_.erase(slot);
         bool gps = KernelEvent("remove", slot, "gps");
         return KernelEvent("remove", slot, "at") && gps;
+    }
+    // ModemManager ends and starts again on the same bus, then is told of the cards it had
+    // (as udev's list tells it); true once it answers again.
+    bool Restart() {
+        pid_t before = Pid();
+        if (before <= 0 || ::kill(before, SIGTERM) != 0) return false;
+        bool ended = WaitFor([&] { return ::kill(before, 0) != 0; }, std::chrono::seconds(20));
+        if (!ended) ::kill(before, SIGKILL);
+        bool back = WaitFor(
+            [&] {
+                return Pid() != before && Pid() > 0 &&
+                       Call(
+                           "call org.freedesktop.ModemManager1 /org/freedesktop/ModemManager1 "
+                           "org.freedesktop.DBus.Properties Get ss "
+                           "org.freedesktop.ModemManager1 Version")
+                           .ok;
+            },
+            std::chrono::seconds(20));
+        bool told = true;
+        for (int slot : slots_) {
+            for (const char* port : {"at", "gps"}) told = KernelEvent("add", slot, port) && told;
+        }
+        return back && told;
     }
     // The path of the modem object of the card in `slot`; empty while there is none.
     std::string ModemPath(int slot) const {
@@ -165,6 +201,10 @@ class ModemManagerSandbox {
         }
         return text;
     }
+    pid_t Pid() const {
+        std::string text = Read(dir_ / "modemmanager.pid");
+        return text.empty() ? -1 : static_cast<pid_t>(std::atol(text.c_str()));
+    }
     std::string PortLink(int slot, const std::string& port) const {
         return dir_ / ("card" + std::to_string(slot) + "-" + port);
     }
@@ -178,6 +218,7 @@ class ModemManagerSandbox {
     }
 
     TempDir dir_;
+    std::set<int> slots_;  // the cards handed to it
     pid_t pid_ = -1;
     bool up_ = false;
     std::chrono::steady_clock::duration startup_{};

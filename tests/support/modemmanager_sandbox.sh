@@ -59,9 +59,15 @@ namespace="--user --map-root-user --mount"
 if ! unshare $namespace true 2>/dev/null && [ "$(id -u)" -eq 0 ]; then namespace=--mount; fi
 
 # --test-session: ModemManager serves the "session" bus given here (and asks polkit on the
-# "system" bus, the same one).
+# "system" bus, the same one). It is started again whenever it ends, as systemd restarts it: a
+# test stops it (its process id is in DIR/modemmanager.pid) to restart it.
 DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/bus exec unshare $namespace sh -c '
-  mount --bind "$1" "$(readlink -f /lib/udev/rules.d)" &&
-  exec ModemManager --debug --log-level=DEBUG --log-timestamps --test-session --test-no-udev \
-    --no-auto-scan --initial-kernel-events="$2" --test-no-suspend-resume' \
-  sandbox "$rules" "$dir/events" >"$dir/modemmanager.log" 2>&1
+  mount --bind "$1" "$(readlink -f /lib/udev/rules.d)" || exit 1
+  while :; do
+    ModemManager --debug --log-level=DEBUG --log-timestamps --test-session --test-no-udev \
+      --no-auto-scan --initial-kernel-events="$2" --test-no-suspend-resume &
+    echo $! >"$3"
+    wait $!
+    sleep 0.2
+  done' \
+  sandbox "$rules" "$dir/events" "$dir/modemmanager.pid" >"$dir/modemmanager.log" 2>&1

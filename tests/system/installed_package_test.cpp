@@ -117,7 +117,7 @@ TEST_F(InstalledPackage, DependsOnTheDebianPackagesOfItsLibrariesAndTheWindowOnT
 TEST_F(InstalledPackage, LaysOutTheProgramDirectoryCommandsManualsDesktopEntryAndIcons) {
     for (const char* file :
          {"bin/satview", "bin/satview-cardsim", "bin/satview-udev-rules", "bin/satview-nmea",
-          "lib/satview/.per-user-files", "lib/satview/Runinfo.ini",
+          "bin/satview-geoclue", "lib/satview/.per-user-files", "lib/satview/Runinfo.ini",
           "lib/satview/config/ConfigFile.xml", "lib/satview/Plugins/Orbitpane/Orbitpane.so",
           "lib/satview/Plugins/Orbitpane/Orbitpane_ja.lang", "lib/satview/libsatview_ui.so",
           "share/doc/satview/copyright", "share/doc/satview/changelog.Debian.gz"}) {
@@ -150,10 +150,13 @@ TEST_F(InstalledPackage, LaysOutTheProgramDirectoryCommandsManualsDesktopEntryAn
 
 TEST_F(InstalledPackage, ManualPagesTellEachCommandsOptions) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> pages = {
-        {"satview", {"GPS position", "\\-\\-terminal", "\\-\\-headless", "\\-\\-version"}},
+        {"satview",
+         {"GPS position", "\\-\\-terminal", "\\-\\-headless", "\\-\\-version", "SATVIEW_TRACE",
+          "nmea.sock", "tracks", "F10", "ConfigFile.xml"}},
         {"satview-cardsim", {"simulated", "\\-\\-gps\\-type", "stand\\-alone GPS only"}},
         {"satview-udev-rules", {"ModemManager", "ID_MM_DEVICE_IGNORE", "udevadm"}},
         {"satview-nmea", {"gpsd", "\\-\\-gpx", "gnssid"}},
+        {"satview-geoclue", {"GeoClue", "network\\-nmea", "nmea\\-socket"}},
     };
     for (const auto& [command, texts] : pages) {
         const std::string page = Installed("share/man/man1/" + command + ".1.gz");

@@ -1,12 +1,15 @@
 // Sharing the position, in one terminal run on the simulated card replaying a route fast: the
-// NMEA feed read by the real gpsd (its clients see the positions the rows show, in 3D), the
-// rows staying on time with nobody reading the feed and with gpsd stopped mid-run, and the
-// session's GPX track, turned on from the window menu, read back by gpsbabel.
+// NMEA feed's terminal read by the real gpsd (its clients see the positions the rows show, in
+// 3D) while a reader of its socket gets the same positions in whole sentences, the rows staying
+// on time with nobody reading the feed and with gpsd stopped mid-run, and the session's GPX
+// track, turned on from the window menu, read back by gpsbabel.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <cmath>
 #include <cstdio>
@@ -98,6 +101,41 @@ int FreePort() {
     return ntohs(address.sin_port);
 }
 
+// A reader of the feed's socket, reading without blocking.
+int ConnectTo(const std::string& path) {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void ReadInto(int fd, std::string& into) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) into.append(buffer, n);
+}
+
+// The positions of the RMC sentences in `stream`, each of which must be a whole sentence.
+std::vector<std::pair<double, double>> RmcPositions(const std::string& stream) {
+    std::vector<std::pair<double, double>> out;
+    static const std::regex whole("\\$[^$*\r\n]+\\*[0-9A-F]{2}\r");
+    static const std::regex rmc("\\$GPRMC,[^,]*,A,(\\d\\d)([\\d.]+),N,(\\d{3})([\\d.]+),E,.*\r");
+    std::istringstream lines(stream);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, whole)) << "not a whole sentence: " << line;
+        std::smatch m;
+        if (std::regex_match(line, m, rmc)) {
+            out.emplace_back(std::stod(m[1]) + std::stod(m[2]) / 60,
+                             std::stod(m[3]) + std::stod(m[4]) / 60);
+        }
+    }
+    return out;
+}
+
 struct Tpv {
     int mode;
     double lat, lon;
@@ -162,6 +200,14 @@ TEST_F(SharingRun, GpsdAndTheTrackSeeWhatTheRowsShowAndNoReaderHoldsTheRowsUp) {
     ASSERT_EQ(::stat(terminal.c_str(), &st), 0) << terminal;
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_EQ(st.st_mode & 0077, 0u) << terminal << " is open to others";
+    // So is its socket, listening before any session.
+    const std::string socket = system_.Dir() + "/run/satview/nmea.sock";
+    ASSERT_EQ(::stat(socket.c_str(), &st), 0) << socket;
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0077, 0u) << socket << " is open to others";
+    const int reader = ConnectTo(socket);
+    ASSERT_GE(reader, 0) << socket;
+    std::string socketStream;
 
     // The track is turned on from the window menu, its check mark following.
     screen->Tmux().Keys("F10");
@@ -188,6 +234,7 @@ TEST_F(SharingRun, GpsdAndTheTrackSeeWhatTheRowsShowAndNoReaderHoldsTheRowsUp) {
         {}, system_.Dir() + "/pipe.out");
     std::vector<double> shownLat, shownLon;
     while (pipe.Running()) {
+        ReadInto(reader, socketStream);
         std::wstring now = screen->Tmux().Screen();
         shownLat.push_back(Degrees(now, L"NS"));
         shownLon.push_back(Degrees(now, L"EW"));
@@ -211,6 +258,21 @@ TEST_F(SharingRun, GpsdAndTheTrackSeeWhatTheRowsShowAndNoReaderHoldsTheRowsUp) {
     for (const Tpv& r : reports) {
         EXPECT_TRUE(OnRoute(r.lat, r.lon, 1e-6)) << r.lat << "," << r.lon << " is off the route";
     }
+    // The socket's reader got the positions gpsd reported, at the same time, whole.
+    ReadInto(reader, socketStream);
+    const auto socketPositions = RmcPositions(socketStream);
+    int shared = 0;
+    for (const Tpv& r : reports) {
+        for (const auto& [lat, lon] : socketPositions) {
+            if (std::fabs(lat - r.lat) < 1e-6 && std::fabs(lon - r.lon) < 1e-6) {
+                ++shared;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(shared, static_cast<int>(reports.size()))
+        << "of " << reports.size() << " gpsd reports, " << socketPositions.size()
+        << " socket positions";
 
     // gpsd stops reading: the feed fills and drops, the rows keep following the route.
     ::kill(gpsd.Pid(), SIGSTOP);
@@ -221,6 +283,15 @@ TEST_F(SharingRun, GpsdAndTheTrackSeeWhatTheRowsShowAndNoReaderHoldsTheRowsUp) {
         [&] { return system_.Log().find("sentences dropped") != std::string::npos; }, 10))
         << Why(*screen);
     ::kill(gpsd.Pid(), SIGCONT);
+    // The socket's reader, which kept reading, lost nothing meanwhile.
+    ReadInto(reader, socketStream);
+    const std::string log = system_.Log();
+    EXPECT_NE(log.find("NMEA socket: reader 1 of " + socket), std::string::npos);
+    EXPECT_EQ(
+        log.find("NMEA socket: reader 1 of " + socket + " (uid " + std::to_string(::geteuid()) +
+                 ", pid " + std::to_string(::getpid()) + ") is not keeping up"),
+        std::string::npos);
+    ::close(reader);
     // Once it reads again it reports positions again.
     EXPECT_GE(Reports(Pipe(port, 12)).size(), 3u) << gpsd.Output();
 

@@ -117,9 +117,9 @@ TEST_F(TerminalRun, FindsTheCardShowsMovingPositionsAndFollowsItsFaults) {
 }
 
 // The map link with no browser to open it (an xdg-open that fails loudly): the status line
-// says so and the handler's words go to the log, not over the dialog. Around it, the status
-// line follows the session, and a language change after Stop leaves the rows empty and
-// translates the map sites.
+// says so, a box gives the link, and the handler's words go to the log, not over the dialog.
+// Around it, the status line follows the session, and a language change after Stop leaves the
+// rows empty and translates the map sites.
 TEST(TerminalRunMap, AMapThatCannotOpenIsToldInTheStatusLineNotOverTheDialog) {
     if (!TmuxSession::Available()) GTEST_SKIP() << "no tmux";
     RunningSystem system;
@@ -163,6 +163,16 @@ TEST(TerminalRunMap, AMapThatCannotOpenIsToldInTheStatusLineNotOverTheDialog) {
     EXPECT_TRUE(without(after, L"no method available")) << screen.Text();
     EXPECT_TRUE(without(after, L"XDG-SAYS-HELLO")) << screen.Text();
     EXPECT_TRUE(system.Log().find("XDG-SAYS-HELLO") != std::string::npos);
+    // The link is given in a box to open by hand; once closed, positions keep coming and the
+    // status line goes back to the session's.
+    EXPECT_TRUE(screen.WaitText("map_link_box", L"Open this link yourself")) << screen.Text();
+    EXPECT_NE(screen.Tmux().Screen().find(L"https://www.google.com/maps/search/?api=1&query="),
+              std::wstring::npos)
+        << screen.Text();
+    screen.Tmux().Keys("Enter");
+    EXPECT_TRUE(screen.Wait("map_status_back", [&](const std::wstring& s) {
+        return without(s, L"Open this link yourself") && !without(s, L"GPS started.");
+    })) << screen.Text();
 
     // Stop empties the rows; Japanese then keeps them empty and translates the map sites.
     ASSERT_TRUE(screen.Press(L"Stop")) << screen.Text();
@@ -177,6 +187,11 @@ TEST(TerminalRunMap, AMapThatCannotOpenIsToldInTheStatusLineNotOverTheDialog) {
     EXPECT_TRUE(screen.WaitText("map_sites_japanese", L"Google \u30de\u30c3\u30d7"))
         << screen.Text();
     EXPECT_EQ(TerminalScreen::Position(screen.Tmux().Screen()), L"") << screen.Text();
+    // The window menu, the kit's own entry included, in Japanese too.
+    screen.Tmux().Keys("F10");
+    EXPECT_TRUE(screen.WaitText("map_menu_japanese", L"\u9589\u3058\u308b")) << screen.Text();
+    EXPECT_TRUE(without(screen.Tmux().Screen(), L"Close")) << screen.Text();
+    screen.Tmux().Keys("Escape");
 
     screen.Tmux().Keys("Escape");
     EXPECT_TRUE(system_test::WaitUntil([&] { return screen.Ended(); })) << screen.Text();

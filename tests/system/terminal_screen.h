@@ -37,18 +37,9 @@ class TerminalScreen {
             seconds);
     }
 
-    // Whether the control showing `text` has the focus: a button then stands between angle
-    // brackets ("<  Start  >"), any other control holds the cursor.
+    // Whether the control showing `text` has the focus: it holds the cursor (the angle
+    // brackets of "<  Start  >" also mark the default button while no button has the focus).
     bool FocusOn(const std::wstring& text) const {
-        const std::wstring screen = tmux_->Screen();
-        for (size_t at = screen.find(text); at != std::wstring::npos;
-             at = screen.find(text, at + 1)) {
-            size_t open = screen.find_last_not_of(L' ', at == 0 ? 0 : at - 1);
-            size_t close = screen.find_first_not_of(L' ', at + text.size());
-            if (open != std::wstring::npos && screen[open] == L'<' && close != std::wstring::npos &&
-                screen[close] == L'>')
-                return true;
-        }
         size_t row = std::stoul(tmux_->Variable("cursor_y"));
         size_t col = std::stoul(tmux_->Variable("cursor_x"));
         std::wistringstream lines(tmux_->Screen());
@@ -56,8 +47,10 @@ class TerminalScreen {
         for (size_t i = 0; i <= row && std::getline(lines, line); ++i) {
         }
         // Box-drawing characters take one column each; the rows above the dialog are plain.
-        size_t at = line.find(text);
-        return at != std::wstring::npos && col >= at && col < at + text.size();
+        for (size_t at = line.find(text); at != std::wstring::npos; at = line.find(text, at + 1)) {
+            if (col >= at && col < at + text.size()) return true;
+        }
+        return false;
     }
     // Moves the focus to the control showing `text` with Tab; false when it is not reached.
     bool FocusTo(const std::wstring& text) {

@@ -158,6 +158,36 @@ TEST_F(Track, ATrackWhoseWriterWasKilledHoldsEveryPointUpToTheLastWritten) {
     EXPECT_TRUE(fs::is_empty(folder));
 }
 
+// A full disk, as a file size limit (the writer ignores SIGXFSZ, as a process does that gets
+// ENOSPC instead): the point that does not fit fails, and the file keeps every point before it,
+// a whole GPX document, wherever the limit cuts (within a point, at a page's end, ...).
+TEST_F(Track, ATrackOnAFullDiskKeepsEveryPointWrittenBeforeAsAWholeFile) {
+    const std::string folder = dir_.path() + "/tracks";
+    const long start = 1796760903;
+    for (int blocks : {3, 8, 9, 16, 17, 40}) {  // of 512 bytes; 8 and 16: at a page's end
+        SCOPED_TRACE(std::to_string(blocks) + " blocks");
+        const std::string err = dir_.path() + "/err";
+        std::string line = "sh -c 'trap \"\" XFSZ; ulimit -f " + std::to_string(blocks) +
+                           "; exec " TRACK_WRITER " " + folder + " " + std::to_string(start) +
+                           " 100000' >/dev/null 2>" + err;
+        int status = std::system(line.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_NE(platform::ReadWholeFile(err).value_or("").find("cannot write"),
+                  std::string::npos);
+        const std::string path = folder + "/" + track::TrackFileName(start);
+        EXPECT_LE(fs::file_size(path), static_cast<uintmax_t>(blocks) * 512);
+        auto points = Babel(path);
+        ASSERT_TRUE(points) << platform::ReadWholeFile(path).value_or("<missing>").substr(0, 400);
+        ASSERT_GE(points->size(), 1u);
+        for (size_t i = 0; i < points->size(); ++i) {
+            ASSERT_NEAR((*points)[i].latitude, Expected(static_cast<long>(i)).latitude, 1e-5) << i;
+        }
+        std::string text = platform::ReadWholeFile(path).value_or("");
+        EXPECT_EQ(text.substr(text.size() - 22), "</trkseg></trk></gpx>\n");
+        fs::remove(path);
+    }
+}
+
 TEST(TrackNames, TimesAndFileNamesAreUtc) {
     ::setenv("TZ", "Asia/Tokyo", 1);
     ::tzset();

@@ -266,6 +266,21 @@ TEST_F(Gallery, AModalRunNestsAnEventLoop) {
     EXPECT_TRUE(dialog.IsWindowEnabled());
 }
 
+TEST_F(Gallery, ANativeBoxWhoseCauseHasGoneIsEndedFromOutside) {
+    // Asked from inside the box's own loop, until the box is there to be ended.
+    int tries = 0;
+    bool ended = false;
+    dialog.OnMessage(20702, [&](WParam, LParam) {
+        ended = EndMessageBox(dialog.Handle(), kIdNo);
+        if (!ended && ++tries < 200) dialog.Post(20702);
+        return 0;
+    });
+    dialog.Post(20702);
+    EXPECT_EQ(dialog.ShowMessageBox(L"Data card removed", L"Satview", kMbYesNo), kIdNo);
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(EndMessageBox(dialog.Handle(), kIdOk)) << "no box is open any more";
+}
+
 TEST_F(Gallery, AWindowMovesIntoAnotherAndBack) {
     gallery::SettingsDialog guest(gallery::Language::English);
     ASSERT_TRUE(guest.Create());

@@ -180,6 +180,48 @@ TEST(TerminalLayout, WiderLayoutsKeepControlsApartAndInsideUpToTheScreensWidth) 
     }
 }
 
+// A title and its value, a value and its unit: one blank apart at every width, never the
+// gap a scaled position leaves; labels that do not touch in the template keep their places.
+TEST(TerminalLayout, LabelsThatTouchFollowEachOtherAtOneBlank) {
+    namespace gps = templates::gps;
+    const DialogTemplate& dialog = templates::GpsDialog();
+    std::vector<detail::ControlState> states = StatesOf(dialog, L"");
+    auto index = [&](int id) {
+        for (size_t i = 0; i < states.size(); ++i) {
+            if (states[i].id() == id) return i;
+        }
+        return states.size();
+    };
+    const struct {
+        int id;
+        const wchar_t* text;
+    } shown[] = {
+        {gps::kGpsTypeLabel, L"Current GPS type:"},
+        {gps::kGpsType, L"AGPS"},
+        {gps::kNoDataLabel, L"No data for"},
+        {gps::kNoDataSeconds, L"3"},
+        {gps::kSecondsUnit, L"s"},
+    };
+    for (const auto& c : shown) {
+        states[index(c.id)].text = c.text;
+        states[index(c.id)].visible = true;
+    }
+    const int fitted = Fit(dialog, states, 24, 80).Cols();
+    for (int cols : {fitted, fitted + 7, fitted + 20}) {
+        std::vector<Placed> placed = Place(Layout(dialog, cols), states);
+        auto at = [&](int id) { return placed[index(id)].at; };
+        auto after = [&](int id, const wchar_t* text) { return at(id).col + Columns(text) + 1; };
+        EXPECT_EQ(at(gps::kGpsType).col, after(gps::kGpsTypeLabel, L"Current GPS type:")) << cols;
+        EXPECT_EQ(at(gps::kNoDataSeconds).col, after(gps::kNoDataLabel, L"No data for")) << cols;
+        EXPECT_TRUE(placed[index(gps::kNoDataSeconds)].pulled) << "drawn from its start";
+        EXPECT_EQ(at(gps::kSecondsUnit).col, after(gps::kNoDataSeconds, L"3")) << cols;
+        EXPECT_EQ(at(gps::kNoDataLabel).col,
+                  Layout(dialog, cols).Control(*dialog.Find(gps::kNoDataLabel)).col)
+            << "far from the type's value, the no-data line keeps its place";
+        EXPECT_EQ(placed[index(gps::kGpsTypeLabel)].room, Columns(L"Current GPS type:"));
+    }
+}
+
 TEST(TerminalLayout, AListWithMoreRowsGrowsAsFarAsTheScreenAllowsAndWidensItsNamesColumn) {
     const DialogTemplate& dialog = templates::GpsDialog();
     std::vector<detail::ControlState> states = StatesOf(dialog, L"");
@@ -325,6 +367,22 @@ TEST(TerminalBoxes, MessageBoxesAnswerFromTheKeys) {
         EXPECT_EQ(answer, c.answer) << c.style;
         ASSERT_TRUE(Eventually([] { return !ScreenShows(L"Querying Data Card..."); }));
     }
+}
+
+TEST(TerminalBoxes, ABoxWhoseCauseHasGoneIsEndedFromOutsideWithTheAnswerGiven) {
+    auto dialog = ShownProbe();
+    std::atomic<int> answer{0};
+    std::thread asker(
+        [&] { answer = dialog->ShowMessageBox(L"Data card removed", L"Satview", kMbOkCancel); });
+    ASSERT_TRUE(Eventually([] { return ScreenShows(L"Data card removed"); }));
+    bool ended = false, again = true;
+    RunOnWindowThread([&] { ended = EndMessageBox(dialog->Handle(), kIdOk); });
+    asker.join();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(answer, kIdOk) << "not the Escape answer, Cancel";
+    EXPECT_TRUE(Eventually([] { return !ScreenShows(L"Data card removed"); }));
+    RunOnWindowThread([&] { again = EndMessageBox(dialog->Handle(), kIdOk); });
+    EXPECT_FALSE(again) << "no box is open any more";
 }
 
 TEST(TerminalBoxes, TheFileDialogListsWhatTheFilterTakesAndAddsTheExtension) {

@@ -123,8 +123,9 @@ TEST_F(GalleryInATerminal, AUserStartsSwitchesToJapaneseAndCancelsAMessageBox) {
     EXPECT_TRUE(DefaultMarked(tmux.Screen(), L"Stop"));
     EXPECT_FALSE(DefaultMarked(tmux.Screen(), L"Start"));
 
-    // Tab to the language selector, open it and take Japanese.
-    tmux.Keys("Tab Tab Tab");
+    // Tab, in reading order (Settings, the list, the map site, Open), to the language
+    // selector; open it and take Japanese.
+    tmux.Keys("Tab Tab Tab Tab Tab");
     ASSERT_TRUE(
         tmux.WaitFor([&](const std::wstring&) { return StartsWith(AtCursor(tmux), L"English"); }));
     tmux.Keys("Enter");
@@ -141,8 +142,8 @@ TEST_F(GalleryInATerminal, AUserStartsSwitchesToJapaneseAndCancelsAMessageBox) {
     EXPECT_EQ(ColumnOf(screen, L"W 122d 7.407360"), ColumnOf(screen, L"N 37d 39.259260"));
     EXPECT_EQ(ColumnOf(screen, L"\u5185\u5bb9"), ColumnOf(screen, L"W 122d 7.407360"));
 
-    // Open asks first; Cancel leaves everything as it was.
-    tmux.Keys("Tab Enter");
+    // Open (left of the selector) asks first; Cancel leaves everything as it was.
+    tmux.Keys("BTab Enter");
     ASSERT_TRUE(tmux.WaitForText(L"\u5730\u56f3\u30b5\u30a4\u30c8\u3067"));
     tmux.Keys("Tab Enter");
     ASSERT_TRUE(tmux.WaitWhileText(L"\u5730\u56f3\u30b5\u30a4\u30c8\u3067"));
@@ -183,7 +184,11 @@ TEST_F(GalleryInATerminal, DisabledFieldsLoseTheirUnderline) {
     std::string attributes = tmux.Tmux("capture-pane -p -e -t 0");
     EXPECT_TRUE(Drawn(attributes, "internet.example", "4")) << "AGPS: the field takes input";
     EXPECT_FALSE(Dim(attributes, "internet.example"));
-    tmux.Keys("Space");  // the focused "GPS(no network)": no APN, no SUPL server
+    // The focus is on the checked "AGPS(need network)"; Up checks "GPS(no network)": no APN,
+    // no SUPL server.
+    EXPECT_NE(AtCursor(tmux).find(L"AGPS(need network)"), std::wstring::npos)
+        << platform::WideToUtf8(AtCursor(tmux));
+    tmux.Keys("Up");
     ASSERT_TRUE(tmux.WaitFor([&](const std::wstring&) {
         return Dim(tmux.Tmux("capture-pane -p -e -t 0"), "internet.example");
     })) << tmux.Tmux("capture-pane -p -e -t 0");
@@ -199,7 +204,7 @@ TEST_F(GalleryInATerminal, ResizingRedrawsClipsWithAMarkAndCentresAgain) {
     ASSERT_TRUE(tmux.WaitWhileText(L"Scenario Profile")) << "the lower part is scrolled away";
     std::wstring small = tmux.Screen();
     EXPECT_NE(small.find(L">"), std::wstring::npos) << "a mark where the window goes on";
-    EXPECT_NE(AtCursor(tmux).find(L"GPS(no network)"), std::wstring::npos)
+    EXPECT_NE(AtCursor(tmux).find(L"AGPS(need network)"), std::wstring::npos)
         << "the focused radio button stays in view: " << platform::WideToUtf8(small);
     tmux.Resize(100, 30);
     ASSERT_TRUE(tmux.WaitForText(L"Scenario Profile"));

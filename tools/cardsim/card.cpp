@@ -306,6 +306,8 @@ struct Card::Impl {
     }
 
     std::string PortId(const char* role) const { return state.options.id + "-" + role; }
+    // A card in ModemManager's dialect is one ModemManager may claim: its port entries say so.
+    bool MmClaims() const { return state.options.dialect == Dialect::ModemManager; }
 
     bool PlugNow(std::string& error) {
         if (plugged) return true;
@@ -320,10 +322,11 @@ struct Card::Impl {
                 return text + " (COM" + std::to_string(port.Number()) + ")";
             };
             bool ok = platform::RegisterVirtualPort(
-                PortId("pcui"), {at.Node(), at.Number(), name(o.pcuiText, at), o.id});
+                PortId("pcui"), {at.Node(), at.Number(), name(o.pcuiText, at), o.id, MmClaims()});
             if (ok && gps.IsOpen()) {
                 ok = platform::RegisterVirtualPort(
-                    PortId("gps"), {gps.Node(), gps.Number(), name(o.gpsText, gps), o.id});
+                    PortId("gps"),
+                    {gps.Node(), gps.Number(), name(o.gpsText, gps), o.id, MmClaims()});
             }
             if (!ok) {
                 error = "cannot write the port files in " + platform::PortsDirectory();
@@ -366,8 +369,9 @@ struct Card::Impl {
         if (!gps.Open(error)) return;
         if (o.registerPorts &&
             !platform::RegisterVirtualPort(
-                PortId("gps"), {gps.Node(), gps.Number(),
-                                o.gpsText + " (COM" + std::to_string(gps.Number()) + ")", o.id})) {
+                PortId("gps"),
+                {gps.Node(), gps.Number(), o.gpsText + " (COM" + std::to_string(gps.Number()) + ")",
+                 o.id, MmClaims()})) {
             gps.Close();
         }
     }

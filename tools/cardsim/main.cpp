@@ -53,7 +53,8 @@ const char* const kAtHelp =
     "Unknown commands and malformed arguments answer ERROR.\n"
     "--dialect modemmanager adds what ModemManager sends (identification as its $GPSP GNSS\n"
     "plug-in expects, SIM, registration, AT$GPSP=? AT$GPSP=<0|1> AT$GPSNMUN=...), so that a\n"
-    "real ModemManager manages the card and positions with it.\n";
+    "real ModemManager manages the card and positions with it; its port entries say that\n"
+    "ModemManager may claim the ports (modemmanager=1), so Satview leaves them to it.\n";
 
 bool AllDigits(const std::string& word) {
     return !word.empty() && word.find_first_not_of("0123456789") == std::string::npos;

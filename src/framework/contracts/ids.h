@@ -38,6 +38,7 @@ inline constexpr uint32_t kEventCardArrived = 20101;
 inline constexpr uint32_t kEventCardRemoved = 20102;
 inline constexpr uint32_t kEventSimStatus = 20507;  // data: uint32_t, 1 usable
 inline constexpr uint32_t kEventCardReady = 20509;
+// data: uint32_t, kUnavailable... (why)
 inline constexpr uint32_t kEventCardUnavailable = 20510;
 inline constexpr uint32_t kEventGpsData = 20701;  // data: GpsDataRecord
 // Every complete view of the sky while the session is open, with or without a fix.
@@ -47,6 +48,11 @@ inline constexpr int kEventDevicesInitialized = 12;
 
 // SIM status values carried by kEventSimStatus.
 inline constexpr uint32_t kSimUsable = 1;
+
+// Why the card is unavailable, carried by kEventCardUnavailable: it does not answer, or it
+// answers but its radio was switched off (by the user or the desktop's network manager).
+inline constexpr uint32_t kUnavailableNotAnswering = 0;
+inline constexpr uint32_t kUnavailableSwitchedOff = 1;
 
 // Main-frame result that asks the launcher for another run.
 inline constexpr int kMainFrameReinitialize = 4;

@@ -36,6 +36,7 @@ bool RadioOn(const AtAnswer& answer);
 namespace mm {
 inline constexpr int32_t kStateFailed = -1;
 inline constexpr int32_t kStateDisabled = 3;
+inline constexpr int32_t kStateDisabling = 4;
 inline constexpr int32_t kStateEnabled = 6;
 inline constexpr uint32_t kLockUnknown = 0, kLockNone = 1, kLockSimPin = 2, kLockSimPin2 = 3,
                           kLockSimPuk = 4, kLockSimPuk2 = 5;

@@ -41,6 +41,7 @@ StoredChoice ReadStoredChoice(const std::string& path) {
     if (!doc.LoadFromFile(path) || !doc.FindSibling("localdevice")) return choice;
     choice.cardPath = doc.AttributeValue("cardpath");
     choice.nmeaFeed = platform::AsciiLower(doc.AttributeValue("nmeafeed")) != "off";
+    choice.geoclue = platform::AsciiLower(doc.AttributeValue("geoclue")) == "on";
     if (!doc.Descend()) return choice;
     while (doc.FindSibling("item")) {
         if (doc.ElementText() != "1") continue;

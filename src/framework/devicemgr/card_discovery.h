@@ -28,12 +28,14 @@ std::vector<CardPorts> GroupCards(const std::vector<platform::SerialPort>& ports
 // localdeviceinfo.xml: its id (lower case) and port. Empty id when there is none. And the
 // "cardpath" attribute of "localdevice": how cards are reached ("serial", "modemmanager",
 // "auto"; empty when it is not set). And its "nmeafeed" attribute: "off" keeps the NMEA feed
-// (nmea_feed.h) from being offered; anything else, or none, offers it.
+// (nmea_feed.h) from being offered; anything else, or none, offers it. And its "geoclue"
+// attribute: "on" lets GeoClue's account read the feed's socket; anything else, or none, not.
 struct StoredChoice {
     std::string id;
     int port = -1;
     std::string cardPath;
     bool nmeaFeed = true;
+    bool geoclue = false;
 };
 StoredChoice ReadStoredChoice(const std::string& path);
 

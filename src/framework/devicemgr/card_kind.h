@@ -38,6 +38,8 @@ class CardListener {
     // The GPS port hung up: the port list is to be looked at again at `lookAgain`.
     virtual void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) = 0;
     virtual void OnCardTrace(Card& card, int level, const std::string& text) = 0;
+    // The card's ports changed while it is known (a modem whose service reports another port).
+    virtual void OnCardPortsChanged(Card& card) { (void)card; }
 
   protected:
     ~CardListener() = default;

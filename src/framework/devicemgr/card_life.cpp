@@ -42,8 +42,11 @@ bool CardLife::ProbeMissed() {
 bool CardLife::LinkLost() {
     if (link_ == Link::Silent) return false;
     link_ = Link::Silent;
+    // Silence says more than a switch: once it answers again, the switch is looked at anew.
+    switchedOff_ = false;
     state_.arrived = true;
     state_.unavailable = true;
+    state_.unavailableReason = framework::kUnavailableNotAnswering;
     ++state_.unavailableCount;
     state_.ready = false;
     if (gpsOpen_) {
@@ -76,7 +79,7 @@ bool CardLife::SimRead(uint32_t sim) {
 }
 
 bool CardLife::RadioRead(bool on) {
-    bool ready = on && state_.sim == kSimUsable && link_ == Link::Answering;
+    bool ready = on && !switchedOff_ && state_.sim == kSimUsable && link_ == Link::Answering;
     if (!ready) {
         state_.ready = false;
         return false;
@@ -86,6 +89,24 @@ bool CardLife::RadioRead(bool on) {
     reannounce_ = false;
     ++state_.readyCount;
     if (!identityComplete_) work_.readIdentity = true;
+    return true;
+}
+
+bool CardLife::SwitchedOff(bool off) {
+    if (link_ != Link::Answering || off == switchedOff_) return false;
+    switchedOff_ = off;
+    if (!off) {
+        // Ready again once its radio is read on.
+        state_.unavailable = false;
+        return true;
+    }
+    state_.arrived = true;
+    state_.unavailable = true;
+    state_.unavailableReason = framework::kUnavailableSwitchedOff;
+    ++state_.unavailableCount;
+    state_.ready = false;
+    // The receiver went off with the radio: nothing of the session is left to stop.
+    gpsOpen_ = false;
     return true;
 }
 

@@ -16,6 +16,9 @@
 //                                                           not ready (nothing told)
 //   answering  radio read on, SIM usable       answering    ready told; the identity read again
 //                                                           until complete
+//   answering  switched off (the radio turned  answering    unavailable (switched off); an open
+//              off by its user)                             session ends with it
+//   answering  switched on again               answering    ready told again once the radio is on
 //
 // The receiver's session: opened (a stop owed is forgotten); a start or a stop unanswered
 // (the card may be positioning): the stop is owed until the card answers again; a stop
@@ -27,6 +30,8 @@
 
 #include <atomic>
 #include <cstdint>
+
+#include "framework/contracts/ids.h"
 
 namespace devicemgr {
 
@@ -51,8 +56,10 @@ struct CardState {
     uint32_t sim = kSimUnknown;
     bool ready = false;
     uint32_t unavailableCount = 0;  // times it was declared unavailable
-    uint32_t simCount = 0;          // times its SIM state was read different
-    uint32_t readyCount = 0;        // times it was (again) found ready
+    // Why, the last time: framework::kUnavailableNotAnswering or kUnavailableSwitchedOff.
+    uint32_t unavailableReason = framework::kUnavailableNotAnswering;
+    uint32_t simCount = 0;    // times its SIM state was read different
+    uint32_t readyCount = 0;  // times it was (again) found ready
 };
 
 // What is to be asked of the card next.
@@ -89,6 +96,9 @@ class CardLife {
     bool Identified();
     bool SimRead(uint32_t sim);
     bool RadioRead(bool on);
+    // Its user switched the radio off (true) or on again (false): a card that answers but is
+    // not to be used while off.
+    bool SwitchedOff(bool off);
     void IdentityRead(bool complete) { identityComplete_ = complete; }
 
     // The receiver's session. The open flag may be read from any thread.
@@ -107,6 +117,7 @@ class CardLife {
     bool doubted_ = false;
     bool reannounce_ = false;
     bool identityComplete_ = false;
+    bool switchedOff_ = false;
     CardState state_;
     CardWork work_;
     std::atomic<bool> gpsOpen_{false};

@@ -7,6 +7,7 @@
 #include "framework/container/program_directory.h"
 #include "framework/contracts/ids.h"
 #include "framework/contracts/services.h"
+#include "platform/access/account_access.h"
 #include "platform/exceptions.h"
 #include "platform/paths.h"
 #include "platform/user_files.h"
@@ -89,23 +90,35 @@ DeviceManager::DeviceManager(ManagerOptions options)
     std::string setting;
     // The file is read only when no option or variable already decides.
     bool readChoice = options_.cardPath.empty() && !(environment && *environment);
-    if (readChoice || !options_.nmeaFeed) {
+    if (readChoice || !options_.nmeaFeed || !options_.geoclue) {
         StoredChoice stored = ReadStoredChoice(options_.choicePath);
         if (readChoice) setting = stored.cardPath;
         if (!options_.nmeaFeed) options_.nmeaFeed = stored.nmeaFeed;
+        if (!options_.geoclue) options_.geoclue = stored.geoclue;
     }
     path_ = ChooseCardPath(options_.cardPath, environment, setting);
-    // Made before any card can deliver: the link is there for gpsd before the first session.
+    // Made before any card can deliver: the link and the socket are there for their readers
+    // before the first session.
     if (*options_.nmeaFeed) {
-        feed_ = std::make_unique<NmeaFeed>(
-            options_.nmeaFeedLink,
-            [this](int level, const std::string& text) { Trace(level, text); });
+        NmeaFeedOptions feed;
+        feed.link = options_.nmeaFeedLink;
+        feed.locationAccount = platform::AccountUid(kLocationServiceAccount);
+        feed.shareWithLocationService = *options_.geoclue;
+        auto trace = [this](int level, const std::string& text) { Trace(level, text); };
+        if (options_.processFeed) {
+            feed_ = NmeaFeed::OfProcess(feed);
+            feed_->AddTraceSink(this, trace);
+        } else {
+            feed_ = std::make_shared<NmeaFeed>(feed, trace);
+        }
         feed_->Open();
     }
     if (path_ != CardPath::Serial) {
+        std::string changes =
+            options_.mmChangesFolder.empty() ? DefaultChangesFolder() : options_.mmChangesFolder;
         mm_ = std::make_unique<MmBus>(options_.mmBusAddress, static_cast<MmBusListener&>(*this),
                                       static_cast<CardListener&>(*this), options_.mmTimeouts,
-                                      options_.wait);
+                                      options_.wait, changes);
         mm_->Start();
     }
     // The monitor starts before the first list is taken, so that no change falls between.
@@ -132,12 +145,17 @@ DeviceManager::~DeviceManager() {
     // The manager thread may be delivering to a sink that sends to the window thread.
     options_.wait.Join(thread_, [this] { return threadEnded_.load(); });
     std::vector<Entry> cards;
+    std::vector<std::shared_ptr<MmCard>> heldBack;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         cards.swap(cards_);
+        heldBack.swap(heldBack_);
         current_.reset();
     }
     for (Entry& entry : cards) entry.card->Stop();
+    for (auto& card : heldBack) card->Stop();
+    // The process's feed stays, for the readers; this manager traces no more.
+    if (feed_) feed_->RemoveTraceSink(this);
 }
 
 void DeviceManager::SetContainer(framework::IPluginContainer* container) {
@@ -268,8 +286,15 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         }
         std::vector<platform::SerialPort> serial;
         if (path_ != CardPath::ModemManager) {
+            // ModemManager's modems' ports are its own, but a serial card that held one first
+            // keeps it.
+            std::set<std::string> held = HeldNodesLocked(), theirs;
+            for (const auto& modem : mmModems_) {
+                theirs.insert(modem.second.nodes.begin(), modem.second.nodes.end());
+            }
             for (const platform::SerialPort& port : ports) {
-                if (!mmPorts_.count(platform::RealPathOr(port.node))) serial.push_back(port);
+                std::string node = platform::RealPathOr(port.node);
+                if (!theirs.count(node) || held.count(node)) serial.push_back(port);
             }
         }
         groups = GroupCards(serial);
@@ -298,14 +323,14 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
             std::remove_if(groups.begin(), groups.end(),
                            [&](const CardPorts& g) { return deadNodes_.count(g.at.node); }),
             groups.end());
-        // A card listed after the first scan while ModemManager runs is left to it a moment.
+        // A card whose ports ModemManager may claim is left to it while it may still do so.
         std::map<std::string, std::chrono::steady_clock::time_point> listedNow;
         for (auto it = groups.begin(); it != groups.end();) {
             auto first = firstListed_.find(it->at.node);
             auto since = first == firstListed_.end() ? now : first->second;
             listedNow[it->at.node] = since;
-            auto until = since + std::chrono::milliseconds(options_.mmGraceMs);
-            if (firstScanDone_ && mm_ && mm_->Present() && now < until) {
+            std::chrono::steady_clock::time_point until;
+            if (LeftToModemManager(*it, since, until) && now < until) {
                 if (first == firstListed_.end()) waiting.push_back(it->at.node);
                 if (!rescanAt_ || *rescanAt_ > until) rescanAt_ = until;
                 it = groups.erase(it);
@@ -316,7 +341,9 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
         firstListed_ = std::move(listedNow);
     }
     for (const std::string& node : waiting) {
-        Trace(framework::kTraceNotice, "new port left to ModemManager for a moment: " + node);
+        Trace(framework::kTraceNotice,
+              "port left to ModemManager for a moment: " + node + " (until it exports or " +
+                  "ignores the card, " + std::to_string(options_.mmGraceMs / 1000) + " s at most)");
     }
     for (const std::string& node : resting) {
         Trace(framework::kTraceNotice, "port just hung up, opened a little later: " + node);
@@ -352,6 +379,46 @@ void DeviceManager::Apply(const std::vector<platform::SerialPort>& ports) {
     }
 }
 
+bool DeviceManager::LeftToModemManager(const CardPorts& group,
+                                       std::chrono::steady_clock::time_point since,
+                                       std::chrono::steady_clock::time_point& until) {
+    // Ports it has been told to leave alone, and the simulated card of ./run, open at once;
+    // so do all where it never was on the bus.
+    if (!mm_ || path_ != CardPath::Auto || !mmChangedAt_) return false;
+    if (!group.at.mmCandidate && !group.gps.mmCandidate) return false;
+    // It exported a modem of the card's device without these ports: it has decided.
+    for (const auto& modem : mmModems_) {
+        if (!modem.second.device.empty() && modem.second.device == group.key) return false;
+    }
+    until = std::max(since, *mmChangedAt_) + std::chrono::milliseconds(options_.mmGraceMs);
+    return true;
+}
+
+std::set<std::string> DeviceManager::HeldNodesLocked() {
+    std::set<std::string> held;
+    for (const Entry& entry : cards_) {
+        if (entry.viaMm) continue;
+        CardPorts ports = entry.card->Ports();
+        for (const std::string* node : {&ports.at.node, &ports.gps.node}) {
+            if (!node->empty()) held.insert(platform::RealPathOr(*node));
+        }
+    }
+    return held;
+}
+
+bool DeviceManager::TakeModemLocked(const std::shared_ptr<MmCard>& card) {
+    std::vector<std::string> nodes = card->PortNodes();
+    mmModems_[card->Path()] = {nodes, card->Device()};
+    std::set<std::string> held = HeldNodesLocked();
+    if (std::any_of(nodes.begin(), nodes.end(),
+                    [&](const std::string& node) { return held.count(node) != 0; })) {
+        heldBack_.push_back(card);
+        return false;
+    }
+    cards_.push_back({card, nextTag_++, true});
+    return true;
+}
+
 void DeviceManager::RemoveCard(uint64_t tag, bool hungUp) {
     std::shared_ptr<Card> card;
     bool wasCurrent = false;
@@ -376,10 +443,32 @@ void DeviceManager::RemoveCard(uint64_t tag, bool hungUp) {
     // Stopped first: nothing of the card reaches a sink after its removal.
     card->Stop();
     Trace(framework::kTraceNotice, "card lost: " + card->Ports().at.node + " (" + card->Id() + ")");
+    // A modem that waited for the ports this card held is a card now.
+    std::vector<std::shared_ptr<MmCard>> freed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::set<std::string> held = HeldNodesLocked();
+        for (auto it = heldBack_.begin(); it != heldBack_.end();) {
+            std::vector<std::string> nodes = (*it)->PortNodes();
+            if (std::any_of(nodes.begin(), nodes.end(),
+                            [&](const std::string& node) { return held.count(node) != 0; })) {
+                ++it;
+                continue;
+            }
+            cards_.push_back({*it, nextTag_++, true});
+            freed.push_back(*it);
+            it = heldBack_.erase(it);
+        }
+    }
     if (wasCurrent) {
         if (reported_.arrived) DeliverEvent(framework::kEventCardRemoved, nullptr);
         reported_ = {};
         ChooseCurrentAfterLoss();
+    }
+    for (const auto& modem : freed) {
+        Trace(framework::kTraceNotice,
+              "card through ModemManager now: " + modem->Path() + " (" + modem->Id() + ")");
+        OnCardChanged(*modem);
     }
 }
 
@@ -404,6 +493,9 @@ void DeviceManager::MakeCurrent(const std::shared_ptr<Card>& card) {
         std::lock_guard<std::mutex> lock(mutex_);
         current_ = card;
     }
+    // Only the current modem's ports are listed under the searched names: the GPS dialog's
+    // port row names its GPS port, never another modem's.
+    if (auto modem = std::dynamic_pointer_cast<MmCard>(card)) modem->PublishPorts();
     reported_ = {};
     // Sinks new to the card hear what it is now, not the unavailability it got over earlier.
     Card::State state = card->GetState();
@@ -448,8 +540,10 @@ void DeviceManager::Sync(const std::shared_ptr<Card>& card) {
     if (state.unavailableCount != reported_.unavailableCount) {
         reported_.unavailableCount = state.unavailableCount;
         reported_.unavailable = true;
+        reported_.unavailableReason = state.unavailableReason;
         reported_.ready = false;
-        DeliverEvent(framework::kEventCardUnavailable, &none);
+        uint32_t reason = state.unavailableReason;
+        DeliverEvent(framework::kEventCardUnavailable, &reason);
     }
     if (!state.unavailable) reported_.unavailable = false;
     if (state.simKnown && state.simCount != reported_.simCount) {
@@ -513,11 +607,11 @@ void DeviceManager::CatchUp(framework::IDeviceMgrEvent* sink) {
     if (!reported_.arrived) return;
     const Card::State known = reported_;
     deviceSinks_.CallOne(sink, [&](framework::IDeviceMgrEvent* s) {
-        uint32_t none = 0, sim = known.sim;
+        uint32_t none = 0, sim = known.sim, reason = known.unavailableReason;
         s->OnDeviceEvent(framework::kEventCardArrived, &none);
         if (known.simKnown) s->OnDeviceEvent(framework::kEventSimStatus, &sim);
         if (known.unavailable) {
-            s->OnDeviceEvent(framework::kEventCardUnavailable, &none);
+            s->OnDeviceEvent(framework::kEventCardUnavailable, &reason);
         } else if (known.ready) {
             s->OnDeviceEvent(framework::kEventCardReady, &none);
         }
@@ -583,35 +677,81 @@ std::shared_ptr<Card> DeviceManager::Current() {
 // ---- From ModemManager's bus thread.
 
 void DeviceManager::OnModemAdded(std::shared_ptr<MmCard> card) {
-    CardPorts ports = card->Ports();
+    bool taken;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
-        cards_.push_back({card, nextTag_++, true});
-        for (const auto* port : {&ports.at, &ports.gps}) {
-            if (!port->node.empty()) mmPorts_.insert(port->node);
-        }
+        taken = TakeModemLocked(card);
     }
-    // Once its ports are known as ModemManager's: their entries open no serial card here.
-    card->PublishPorts();
-    Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
-                                       card->Id() + "), GPS port " + ports.gps.node);
-    // A card opened here on the same ports is given up to ModemManager.
-    if (path_ == CardPath::Auto && !ports.at.node.empty()) Rescan();
-    OnCardChanged(*card);
+    CardPorts ports = card->Ports();
+    if (taken) {
+        Trace(framework::kTraceNotice, "card through ModemManager: " + card->Path() + " (" +
+                                           card->Id() + "), GPS port " + ports.gps.node);
+    } else {
+        Trace(framework::kTraceNotice,
+              "ModemManager's modem " + card->Path() + " has ports of the card Satview holds (" +
+                  ports.at.node +
+                  "): Satview keeps that card until it is replugged or Satview restarts");
+    }
+    // Its ports are left out from now on: a card waiting for it is decided.
+    if (path_ == CardPath::Auto) Rescan();
+    if (taken) OnCardChanged(*card);
 }
 
 void DeviceManager::OnModemRemoved(std::shared_ptr<MmCard> card) {
     uint64_t tag = TagOf(*card);
-    CardPorts ports = card->Ports();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto* port : {&ports.at, &ports.gps}) {
-            auto found = mmPorts_.find(port->node);
-            if (!port->node.empty() && found != mmPorts_.end()) mmPorts_.erase(found);
-        }
+        // Exactly the ports it was known with go from the exclusions.
+        mmModems_.erase(card->Path());
+        std::erase(heldBack_, card);
     }
     if (tag) Post([this, tag] { RemoveCard(tag, false); });
+    if (path_ == CardPath::Auto) Rescan();
+}
+
+void DeviceManager::OnModemManagerPresence(bool present) {
+    std::vector<std::string> kept;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        // Its grace counts from now, after it left too: it may be restarting.
+        if (present || mmChangedAt_) mmChangedAt_ = std::chrono::steady_clock::now();
+        for (const Entry& entry : cards_) {
+            if (!present || entry.viaMm) continue;
+            CardPorts ports = entry.card->Ports();
+            if (ports.at.mmCandidate || ports.gps.mmCandidate) kept.push_back(ports.at.node);
+        }
+    }
+    for (const std::string& node : kept) {
+        Trace(framework::kTraceNotice,
+              "ModemManager came on the bus: the card on " + node +
+                  " stays Satview's until it is replugged or Satview restarts");
+    }
+    if (path_ == CardPath::Auto) Rescan();
+}
+
+void DeviceManager::OnCardPortsChanged(Card& card) {
+    auto* modem = dynamic_cast<MmCard*>(&card);
+    if (!modem) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto known = mmModems_.find(modem->Path());
+        if (known == mmModems_.end()) return;
+        known->second.nodes = modem->PortNodes();
+    }
+    Trace(framework::kTraceNotice,
+          "ModemManager's modem " + modem->Path() + " has other ports now");
+    // The current modem's entries follow its ports.
+    uint64_t tag = TagOf(card);
+    if (tag) {
+        Post([this, tag] {
+            std::shared_ptr<Card> current = Current();
+            if (current && TagOf(*current) == tag) {
+                if (auto mm = std::dynamic_pointer_cast<MmCard>(current)) mm->PublishPorts();
+            }
+        });
+    }
     if (path_ == CardPath::Auto) Rescan();
 }
 
@@ -738,6 +878,7 @@ bool DeviceManager::OpenGps(uint32_t* status) {
     uint32_t why = 0;
     bool ok = card && card->OpenGps(why);
     if (!ok && status) *status = why;
+    if (ok && feed_) feed_->SessionStarted();
     return ok;
 }
 

@@ -56,17 +56,29 @@ struct ManagerOptions {
     std::string cardPath;
     // The D-Bus address of ModemManager's bus; empty: $SATVIEW_MM_BUS, else the system bus.
     std::string mmBusAddress;
-    // While ModemManager runs, a card plugged in later is left to it this long (it probes new
-    // ports within seconds) before its ports are opened here: opening them first would keep
-    // ModemManager, and the card's data connection, from it.
+    // While ModemManager runs, a card whose ports it may claim (SerialPort::mmCandidate) is left
+    // to it until it exports the card's modem (its ports are then its own), exports a modem of
+    // the card's device without them, or this long has passed since the card was listed or
+    // ModemManager came on the bus or left it (it probes new ports within seconds): opening
+    // them first would spoil its probe, and keep the card's data connection from it.
     int mmGraceMs = 15000;
     // How long ModemManager's calls and the waits for its bus thread may take.
     MmTimeouts mmTimeouts;
+    // Where what Satview changed on ModemManager's modems is kept (mm_location.h); empty:
+    // "modemmanager" in the runtime folder.
+    std::string mmChangesFolder;
     // Whether the session's sentences go to the NMEA feed (nmea_feed.h); unset: the choice
     // file's setting (on unless it says "off").
     std::optional<bool> nmeaFeed;
-    // Where the feed's link goes; empty: "nmea" in the runtime folder.
+    // Where the feed's link goes; empty: "nmea" in the runtime folder. The socket goes beside it.
     std::string nmeaFeedLink;
+    // The feed is the process's (NmeaFeed::OfProcess), which outlives this manager: the
+    // plug-in's, so that the feed's readers keep their connection while the launcher makes its
+    // device managers again. Otherwise the manager has a feed of its own.
+    bool processFeed = false;
+    // Whether GeoClue's account may read the feed's socket; unset: the choice file's setting
+    // (off unless it says "on").
+    std::optional<bool> geoclue;
     // How every wait that may run on the window thread waits (removing a sink, an AT command's
     // answer, ModemManager's bus thread, the end of a thread): the program's window kit serves
     // the window's sends meanwhile (platform::WindowKitWait). Default: a plain wait, for a
@@ -158,16 +170,27 @@ class DeviceManager final : private CardListener, private MmBusListener {
     void OnCardHungUp(Card& card) override;
     void OnGpsPortHungUp(Card& card, std::chrono::steady_clock::time_point lookAgain) override;
     void OnCardTrace(Card& card, int level, const std::string& text) override;
+    void OnCardPortsChanged(Card& card) override;
 
     // MmBusListener, from the bus thread.
     void OnModemAdded(std::shared_ptr<MmCard> card) override;
     void OnModemRemoved(std::shared_ptr<MmCard> card) override;
+    void OnModemManagerPresence(bool present) override;
     void OnBusTrace(int level, const std::string& text) override { Trace(level, text); }
 
     void Post(std::function<void()> task);
     void Run();
     void FirstScan();
     void Apply(const std::vector<platform::SerialPort>& ports);
+    // Whether the group of ports, listed since `since`, is one ModemManager may still claim
+    // (mutex_ held): true with the end of its wait in `until`.
+    bool LeftToModemManager(const CardPorts& group, std::chrono::steady_clock::time_point since,
+                            std::chrono::steady_clock::time_point& until);
+    // Makes `card` a card of the manager, unless a serial card holds its ports (it then waits
+    // for that card to go); the modem's ports are ModemManager's either way (mutex_ held).
+    bool TakeModemLocked(const std::shared_ptr<MmCard>& card);
+    // The nodes of the serial cards' ports (mutex_ held).
+    std::set<std::string> HeldNodesLocked();
     void RemoveCard(uint64_t tag, bool hungUp);
     void MakeCurrent(const std::shared_ptr<Card>& card);
     // Tells the device-changed sinks the current card's name and customize text.
@@ -217,8 +240,17 @@ class DeviceManager final : private CardListener, private MmBusListener {
     uint64_t nextTag_ = 1;
     std::set<std::string> texts_;  // every customize text handed out, kept for good
     CardPath path_ = CardPath::Auto;
-    // Device nodes (links resolved) of ModemManager's modems' ports: never opened here.
-    std::multiset<std::string> mmPorts_;
+    // ModemManager's modems by object path: the device nodes (links resolved) of their ports,
+    // never opened here unless a serial card held them first, and their device.
+    struct MmModem {
+        std::vector<std::string> nodes;
+        std::string device;
+    };
+    std::map<std::string, MmModem> mmModems_;
+    // Modems whose ports a serial card held when they were exported: they wait for it to go.
+    std::vector<std::shared_ptr<MmCard>> heldBack_;
+    // When ModemManager last came on the bus or left it; unset while it never was there.
+    std::optional<std::chrono::steady_clock::time_point> mmChangedAt_;
     // When an AT port not yet opened was first listed (ModemManager's grace, manager thread).
     std::map<std::string, std::chrono::steady_clock::time_point> firstListed_;
 
@@ -228,7 +260,7 @@ class DeviceManager final : private CardListener, private MmBusListener {
     std::atomic<bool> threadEnded_{false};  // the manager thread's last step
     std::unique_ptr<platform::PortMonitor> monitor_;
     std::unique_ptr<MmBus> mm_;
-    std::unique_ptr<NmeaFeed> feed_;
+    std::shared_ptr<NmeaFeed> feed_;
 };
 
 }  // namespace devicemgr

@@ -79,6 +79,8 @@ bool ReadProperty(sd_bus_message* m, bool location, const std::string& name, MmP
         if (name == "Enabled") return ReadVariant(m, 'u', "u", u) && (p.enabled = u, true);
         if (name == "SignalsLocation")
             return ReadVariant(m, 'b', "b", b) && (p.signalsLocation = b != 0, true);
+        if (name == "GpsRefreshRate")
+            return ReadVariant(m, 'u', "u", u) && (p.refreshRate = u, true);
         if (name == "Location") return ReadLocation(m, p);
         return false;
     }
@@ -92,6 +94,7 @@ bool ReadProperty(sd_bus_message* m, bool location, const std::string& name, MmP
     if (name == "Manufacturer") return ReadString(m, p.manufacturer);
     if (name == "Model") return ReadString(m, p.model);
     if (name == "EquipmentIdentifier") return ReadString(m, p.equipmentId);
+    if (name == "Device") return ReadString(m, p.device);
     if (name == "Ports") return ReadPorts(m, p);
     return false;
 }
@@ -147,13 +150,27 @@ MmApi::Result ResultOf(int r, const sd_bus_error& error) {
 
 struct MmBus::Connection {
     sd_bus* bus = nullptr;
-    sd_bus_slot* slots[4] = {};
+    sd_bus_slot* ownerSlot = nullptr;
+    sd_bus_slot* modemSlots[3] = {};
+    // ModemManager's unique name on the bus now; empty while it is away. Only its signals and
+    // replies are taken: any connection may send a signal.
+    std::string unique;
     ~Connection() {
-        for (sd_bus_slot* slot : slots) sd_bus_slot_unref(slot);
+        DropModemMatches();
+        sd_bus_slot_unref(ownerSlot);
         sd_bus_flush_close_unref(bus);
     }
+    void DropModemMatches() {
+        for (sd_bus_slot*& slot : modemSlots) slot = sd_bus_slot_unref(slot);
+    }
 
+    static bool FromModemManager(sd_bus_message* m, void* self) {
+        const char* sender = sd_bus_message_get_sender(m);
+        const std::string& unique = static_cast<MmBus*>(self)->bus_->unique;
+        return sender && !unique.empty() && unique == sender;
+    }
     static int OnAdded(sd_bus_message* m, void* self, sd_bus_error*) {
+        if (!FromModemManager(m, self)) return 0;
         const char* path = nullptr;
         if (sd_bus_message_read(m, "o", &path) <= 0 || !path) return 0;
         MmProperties p;
@@ -162,6 +179,7 @@ struct MmBus::Connection {
         return 0;
     }
     static int OnRemoved(sd_bus_message* m, void* self, sd_bus_error*) {
+        if (!FromModemManager(m, self)) return 0;
         const char* path = nullptr;
         if (sd_bus_message_read(m, "o", &path) <= 0 || !path) return 0;
         if (sd_bus_message_enter_container(m, 'a', "s") <= 0) return 0;
@@ -175,6 +193,7 @@ struct MmBus::Connection {
         return 0;
     }
     static int OnChanged(sd_bus_message* m, void* self, sd_bus_error*) {
+        if (!FromModemManager(m, self)) return 0;
         const char* interface = nullptr;
         if (sd_bus_message_read(m, "s", &interface) <= 0 || !interface) return 0;
         bool location = std::strcmp(interface, kLocation) == 0;
@@ -185,16 +204,21 @@ struct MmBus::Connection {
         return 0;
     }
     static int OnOwner(sd_bus_message* m, void* self, sd_bus_error*) {
+        // Only the bus itself tells who owns a name.
+        const char* sender = sd_bus_message_get_sender(m);
+        if (!sender || std::strcmp(sender, "org.freedesktop.DBus") != 0) return 0;
         const char *name = nullptr, *before = nullptr, *after = nullptr;
         if (sd_bus_message_read(m, "sss", &name, &before, &after) <= 0) return 0;
-        static_cast<MmBus*>(self)->OwnerChanged(after && *after);
+        if (!name || std::strcmp(name, kService) != 0) return 0;
+        static_cast<MmBus*>(self)->OwnerChanged(after ? after : "");
         return 0;
     }
 };
 
 MmBus::MmBus(std::string address, MmBusListener& owner, CardListener& cards, MmTimeouts timeouts,
-             platform::ServingWait wait)
+             platform::ServingWait wait, std::string changesFolder)
     : address_(std::move(address)),
+      changesFolder_(std::move(changesFolder)),
       timeouts_(timeouts),
       wait_(std::move(wait)),
       owner_(owner),
@@ -336,41 +360,22 @@ bool MmBus::Connect() {
     sd_bus* bus = bus_->bus;
     // Every call made on this connection, those made for the dialog's commands first.
     sd_bus_set_method_call_timeout(bus, uint64_t(std::max(timeouts_.callMs, 1)) * 1000);
-    std::string root = kRoot;
-    std::string changed =
-        "type='signal',interface='org.freedesktop.DBus.Properties',"
-        "member='PropertiesChanged',path_namespace='" +
-        root + "'";
+    // Who owns ModemManager's name is followed before it is asked: no change falls between.
     std::string owner =
         "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
         "member='NameOwnerChanged',arg0='" +
         std::string(kService) + "'";
-    r = sd_bus_match_signal(bus, &bus_->slots[0], nullptr, kRoot, kObjectManager, "InterfacesAdded",
-                            &Connection::OnAdded, this);
-    if (r >= 0)
-        r = sd_bus_match_signal(bus, &bus_->slots[1], nullptr, kRoot, kObjectManager,
-                                "InterfacesRemoved", &Connection::OnRemoved, this);
-    if (r >= 0)
-        r = sd_bus_add_match(bus, &bus_->slots[2], changed.c_str(), &Connection::OnChanged, this);
-    if (r >= 0)
-        r = sd_bus_add_match(bus, &bus_->slots[3], owner.c_str(), &Connection::OnOwner, this);
+    r = sd_bus_add_match(bus, &bus_->ownerSlot, owner.c_str(), &Connection::OnOwner, this);
+    if (r >= 0) r = Follow(CurrentOwner());
     if (r < 0) {
         Trace(framework::kTraceWarning,
               "cannot follow ModemManager on " + where + ": " + std::strerror(-r));
         bus_.reset();
         return false;
     }
-    // Asked by name only when it is there: a call would start it through bus activation.
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
-    int present = 0;
-    r = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s", kService);
-    if (r >= 0) sd_bus_message_read(reply, "b", &present);
-    sd_bus_message_unref(reply);
-    sd_bus_error_free(&error);
-    present_ = present != 0;
-    if (present) {
+    present_ = !bus_->unique.empty();
+    owner_.OnModemManagerPresence(present_);
+    if (present_) {
         ReadModems();
     } else {
         Trace(framework::kTraceNotice,
@@ -379,12 +384,54 @@ bool MmBus::Connect() {
     return true;
 }
 
+std::string MmBus::CurrentOwner() {
+    // Asked by name, never called: a call would start it through bus activation.
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    const char* unique = nullptr;
+    std::string owner;
+    int r =
+        sd_bus_call_method(bus_->bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus", "GetNameOwner", &error, &reply, "s", kService);
+    if (r >= 0 && sd_bus_message_read(reply, "s", &unique) > 0 && unique) owner = unique;
+    sd_bus_message_unref(reply);
+    sd_bus_error_free(&error);
+    return owner;
+}
+
+int MmBus::Follow(const std::string& unique) {
+    bus_->DropModemMatches();
+    bus_->unique = unique;
+    if (unique.empty()) return 0;
+    auto rule = [&](const char* interface, const char* member, const char* path) {
+        return "type='signal',sender='" + unique + "',interface='" + interface + "',member='" +
+               member + "'," + path + "='" + kRoot + "'";
+    };
+    const std::string rules[] = {
+        rule(kObjectManager, "InterfacesAdded", "path"),
+        rule(kObjectManager, "InterfacesRemoved", "path"),
+        rule("org.freedesktop.DBus.Properties", "PropertiesChanged", "path_namespace")};
+    sd_bus_message_handler_t handlers[] = {&Connection::OnAdded, &Connection::OnRemoved,
+                                           &Connection::OnChanged};
+    for (int i = 0; i < 3; ++i) {
+        int r =
+            sd_bus_add_match(bus_->bus, &bus_->modemSlots[i], rules[i].c_str(), handlers[i], this);
+        if (r < 0) return r;
+    }
+    return 0;
+}
+
 void MmBus::ReadModems() {
     sd_bus_error error = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
     int r = sd_bus_call_method(bus_->bus, kService, kRoot, kObjectManager, "GetManagedObjects",
                                &error, &reply, "");
-    if (r < 0) {
+    const char* sender = r >= 0 ? sd_bus_message_get_sender(reply) : nullptr;
+    if (r >= 0 && (!sender || bus_->unique != sender)) {
+        // Answered by a ModemManager that is no longer the one followed: its successor's
+        // modems are read when it is told.
+        Trace(framework::kTraceNotice, "ModemManager changed while its modems were read");
+    } else if (r < 0) {
         Trace(framework::kTraceWarning, std::string("ModemManager's modems not read: ") +
                                             (error.message ? error.message : std::strerror(-r)));
     } else if (sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") > 0) {
@@ -413,7 +460,7 @@ void MmBus::ModemTold(const std::string& path, const MmProperties& told, bool ha
     MmProperties& waiting = pending_[path];
     waiting.MergeFrom(told);
     if (!hasModem) return;
-    auto card = std::make_shared<MmCard>(path, *this, cardListener_);
+    auto card = std::make_shared<MmCard>(path, *this, cardListener_, changesFolder_);
     MmProperties all = waiting;
     pending_.erase(path);
     modems_[path] = card;
@@ -435,15 +482,26 @@ void MmBus::ModemGone(const std::string& path) {
 }
 
 void MmBus::RemoveAll() {
-    while (!modems_.empty()) ModemGone(modems_.begin()->first);
+    while (!modems_.empty()) {
+        std::string path = modems_.begin()->first;  // ModemGone erases the entry
+        ModemGone(path);
+    }
     pending_.clear();
 }
 
-void MmBus::OwnerChanged(bool present) {
+void MmBus::OwnerChanged(const std::string& unique) {
+    if (!bus_ || unique == bus_->unique) return;
+    bool present = !unique.empty();
     present_ = present;
+    // Told before its modems go: their ports are not to be taken while it may come back.
+    owner_.OnModemManagerPresence(present);
     RemoveAll();
-    Trace(framework::kTraceNotice,
-          present ? "ModemManager appeared on the bus" : "ModemManager left the bus");
+    if (int r = Follow(unique); r < 0) {
+        Trace(framework::kTraceWarning,
+              std::string("cannot follow ModemManager's modems: ") + std::strerror(-r));
+    }
+    Trace(framework::kTraceNotice, present ? "ModemManager appeared on the bus (" + unique + ")"
+                                           : "ModemManager left the bus");
     if (present) ReadModems();
 }
 
@@ -461,6 +519,8 @@ void MmBus::Run() {
         if (r < 0) {
             Trace(framework::kTraceWarning,
                   std::string("D-Bus connection lost: ") + std::strerror(-r));
+            present_ = false;
+            owner_.OnModemManagerPresence(false);
             RemoveAll();
             break;
         }
@@ -500,6 +560,29 @@ MmApi::Result MmBus::Enable(const std::string& path) {
     int r = sd_bus_call_method(bus_->bus, kService, path.c_str(), kModem, "Enable", &error, nullptr,
                                "b", 1);
     auto result = ResultOf(r, error);
+    sd_bus_error_free(&error);
+    return result;
+}
+
+MmApi::Result MmBus::ReadSetup(const std::string& path, LocationSetup& setup) {
+    if (!bus_) return {false, "org.freedesktop.DBus.Error.Disconnected", "no bus"};
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_message* reply = nullptr;
+    int r = sd_bus_call_method(bus_->bus, kService, path.c_str(), "org.freedesktop.DBus.Properties",
+                               "GetAll", &error, &reply, "s", kLocation);
+    auto result = ResultOf(r, error);
+    // The bus hands a reply only from the connection called; that one is still ModemManager.
+    const char* sender = result.ok ? sd_bus_message_get_sender(reply) : nullptr;
+    if (result.ok && (!sender || bus_->unique != sender)) {
+        result = {false, "org.freedesktop.DBus.Error.NameHasNoOwner", "ModemManager changed"};
+    }
+    if (result.ok) {
+        MmProperties p;
+        ReadProperties(reply, true, p);
+        setup = {p.enabled.value_or(0), p.signalsLocation.value_or(false),
+                 p.refreshRate.value_or(0)};
+    }
+    sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
     return result;
 }

@@ -2,7 +2,9 @@
 // (ObjectManager InterfacesAdded/InterfacesRemoved, PropertiesChanged, ModemManager's name
 // coming and going; no polling) and makes one MmCard per modem. The system bus, or the bus
 // whose address $SATVIEW_MM_BUS gives (tests). Without ModemManager on the bus this says so
-// once and waits for its name to appear.
+// once and waits for its name to appear. Only what ModemManager itself sends is taken: the
+// signals are matched by the unique name that owns ModemManager's name now (followed through
+// NameOwnerChanged from the bus), and the sender of every message is checked.
 //
 // Every call has a time-out (MmTimeouts), so the bus thread is never held by a ModemManager
 // that does not answer; a wait for the bus thread (RunSync) has one too, and serves the
@@ -40,6 +42,9 @@ class MmBusListener {
   public:
     virtual void OnModemAdded(std::shared_ptr<MmCard> card) = 0;
     virtual void OnModemRemoved(std::shared_ptr<MmCard> card) = 0;
+    // ModemManager is on the bus now, or not; told when the bus is first looked at and at
+    // each change, before the modems of the one that left are removed.
+    virtual void OnModemManagerPresence(bool present) = 0;
     virtual void OnBusTrace(int level, const std::string& text) = 0;
 
   protected:
@@ -49,9 +54,10 @@ class MmBusListener {
 class MmBus final : public MmApi {
   public:
     // `address`: a D-Bus address; empty: $SATVIEW_MM_BUS, else the system bus. `wait`: how
-    // RunSync and Stop wait on the window thread.
+    // RunSync and Stop wait on the window thread. `changesFolder`: where the cards keep what
+    // Satview changed on their modems (mm_location.h); empty: nowhere.
     MmBus(std::string address, MmBusListener& owner, CardListener& cards, MmTimeouts timeouts = {},
-          platform::ServingWait wait = {});
+          platform::ServingWait wait = {}, std::string changesFolder = {});
     ~MmBus();
     MmBus(const MmBus&) = delete;
     MmBus& operator=(const MmBus&) = delete;
@@ -66,6 +72,7 @@ class MmBus final : public MmApi {
     bool Present() const { return present_; }
 
     Result Enable(const std::string& path) override;
+    Result ReadSetup(const std::string& path, LocationSetup& setup) override;
     Result Setup(const std::string& path, uint32_t sources, bool signalLocation) override;
     Result SetSuplServer(const std::string& path, const std::string& server) override;
     Result SetGpsRefreshRate(const std::string& path, uint32_t seconds) override;
@@ -79,6 +86,10 @@ class MmBus final : public MmApi {
   private:
     void Run();
     bool Connect();
+    // The unique name owning ModemManager's name; empty when none does.
+    std::string CurrentOwner();
+    // Takes the modems' signals from `unique` only (none when empty); a negative errno.
+    int Follow(const std::string& unique);
     void ReadModems();
     void RemoveAll();
     void Settled();
@@ -88,10 +99,12 @@ class MmBus final : public MmApi {
   public:  // the sd-bus callbacks (mm_bus.cpp)
     void ModemTold(const std::string& path, const MmProperties& told, bool hasModem);
     void ModemGone(const std::string& path);
-    void OwnerChanged(bool present);
+    // `unique` owns ModemManager's name now (empty: nobody).
+    void OwnerChanged(const std::string& unique);
 
   private:
     std::string address_;
+    const std::string changesFolder_;
     const MmTimeouts timeouts_;
     const platform::ServingWait wait_;
     MmBusListener& owner_;

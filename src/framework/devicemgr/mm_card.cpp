@@ -62,15 +62,20 @@ void MmProperties::MergeFrom(const MmProperties& newer) {
     Take(manufacturer, newer.manufacturer);
     Take(model, newer.model);
     Take(equipmentId, newer.equipmentId);
+    Take(device, newer.device);
     Take(ports, newer.ports);
     Take(capabilities, newer.capabilities);
     Take(enabled, newer.enabled);
     Take(signalsLocation, newer.signalsLocation);
+    Take(refreshRate, newer.refreshRate);
     Take(nmea, newer.nmea);
 }
 
-MmCard::MmCard(std::string path, MmApi& api, CardListener& listener)
-    : path_(std::move(path)), api_(api), listener_(listener) {
+MmCard::MmCard(std::string path, MmApi& api, CardListener& listener, std::string changesFolder)
+    : path_(std::move(path)),
+      api_(api),
+      listener_(listener),
+      changesFolder_(std::move(changesFolder)) {
     ports_.key = path_;
 }
 
@@ -80,13 +85,13 @@ bool MmCard::Stopping() const {
 }
 
 void MmCard::Stop() {
-    std::vector<std::string> published;
+    std::map<std::string, platform::SerialPort> published;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
         published.swap(published_);
     }
-    for (const std::string& id : published) platform::UnregisterVirtualPort(id);
+    for (const auto& entry : published) platform::UnregisterVirtualPort(entry.first);
     // What the bus thread is doing for the card ends before this returns.
     api_.RunSync([] {});
 }
@@ -94,6 +99,16 @@ void MmCard::Stop() {
 CardPorts MmCard::Ports() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return ports_;
+}
+
+std::vector<std::string> MmCard::PortNodes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return nodes_;
+}
+
+std::string MmCard::Device() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return modem_.device.value_or("");
 }
 
 CardPorts MmCard::PortsOf(const MmProperties& modem) const {
@@ -121,14 +136,31 @@ void MmCard::PublishPorts() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
     std::string index = BaseName(path_);
+    std::map<std::string, platform::SerialPort> wanted;
     for (const auto& [port, kind, text] : {std::tuple{&ports_.at, "at", kAtPortText},
                                            std::tuple{&ports_.gps, "gps", kGpsPortText}}) {
-        std::string id = "modemmanager-" + index + "-" + kind;
         // Only a port present here: its entry would not be listed otherwise.
         if (port->number < 0 || ::access(port->node.c_str(), F_OK) != 0) continue;
-        if (std::find(published_.begin(), published_.end(), id) != published_.end()) continue;
-        if (named(*port, text)) continue;
-        if (platform::RegisterVirtualPort(id, *port)) published_.push_back(id);
+        std::string id = "modemmanager-" + index + "-" + kind;
+        auto mine = published_.find(id);
+        if (mine != published_.end() && mine->second == *port) {
+            wanted[id] = *port;
+            continue;
+        }
+        if (!named(*port, text)) wanted[id] = *port;
+    }
+    // The entries follow the modem's ports: one no longer its own goes.
+    for (auto it = published_.begin(); it != published_.end();) {
+        auto still = wanted.find(it->first);
+        if (still != wanted.end() && still->second == it->second) {
+            ++it;
+            continue;
+        }
+        platform::UnregisterVirtualPort(it->first);
+        it = published_.erase(it);
+    }
+    for (const auto& [id, port] : wanted) {
+        if (!published_.count(id) && platform::RegisterVirtualPort(id, port)) published_[id] = port;
     }
 }
 
@@ -162,13 +194,22 @@ void MmCard::Trace(int level, const std::string& text) {
 }
 
 void MmCard::Update(const MmProperties& told) {
-    bool changed = false, enable = false, lostNow = false;
+    bool changed = false, enable = false, lostNow = false, portsChanged = false, undo = false;
+    bool offNow = false, onAgain = false, setupTold = false, enabled = false;
+    LocationSetup setup;
     std::optional<std::string> nmea;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
+        bool first = !modem_.state && !modem_.model && !modem_.ports;
         modem_.MergeFrom(told);
-        if (told.ports) ports_ = PortsOf(modem_);
+        if (told.ports) {
+            ports_ = PortsOf(modem_);
+            std::vector<std::string> nodes;
+            for (const auto& port : *modem_.ports) nodes.push_back(PortOf(port.first, "").node);
+            portsChanged = !first && nodes != nodes_;
+            nodes_ = std::move(nodes);
+        }
         nmea = told.nmea;
         int32_t state = modem_.state.value_or(0);
         bool failed = state == mm::kStateFailed;
@@ -182,14 +223,41 @@ void MmCard::Update(const MmProperties& told) {
             changed |= life_.Identified();
             changed |= lostNow = life_.LinkLost();
         }
+        // Enabled once, when found disabled as it first settles (as NetworkManager does); one
+        // its user or the network manager disables later stays as they left it.
+        if (!settled_ && (failed || state >= mm::kStateDisabled)) {
+            settled_ = true;
+            enable = state == mm::kStateDisabled;
+        }
+        enabled = state >= mm::kStateEnabled;
+        if (enabled) wasEnabled_ = true;
+        bool off = wasEnabled_ && (state == mm::kStateDisabled || state == mm::kStateDisabling);
+        if (life_.SwitchedOff(off)) {
+            changed = true;
+            (off ? offNow : onAgain) = true;
+        }
         bool gps = modem_.capabilities.value_or(0) & mm::kGpsSources;
-        changed |= life_.RadioRead(state >= mm::kStateEnabled && gps);
-        if (state == mm::kStateDisabled && !enableAsked_) enable = enableAsked_ = true;
-        if (state >= mm::kStateEnabled) enableAsked_ = false;
+        changed |= life_.RadioRead(enabled && gps);
         life_.TakeWork();  // settings and reads are ModemManager's
+        if (enabled && modem_.capabilities && !leftoversChecked_) undo = leftoversChecked_ = true;
+        setupTold = told.enabled || told.signalsLocation || told.refreshRate || told.state;
+        setup = {modem_.enabled.value_or(0), modem_.signalsLocation.value_or(false),
+                 modem_.refreshRate.value_or(0)};
     }
     if (lostNow) Trace(framework::kTraceWarning, "failed (ModemManager gave up on it)");
+    if (offNow) {
+        Trace(framework::kTraceNotice,
+              "switched off (by its user or the network manager): left off, not ready");
+    }
+    if (onAgain) Trace(framework::kTraceNotice, "switched on again");
+    if (setupTold) FollowSetup(setup, enabled);
+    if (portsChanged) listener_.OnCardPortsChanged(*this);
     if (changed) listener_.OnCardChanged(*this);
+    if (undo) {
+        api_.Post([self = shared_from_this()] {
+            if (!self->Stopping()) self->UndoLeftovers();
+        });
+    }
     if (enable) {
         // ModemManager leaves a modem disabled until asked (a desktop's network manager asks).
         api_.Post([self = shared_from_this()] {
@@ -286,40 +354,113 @@ MmCard::Reply MmCard::NoReply(const char* what) {
     return Reply::None;
 }
 
+std::string MmCard::ChangesFile() const {
+    if (changesFolder_.empty()) return {};
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The modem's own identity outlives its object's path (ModemManager restarting, a replug).
+    std::string modem = modem_.equipmentId.value_or("");
+    if (modem.empty()) modem = modem_.device.value_or("");
+    if (modem.empty()) modem = path_;
+    return ChangesPath(changesFolder_, modem);
+}
+
+void MmCard::Remember(const LocationChanges& changes) {
+    changes_ = changes;
+    std::string file = ChangesFile();
+    if (file.empty()) return;
+    if (!SaveChanges(file, changes)) {
+        Trace(framework::kTraceWarning, "cannot write what Satview changes on the modem to " +
+                                            file + ": a Satview killed now leaves it on");
+    }
+}
+
+void MmCard::FollowSetup(const LocationSetup& now, bool enabled) {
+    if (changes_.Empty()) return;
+    // A modem being switched off or on, and a setup told before Satview's own was in force,
+    // say nothing of another client.
+    if (!enabled) {
+        inForce_ = false;
+        return;
+    }
+    if (!inForce_) {
+        inForce_ = InForce(now, changes_);
+        return;
+    }
+    LocationChanges before = changes_;
+    TakenAway away = NoteSetup(now, before);
+    if (!away.Any()) return;
+    Remember(before);
+    std::string what;
+    if (away.sources) what = SourceNames(away.sources);
+    if (away.signals) what += std::string(what.empty() ? "" : ", ") + "the location signals";
+    if (away.refreshRate) what += std::string(what.empty() ? "" : ", ") + "the refresh rate";
+    bool stops = (away.sources & mm::kSourceGpsNmea) || away.signals;
+    Trace(framework::kTraceWarning,
+          "another client changed the location setup: " + what +
+              " no longer as Satview set it; left so" +
+              (stops && life_.GpsOpen() ? " (the session's positions stop)" : ""));
+}
+
 MmCard::Reply MmCard::StartGps(uint32_t& status) {
-    uint32_t capabilities, enabled;
-    bool signals;
+    uint32_t capabilities;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_ || life_.GetLink() == Link::Silent) return Reply::Error;
         capabilities = modem_.capabilities.value_or(0);
-        enabled = modem_.enabled.value_or(0);
-        signals = modem_.signalsLocation.value_or(false);
     }
     if (!(capabilities & mm::kGpsSources)) return Reply::Error;
-    if (!before_) before_ = std::make_pair(enabled, signals);
-    uint32_t sources = before_->first | (capabilities & mm::kGpsSources);
+    uint32_t wanted = capabilities & mm::kGpsSources;
     if (agpsWanted_) {
         // One assisted mode at a time: MS-based preferred.
         if (capabilities & mm::kSourceAgpsMsb) {
-            sources |= mm::kSourceAgpsMsb;
+            wanted |= mm::kSourceAgpsMsb;
         } else if (capabilities & mm::kSourceAgpsMsa) {
-            sources |= mm::kSourceAgpsMsa;
+            wanted |= mm::kSourceAgpsMsa;
         }
     }
-    // Every trace rather than one each 30 s.
-    auto rate = api_.SetGpsRefreshRate(path_, 0);
-    if (rate.unanswered) return NoReply("the GPS refresh rate");
-    if (!rate.ok && Refused("the GPS refresh rate", rate)) {
-        status = framework::kGpsStatusNotAuthorized;
+    // Added to the setup as it is now, which other clients may have changed.
+    LocationSetup now;
+    auto read = api_.ReadSetup(path_, now);
+    if (read.unanswered) return NoReply("reading the location setup");
+    if (!read.ok) {
+        Refused("reading the location setup", read);
         return Reply::Error;
     }
-    auto result = api_.Setup(path_, sources, true);
+    const LocationChanges earlier = changes_;
+    StartPlan plan = PlanStart(now, wanted, earlier);
+    // Written before the calls: a Satview killed meanwhile undoes them at its next start.
+    Remember(plan.changes);
+    if (plan.setRefresh) {
+        // Every trace rather than one each 30 s.
+        auto rate = api_.SetGpsRefreshRate(path_, 0);
+        if (rate.unanswered) return NoReply("the GPS refresh rate");
+        if (!rate.ok) {
+            bool unauthorized = Refused("the GPS refresh rate", rate);
+            LocationChanges without = plan.changes;
+            without.refreshBefore = earlier.refreshBefore;
+            plan.changes = without;
+            if (unauthorized) {
+                Remember(earlier);
+                status = framework::kGpsStatusNotAuthorized;
+                return Reply::Error;
+            }
+            Remember(plan.changes);
+        }
+    }
+    auto result = api_.Setup(path_, plan.setup.sources, true);
     if (result.unanswered) return NoReply("starting GPS");
     if (!result.ok) {
         if (Refused("starting GPS", result)) status = framework::kGpsStatusNotAuthorized;
+        LocationChanges refreshOnly = earlier;
+        refreshOnly.refreshBefore = plan.changes.refreshBefore;
+        Remember(refreshOnly);
         return Reply::Error;
     }
+    inForce_ = false;
+    Trace(framework::kTraceNotice,
+          "location setup: " + SourceNames(plan.setup.sources) + ", signals on; Satview's: " +
+              SourceNames(plan.changes.sources) + (plan.changes.signals ? ", the signals" : "") +
+              (plan.changes.refreshBefore ? ", the refresh rate" : ""));
     {
         std::lock_guard<std::mutex> lock(gpsMutex_);
         lastSentences_.clear();
@@ -329,21 +470,69 @@ MmCard::Reply MmCard::StartGps(uint32_t& status) {
     return Reply::Ok;
 }
 
-MmCard::Reply MmCard::StopGps() {
-    auto before = before_.value_or(std::make_pair(0u, false));
-    uint32_t keep = before.first;
-    auto result = api_.Setup(path_, keep, before.second);
-    if (result.unanswered) {
-        // As with a serial card that stays silent: its records no longer count.
-        std::lock_guard<std::mutex> lock(mutex_);
-        life_.GpsCloseUnanswered();
-        return NoReply("stopping GPS");
+MmCard::Reply MmCard::Undo(const char* what) {
+    LocationSetup now;
+    auto read = api_.ReadSetup(path_, now);
+    if (read.unanswered) return NoReply(what);
+    if (!read.ok) {
+        Refused(what, read);
+        return Reply::Error;
     }
-    if (!result.ok) Refused("stopping GPS", result);
-    if (result.ok) before_.reset();
+    StopPlan plan = PlanStop(now, changes_);
+    if (plan.setup) {
+        auto result = api_.Setup(path_, plan.setup->sources, plan.setup->signals);
+        if (result.unanswered) return NoReply(what);
+        if (!result.ok) {
+            Refused(what, result);
+            return Reply::Error;
+        }
+        Trace(framework::kTraceNotice, std::string(what) + ": location setup " +
+                                           SourceNames(plan.setup->sources) +
+                                           (plan.setup->signals ? ", signals on" : ""));
+    }
+    LocationChanges left = changes_;
+    left.sources = 0;
+    left.signals = false;
+    if (plan.refreshRate) {
+        // The receiver is off by now: a rate not put back is told, and tried again next time.
+        auto rate = api_.SetGpsRefreshRate(path_, *plan.refreshRate);
+        if (rate.unanswered) {
+            NoReply("putting the GPS refresh rate back");
+        } else if (!rate.ok) {
+            Refused("putting the GPS refresh rate back", rate);
+        } else {
+            left.refreshBefore.reset();
+        }
+    } else {
+        left.refreshBefore.reset();  // another client's rate now
+    }
+    Remember(left);
+    return Reply::Ok;
+}
+
+void MmCard::UndoLeftovers() {
+    std::string file = ChangesFile();
+    if (file.empty() || life_.GpsOpen()) return;
+    std::optional<LocationChanges> left = LoadChanges(file);
+    if (!left || left->Empty()) return;
+    changes_ = *left;
+    Trace(framework::kTraceNotice, "an earlier Satview left " + SourceNames(left->sources) +
+                                       (left->signals ? ", the signals" : "") +
+                                       (left->refreshBefore ? ", the refresh rate" : "") +
+                                       " on: undoing it");
+    Undo("undoing an earlier session");
+}
+
+MmCard::Reply MmCard::StopGps() {
+    Reply reply = Undo("stopping GPS");
     std::lock_guard<std::mutex> lock(mutex_);
-    life_.GpsCloseAnswered(result.ok);
-    return result.ok ? Reply::Ok : Reply::Error;
+    if (reply == Reply::None) {
+        // As with a serial card that stays silent: its records no longer count.
+        life_.GpsCloseUnanswered();
+    } else {
+        life_.GpsCloseAnswered(reply == Reply::Ok);
+    }
+    return reply;
 }
 
 std::optional<std::string> MmCard::Execute(const std::string& line) {

@@ -3,15 +3,20 @@
 // What ModemManager tells of the modem (MmProperties, parsed by the bus, mm_bus.h) feeds the
 // card's life table: the modem object's arrival, its SIM from UnlockRequired and
 // StateFailedReason, readiness once it is enabled and offers GPS locations, unavailability
-// when it failed or no longer answers. The GPS command set of the current device is carried
-// out through the API (the table is in the README) and answered in the text a serial card
-// gives; a call that ModemManager does not answer in time leaves its command without an
-// answer, as a serial card that stays silent. Everything touching the bus runs on the bus
-// thread; GPS records and answers are delivered there.
+// when it failed, no longer answers or was switched off. The GPS command set of the current
+// device is carried out through the API (the table is in the README) and answered in the text
+// a serial card gives; a call that ModemManager does not answer in time leaves its command
+// without an answer, as a serial card that stays silent. Everything touching the bus runs on
+// the bus thread; GPS records and answers are delivered there.
+//
+// The modem is shared with other clients: it is enabled only when it is found disabled as it
+// first appears (a modem switched off later stays off), and a session changes its location
+// setup only by what it adds, undone at its stop (mm_location.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,6 +27,7 @@
 
 #include "framework/devicemgr/at_answers.h"
 #include "framework/devicemgr/card_kind.h"
+#include "framework/devicemgr/mm_location.h"
 
 namespace devicemgr {
 
@@ -30,10 +36,12 @@ struct MmProperties {
     std::optional<int32_t> state;
     std::optional<uint32_t> failedReason, unlockRequired;
     std::optional<std::string> manufacturer, model, equipmentId;
+    std::optional<std::string> device;  // the modem's device (a USB modem's sysfs path)
     std::optional<std::vector<std::pair<std::string, uint32_t>>> ports;  // name, port type
     std::optional<uint32_t> capabilities, enabled;                       // location sources
     std::optional<bool> signalsLocation;
-    std::optional<std::string> nmea;  // the gps-nmea entry of the Location property
+    std::optional<uint32_t> refreshRate;  // GpsRefreshRate
+    std::optional<std::string> nmea;      // the gps-nmea entry of the Location property
     void MergeFrom(const MmProperties& newer);
 };
 
@@ -47,6 +55,8 @@ class MmApi {
         bool unanswered = false;  // no reply within the call's time-out
     };
     virtual Result Enable(const std::string& path) = 0;
+    // Reads the modem's location setup as it is now.
+    virtual Result ReadSetup(const std::string& path, LocationSetup& setup) = 0;
     virtual Result Setup(const std::string& path, uint32_t sources, bool signalLocation) = 0;
     virtual Result SetSuplServer(const std::string& path, const std::string& server) = 0;
     virtual Result SetGpsRefreshRate(const std::string& path, uint32_t seconds) = 0;
@@ -66,7 +76,9 @@ class MmApi {
 
 class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
   public:
-    MmCard(std::string path, MmApi& api, CardListener& listener);
+    // `changesFolder`: where what Satview changed on the modem is kept (mm_location.h);
+    // empty: nowhere.
+    MmCard(std::string path, MmApi& api, CardListener& listener, std::string changesFolder = {});
     MmCard(const MmCard&) = delete;
     MmCard& operator=(const MmCard&) = delete;
 
@@ -77,10 +89,15 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     void Unanswered();
 
     // Manager: lists the modem's AT and GPS ports in the ports folder (ports.h) under the
-    // names the GPS dialog searches for, for as long as the card is not stopped, unless the
-    // list already names them so. The tty itself may be listed under its USB interface's own
-    // text.
+    // names the GPS dialog searches for, unless the list already names them so, and follows
+    // the modem's ports when called again; until the card is stopped. The tty itself may be
+    // listed under its USB interface's own text.
     void PublishPorts();
+    // The device nodes of every port of the modem (links resolved): none is opened as a serial
+    // card.
+    std::vector<std::string> PortNodes() const;
+    // The modem's device as ModemManager names it; empty until told.
+    std::string Device() const;
     void Stop() override;
     CardPorts Ports() const override;
     bool WaitBroughtUp(std::chrono::steady_clock::time_point) override { return true; }
@@ -110,6 +127,17 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     // Error with kGpsStatusNotAuthorized in `status` when ModemManager refused the user.
     Reply StartGps(uint32_t& status);
     Reply StopGps();
+    // Takes away what Satview changed on the modem and nobody turned off since (`what` names
+    // the occasion in the log).
+    Reply Undo(const char* what);
+    // Bus thread: what an earlier Satview left on the modem is undone once it is enabled.
+    void UndoLeftovers();
+    // Bus thread: the setup now told, while Satview's changes are on: what another client
+    // took away is no longer Satview's.
+    void FollowSetup(const LocationSetup& now, bool enabled);
+    // Bus thread: the changes now on, written to their file first.
+    void Remember(const LocationChanges& changes);
+    std::string ChangesFile() const;
     // Logs a refused call; authorization refused is said with how to grant it, and true.
     bool Refused(const char* what, const MmApi::Result& result);
     // Logs a call that got no reply in time; Reply::None.
@@ -123,18 +151,23 @@ class MmCard final : public Card, public std::enable_shared_from_this<MmCard> {
     const std::string path_;
     MmApi& api_;
     CardListener& listener_;
+    const std::string changesFolder_;
 
     mutable std::mutex mutex_;  // what is read from other threads
     bool stopping_ = false;
     MmProperties modem_;
-    CardPorts ports_;  // from modem_.ports, resolved when they were told
+    CardPorts ports_;                 // from modem_.ports, resolved when they were told
+    std::vector<std::string> nodes_;  // every port's node, likewise
     CardLife life_;
-    bool enableAsked_ = false;
-    std::vector<std::string> published_;  // ids of the port files written for the card
+    bool settled_ = false;     // its first state past initialisation was seen
+    bool wasEnabled_ = false;  // it was enabled at some time: disabled now means switched off
+    bool leftoversChecked_ = false;
+    std::map<std::string, platform::SerialPort> published_;  // the port files written, by id
 
     // Bus thread only.
     bool agpsWanted_ = false;
-    std::optional<std::pair<uint32_t, bool>> before_;  // sources and signals before our start
+    LocationChanges changes_;  // what Satview changed on the modem and has not undone
+    bool inForce_ = false;     // the setup told holds changes_ (so a source missing was taken)
     std::set<std::string> lastSentences_;
 
     mutable std::mutex gpsMutex_;

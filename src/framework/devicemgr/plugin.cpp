@@ -102,6 +102,7 @@ class MultiManagerFace final : public framework::IMultiDeviceMgr,
 ManagerOptions PluginOptions() {
     ManagerOptions options;
     options.wait = platform::WindowKitWait();
+    options.processFeed = true;
     return options;
 }
 

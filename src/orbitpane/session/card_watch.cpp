@@ -27,17 +27,18 @@ void CardWatch::Configure(bool agpsOffered, const std::string& configuredType) {
     view_.gpsType = agpsOffered ? Wide(configuredType) : std::wstring();
 }
 
-bool CardWatch::DeviceEvent(uint32_t code, std::optional<int32_t> simStatus) {
+bool CardWatch::DeviceEvent(uint32_t code, std::optional<int32_t> value) {
     bool accepted = false;
-    Fold(code, simStatus, accepted);
+    Fold(code, value, accepted);
     if (accepted) React();
     return accepted;
 }
 
 // An arrival never hides what is known of the SIM or the readiness, and a ready event without
 // a usable SIM leaves the state as it was (whose reaction then repeats).
-void CardWatch::Fold(uint32_t code, std::optional<int32_t> simStatus, bool& accepted) {
+void CardWatch::Fold(uint32_t code, std::optional<int32_t> value, bool& accepted) {
     accepted = true;
+    const std::optional<int32_t>& simStatus = value;
     switch (code) {
         case framework::kEventCardArrived:
             if (state_ != CardState::kReady && state_ != CardState::kSimReported) {
@@ -67,6 +68,8 @@ void CardWatch::Fold(uint32_t code, std::optional<int32_t> simStatus, bool& acce
             break;
         case framework::kEventCardUnavailable:
             state_ = CardState::kUnavailable;
+            switchedOff_ =
+                value && *value == static_cast<int32_t>(framework::kUnavailableSwitchedOff);
             break;
         default:
             accepted = false;
@@ -154,8 +157,9 @@ void CardWatch::CardLost() {
     // A card plugged in again tells its type again.
     if (state_ == CardState::kRemoved) typeKnown_ = false;
     // The loss is what the status line says from now on, in whatever language comes next.
-    SetDeviceStatus(state_ == CardState::kUnavailable ? L"IDS_STATIC_DEVICE_Unavailable"
-                                                      : L"IDS_STATIC_DEVICE_OUT");
+    SetDeviceStatus(state_ == CardState::kRemoved ? L"IDS_STATIC_DEVICE_OUT"
+                    : switchedOff_                ? L"IDS_STATIC_DEVICE_SWITCHED_OFF"
+                                                  : L"IDS_STATIC_DEVICE_Unavailable");
     view_.portText.clear();
     SessionEnded();
 }

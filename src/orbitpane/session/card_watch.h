@@ -18,7 +18,7 @@ enum class CardState {
     kRemoved,      // pulled out
     kSimReported,  // a SIM report came (usable or not)
     kReady,        // ready for network use, with a usable SIM
-    kUnavailable,  // present but not answering
+    kUnavailable,  // present but not answering, or switched off
 };
 
 // The card's answer to the GPS-type query.
@@ -53,10 +53,11 @@ class CardWatch {
     // The installation's offer: AGPS at all, and the configured type ("GPS" or "AGPS").
     void Configure(bool agpsOffered, const std::string& configuredType);
 
-    // A device event; a SIM report carries its status value (none: the event is dropped).
+    // A device event; a SIM report carries its status value (none: the event is dropped), an
+    // unavailability its reason (framework::kUnavailable...; none: not answering).
     // False for an event that changes nothing (an unknown code, a SIM report without a listed
     // value); otherwise the reaction to the state it leaves ran.
-    bool DeviceEvent(uint32_t code, std::optional<int32_t> simStatus = std::nullopt);
+    bool DeviceEvent(uint32_t code, std::optional<int32_t> value = std::nullopt);
     // The PC UI port search (every second): the card's AT port, and its GPS port, present.
     void PcUiSearched(bool pcUiPort, bool gpsPort);
     // The GPS port search of `round`: the port's number, or none.
@@ -84,7 +85,7 @@ class CardWatch {
     bool AgpsReady() const { return agpsCard_ && state_ == CardState::kReady && offered_; }
 
   private:
-    void Fold(uint32_t code, std::optional<int32_t> simStatus, bool& accepted);
+    void Fold(uint32_t code, std::optional<int32_t> value, bool& accepted);
     void React();
     void CardPresent();
     void CardLost();
@@ -98,6 +99,7 @@ class CardWatch {
 
     CardState state_ = CardState::kNone;
     bool simReady_ = true;
+    bool switchedOff_ = false;  // the last unavailability: the card's radio was switched off
     int32_t simStatus_ = 1;
     bool pcUiPortFound_ = false;
     bool portFound_ = false;

@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "orbitpane/session/agps_settings.h"
+
 namespace session {
 namespace {
 
 constexpr const wchar_t* kWaitingKey = L"IDS_STATIC_QUER_GPS";
 constexpr const wchar_t* kStartedKey = L"IDS_STATIC_START_GPSSUCCE";
+constexpr const wchar_t* kTrackFailedKey = L"IDS_STATIC_ERROR_TRACK";
 
 }  // namespace
 
@@ -44,6 +47,20 @@ bool GpsSession::Step(bool ok, const wchar_t* errorKey) {
 bool GpsSession::RunSetCommands(const StartSettings& s) {
     screen_.ShowSessionType(s.agps);
     if (s.agps) {
+        // A value that was never checked (a configuration file edited by hand) stops the
+        // start before any command: it is not written into an AT line.
+        if (ApnProblem(s.apn) != nullptr) {
+            screen_.Trace("The saved APN is not one; it is not sent to the card.");
+            screen_.ShowStatusKey(kUnusableApnKey);
+            return false;
+        }
+        if (SuplServerProblem(s.suplServer) != nullptr) {
+            screen_.Trace(
+                "The saved SUPL server is not a host with an optional port; it is not "
+                "sent to the card.");
+            screen_.ShowStatusKey(kUnusableSuplKey);
+            return false;
+        }
         if (!Step(card_.SetSecTime(SecTimeNow()), L"IDS_STATIC_ERROR_SETSECTIME") ||
             !Step(card_.SetApn(s.apn), L"IDS_STATIC_ERROR_SETAPN") ||
             !Step(card_.SetSuplServer(s.suplServer), L"IDS_STATIC_ERROR_SETSUPL") ||
@@ -95,11 +112,13 @@ void GpsSession::Start(const StartSettings& settings) {
     receiver_ = Receiver::kOn;
     running_ = true;
     gaveUp_ = false;
+    trackFailureTold_ = false;
     startedAt_ = pressed;
     firstFix_.reset();
     screen_.Trace("GPS has been openned successfully.");
-    StartTrack();
+    bool recorded = StartTrack();
     screen_.ShowStatusKey(kWaitingKey);
+    if (!recorded) TellTrackFailure();
     screen_.ClearNoDataSeconds();
     TouchWatchdog();
     timerStarted_ = screen_.StartWatchdogTimer();
@@ -211,6 +230,13 @@ void GpsSession::Idle() {
 void GpsSession::ShowSessionStatus(bool positionsArrive) {
     if (!running_) return;
     const std::wstring key = screen_.StatusKey();
+    // A passing message stays while positions come for a few seconds, so that it can be read.
+    if (!passingKey_.empty() && key == passingKey_ && positionsArrive &&
+        clock_.steady() - passingSince_ >= kPassingStatusFor) {
+        passingKey_.clear();
+        screen_.ShowStatusKey(kStartedKey);
+        return;
+    }
     if (key != kWaitingKey && key != kStartedKey) return;
     const wchar_t* shown = positionsArrive ? kStartedKey : kWaitingKey;
     if (key != shown) screen_.ShowStatusKey(shown);
@@ -227,7 +253,8 @@ void GpsSession::WatchdogTick() {
     if (noData) ShowSessionStatus(false);
 
     if (sinceCheck < kCardCheckEvery) return;
-    screen_.Trace("NO GPS Data in 20 second!\n");
+    // The card is checked every 20 s, positions or not; that none came is said only when so.
+    if (sinceData >= kCardCheckEvery) screen_.Trace("NO GPS Data in 20 second!\n");
     if (card_.ProbeCard()) {
         screen_.Trace("Data Card is OK!\n");
         lastCheck_ = clock_.steady();
@@ -254,25 +281,41 @@ void GpsSession::PositionArrived(const framework::GpsDataRecord& record, std::ti
         if (point && !track_.Append(*point, why)) {
             screen_.Trace("The track stops: " + why);
             track_.Close();
+            TellTrackFailure();
         }
     }
     ShowSessionStatus(true);
 }
 
+void GpsSession::PassingStatusShown(const std::wstring& key) {
+    passingKey_ = key;
+    passingSince_ = clock_.steady();
+}
+
 void GpsSession::TrackWanted(bool wanted) {
-    if (wanted && receiver_ == Receiver::kOn) StartTrack();
+    if (wanted && receiver_ == Receiver::kOn && !StartTrack()) TellTrackFailure();
     if (!wanted) EndTrack();
 }
 
-void GpsSession::StartTrack() {
-    if (track_.IsOpen() || !track_.Wanted()) return;
+bool GpsSession::StartTrack() {
+    if (track_.IsOpen() || !track_.Wanted()) return true;
     std::string why;
     if (!track_.Open(clock_.wall(), why)) {
         screen_.Trace("The session is not recorded: " + why);
-        return;
+        return false;
     }
     screen_.Trace("Recording the session in " + track_.Path());
     DescribeTrack();
+    return true;
+}
+
+// The status line says it once a session: the track is not written (the log says why); what
+// was written of it stays a whole GPX file. The message stays until the session's state
+// changes the line.
+void GpsSession::TellTrackFailure() {
+    if (trackFailureTold_) return;
+    trackFailureTold_ = true;
+    screen_.ShowStatusKey(kTrackFailedKey);
 }
 
 void GpsSession::DescribeTrack() {

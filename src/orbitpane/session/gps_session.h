@@ -100,6 +100,7 @@ class GpsSession {
     static constexpr int kRestartPauseMs = 500;
     static constexpr std::chrono::seconds kNoDataAfter{3};
     static constexpr std::chrono::seconds kCardCheckEvery{20};
+    static constexpr std::chrono::seconds kPassingStatusFor{5};
 
     GpsSession(CardCommands& card, SessionScreen& screen, TrackLog& track, Clock clock);
     GpsSession(const GpsSession&) = delete;
@@ -129,6 +130,9 @@ class GpsSession {
     // A position shown at `arrival` (wall clock): the watchdog's data time, the track point,
     // the status line's "started".
     void PositionArrived(const framework::GpsDataRecord& record, std::time_t arrival);
+    // The dialog showed `key`, a message that gives way to the session's status once
+    // positions have kept coming for kPassingStatusFor.
+    void PassingStatusShown(const std::wstring& key);
     // Recording switched on or off from the menu: a running session's track follows at once.
     void TrackWanted(bool wanted);
 
@@ -147,8 +151,10 @@ class GpsSession {
     void EndLostSession();
     void KillTimer(const char* failureTrace);
     void ShowSessionStatus(bool positionsArrive);
-    void StartTrack();
+    // Starts the track when it is wanted; false when it is wanted and cannot be written.
+    bool StartTrack();
     void EndTrack();
+    void TellTrackFailure();
     void DescribeTrack();
     std::string SecTimeNow() const;
 
@@ -158,10 +164,14 @@ class GpsSession {
     Clock clock_;
     bool running_ = false;
     Receiver receiver_ = Receiver::kUntouched;
-    bool timerStarted_ = false;  // the timer was started once (kills are traced when failing)
-    bool gaveUp_ = false;        // the watchdog gave the card up; its loss is told so
+    bool timerStarted_ = false;      // the timer was started once (kills are traced when failing)
+    bool gaveUp_ = false;            // the watchdog gave the card up; its loss is told so
+    bool trackFailureTold_ = false;  // this session's track failure is on the status line
     std::chrono::steady_clock::time_point lastData_{};
     std::chrono::steady_clock::time_point lastCheck_{};
+    // The passing message on the status line, and since when it is shown.
+    std::wstring passingKey_;
+    std::chrono::steady_clock::time_point passingSince_{};
     std::chrono::steady_clock::time_point startedAt_{};
     std::optional<std::chrono::milliseconds> firstFix_;
 };

@@ -3,6 +3,7 @@
 #include "framework/devicemgr/at_answers.h"
 #include "framework/devicemgr/at_receiver.h"
 #include "framework/devicemgr/gps_commands.h"
+#include "orbitpane/session/agps_settings.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "platform/ui/kit.h"
 
@@ -128,10 +129,13 @@ int COrbitpaneImpl::QueryGpsType() {
 }
 
 int COrbitpaneImpl::SetApn(const std::string& apn) {
+    // Only a checked value goes into the line: a quote or a ';' would end it early.
+    if (session::ApnProblem(apn) != nullptr) return 0;
     return SetCommand(GpsLine({.command = GpsCommand::kApn, .text = apn}));
 }
 
 int COrbitpaneImpl::SetSuplServer(const std::string& server) {
+    if (session::SuplServerProblem(server) != nullptr) return 0;
     return SetCommand(GpsLine({.command = GpsCommand::kSuplServer, .text = server}));
 }
 

@@ -7,6 +7,7 @@
 #include "orbitpane/win32/orbitpaneimpl.h"
 #include "orbitpane/win32/port_search.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/templates/gps.h"
 
 namespace ids = ui::templates::gps;
@@ -20,8 +21,8 @@ constexpr int kGpsPollMs = 100;
 }  // namespace
 
 void CGPSUIDlg::WireMonitoring() {
-    OnMessage(WM_DEVICE_STATE, [this](ui::WParam event, ui::LParam simStatus) {
-        return OnDeviceState(static_cast<uint32_t>(event), simStatus);
+    OnMessage(WM_DEVICE_STATE, [this](ui::WParam event, ui::LParam value) {
+        return OnDeviceState(static_cast<uint32_t>(event), value);
     });
     OnMessage(WM_PCUI_SEARCHED, [this](ui::WParam found, ui::LParam) {
         cardWatch_.PcUiSearched((found & 1) != 0, (found & 2) != 0);
@@ -58,20 +59,22 @@ bool CGPSUIDlg::OnDeviceEvent(uint32_t event, void* data) {
     if (!acceptingEvents_) return false;
     // The session's views of the sky come through the plug-in object, as its positions.
     if (event == framework::kEventGpsSky) return true;
-    ui::LParam simStatus = kNoSimStatus;
-    if (event == framework::kEventSimStatus && data != nullptr) {
-        int32_t status = 0;
-        std::memcpy(&status, data, sizeof status);
-        simStatus = status;
+    // A SIM report's status, an unavailability's reason.
+    ui::LParam value = kNoSimStatus;
+    if ((event == framework::kEventSimStatus || event == framework::kEventCardUnavailable) &&
+        data != nullptr) {
+        int32_t word = 0;
+        std::memcpy(&word, data, sizeof word);
+        value = word;
     }
-    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(event), simStatus);
+    Post(WM_DEVICE_STATE, static_cast<ui::WParam>(event), value);
     return true;
 }
 
-ui::LResult CGPSUIDlg::OnDeviceState(uint32_t event, ui::LParam simStatus) {
-    std::optional<int32_t> sim;
-    if (simStatus != kNoSimStatus) sim = static_cast<int32_t>(simStatus);
-    if (!cardWatch_.DeviceEvent(event, sim)) return 0;
+ui::LResult CGPSUIDlg::OnDeviceState(uint32_t event, ui::LParam value) {
+    std::optional<int32_t> word;
+    if (value != kNoSimStatus) word = static_cast<int32_t>(value);
+    if (!cardWatch_.DeviceEvent(event, word)) return 0;
     DrawCard();
     const CardState state = cardWatch_.State();
     if (state != CardState::kRemoved && state != CardState::kUnavailable) return 0;
@@ -101,6 +104,12 @@ void CGPSUIDlg::DrawCard() {
         // The last position keeps a lost card's port (a removal forgets all of it).
         if (!v.portText.empty()) context_.SetLastPositionText(orbitpane::kRowPort, v.portText);
     }
+    if (!session_.Running() && IsItemEnabled(ids::kStart) != v.canStart) {
+        // Start, pressable now, takes the focus unless the user is choosing or typing.
+        const int focus = Focus();
+        ShowStartable(focus != ids::kLanguage && focus != ids::kMapSite && focus != ids::kPath);
+    }
+    if (v.canStart && notReadyBoxUp_) ui::EndMessageBox(Handle());
     if (v.statusTurn != drawnStatusTurn_) {
         drawnStatusTurn_ = v.statusTurn;
         ShowStatus(v.statusKey);

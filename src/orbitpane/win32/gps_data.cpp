@@ -37,7 +37,8 @@ ui::LResult CGPSUIDlg::OnGpsData(const void* data) {
     const std::string longitude = Field(record->longitude, sizeof record->longitude);
     if (longitude.empty()) return 0;
     rawLongitude_ = WithoutFinalCharacter(longitude);
-    Trace("GPS Data Notify\xEF\xBC\x81\n");  // a full-width exclamation mark
+    // One a fix: at the debug level, so that a session does not fill the log.
+    TraceDebug("GPS Data Notify\xEF\xBC\x81\n");  // a full-width exclamation mark
     // The time of the fix shown is the computer's wall clock.
     const std::time_t arrival = context_.Clock().wall();
 

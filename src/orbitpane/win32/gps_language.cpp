@@ -49,7 +49,7 @@ void CGPSUIDlg::OnLanguageChanged() {
         list.SetItemText(row, 1, values[row]);
     }
     ShowFixRows(true);
-    ShowStatus(StatusTextId());
+    ShowStatus(StatusTextId(), statusDetail_);
     ApplyTexts();
     FillMapSites();
     if (skyDialog_) skyDialog_->ApplyLanguage();

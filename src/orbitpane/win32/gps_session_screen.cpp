@@ -18,7 +18,11 @@ bool CGPSUIDlg::KillGpsTimer() {
 void CGPSUIDlg::TellCardNotReady() {
     std::wstring message = DeviceStatusText();
     SetItemText(ids::kStatus, message);
+    // The box goes by itself once the card is ready (DrawCard): it would say what is no
+    // longer so.
+    notReadyBoxUp_ = true;
     ShowMessageBox(message, Text(L"IDS_Message"), ui::kMbOk);
+    notReadyBoxUp_ = false;
 }
 
 session::StartSettings CGPSUIDlg::StartSettingsNow() const {
@@ -78,6 +82,7 @@ void CGPSUIDlg::ShowDeviceStatus() {
     SetItemText(ids::kStatus, DeviceStatusText());
     // The key, not the text: a later language change shows the message again.
     statusTextId_ = cardWatch_.View().deviceStatusKey;
+    statusDetail_.clear();
 }
 
 void CGPSUIDlg::ShowSessionType(bool agps) {
@@ -86,14 +91,26 @@ void CGPSUIDlg::ShowSessionType(bool agps) {
 }
 
 void CGPSUIDlg::ShowButtons(bool running) {
-    EnableItem(running ? ids::kStop : ids::kStart, true);
-    if (running) SetFocus(ids::kStop);
-    EnableItem(running ? ids::kStart : ids::kStop, false);
+    if (running) {
+        EnableItem(ids::kStop, true);
+        SetFocus(ids::kStop);
+        EnableItem(ids::kStart, false);
+    } else {
+        ShowStartable(true);
+        EnableItem(ids::kStop, false);
+    }
+}
+
+// Idle, Start is pressable only while a session can start: with no card (or none ready) it
+// is dimmed, and the status line says why. `focus`: a pressable Start takes the focus.
+void CGPSUIDlg::ShowStartable(bool focus) {
+    const bool startable = cardWatch_.View().canStart;
+    if (IsItemEnabled(ids::kStart) != startable) EnableItem(ids::kStart, startable);
+    if (startable && focus) SetFocus(ids::kStart);
 }
 
 void CGPSUIDlg::ShowIdle() {
-    EnableItem(ids::kStart, true);
-    SetFocus(ids::kStart);
+    ShowStartable(true);
     EnableItem(ids::kStop, false);
     ui::ListView list = List(ids::kList);
     for (int row = 1; row < kListRows; ++row) list.SetItemText(row, 1, L"");

@@ -5,8 +5,7 @@
 
 #include "orbitpane/win32/gpsuidlg.h"
 #include "orbitpane/win32/localisation.h"
-#include "platform/process.h"
-#include "platform/user_files.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -66,12 +65,16 @@ void CGPSUIDlg::OpenTracksFolder() {
     std::string why;
     if (folder.empty() || !track::MakeTracksFolder(folder, &why)) {
         Trace(("The tracks folder cannot be opened: " + why).c_str());
+        TracksFolderNotOpened(folder);
         return;
     }
-    // What the handler says goes to the log folder, never over a terminal dialog.
-    std::string log = platform::UserFilePath(orbitpane::AppDirectory(), "Log");
-    std::string output = log + "/open-folder.log";
-    if (!platform::OpenWithDefaultHandler(folder, output)) {
+    // What the handler says goes to the log, never over a terminal dialog.
+    if (!OpenWithHandler(folder, true)) {
         Trace(("The tracks folder could not be opened with xdg-open: " + folder).c_str());
+        TracksFolderNotOpened(folder);
     }
+}
+
+void CGPSUIDlg::TracksFolderNotOpened(const std::string& folder) {
+    ShowPassingStatus(L"IDS_STATIC_ERROR_OPENTRACKS", platform::Utf8ToWide(folder));
 }

@@ -1,5 +1,6 @@
 #include "orbitpane/win32/gpssetupdlg.h"
 
+#include "orbitpane/session/agps_settings.h"
 #include "orbitpane/win32/gpsuidlg.h"
 #include "orbitpane/win32/localisation.h"
 #include "orbitpane/win32/orbitpaneimpl.h"
@@ -93,8 +94,30 @@ void CGPSSetupDlg::OnTypeAgps() {
     EnableItem(ids::kSupl, true);
 }
 
+// AGPS takes the two fields as the card is given them: a field that fails its check is named
+// in a message box, gets the focus, and nothing is saved.
+bool CGPSSetupDlg::FieldsAccepted() {
+    if (!IsItemChecked(ids::kTypeAgps)) return true;
+    const struct {
+        int id;
+        const wchar_t* (*problem)(std::string_view);
+    } kFields[] = {
+        {ids::kApn, session::ApnProblem},
+        {ids::kSupl, session::SuplServerProblem},
+    };
+    for (const auto& field : kFields) {
+        const wchar_t* key = field.problem(platform::WideToUtf8(ItemText(field.id)));
+        if (key == nullptr) continue;
+        ShowMessageBox(Text(key), Text(L"IDS_TITLE_SETTING"), ui::kMbOk | ui::kMbIconWarning);
+        SetFocus(field.id);
+        return false;
+    }
+    return true;
+}
+
 void CGPSSetupDlg::OnSave() {
     if (m_pConfigInfo == nullptr || m_pMarkup == nullptr) return;
+    if (!FieldsAccepted()) return;
     GPSConfigInfo& info = *m_pConfigInfo;
     const std::string shownType =
         m_pMainDlg ? platform::WideToUtf8(m_pMainDlg->ItemText(ui::templates::gps::kGpsType))

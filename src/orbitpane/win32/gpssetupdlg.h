@@ -37,6 +37,8 @@ class CGPSSetupDlg : public ui::Dialog {
     void OnTypeGps();
     void OnTypeAgps();
     void OnSave();
+    // The APN and SUPL server fields pass their checks (always, for stand-alone GPS).
+    bool FieldsAccepted();
     // Step 6 of a Save: the GPS dialog's type display while no session runs.
     void UpdateMainTypeDisplay();
     std::wstring Text(const wchar_t* key) const;

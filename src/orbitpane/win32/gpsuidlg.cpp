@@ -9,6 +9,7 @@
 #include "platform/power/sleep_watcher.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/templates/gps.h"
 
 namespace ids = ui::templates::gps;
@@ -54,6 +55,10 @@ CGPSUIDlg::~CGPSUIDlg() {
 
 void CGPSUIDlg::Trace(const char* message, const char* file, int line) {
     context_.Trace(framework::kTraceInfo, "CGPSUIDlg", file, line, message);
+}
+
+void CGPSUIDlg::TraceDebug(const char* message, const char* file, int line) {
+    context_.Trace(framework::kTraceDebug, "CGPSUIDlg", file, line, message);
 }
 
 bool CGPSUIDlg::ReadAppDirectory() {
@@ -191,6 +196,29 @@ void CGPSUIDlg::ApplyTexts() {
     };
     for (const auto& t : kTexts) SetItemText(t.id, Text(t.key));
     ApplyTrackMenuTexts();
+    ApplyKitTexts();
+}
+
+// What the window kit writes itself (message boxes' buttons, the terminal's window menu and
+// file dialog) speaks the dialog's language too.
+void CGPSUIDlg::ApplyKitTexts() {
+    ui::OwnTexts own;
+    const struct {
+        std::wstring* text;
+        const wchar_t* key;
+    } kKitTexts[] = {
+        {&own.close, L"IDS_MENU_CLOSE"},   {&own.ok, L"IDS_BTN_OK"},
+        {&own.cancel, L"IDS_CANCEL"},      {&own.yes, L"IDS_BTN_YES"},
+        {&own.no, L"IDS_BTN_NO"},          {&own.open, L"IDS_FILE_OPEN"},
+        {&own.folder, L"IDS_FILE_FOLDER"}, {&own.lookIn, L"IDS_FILE_LOOKIN"},
+        {&own.fileName, L"IDS_FILE_NAME"}, {&own.type, L"IDS_FILE_TYPE"},
+    };
+    for (const auto& t : kKitTexts) {
+        // A language file without the key keeps the kit's English.
+        std::wstring text = Text(t.key);
+        if (!text.empty()) *t.text = text;
+    }
+    ui::SetOwnTexts(own);
 }
 
 void CGPSUIDlg::ResetToIdle() {
@@ -201,9 +229,17 @@ void CGPSUIDlg::FocusRule() {
     SetFocus(session_.Running() ? ids::kStop : ids::kStart);
 }
 
-void CGPSUIDlg::ShowStatus(const std::wstring& key) {
-    SetItemText(ids::kStatus, Text(key.c_str()));
+void CGPSUIDlg::ShowStatus(const std::wstring& key, const std::wstring& detail) {
+    std::wstring text = Text(key.c_str());
+    if (!detail.empty()) text += L" " + detail;
+    SetItemText(ids::kStatus, text);
     statusTextId_ = key;
+    statusDetail_ = detail;
+}
+
+void CGPSUIDlg::ShowPassingStatus(const std::wstring& key, const std::wstring& detail) {
+    ShowStatus(key, detail);
+    session_.PassingStatusShown(key);
 }
 
 bool CGPSUIDlg::SaveProgramPath(const std::wstring& path) {

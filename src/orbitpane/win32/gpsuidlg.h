@@ -47,8 +47,8 @@ inline constexpr unsigned WM_GPS_TYPE_ANSWERED = 9571;
 // The power event message: event code and data; the sleep watcher sends it.
 inline constexpr unsigned WM_POWERBROADCAST = 0x0218;
 
-// The SIM status of WM_DEVICE_STATE when the event carried none, and the port of
-// WM_GPS_PORT_SEARCHED when the search found none.
+// The SIM status or the unavailability's reason of WM_DEVICE_STATE when the event carried
+// none, and the port of WM_GPS_PORT_SEARCHED when the search found none.
 inline constexpr ui::LParam kNoSimStatus = INTPTR_MIN;
 inline constexpr ui::LParam kNoPort = INTPTR_MIN;
 
@@ -102,8 +102,12 @@ class CGPSUIDlg : public ui::Dialog,
     unsigned StartGpsTimer();
     bool KillGpsTimer();
 
-    // Status line: shows the text of `key` and remembers the key for a language change.
-    void ShowStatus(const std::wstring& key);
+    // Status line: shows the text of `key`, followed by `detail` when there is one, and
+    // remembers both for a language change.
+    void ShowStatus(const std::wstring& key, const std::wstring& detail = {});
+    // The same for a message that gives way to the session's status once positions have kept
+    // coming for a while (a map or folder that could not be opened).
+    void ShowPassingStatus(const std::wstring& key, const std::wstring& detail = {});
     // Opens the current position in the map site chosen in the selector.
     void OnOpenMapLink();
 
@@ -140,10 +144,13 @@ class CGPSUIDlg : public ui::Dialog,
     void SetUpListView();
     void FillLanguageList();
     void ApplyTexts();
+    void ApplyKitTexts();
     void FillMapSites();
     // Traces under the dialog's module name; the file and line are those of the call.
     void Trace(const char* message, const char* file = __builtin_FILE(),
                int line = __builtin_LINE());
+    void TraceDebug(const char* message, const char* file = __builtin_FILE(),
+                    int line = __builtin_LINE());
     std::wstring Text(const wchar_t* key) { return context_.Text(key); }
     bool ReadAppDirectory();
     std::wstring AutoRunProgram() const;
@@ -158,7 +165,7 @@ class CGPSUIDlg : public ui::Dialog,
 
     // The card (gps_card.cpp): device events, what the polling found, drawing the card's view.
     void WireMonitoring();
-    ui::LResult OnDeviceState(uint32_t event, ui::LParam simStatus);
+    ui::LResult OnDeviceState(uint32_t event, ui::LParam value);
     void DrawCard();
     void FollowSearch();
     bool StartGpsThread(unsigned round);
@@ -176,6 +183,10 @@ class CGPSUIDlg : public ui::Dialog,
     void WireMapLink();
     void ForgetMapLinkAnswers();
     void OnMapLinkAnswered();
+    // Hands `target` to the desktop's handler; its answer comes back as a message. False when
+    // the handler cannot be started.
+    bool OpenWithHandler(const std::string& target, bool folder);
+    void MapNotOpened(const std::string& link);
 
     // The satellites view (gps_sky.cpp).
     void WireSkyView();
@@ -188,6 +199,7 @@ class CGPSUIDlg : public ui::Dialog,
     void AddTrackMenu();
     void ApplyTrackMenuTexts();
     void OpenTracksFolder();
+    void TracksFolderNotOpened(const std::string& folder);
 
     // session::SessionScreen (gps_session_screen.cpp)
     void ShowStatusKey(const wchar_t* key) override { ShowStatus(std::wstring(key)); }
@@ -196,6 +208,7 @@ class CGPSUIDlg : public ui::Dialog,
     void ShowSessionType(bool agps) override;
     void ShowButtons(bool running) override;
     void ShowIdle() override;
+    void ShowStartable(bool focus);
     void ShowNoData(std::optional<long long> seconds) override;
     void ClearNoDataSeconds() override;
     bool StartWatchdogTimer() override { return StartGpsTimer() != 0; }
@@ -218,11 +231,13 @@ class CGPSUIDlg : public ui::Dialog,
     orbitpane::LanguageTables languageTables_;
     std::vector<orbitpane::InstalledLanguage> languages_;
     std::wstring statusTextId_ = L"IDS_STATIC_QUER_DataCard";
+    std::wstring statusDetail_;
 
     // The card, and what of its view was drawn last (window thread only).
     session::CardWatch cardWatch_;
     unsigned drawnStatusTurn_ = 0;
-    unsigned searchRound_ = 0;  // the round the GPS port polling was started for
+    bool notReadyBoxUp_ = false;  // TellCardNotReady's box is up
+    unsigned searchRound_ = 0;    // the round the GPS port polling was started for
 
     // The session (window thread only).
     orbitpane::PluginCardCommands cardCommands_{pluginObject_};

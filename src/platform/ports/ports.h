@@ -8,6 +8,7 @@
 //       friendly=Satview Simulated PC UI Interface (COM7)
 //       card=sim-1
 //       pid=1234
+//       modemmanager=1      (optional: a port ModemManager may claim)
 //   The file is named "<id>.port" (other names are not read), written atomically by the
 //   port's owner (temp file and rename) and removed by that owner only when the port goes. An
 //   entry whose node is gone or whose owner process is dead is ignored, and a dead owner's file
@@ -18,6 +19,9 @@
 // The number of a port is the n of "(COM<n>)" in its friendly name, else the trailing digits
 // of its node. A real port's friendly name takes its interface text from the program
 // directory's config/ports.xml, else from the USB interface's string, else from the model.
+// A real port is one ModemManager may claim when udev marked it a candidate of ModemManager's
+// (ID_MM_CANDIDATE) and told it to leave neither the port nor its device alone
+// (ID_MM_PORT_IGNORE, ID_MM_DEVICE_IGNORE); a virtual port when its file says so.
 #pragma once
 
 #include <functional>
@@ -32,6 +36,7 @@ struct SerialPort {
     int number = -1;           // n of "COM<n>": the tty's own number
     std::string friendlyName;  // "<interface text> (COM<n>)"
     std::string card;          // ports with the same card key belong to one card
+    bool mmCandidate = false;  // ModemManager may claim it (see above)
     bool operator==(const SerialPort&) const = default;
 };
 

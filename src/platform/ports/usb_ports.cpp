@@ -45,6 +45,18 @@ std::string InterfaceText(udev_device* tty, udev_device* usbInterface, udev_devi
     return model;
 }
 
+bool Set(udev_device* device, const char* property) {
+    const char* value = device ? udev_device_get_property_value(device, property) : nullptr;
+    return value && std::string(value) == "1";
+}
+
+// ModemManager looks at the candidates its udev rules mark, unless a rule told it to leave the
+// port or its whole device alone.
+bool ModemManagerCandidate(udev_device* tty, udev_device* usbDevice) {
+    return Set(tty, "ID_MM_CANDIDATE") && !Set(tty, "ID_MM_PORT_IGNORE") &&
+           !Set(tty, "ID_MM_DEVICE_IGNORE") && !Set(usbDevice, "ID_MM_DEVICE_IGNORE");
+}
+
 }  // namespace
 
 std::vector<SerialPort> ListUsbPorts(udev* context, const PortNameTable& names) {
@@ -80,6 +92,7 @@ std::vector<SerialPort> ListUsbPorts(udev* context, const PortNameTable& names) 
         std::string text = InterfaceText(tty.get(), usbInterface, usbDevice, names);
         port.friendlyName = text + " (COM" + std::to_string(port.number) + ")";
         port.card = Text(udev_device_get_syspath(usbDevice));
+        port.mmCandidate = ModemManagerCandidate(tty.get(), usbDevice);
         ports.push_back(std::move(port));
     }
     return ports;

@@ -109,7 +109,7 @@ bool ValidPortId(std::string_view id) {
 
 std::string FormatVirtualPort(const SerialPort& port, long pid) {
     return "node=" + port.node + "\nfriendly=" + port.friendlyName + "\ncard=" + port.card +
-           "\npid=" + std::to_string(pid) + "\n";
+           "\npid=" + std::to_string(pid) + "\n" + (port.mmCandidate ? "modemmanager=1\n" : "");
 }
 
 int PortNumber(const std::string& friendlyName, const std::string& node) {
@@ -153,6 +153,10 @@ std::optional<VirtualPortEntry> ParseVirtualPort(std::string_view text) {
     entry.port.friendlyName = values["friendly"];
     entry.port.card = values["card"];
     if (entry.port.node.front() != '/') return std::nullopt;
+    if (auto mm = values.find("modemmanager"); mm != values.end()) {
+        if (mm->second != "0" && mm->second != "1") return std::nullopt;
+        entry.port.mmCandidate = mm->second == "1";
+    }
     const std::string& pid = values["pid"];
     auto [end, ec] = std::from_chars(pid.data(), pid.data() + pid.size(), entry.pid);
     if (ec != std::errc() || end != pid.data() + pid.size() || entry.pid <= 0) return std::nullopt;

@@ -112,6 +112,12 @@ bool Dialog::CreateOnWindowThread(WindowHandle owner, bool modal) {
                     break;
                 }
             }
+            // A radio group is entered at its checked button, as Tab enters it.
+            for (int member : RadioGroup(template_, first)) {
+                for (const ControlState& c : controls_) {
+                    if (c.id() == member && c.checked && c.enabled && c.visible) first = member;
+                }
+            }
         }
         if (first != 0) SetFocus(first);
     }

@@ -41,6 +41,12 @@ std::unique_ptr<Backend> MakeBackend(BackendKind kind, KitState& kit, std::strin
 namespace {
 std::atomic<KitState*> runningKit{nullptr};
 std::mutex lifeMutex;
+
+std::mutex ownTextsMutex;
+OwnTexts& OwnTextsLocked() {
+    static OwnTexts texts;
+    return texts;
+}
 }  // namespace
 
 KitState* Kit() {
@@ -241,6 +247,11 @@ int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstr
     return answer;
 }
 
+bool EndMessageBox(WindowHandle owner, int answer) {
+    KitState* kit = Kit();
+    return kit != nullptr && kit->backend->EndMessageBox(owner, answer);
+}
+
 std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request) {
     KitState* kit = Kit();
     if (kit == nullptr) return std::nullopt;
@@ -288,6 +299,16 @@ void ProcessPendingWork() {
     while (kit->queue.RunOne(false)) {
     }
     kit->backend->ProcessPending();
+}
+
+void SetOwnTexts(const OwnTexts& texts) {
+    std::lock_guard<std::mutex> lock(detail::ownTextsMutex);
+    detail::OwnTextsLocked() = texts;
+}
+
+OwnTexts CurrentOwnTexts() {
+    std::lock_guard<std::mutex> lock(detail::ownTextsMutex);
+    return detail::OwnTextsLocked();
 }
 
 }  // namespace ui

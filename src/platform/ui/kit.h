@@ -80,9 +80,30 @@ bool BringToFront(WindowHandle window);
 // Sends the power event to every top-level window (those without a parent).
 void BroadcastPower(unsigned event, LParam data = 0);
 
+// The kit's own texts, those the back ends write themselves: the terminal's window menu entry
+// Close, the message boxes' buttons, the terminal's file dialog. English until the program
+// gives them in the language it shows; windows opened after the change use the new texts.
+struct OwnTexts {
+    std::wstring close = L"Close";
+    std::wstring ok = L"OK";
+    std::wstring cancel = L"Cancel";
+    std::wstring yes = L"Yes";
+    std::wstring no = L"No";
+    std::wstring open = L"Open";
+    std::wstring folder = L"Folder:";
+    std::wstring lookIn = L"Look in:";
+    std::wstring fileName = L"File name:";
+    std::wstring type = L"Type:";
+};
+void SetOwnTexts(const OwnTexts& texts);
+OwnTexts CurrentOwnTexts();
+
 // A modal message box; answers the id of the button chosen (kIdOk, kIdCancel, ...).
 int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                    unsigned style = kMbOk);
+// Window thread: ends the newest message box still open over `owner`, as if the user chose
+// `answer`, for a box whose cause has gone while it was up. False when no box is open.
+bool EndMessageBox(WindowHandle owner, int answer = kIdOk);
 // The system's file-open dialog; the full path chosen, or nothing when cancelled.
 std::optional<std::wstring> OpenFileDialog(const FileDialogRequest& request);
 

@@ -34,6 +34,8 @@ inline constexpr std::uint32_t kStyleAutoHScroll = 1u << 4;  // edit scrolls as 
 inline constexpr std::uint32_t kStyleGroup = 1u << 5;        // starts a group
 inline constexpr std::uint32_t kStyleNoScroll = 1u << 6;     // list view without scroll bars
 inline constexpr std::uint32_t kStyleBorder = 1u << 7;       // bordered
+// static text shown as it is: no "&" marks the next character
+inline constexpr std::uint32_t kStyleNoPrefix = 1u << 8;
 
 // Dialog styles.
 inline constexpr std::uint32_t kDialogCaption = 1u << 0;

@@ -25,6 +25,7 @@ bool Step(CardLife& life, const std::string& step) {
     if (verb == "identified") return life.Identified();
     if (verb == "sim") return life.SimRead(static_cast<uint32_t>(std::stoul(arg)));
     if (verb == "radio") return life.RadioRead(arg == "on");
+    if (verb == "switched") return life.SwitchedOff(arg == "off");
     if (verb == "take") {
         life.TakeWork();
         return false;
@@ -78,7 +79,11 @@ struct Row {
 std::string StateOf(const CardLife& life) {
     std::string out;
     if (life.State().arrived) out += "arrived ";
-    if (life.State().unavailable) out += "unavailable ";
+    if (life.State().unavailable) {
+        out += life.State().unavailableReason == framework::kUnavailableSwitchedOff
+                   ? "switched-off "
+                   : "unavailable ";
+    }
     if (life.State().ready) out += "ready ";
     if (life.GpsOpen()) out += "gps-open ";
     if (!out.empty()) out.pop_back();
@@ -180,6 +185,48 @@ TEST(CardLife, EachRowOfItsTransitionTable) {
         {{kAnswering, "take", "sim 0", "radio on"}, "answering", false, ""},
         {{kAnswering, "take", "sim 1", "radio off"}, "answering", false, ""},
         {{"sim 1", "radio on"}, "unheard", false, "settings identity sim"},
+        // Switched off by its user: unavailable for that reason, the session gone with the
+        // radio and nothing owed; switched on, ready told again once the radio is read on.
+        {{kReady[0], kReady[1], kReady[2], kReady[3], kReady[4], "gps-opened", "take",
+          "switched off"},
+         "answering",
+         true,
+         "",
+         "arrived switched-off"},
+        {{kReady[0], kReady[1], kReady[2], kReady[3], kReady[4], "switched off", "switched off"},
+         "answering",
+         false,
+         "identity-again",
+         "arrived switched-off"},
+        {{kReady[0], kReady[1], kReady[2], kReady[3], kReady[4], "switched off", "radio on"},
+         "answering",
+         false,
+         "identity-again",
+         "arrived switched-off"},
+        {{kReady[0], kReady[1], kReady[2], kReady[3], kReady[4], "take", "switched off",
+          "switched on"},
+         "answering",
+         true,
+         "",
+         "arrived"},
+        {{kReady[0], kReady[1], kReady[2], kReady[3], kReady[4], "take", "switched off",
+          "switched on", "radio on"},
+         "answering",
+         true,
+         "identity-again",
+         "arrived ready"},
+        // Silence wins over the switch, and the switch is looked at anew once it answers.
+        {{kAnswering, "take", "link-lost", "switched off"},
+         "silent",
+         false,
+         "",
+         "arrived unavailable"},
+        {{kReady[0], kReady[1], kReady[2], kReady[3], kReady[4], "take", "switched off",
+          "link-lost", "answered", "take", "switched off"},
+         "answering",
+         true,
+         "",
+         "arrived switched-off"},
         // The receiver's session: a start or a stop the card did not answer owes a stop, done
         // once the card answers; opening again forgets it; a refused stop still streams.
         {{kAnswering, "take", "gps-opened"}, "answering", false, "", "gps-open"},

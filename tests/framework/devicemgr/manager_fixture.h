@@ -28,13 +28,15 @@ using namespace std::chrono_literals;
 
 struct Event {
     uint32_t code;
-    uint32_t value;  // the SIM state of a SIM status event, else 0
+    uint32_t value;  // the SIM state of a SIM status event, an unavailability's reason, else 0
     bool operator==(const Event&) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Event& e) {
     out << e.code;
-    if (e.code == framework::kEventSimStatus) out << "(" << e.value << ")";
+    if (e.code == framework::kEventSimStatus || e.code == framework::kEventCardUnavailable) {
+        out << "(" << e.value << ")";
+    }
     return out;
 }
 
@@ -48,8 +50,9 @@ class RecordingSink : public framework::IDeviceMgrEvent {
         } else if (event == framework::kEventGpsSky) {
             skies_.push_back(*static_cast<framework::GpsSkyRecord*>(data));
         } else {
-            uint32_t value =
-                event == framework::kEventSimStatus ? *static_cast<uint32_t*>(data) : 0;
+            bool valued =
+                event == framework::kEventSimStatus || event == framework::kEventCardUnavailable;
+            uint32_t value = valued ? *static_cast<uint32_t*>(data) : 0;
             events_.push_back({event, value});
         }
         changed_.notify_all();

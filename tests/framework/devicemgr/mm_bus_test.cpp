@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "manager_fixture.h"
-#include "modemmanager_sandbox.h"
+#include "mock_modem.h"
 #include "nmea_sentences.h"
 #include "platform/serving_wait.h"
 #include "platform/ui/kit.h"
@@ -24,155 +24,9 @@ namespace {
 
 using manager_test::Event;
 using manager_test::RecordingSink;
+using namespace mock_modem;
 using testing_support::WaitFor;
 using namespace std::chrono_literals;
-
-constexpr const char* kModemPath = "/org/freedesktop/ModemManager1/Modem/0";
-
-pid_t Spawn(const std::vector<std::string>& args, const std::string& log,
-            const std::string& busAddress = "") {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        if (!busAddress.empty()) ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress.c_str(), 1);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-void End(pid_t pid) {
-    if (pid <= 0) return;
-    ::kill(-pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
-}
-
-// A private bus with a mock ModemManager whose object manager holds one modem.
-class MockModemManager {
-  public:
-    MockModemManager() {
-        std::ofstream(dir_.path() + "/bus.conf")
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\"><busconfig>"
-               "<type>session</type><listen>unix:path="
-            << dir_.path() << "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-            << "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-               "<allow own=\"*\"/></policy></busconfig>\n";
-        bus_ = Spawn({"dbus-daemon", "--config-file=" + dir_.path() + "/bus.conf", "--nofork"},
-                     dir_.path() + "/bus.log");
-        WaitFor([&] { return ::access((dir_.path() + "/bus").c_str(), F_OK) == 0; }, 5s);
-        mock_ = Spawn({"/usr/bin/python3", "-m", "dbusmock", "-m", "org.freedesktop.ModemManager1",
-                       "/org/freedesktop/ModemManager1", "org.freedesktop.ModemManager1"},
-                      dir_.path() + "/mock.log", Address());
-        up_ = WaitFor([&] { return Busctl("status org.freedesktop.ModemManager1"); }, 10s);
-    }
-    ~MockModemManager() {
-        End(mock_);
-        End(bus_);
-    }
-    bool Up() const { return up_; }
-    std::string Address() const { return "unix:path=" + dir_.path() + "/bus"; }
-    // What busctl prints for `arguments`.
-    std::string Output(const std::string& arguments) const {
-        std::string text;
-        if (FILE* out =
-                ::popen(("busctl --address=" + Address() + " -- " + arguments).c_str(), "r")) {
-            char buffer[256];
-            while (size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
-            ::pclose(out);
-        }
-        return text;
-    }
-    bool Busctl(const std::string& arguments) const {
-        return std::system(
-                   ("busctl --address=" + Address() + " -- " + arguments + " >/dev/null 2>&1")
-                       .c_str()) == 0;
-    }
-    bool Mock(const std::string& path, const std::string& arguments) const {
-        return Busctl("call org.freedesktop.ModemManager1 " + path + " org.freedesktop.DBus.Mock " +
-                      arguments);
-    }
-    bool SetModem(const std::string& name, const std::string& typeAndValue) const {
-        return Busctl(
-            std::string("call org.freedesktop.ModemManager1 ") + kModemPath +
-            " org.freedesktop.DBus.Properties Set ssv org.freedesktop.ModemManager1.Modem " + name +
-            " " + typeAndValue);
-    }
-
-  private:
-    testing_support::TempDir dir_;
-    pid_t bus_ = -1, mock_ = -1;
-    bool up_ = false;
-};
-
-bool MockUsable() {
-    return std::system("/usr/bin/python3 -c 'import dbusmock' >/dev/null 2>&1") == 0 &&
-           std::system("command -v busctl dbus-daemon >/dev/null 2>&1") == 0;
-}
-
-// How long a silent method of the mock keeps its caller waiting: longer than any time-out here.
-constexpr auto kSilence = 3s;
-
-// An enabled modem offering NMEA and raw GPS; its Location methods answer at once, except
-// `silent`, which answers only after kSilence.
-bool AddGpsModem(const MockModemManager& mm, const std::string& silent = "") {
-    bool ok = mm.Mock("/org/freedesktop/ModemManager1",
-                      std::string("AddObject 'ssa{sv}a(ssss)' ") + kModemPath +
-                          " org.freedesktop.ModemManager1.Modem 5 State i 8 UnlockRequired u 1"
-                          " StateFailedReason u 0 Model s 'Wendrix 3G'"
-                          " Ports 'a(su)' 2 ttyUSB4 3 ttyUSB6 5 0") &&
-              mm.Mock(kModemPath,
-                      "AddProperties 'sa{sv}' org.freedesktop.ModemManager1.Modem.Location 4"
-                      " Capabilities u 6 Enabled u 1 SignalsLocation b false Location 'a{uv}' 0");
-    for (const auto& [method, in] : {std::pair{"Setup", "ub"}, std::pair{"SetGpsRefreshRate", "u"},
-                                     std::pair{"SetSuplServer", "s"}}) {
-        std::string code =
-            method == silent ? "time.sleep(" + std::to_string(kSilence.count()) + ")" : "";
-        ok = ok &&
-             mm.Mock(kModemPath,
-                     std::string("AddMethod sssss org.freedesktop.ModemManager1.Modem.Location ") +
-                         method + " " + in + " '' '" + code + "'");
-    }
-    return ok;
-}
-
-// What the manager traced, for tests that read it from several threads.
-struct TraceLog {
-    std::mutex mutex;
-    std::string text;
-    bool Has(const std::string& part) {
-        std::lock_guard<std::mutex> lock(mutex);
-        return text.find(part) != std::string::npos;
-    }
-    std::string All() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return text;
-    }
-};
-
-// The manager on the mock's modem only, waiting as the program's window kit has it.
-devicemgr::ManagerOptions MockOptions(const MockModemManager& mm, TraceLog& log,
-                                      devicemgr::MmTimeouts timeouts = {}) {
-    devicemgr::ManagerOptions options;
-    options.listPorts = [] { return std::vector<platform::SerialPort>{}; };
-    options.watchPorts = false;
-    options.cardPath = "modemmanager";
-    options.mmBusAddress = mm.Address();
-    options.mmTimeouts = timeouts;
-    options.wait = platform::WindowKitWait();
-    options.nmeaFeed = false;
-    options.trace = [&log](int, const std::string& text) {
-        std::lock_guard<std::mutex> lock(log.mutex);
-        log.text += text + "\n";
-    };
-    return options;
-}
 
 TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     if (std::system("/usr/bin/python3 -c 'import dbusmock' >/dev/null 2>&1") != 0 ||
@@ -202,11 +56,12 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     devicemgr::ManagerOptions options;
     options.listPorts = [] {
         return std::vector<platform::SerialPort>{
-            {"/dev/ttyUSB4", 4, "TARVEK Wendrix - 3G PC UI Interface (COM4)", "k"}};
+            {"/dev/ttyUSB4", 4, "TARVEK Wendrix - 3G PC UI Interface (COM4)", "k", true}};
     };
     options.watchPorts = false;
     options.cardPath = "auto";
     options.mmBusAddress = mm.Address();
+    options.mmChangesFolder = mm.ChangesFolder();
     options.mmGraceMs = 300;
     options.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
@@ -232,8 +87,8 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
     }
 
     // ModemManager gives up on the modem: unavailable, the SIM error told first.
-    ASSERT_TRUE(mm.SetModem("StateFailedReason", "u 3"));
-    ASSERT_TRUE(mm.SetModem("State", "i -1"));
+    ASSERT_TRUE(SetModem(mm, "StateFailedReason", "u 3"));
+    ASSERT_TRUE(SetModem(mm, "State", "i -1"));
     auto events = sink.WaitEvents(5, 10s);
     ASSERT_EQ(events.size(), 5u) << traces;
     EXPECT_EQ(events[3], (Event{framework::kEventSimStatus, 3}));
@@ -258,7 +113,7 @@ TEST(ManagerOverMockModemManager, RefusedAuthorizationFailedModemAndRemoval) {
         return traces.find(text) != std::string::npos;
     };
     EXPECT_TRUE(WaitFor([&] { return traced("card not opened"); }, 5s)) << traces;
-    EXPECT_TRUE(traced("new port left to ModemManager for a moment: /dev/ttyUSB4"));
+    EXPECT_TRUE(traced("port left to ModemManager for a moment: /dev/ttyUSB4"));
     {
         std::lock_guard<std::mutex> lock(tracesMutex);
         EXPECT_LT(traces.find("left to ModemManager"), traces.find("card not opened"));
@@ -301,6 +156,7 @@ TEST(ManagerOverMockModemManager, ASessionLeavesTheDataBearerConnected) {
     options.watchPorts = false;
     options.cardPath = "modemmanager";
     options.mmBusAddress = mm.Address();
+    options.mmChangesFolder = mm.ChangesFolder();
     RecordingSink sink;
     devicemgr::DeviceManager manager(options);
     manager.AddDeviceSink(&sink);
@@ -440,7 +296,7 @@ TEST(ManagerOverMockModemManager, ACallWithoutReplyLeavesItsCommandUnansweredInT
         SCOPED_TRACE(row.what);
         MockModemManager mm;
         ASSERT_TRUE(mm.Up());
-        ASSERT_TRUE(AddGpsModem(mm, row.silent));
+        ASSERT_TRUE(AddGpsModem(mm, {.silent = row.silent}));
         TraceLog log;
         RecordingSink sink;
         devicemgr::DeviceManager manager(MockOptions(mm, log, row.timeouts));

@@ -1,35 +1,56 @@
 // A ModemManager modem's card over a double of the API: what its properties tell (SIM states,
-// a failed modem, readiness), the command set's calls and answers, the sources restored on
-// stop, and a refused authorization said in the log with how to grant it.
+// a failed modem, readiness, switched off), the command set's calls and answers, a session
+// that changes only what it adds and undoes only that (also after a Satview was killed), and
+// a refused authorization said in the log with how to grant it.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "framework/devicemgr/mm_card.h"
 #include "nmea_sentences.h"
+#include "platform/files.h"
+#include "temp_dir.h"
 
 namespace {
 
 using namespace devicemgr;
 using nmea_test::Sentence;
 
+// The modem's location setup lives here, as the calls leave it.
 struct FakeApi final : MmApi {
     std::vector<std::string> calls;
-    Result next{true, "", ""};  // what every call answers
-    bool busThreadFree = true;  // false: every RunSync gives up before its task begins
+    Result next{true, "", ""};              // what every call answers
+    std::map<std::string, Result> answers;  // what one method answers instead
+    bool busThreadFree = true;              // false: every RunSync gives up before its task begins
+    LocationSetup setup{1, false, 30};      // 3gpp-lac-ci on, every 30 s
+    std::function<void(const std::string&)> onCall;  // sees each call as it is made
     Result Answer(std::string call) {
+        if (onCall) onCall(call);
+        std::string method = call.substr(0, call.find(' '));
         calls.push_back(std::move(call));
-        return next;
+        auto own = answers.find(method);
+        return own != answers.end() ? own->second : next;
     }
     Result Enable(const std::string&) override { return Answer("Enable"); }
+    Result ReadSetup(const std::string&, LocationSetup& now) override {
+        Result r = Answer("ReadSetup");
+        if (r.ok) now = setup;
+        return r;
+    }
     Result Setup(const std::string&, uint32_t sources, bool signal) override {
-        return Answer("Setup " + std::to_string(sources) + (signal ? " true" : " false"));
+        Result r = Answer("Setup " + std::to_string(sources) + (signal ? " true" : " false"));
+        if (r.ok) setup.sources = sources, setup.signals = signal;
+        return r;
     }
     Result SetSuplServer(const std::string&, const std::string& server) override {
         return Answer("SetSuplServer " + server);
     }
     Result SetGpsRefreshRate(const std::string&, uint32_t seconds) override {
-        return Answer("SetGpsRefreshRate " + std::to_string(seconds));
+        Result r = Answer("SetGpsRefreshRate " + std::to_string(seconds));
+        if (r.ok) setup.refreshRate = seconds;
+        return r;
     }
     Result Ping(const std::string&) override { return Answer("Ping"); }
     void Post(std::function<void()> task) override { task(); }
@@ -42,6 +63,7 @@ struct FakeApi final : MmApi {
 
 struct Listener final : CardListener {
     int changes = 0;
+    int portChanges = 0;
     std::vector<framework::GpsDataRecord> records;
     std::vector<framework::GpsSkyRecord> skies;
     std::vector<std::string> answers;
@@ -53,6 +75,7 @@ struct Listener final : CardListener {
     void OnCardHungUp(Card&) override {}
     void OnGpsPortHungUp(Card&, std::chrono::steady_clock::time_point) override {}
     void OnCardTrace(Card&, int, const std::string& text) override { traces += text + "\n"; }
+    void OnCardPortsChanged(Card&) override { ++portChanges; }
 };
 
 MmProperties Modem(int32_t state, uint32_t lock, uint32_t failed = 0, uint32_t caps = 6) {
@@ -64,6 +87,7 @@ MmProperties Modem(int32_t state, uint32_t lock, uint32_t failed = 0, uint32_t c
     p.capabilities = caps;
     p.enabled = 1;  // 3gpp-lac-ci on before Satview
     p.signalsLocation = false;
+    p.refreshRate = 30;
     p.ports = std::vector<std::pair<std::string, uint32_t>>{{"ttyUSB4", 3}, {"ttyUSB6", 5}};
     return p;
 }
@@ -104,18 +128,52 @@ TEST(MmCard, PropertiesTellSimReadinessAndFailure) {
     }
 }
 
-TEST(MmCard, DisabledModemIsEnabledOnceAndItsPortsAreListed) {
+// Enabled only when found disabled as it first settles, as NetworkManager does; disabled later
+// by its user or NetworkManager, it stays so, unavailable as switched off, until switched on.
+TEST(MmCard, AModemIsEnabledOnlyWhenFoundDisabledAsItAppears) {
+    struct Row {
+        std::vector<int32_t> states;  // told one after the other
+        std::vector<std::string> calls;
+        bool ready;
+        bool switchedOff;
+    } rows[] = {
+        {{3, 3, 6}, {"Enable"}, true, false},
+        {{1, 3, 5, 6}, {"Enable"}, true, false},  // initialising first, then found disabled
+        {{2, 3, 6}, {"Enable"}, true, false},     // the SIM unlocked, then found disabled
+        {{8}, {}, true, false},
+        {{8, 4, 3}, {}, false, true},  // disabled by its user: left so
+        {{3, 6, 3}, {"Enable"}, false, true},
+        {{8, 3, 5}, {}, false, false},  // being switched on again
+        {{8, 3, 6}, {}, true, false},
+        {{8, -1}, {}, false, false},  // failed: not answering, not switched off
+    };
+    for (const Row& row : rows) {
+        std::string label;
+        for (int32_t state : row.states) label += std::to_string(state) + " ";
+        SCOPED_TRACE(label);
+        FakeApi api;
+        Listener listener;
+        auto card = std::make_shared<MmCard>("/m/1", api, listener);
+        card->Update(Modem(row.states[0], 1));
+        for (size_t i = 1; i < row.states.size(); ++i) {
+            MmProperties told;
+            told.state = row.states[i];
+            card->Update(told);
+        }
+        EXPECT_EQ(api.calls, row.calls);
+        auto state = card->GetState();
+        EXPECT_EQ(state.ready, row.ready);
+        EXPECT_EQ(
+            state.unavailable && state.unavailableReason == framework::kUnavailableSwitchedOff,
+            row.switchedOff);
+    }
+}
+
+TEST(MmCard, ItsPortsAreListedAndFollowed) {
     FakeApi api;
     Listener listener;
     auto card = std::make_shared<MmCard>("/m/1", api, listener);
-    card->Update(Modem(3, 1));
-    MmProperties same;
-    same.state = 3;
-    card->Update(same);
-    EXPECT_EQ(api.calls, std::vector<std::string>{"Enable"});
-    EXPECT_FALSE(card->GetState().ready);
-    same.state = 6;
-    card->Update(same);
+    card->Update(Modem(6, 1));
     EXPECT_TRUE(card->GetState().ready);
     auto ports = card->Ports();
     EXPECT_EQ(ports.at.node, "/dev/ttyUSB4");
@@ -123,6 +181,18 @@ TEST(MmCard, DisabledModemIsEnabledOnceAndItsPortsAreListed) {
     EXPECT_EQ(ports.gps.number, 6);
     EXPECT_NE(ports.gps.friendlyName.find("GPS Interface (COM6)"), std::string::npos);
     EXPECT_EQ(card->Id(), "wendrix 3g");
+    EXPECT_EQ(card->PortNodes(), (std::vector<std::string>{"/dev/ttyUSB4", "/dev/ttyUSB6"}));
+    EXPECT_EQ(listener.portChanges, 0);
+    // ModemManager reports another port later: every port of the modem is followed.
+    MmProperties told;
+    told.ports = std::vector<std::pair<std::string, uint32_t>>{
+        {"ttyUSB4", 3}, {"ttyUSB6", 5}, {"ttyUSB5", 3}};
+    card->Update(told);
+    EXPECT_EQ(listener.portChanges, 1);
+    EXPECT_EQ(card->PortNodes(),
+              (std::vector<std::string>{"/dev/ttyUSB4", "/dev/ttyUSB6", "/dev/ttyUSB5"}));
+    card->Update(told);  // the same again
+    EXPECT_EQ(listener.portChanges, 1);
 }
 
 TEST(MmCard, CommandSetThroughTheApi) {
@@ -145,9 +215,10 @@ TEST(MmCard, CommandSetThroughTheApi) {
         {" at^wpdgp \r\n", "OK", {"Ping"}},
         {"AT^WPURL=\"supl.example.org\"\r\n", "OK", {"SetSuplServer supl.example.org"}},
         {"AT^WPURL=\r\n", "ERROR", {}},
-        // Before: 3gpp-lac-ci (1) without signals; GPS and MS-based AGPS added, signals on.
-        {"AT^GPSSTART\r\n", "OK", {"SetGpsRefreshRate 0", "Setup 71 true"}},
-        {"AT^GPSSTOP\r\n", "OK", {"Setup 1 false"}},
+        // Before: 3gpp-lac-ci (1) without signals, every 30 s; GPS and MS-based AGPS added,
+        // signals on, every trace; the stop takes away what the start added.
+        {"AT^GPSSTART\r\n", "OK", {"ReadSetup", "SetGpsRefreshRate 0", "Setup 71 true"}},
+        {"AT^GPSSTOP\r\n", "OK", {"ReadSetup", "Setup 1 false", "SetGpsRefreshRate 30"}},
         {"AT+CGMM\r\n", "ERROR", {}},
         {"ATD*99#\r\n", "ERROR", {}},
     };
@@ -292,21 +363,28 @@ TEST(MmCard, ACallWithoutReplyGivesNoAnswer) {
     const MmApi::Result unanswered{false, "org.freedesktop.DBus.Error.NoReply", "", true};
     struct Step {
         const char* line;
+        const char* silent;  // the method that gets no reply
         std::vector<std::string> calls;
         bool unavailable;  // the modem no longer counts as answering
     } steps[] = {
-        {"AT^GPSSTART\r\n", {"SetGpsRefreshRate 0"}, false},  // nothing more is asked
-        {"AT^GPSSTOP\r\n", {"Setup 0 false"}, false},
-        {"AT^WPURL=supl.example.org:7275\r\n", {"SetSuplServer supl.example.org:7275"}, false},
-        {"AT^WPDGP\r\n", {"Ping"}, true},
+        // Nothing more is asked after the call without reply.
+        {"AT^GPSSTART\r\n", "ReadSetup", {"ReadSetup"}, false},
+        {"AT^GPSSTART\r\n", "SetGpsRefreshRate", {"ReadSetup", "SetGpsRefreshRate 0"}, false},
+        {"AT^GPSSTART\r\n", "Setup", {"ReadSetup", "SetGpsRefreshRate 0", "Setup 7 true"}, false},
+        {"AT^GPSSTOP\r\n", "ReadSetup", {"ReadSetup"}, false},
+        {"AT^WPURL=supl.example.org:7275\r\n",
+         "SetSuplServer",
+         {"SetSuplServer supl.example.org:7275"},
+         false},
+        {"AT^WPDGP\r\n", "Ping", {"Ping"}, true},
     };
     for (const Step& step : steps) {
-        SCOPED_TRACE(step.line);
+        SCOPED_TRACE(std::string(step.line) + step.silent);
         FakeApi api;
         Listener listener;
         auto card = std::make_shared<MmCard>("/m/1", api, listener);
         card->Update(Modem(8, 1));
-        api.next = unanswered;
+        api.answers[step.silent] = unanswered;
         ASSERT_TRUE(card->SendUser(step.line));
         EXPECT_TRUE(listener.answers.empty());
         EXPECT_EQ(api.calls, step.calls);
@@ -337,8 +415,179 @@ TEST(MmCard, SessionUnansweredOrNotCarriedOutInTime) {
         EXPECT_FALSE(card->OpenGps(status));
         EXPECT_EQ(status, busHeldUp ? 12345u : 0u);
         EXPECT_FALSE(card->GpsOpen());
-        EXPECT_EQ(api.calls.size(), busHeldUp ? 0u : 2u);  // the stop, the refresh rate
+        // Without reply: the stop's and the start's look at the setup.
+        EXPECT_EQ(api.calls.size(), busHeldUp ? 0u : 2u);
     }
 }
 
 }  // namespace
+
+// Other clients share the modem's location setup: a session adds what it needs, and its stop
+// takes away only what it added and nobody turned off since; what another client changes
+// mid-session is left as they made it, and said.
+TEST(MmCard, ASessionUndoesOnlyWhatItAdded) {
+    struct Row {
+        const char* what;
+        LocationSetup before;
+        std::vector<std::string> start;  // the calls of the start
+        // Another client's change mid-session, told by ModemManager; none when unset.
+        std::function<void(LocationSetup&)> other;
+        std::vector<std::string> stop;
+        const char* traced;  // in the log after the stop; "" for nothing of another client
+    } rows[] = {
+        {"alone",
+         {0, false, 30},
+         {"ReadSetup", "SetGpsRefreshRate 0", "Setup 6 true"},
+         nullptr,
+         {"ReadSetup", "Setup 0 false", "SetGpsRefreshRate 30"},
+         ""},
+        {"GeoClue's NMEA and signals on before",
+         {4 | 1, true, 30},
+         {"ReadSetup", "SetGpsRefreshRate 0", "Setup 7 true"},
+         nullptr,
+         {"ReadSetup", "Setup 5 true", "SetGpsRefreshRate 30"},
+         ""},
+        {"everything on before: nothing to add, nothing to take",
+         {6, true, 0},
+         {"ReadSetup", "Setup 6 true"},
+         nullptr,
+         {"ReadSetup"},
+         ""},
+        {"another client enables 3gpp-lac-ci meanwhile",
+         {0, false, 30},
+         {"ReadSetup", "SetGpsRefreshRate 0", "Setup 6 true"},
+         [](LocationSetup& s) { s.sources |= 1; },
+         {"ReadSetup", "Setup 1 false", "SetGpsRefreshRate 30"},
+         ""},
+        {"another client switches NMEA off, and on again: its own then",
+         {0, false, 30},
+         {"ReadSetup", "SetGpsRefreshRate 0", "Setup 6 true"},
+         [](LocationSetup& s) { s.sources = 2; },
+         {"ReadSetup", "Setup 4 false", "SetGpsRefreshRate 30"},
+         "gps-nmea no longer as Satview set it; left so (the session's positions stop)"},
+        {"another client switches the signals off",
+         {0, false, 30},
+         {"ReadSetup", "SetGpsRefreshRate 0", "Setup 6 true"},
+         [](LocationSetup& s) { s.signals = false; },
+         {"ReadSetup", "Setup 0 false", "SetGpsRefreshRate 30"},
+         "the location signals no longer as Satview set it"},
+        {"another client sets its own refresh rate",
+         {0, false, 30},
+         {"ReadSetup", "SetGpsRefreshRate 0", "Setup 6 true"},
+         [](LocationSetup& s) { s.refreshRate = 5; },
+         {"ReadSetup", "Setup 0 false"},
+         "the refresh rate no longer as Satview set it"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeApi api;
+        api.setup = row.before;
+        Listener listener;
+        auto card = std::make_shared<MmCard>("/m/1", api, listener);
+        MmProperties modem = Modem(8, 1);
+        modem.enabled = row.before.sources;
+        modem.signalsLocation = row.before.signals;
+        modem.refreshRate = row.before.refreshRate;
+        card->Update(modem);
+        ASSERT_TRUE(card->OpenGps());
+        EXPECT_EQ(api.calls, row.start);
+        auto tell = [&](const LocationSetup& s) {
+            MmProperties told;
+            told.enabled = s.sources;
+            told.signalsLocation = s.signals;
+            told.refreshRate = s.refreshRate;
+            card->Update(told);
+        };
+        // A change told before Satview's own came in force says nothing of another client.
+        tell(row.before);
+        tell(api.setup);
+        if (row.other) {
+            row.other(api.setup);
+            tell(api.setup);
+            if (std::string(row.what).find("on again") != std::string::npos) {
+                api.setup.sources |= 4;
+                tell(api.setup);
+            }
+        }
+        api.calls.clear();
+        ASSERT_TRUE(card->CloseGps());
+        EXPECT_EQ(api.calls, row.stop);
+        if (*row.traced) {
+            EXPECT_NE(listener.traces.find(row.traced), std::string::npos) << listener.traces;
+        } else {
+            EXPECT_EQ(listener.traces.find("another client"), std::string::npos) << listener.traces;
+        }
+    }
+}
+
+// What a session changes is written before the calls; a Satview killed mid-session leaves it,
+// and the next Satview undoes it once the modem is enabled.
+TEST(MmCard, WhatAKilledSessionLeftIsUndoneByTheNextSatview) {
+    testing_support::TempDir dir;
+    const std::string folder = dir.path() + "/changes";
+    MmProperties modem = Modem(8, 1);
+    modem.equipmentId = "000000000000042";
+    modem.enabled = 0;
+    modem.refreshRate = 30;
+    const std::string file = ChangesPath(folder, "000000000000042");
+
+    FakeApi api;
+    api.setup = {0, false, 30};
+    std::vector<std::string> writtenAtCall;
+    api.onCall = [&](const std::string& call) {
+        if (call.starts_with("Set")) {
+            writtenAtCall.push_back(call + ": " + platform::ReadWholeFile(file).value_or("none"));
+        }
+    };
+    {
+        Listener listener;
+        auto killed = std::make_shared<MmCard>("/m/1", api, listener, folder);
+        killed->Update(modem);
+        EXPECT_EQ(api.calls, std::vector<std::string>{}) << "nothing left to undo";
+        ASSERT_TRUE(killed->OpenGps());
+        // Dropped without a stop, as by a kill.
+    }
+    EXPECT_EQ(writtenAtCall,
+              (std::vector<std::string>{"SetGpsRefreshRate 0: sources=6\nsignals=1\nrefresh=30\n",
+                                        "Setup 6 true: sources=6\nsignals=1\nrefresh=30\n"}));
+    // GeoClue turned 3gpp-lac-ci on since; ModemManager restarted, so the object is another.
+    api.setup.sources |= 1;
+    api.calls.clear();
+    struct Row {
+        const char* what;
+        MmApi::Result setupAnswer;
+        std::vector<std::string> calls;
+        bool fileLeft;
+    } rows[] = {
+        {"the undo refused: tried again next time",
+         {false, "org.freedesktop.ModemManager1.Error.Core.Failed", "busy"},
+         {"ReadSetup", "Setup 1 false"},
+         true},
+        {"the undo done",
+         {true, "", ""},
+         {"ReadSetup", "Setup 1 false", "SetGpsRefreshRate 30"},
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        api.calls.clear();
+        api.answers["Setup"] = row.setupAnswer;
+        Listener listener;
+        auto next = std::make_shared<MmCard>("/m/7", api, listener, folder);
+        MmProperties appearing = modem;
+        appearing.state = 3;  // disabled: enabled first, then undone
+        next->Update(appearing);
+        EXPECT_EQ(api.calls, std::vector<std::string>{"Enable"});
+        MmProperties enabled;
+        enabled.state = 6;
+        next->Update(enabled);
+        next->Update(enabled);  // once only
+        api.calls.erase(api.calls.begin());
+        EXPECT_EQ(api.calls, row.calls);
+        EXPECT_EQ(platform::FileExists(file), row.fileLeft);
+        EXPECT_NE(listener.traces.find("an earlier Satview left gps-raw|gps-nmea"),
+                  std::string::npos)
+            << listener.traces;
+    }
+    EXPECT_EQ(api.setup, (LocationSetup{1, false, 30})) << "GeoClue's source stays";
+}

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "cardsim/card.h"
 #include "manager_fixture.h"
@@ -100,6 +101,7 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
     mo.cardPath = "auto";
     mo.mmBusAddress = mm.Address();
     mo.mmGraceMs = 1000;
+    mo.mmChangesFolder = dir.path() + "/changes";
     mo.nmeaFeedLink = dir.path() + "/nmea";
     mo.trace = [&](int, const std::string& text) {
         std::lock_guard<std::mutex> lock(tracesMutex);
@@ -231,6 +233,131 @@ TEST(ManagerThroughModemManager, FindsTheCardPositionsAndSeesItGo) {
               << " ms; first record "
               << std::chrono::duration<double, std::milli>(firstAfter).count()
               << " ms after OpenGps began (" << first.size() << ")\n";
+    ::unsetenv("SATVIEW_PORTS_DIR");
+}
+
+// The index of the first event `wanted` from `from` on, waiting for it; -1 when it never came.
+int WaitEvent(RecordingSink& sink, const Event& wanted, size_t from,
+              std::chrono::milliseconds limit = 60s) {
+    int found = -1;
+    WaitFor(
+        [&] {
+            auto events = sink.Events();
+            for (size_t i = from; i < events.size(); ++i) {
+                if (events[i] == wanted) {
+                    found = static_cast<int>(i);
+                    return true;
+                }
+            }
+            return false;
+        },
+        limit);
+    return found;
+}
+
+// The number in what busctl prints for a "u" or "i" property ("u 23"); -2 without one.
+long Number(const std::string& printed) {
+    size_t space = printed.find(' ');
+    return space == std::string::npos ? -2 : std::atol(printed.c_str() + space + 1);
+}
+
+// Satview on a desktop where ModemManager, and other clients of it, share the card: started
+// right after the card is reported, it leaves the ports to ModemManager's probe; a source
+// another client enabled is still on after Satview's session; a modem disabled by another
+// client stays disabled; and ModemManager restarting gives the card back, with positions.
+TEST(ManagerThroughModemManager, SharesTheModemWithModemManagerAndItsClients) {
+    if (auto why = ModemManagerSandbox::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+    ModemManagerSandbox& mm = ModemManagerSandbox::Shared();
+    ASSERT_TRUE(mm.Up()) << mm.Log();
+
+    testing_support::TempDir dir;
+    ::setenv("SATVIEW_PORTS_DIR", (dir.path() + "/ports").c_str(), 1);
+    cardsim::CardOptions options;
+    options.dialect = cardsim::Dialect::ModemManager;
+    options.registerPorts = false;
+    options.nmeaPeriod = 500ms;
+    cardsim::Card card(options);
+    ASSERT_TRUE(card.Start());
+
+    std::mutex tracesMutex;
+    std::string traces;
+    devicemgr::ManagerOptions mo;
+    // Listed as a card ModemManager may claim, as udev lists a modem's ports.
+    std::vector<platform::SerialPort> listed = {
+        {card.AtNode(), 80, "TARVEK Wendrix - 3G PC UI Interface (COM80)", "k", true},
+        {card.GpsNode(), 81, "TARVEK Wendrix - 3G GPS Interface (COM81)", "k", true}};
+    mo.listPorts = [listed] { return listed; };
+    mo.watchPorts = false;
+    mo.choicePath = dir.Write("choice.xml", "");
+    mo.cardPath = "auto";
+    mo.mmBusAddress = mm.Address();
+    mo.mmChangesFolder = dir.path() + "/changes";
+    mo.nmeaFeed = false;
+    mo.trace = [&](int, const std::string& text) {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        traces += text + "\n";
+    };
+    auto log = [&] {
+        std::lock_guard<std::mutex> lock(tracesMutex);
+        return traces;
+    };
+    // The card is reported, and Satview starts before ModemManager has exported it.
+    ASSERT_TRUE(mm.AddCard(1, card.AtNode(), card.GpsNode()));
+    RecordingSink sink;
+    devicemgr::DeviceManager manager(mo);
+    manager.AddDeviceSink(&sink);
+    const Event ready{framework::kEventCardReady, 0};
+    int at = WaitEvent(sink, ready, 0);
+    ASSERT_GE(at, 0) << log() << mm.Log();
+    const std::string modem = mm.ModemPath(1);
+    ASSERT_FALSE(modem.empty());
+    // A healthy modem: its probe was not spoilt, so it has its location capabilities.
+    EXPECT_NE(mm.Property(modem, "org.freedesktop.ModemManager1.Modem", "State"), "i -1\n");
+    long capabilities =
+        Number(mm.Property(modem, "org.freedesktop.ModemManager1.Modem.Location", "Capabilities"));
+    EXPECT_EQ(capabilities & 6, 6) << capabilities;
+    for (const std::string& line : card.Received()) {
+        EXPECT_FALSE(line.starts_with("ATS7?")) << "Satview opened the port: " << line;
+    }
+    EXPECT_EQ(log().find("card ports: "), std::string::npos) << log();
+
+    // Another client enabled 3GPP locations before the session: still on after it.
+    const std::string location = "org.freedesktop.ModemManager1.Modem.Location";
+    ASSERT_TRUE(mm.Mmcli("-m " + modem + " --location-enable-3gpp").ok) << mm.Log();
+    ASSERT_TRUE(manager.OpenGps()) << log();
+    EXPECT_GE(sink.WaitRecords(1, 15s).size(), 1u) << log();
+    ASSERT_TRUE(manager.CloseGps()) << log();
+    long enabled = Number(mm.Property(modem, location, "Enabled"));
+    EXPECT_EQ(enabled & 1, 1) << "3gpp-lac-ci still on: " << enabled;
+    EXPECT_EQ(enabled & 6, 0) << "the receiver off: " << enabled;
+    EXPECT_EQ(Number(mm.Property(modem, location, "GpsRefreshRate")), 30);
+
+    // Disabled by another client after the session: it stays disabled, the card switched off.
+    ASSERT_TRUE(mm.Mmcli("-m " + modem + " -d").ok) << mm.Mmcli("-m " + modem).out;
+    at = WaitEvent(sink, {framework::kEventCardUnavailable, framework::kUnavailableSwitchedOff},
+                   at + 1, 20s);
+    EXPECT_GE(at, 0) << log();
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(mm.Property(modem, "org.freedesktop.ModemManager1.Modem", "State"), "i 3\n") << log();
+    ASSERT_TRUE(mm.Mmcli("-m " + modem + " -e").ok);
+    at = WaitEvent(sink, ready, std::max(at, 0) + 1, 30s);
+    ASSERT_GE(at, 0) << log();
+
+    // ModemManager restarts: the card goes and comes back, and positions again.
+    size_t before = sink.Events().size();
+    ASSERT_TRUE(mm.Restart()) << mm.Log();
+    int removed = WaitEvent(sink, {framework::kEventCardRemoved, 0}, before, 30s);
+    ASSERT_GE(removed, 0) << log();
+    ASSERT_GE(WaitEvent(sink, ready, removed + 1), 0) << log() << mm.Log();
+    size_t records = sink.WaitRecords(0, 0ms).size();
+    ASSERT_TRUE(manager.OpenGps()) << log();
+    EXPECT_GT(sink.WaitRecords(records + 1, 15s).size(), records) << log();
+    EXPECT_TRUE(manager.CloseGps());
+    EXPECT_EQ(log().find("card ports: "), std::string::npos) << "its ports never opened here";
+
+    ASSERT_TRUE(mm.RemoveCard(1));
+    EXPECT_GE(WaitEvent(sink, {framework::kEventCardRemoved, 0}, removed + 1, 15s), 0);
+    manager.RemoveDeviceSink(&sink);
     ::unsetenv("SATVIEW_PORTS_DIR");
 }
 

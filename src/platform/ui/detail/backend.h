@@ -54,6 +54,9 @@ class Backend {
     // Window thread.
     virtual int MessageBox(WindowHandle owner, const std::wstring& text,
                            const std::wstring& caption, unsigned style) = 0;
+    // Window thread: ends the newest message box still open over `owner` as if `answer` were
+    // chosen; false when none is.
+    virtual bool EndMessageBox(WindowHandle owner, int answer) = 0;
     virtual std::optional<std::wstring> OpenFile(const FileDialogRequest& request) = 0;
     virtual void ProcessPending() = 0;
 };

@@ -33,6 +33,8 @@ class HeadlessBackend : public detail::Backend {
     std::vector<unsigned> Timers(WindowHandle window) const override;
     int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                    unsigned style) override;
+    // Boxes answer at once here: none is ever open.
+    bool EndMessageBox(WindowHandle, int) override { return false; }
     std::optional<std::wstring> OpenFile(const FileDialogRequest& request) override;
     void ProcessPending() override;
 

@@ -10,8 +10,8 @@ const DialogTemplate& GpsDialog() {
     using namespace gps;
     // 279 x 179 dialog units: the list on top (the position rows, then the fix rows, all in
     // sight), then the GPS type and no-data line, the status line, the map and language
-    // selectors, and the check box with the buttons at the bottom. The path controls are hidden for good and
-    // share the selectors' row.
+    // selectors, and the check box with the buttons at the bottom. The path controls are hidden for
+    // good and share the selectors' row.
     static const DialogTemplate dialog{
         kGpsDialogId,
         L"Satview",
@@ -30,7 +30,7 @@ const DialogTemplate& GpsDialog() {
             {kOpenMap, K::PushButton, L"Open", {111, 150, 50, 14}, 0},
             {kList, K::ListView, L"", {7, 4, 265, 130}, kStyleBorder | kStyleNoScroll},
             {kBrowse, K::PushButton, L"...", {180, 150, 20, 14}, kStyleHidden},
-            {kStatus, K::Static, L"", {7, 142, 265, 8}, 0},
+            {kStatus, K::Static, L"", {7, 142, 265, 8}, kStyleNoPrefix},
             {kPath, K::Edit, L"", {7, 151, 170, 12}, kStyleHidden | kStyleAutoHScroll},
             {kNoDataSeconds, K::Static, L"", {222, 134, 28, 8}, kStyleCentre},
             {kGpsType, K::Static, L"", {77, 134, 40, 8}, 0},

@@ -367,6 +367,10 @@ int TerminalBackend::MessageBox(WindowHandle owner, const std::wstring& text,
     return RunMessageBox(owner, text, caption, style, screen_.Cols());
 }
 
+bool TerminalBackend::EndMessageBox(WindowHandle owner, int answer) {
+    return EndOpenMessageBox(owner, answer);
+}
+
 std::optional<std::wstring> TerminalBackend::OpenFile(const FileDialogRequest& request) {
     return RunFileDialog(request, screen_.Cols());
 }

@@ -39,6 +39,7 @@ class TerminalBackend : public detail::Backend {
     std::vector<unsigned> Timers(WindowHandle window) const override;
     int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                    unsigned style) override;
+    bool EndMessageBox(WindowHandle owner, int answer) override;
     std::optional<std::wstring> OpenFile(const FileDialogRequest& request) override;
     void ProcessPending() override;
 

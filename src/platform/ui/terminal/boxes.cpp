@@ -9,7 +9,9 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/detail/open_boxes.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/terminal/text.h"
 
 namespace ui::terminal {
@@ -47,24 +49,30 @@ class MessageBoxDialog : public Dialog {
     int escapeAnswer_;
 };
 
+detail::OpenBoxes<MessageBoxDialog>& OpenMessageBoxes() {
+    static detail::OpenBoxes<MessageBoxDialog> boxes;
+    return boxes;
+}
+
 }  // namespace
 
 int RunMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                   unsigned style, int screenCols) {
     struct Button {
         int id;
-        const wchar_t* text;
+        std::wstring text;
     };
+    const OwnTexts own = CurrentOwnTexts();
     std::vector<Button> buttons;
     switch (style & 0xF) {
         case kMbOkCancel:
-            buttons = {{kIdOk, L"OK"}, {kIdCancel, L"Cancel"}};
+            buttons = {{kIdOk, own.ok}, {kIdCancel, own.cancel}};
             break;
         case kMbYesNo:
-            buttons = {{kIdYes, L"Yes"}, {kIdNo, L"No"}};
+            buttons = {{kIdYes, own.yes}, {kIdNo, own.no}};
             break;
         default:
-            buttons = {{kIdOk, L"OK"}};
+            buttons = {{kIdOk, own.ok}};
     }
     const wchar_t* mark = nullptr;
     switch (style & 0xF0) {
@@ -100,7 +108,7 @@ int RunMessageBox(WindowHandle owner, const std::wstring& text, const std::wstri
                               K::Static,
                               lines[i],
                               {Du(indent), Dv(static_cast<int>(i) + 1), Du(cols - indent - 1), 8},
-                              0});
+                              kStyleNoPrefix});
     }
     int x = (cols - allButtons) / 2 + 1;
     for (size_t i = 0; i < buttons.size(); ++i) {
@@ -115,8 +123,15 @@ int RunMessageBox(WindowHandle owner, const std::wstring& text, const std::wstri
     bool hasCancel = (style & 0xF) == kMbOkCancel;
     bool okOnly = (style & 0xF) == kMbOk || (style & 0xF) > kMbYesNo;
     MessageBoxDialog box(std::move(t), hasCancel || okOnly, hasCancel ? kIdCancel : kIdOk);
+    detail::OpenBoxes<MessageBoxDialog>::Listed listed(OpenMessageBoxes(), owner, &box);
     int answer = box.DoModal(owner);
     return answer < 0 ? (hasCancel ? kIdCancel : buttons.back().id) : answer;
+}
+
+bool EndOpenMessageBox(WindowHandle owner, int answer) {
+    MessageBoxDialog* box = OpenMessageBoxes().Newest(owner);
+    if (box != nullptr) box->EndDialog(answer);
+    return box != nullptr;
 }
 
 namespace {
@@ -277,26 +292,27 @@ std::optional<std::wstring> RunFileDialog(const FileDialogRequest& request, int 
     int rows = 9;
     DialogTemplate t;
     t.id = 0x7F02;
-    t.title = L"Open";
+    const OwnTexts own = CurrentOwnTexts();
+    t.title = own.open;
     t.width = Du(cols);
     t.height = Dv(rows);
     t.styles = kDialogCaption | kDialogSysMenu | kDialogModalFrame;
     int field = cols - 14;
     t.controls = {
-        {kIdStatic, K::Static, L"Folder:", {Du(1), Dv(1), Du(11), 8}, 0},
+        {kIdStatic, K::Static, own.folder, {Du(1), Dv(1), Du(11), 8}, 0},
         {kFolder, K::Static, L"", {Du(13), Dv(1), Du(field), 8}, 0},
-        {kIdStatic, K::Static, L"Look in:", {Du(1), Dv(2), Du(11), 8}, 0},
+        {kIdStatic, K::Static, own.lookIn, {Du(1), Dv(2), Du(11), 8}, 0},
         {kEntries, K::DropDownList, L"", {Du(13), Dv(2), Du(field), Dv(12)}, kStyleGroup},
-        {kIdStatic, K::Static, L"File name:", {Du(1), Dv(4), Du(11), 8}, 0},
+        {kIdStatic, K::Static, own.fileName, {Du(1), Dv(4), Du(11), 8}, 0},
         {kName, K::Edit, L"", {Du(13), Dv(4), Du(field), 8}, kStyleAutoHScroll | kStyleGroup},
-        {kIdStatic, K::Static, L"Type:", {Du(1), Dv(5), Du(11), 8}, 0},
+        {kIdStatic, K::Static, own.type, {Du(1), Dv(5), Du(11), 8}, 0},
         {kTypes, K::DropDownList, L"", {Du(13), Dv(5), Du(field), Dv(6)}, kStyleGroup},
         {kIdOk,
          K::PushButton,
-         L"Open",
+         own.open,
          {Du(cols - 25), Dv(7), Du(10), 8},
          kStyleDefault | kStyleGroup},
-        {kIdCancel, K::PushButton, L"Cancel", {Du(cols - 13), Dv(7), Du(10), 8}, 0},
+        {kIdCancel, K::PushButton, own.cancel, {Du(cols - 13), Dv(7), Du(10), 8}, 0},
     };
     FileDialog dialog(std::move(t), request);
     if (dialog.DoModal(request.owner) != kIdOk) return std::nullopt;

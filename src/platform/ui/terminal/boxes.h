@@ -12,6 +12,8 @@ namespace ui::terminal {
 // Window thread. `screenCols` bounds the box's width.
 int RunMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                   unsigned style, int screenCols);
+// Window thread: ends the newest box RunMessageBox has open over `owner` with `answer`.
+bool EndOpenMessageBox(WindowHandle owner, int answer);
 std::optional<std::wstring> RunFileDialog(const FileDialogRequest& request, int screenCols);
 
 }  // namespace ui::terminal

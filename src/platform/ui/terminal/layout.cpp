@@ -40,7 +40,8 @@ bool OneLine(const ControlTemplate& c) {
 int TextNeed(const ControlState& c) {
     switch (c.kind()) {
         case ControlKind::Static:
-            return OneLine(c.control) ? Columns(Caption(c.text)) : 0;
+            if (!OneLine(c.control)) return 0;
+            return Columns((c.control.styles & kStyleNoPrefix) ? c.text : Caption(c.text));
         case ControlKind::PushButton:
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
@@ -170,9 +171,56 @@ int Layout::ColumnCells(int pixels) const {
     return std::max(1, Round(pixels * cols_, detail::kBaseUnitX * baseCols_));
 }
 
+namespace {
+
+// A one-line label that follows another one on its row, the two touching in the template (a
+// title and its value, a value and its unit): the terminal's letters are not as narrow as the
+// window's, so the second starts one blank after the text of the first, wherever that ends,
+// rather than at its scaled place.
+void PullLabelsTogether(const std::vector<ControlState>& controls, std::vector<Placed>& placed) {
+    auto label = [&](size_t i) {
+        return controls[i].visible && controls[i].kind() == ControlKind::Static &&
+               OneLine(controls[i].control);
+    };
+    std::vector<size_t> order;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        if (label(i)) order.push_back(i);
+    }
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return placed[a].at.col < placed[b].at.col; });
+    for (size_t i : order) {
+        const Rect& own = controls[i].control.rect;
+        for (size_t j : order) {
+            const Rect& before = controls[j].control.rect;
+            const int gap = own.x - (before.x + before.width);
+            if (j == i || placed[j].at.row != placed[i].at.row || gap < 0 || gap > 4) continue;
+            const ControlState& c = controls[j];
+            const std::wstring text =
+                (c.control.styles & kStyleNoPrefix) ? c.text : Caption(c.text);
+            const int offset = placed[j].pulled || !(c.control.styles & kStyleCentre)
+                                   ? 0
+                                   : std::max(0, (placed[j].at.cols - Columns(text)) / 2);
+            const int col = placed[j].at.col + offset + Columns(text) + 1;
+            Cells& at = placed[i].at;
+            if (col < at.col) {
+                at.cols += at.col - col;
+                at.col = col;
+                placed[i].pulled = true;
+                // The first keeps the cells up to the blank.
+                Cells& first = placed[j].at;
+                first.cols = std::min(first.cols, col - 1 - first.col);
+            }
+            break;
+        }
+    }
+}
+
+}  // namespace
+
 std::vector<Placed> Place(const Layout& layout, const std::vector<ControlState>& controls) {
     std::vector<Placed> placed(controls.size());
     for (size_t i = 0; i < controls.size(); ++i) placed[i].at = layout.Control(controls[i].control);
+    PullLabelsTogether(controls, placed);
     for (size_t i = 0; i < controls.size(); ++i) {
         const ControlState& c = controls[i];
         Placed& p = placed[i];

@@ -69,9 +69,13 @@ class Layout {
 
 // Where a control is drawn, and the columns its text may take there: a label, check box or
 // radio button followed on its row by another control leaves one column free before it.
+//
+// A label that follows another one it touches in the template starts one blank after that
+// one's text (`pulled`: its text is then drawn from its start, even when centred).
 struct Placed {
     Cells at;
     int room = 0;
+    bool pulled = false;
 };
 std::vector<Placed> Place(const Layout& layout, const std::vector<detail::ControlState>& controls);
 

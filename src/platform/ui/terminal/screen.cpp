@@ -90,6 +90,7 @@ bool Screen::Open(int inFd, int outFd) {
     ArmRestore(outFd, saved, leave);
     ClipToScreen();
     ::erase();
+    ForgetHalves();
     return true;
 }
 
@@ -121,18 +122,49 @@ void Screen::Resize() {
         ::resize_term(size.ws_row, size.ws_col);
     }
     ClipToScreen();
+    ForgetHalves();
     Invalidate();
 }
 
 void Screen::Erase() {
     ::erase();
+    ForgetHalves();
+}
+
+void Screen::ForgetHalves() {
+    halvesRows_ = LINES;
+    halvesCols_ = COLS;
+    halves_.assign(static_cast<size_t>(std::max(0, halvesRows_ * halvesCols_)), Half::kNone);
+}
+
+Screen::Half& Screen::HalfAt(int row, int col) {
+    if (halvesRows_ != LINES || halvesCols_ != COLS) ForgetHalves();
+    return halves_[static_cast<size_t>(row * halvesCols_ + col)];
+}
+
+void Screen::BlankCell(int row, int col) {
+    cchar_t old;
+    wchar_t chars[CCHARW_MAX + 1] = {};
+    attr_t attrs = A_NORMAL;
+    short pair = 0;
+    if (::mvin_wch(row, col, &old) == OK) ::getcchar(&old, chars, &attrs, &pair, nullptr);
+    cchar_t blank;
+    if (::setcchar(&blank, L" ", attrs, pair, nullptr) == OK) ::mvadd_wch(row, col, &blank);
+    HalfAt(row, col) = Half::kNone;
 }
 
 void Screen::ClipToScreen() {
     clip_ = Cells{0, 0, LINES, COLS};
 }
 
-void Screen::PutCell(int row, int col, const std::wstring& cell, const Style& style) {
+void Screen::PutCell(int row, int col, const std::wstring& cell, int width, const Style& style) {
+    if (row < 0 || col < 0 || row >= LINES || col + width > COLS) return;
+    // The left half of a character whose right half this covers, and the right half of one
+    // whose left half it ends on, become blanks.
+    if (HalfAt(row, col) == Half::kRight && col > 0) BlankCell(row, col - 1);
+    const int last = col + width - 1;
+    const bool cutsRight = HalfAt(row, last) == Half::kLeft && last + 1 < COLS;
+    if (cutsRight) BlankCell(row, last + 1);
     attr_t attrs = A_NORMAL;
     if (style.reverse) attrs |= A_REVERSE;
     if (style.bold) attrs |= A_BOLD;
@@ -142,6 +174,8 @@ void Screen::PutCell(int row, int col, const std::wstring& cell, const Style& st
     if (::setcchar(&c, cell.c_str(), attrs, style.pair, nullptr) == OK) {
         ::mvadd_wch(row, col, &c);
     }
+    HalfAt(row, col) = width == 2 ? Half::kLeft : Half::kNone;
+    if (width == 2) HalfAt(row, col + 1) = Half::kRight;
 }
 
 int Screen::Put(int row, int col, std::wstring_view text, const Style& style) {
@@ -163,7 +197,7 @@ int Screen::Put(int row, int col, std::wstring_view text, const Style& style) {
             cell += text[i++];
         }
         if (col + width > right) break;
-        if (col >= clip_.col) PutCell(row, col, cell, style);
+        if (col >= clip_.col) PutCell(row, col, cell, width, style);
         col += width;
     }
     return col - start;

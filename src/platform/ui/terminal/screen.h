@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/ui/terminal/layout.h"
 #include "platform/ui/terminal/ncurses_wide.h"
@@ -81,7 +82,15 @@ class Screen {
     std::wstring Text() const;
 
   private:
-    void PutCell(int row, int col, const std::wstring& cell, const Style& style);
+    // Writes `cell` (`width` columns) at (row, col). A double-width character of which it
+    // covers one half only gives way to a blank in the other half, in its own colours.
+    void PutCell(int row, int col, const std::wstring& cell, int width, const Style& style);
+    void BlankCell(int row, int col);
+    // What each cell holds, as this program drew it: which cells are halves of a
+    // double-width character (ncurses' own record goes wrong when only one half is drawn over).
+    enum class Half : unsigned char { kNone, kLeft, kRight };
+    Half& HalfAt(int row, int col);
+    void ForgetHalves();
     short Colour(std::int64_t rgb) const;
 
     SCREEN* screen_ = nullptr;
@@ -92,6 +101,9 @@ class Screen {
     bool colours_ = false;
     Cells clip_;
     std::map<std::pair<short, short>, short> pairs_;
+    std::vector<Half> halves_;
+    int halvesRows_ = 0;
+    int halvesCols_ = 0;
 };
 
 }  // namespace ui::terminal

@@ -267,7 +267,7 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, const Plac
     style.dim = base.dim || !c.enabled;
     Style lit = style;
     lit.reverse = focused;
-    std::wstring text = Caption(c.text);
+    std::wstring text = (c.control.styles & kStyleNoPrefix) ? c.text : Caption(c.text);
     auto cursor = [&](int row, int col) {
         if (!focused) return;
         *cursorRow = row;
@@ -280,7 +280,9 @@ void TerminalView::DrawControl(Screen& screen, const ControlState& c, const Plac
                 at.rows > 1 ? Wrap(text, at.cols) : std::vector<std::wstring>{text};
             for (int i = 0; i < at.rows && i < static_cast<int>(lines.size()); ++i) {
                 std::wstring line = ClipWithMark(lines[i], room);
-                int offset = (c.control.styles & kStyleCentre) ? (room - Columns(line)) / 2 : 0;
+                int offset = (c.control.styles & kStyleCentre) && !placed.pulled
+                                 ? (room - Columns(line)) / 2
+                                 : 0;
                 screen.Put(at.row + i, at.col + offset, line, style);
             }
             break;
@@ -546,6 +548,14 @@ std::vector<int> TerminalView::TabStops(const std::vector<ControlState>& control
         }
         stops.push_back(c.id());
     }
+    // Tab goes in reading order: by row, then from left to right, whatever order the
+    // template lists the controls in.
+    auto place = [&](int id) {
+        const ControlState* c = FindIn(controls, id);
+        const Cells at = layout_.Control(c->control);
+        return std::pair{at.row, at.col};
+    };
+    std::stable_sort(stops.begin(), stops.end(), [&](int a, int b) { return place(a) < place(b); });
     return stops;
 }
 
@@ -721,7 +731,7 @@ void TerminalView::OpenSystemMenu() {
                                          : item.text);
         p.commands.push_back(item.command);
     }
-    p.items.push_back(L"Close");
+    p.items.push_back(CurrentOwnTexts().close);
     p.commands.push_back(kCloseCommand);
     popup_ = std::move(p);
     backend_.MarkDirty();

@@ -11,9 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/ui/detail/access.h"
+#include "platform/ui/detail/open_boxes.h"
 #include "platform/ui/detail/wx_module.h"
+#include "platform/ui/kit.h"
 #include "platform/ui/wx/display_check.h"
 #include "platform/ui/wx/gtk_native.h"
 #include "platform/ui/wx/screen_text.h"
@@ -106,7 +109,14 @@ bool WxBackend::Start(int argc, char** argv) {
     static char name[] = "satview";
     static char* defaultArgv[] = {name, nullptr};
     int count = argc > 0 && argv != nullptr ? argc : 1;
-    char** args = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    char** given = argc > 0 && argv != nullptr ? argv : defaultArgv;
+    // GTK names the windows' class after the program (WM_CLASS "satview", "Satview", as the
+    // desktop entry's StartupWMClass says), not after the launcher's file name. wx keeps the
+    // arguments for the program's life.
+    static std::vector<char*> args;
+    args.assign(given, given + count);
+    args[0] = name;
+    args.push_back(nullptr);
     const char* display = std::getenv("DISPLAY");
     if (!DisplayAnswers(display, std::getenv("WAYLAND_DISPLAY"), std::getenv("GDK_BACKEND"),
                         kDisplayTimeout, &failure_)) {
@@ -114,7 +124,7 @@ bool WxBackend::Start(int argc, char** argv) {
     }
     wxSetAssertHandler(ReportAssertion);
     if (wxTheApp == nullptr) wxApp::SetInstance(new KitApp);
-    if (!wxEntryStart(count, args)) {
+    if (!wxEntryStart(count, args.data())) {
         failure_ = "the window system cannot be started on the display \"" +
                    std::string(display ? display : "") + "\"";
         return false;
@@ -242,17 +252,35 @@ int WxBackend::MessageBox(WindowHandle owner, const std::wstring& text, const st
             flags |= wxICON_INFORMATION;
             break;
     }
-    int answer = wxMessageBox(ToWx(text), ToWx(caption), flags, TopLevelOf(ViewOf(owner)));
-    switch (answer) {
-        case wxYES:
+    wxMessageDialog box(TopLevelOf(ViewOf(owner)), ToWx(text), ToWx(caption), flags);
+    // The buttons in the program's language, not in the toolkit's.
+    const OwnTexts own = CurrentOwnTexts();
+    box.SetYesNoLabels(ToWx(own.yes), ToWx(own.no));
+    box.SetOKCancelLabels(ToWx(own.ok), ToWx(own.cancel));
+    detail::OpenBoxes<wxMessageDialog>::Listed listed(openBoxes_, owner, &box);
+    switch (box.ShowModal()) {
+        case wxID_YES:
             return kIdYes;
-        case wxNO:
+        case wxID_NO:
             return kIdNo;
-        case wxCANCEL:
+        case wxID_CANCEL:
             return kIdCancel;
         default:
             return kIdOk;
     }
+}
+
+bool WxBackend::EndMessageBox(WindowHandle owner, int answer) {
+    wxMessageDialog* box = openBoxes_.Newest(owner);
+    if (box == nullptr) return false;
+    // GTK runs its message box natively: it ends on a response, not on EndModal.
+    if (!AnswerNativeBox(box, answer)) {
+        box->EndModal(answer == kIdYes      ? wxID_YES
+                      : answer == kIdNo     ? wxID_NO
+                      : answer == kIdCancel ? wxID_CANCEL
+                                            : wxID_OK);
+    }
+    return true;
 }
 
 std::optional<std::wstring> WxBackend::OpenFile(const FileDialogRequest& request) {

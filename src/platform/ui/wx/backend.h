@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "platform/ui/detail/backend.h"
+#include "platform/ui/detail/open_boxes.h"
 
 class wxEvtHandler;
+class wxMessageDialog;
 class wxTimer;
 class wxWindow;
 
@@ -36,6 +38,7 @@ class WxBackend : public detail::Backend {
     std::vector<unsigned> Timers(WindowHandle window) const override;
     int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
                    unsigned style) override;
+    bool EndMessageBox(WindowHandle owner, int answer) override;
     std::optional<std::wstring> OpenFile(const FileDialogRequest& request) override;
     void ProcessPending() override;
 
@@ -63,6 +66,7 @@ class WxBackend : public detail::Backend {
     std::map<TimerKey, std::unique_ptr<wxTimer>> timers_;
     std::vector<std::unique_ptr<wxTimer>> killed_;  // stopped, deleted by BuryTimers
     int timersNotifying_ = 0;                       // window thread only
+    detail::OpenBoxes<wxMessageDialog> openBoxes_;  // window thread only
 };
 
 // The running wx back end, or null.

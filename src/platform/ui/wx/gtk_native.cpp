@@ -4,6 +4,8 @@
 #include <wx/graphics.h>
 #include <wx/window.h>
 
+#include "platform/ui/types.h"
+
 #ifdef __WXGTK3__
 #include <dlfcn.h>
 
@@ -41,6 +43,7 @@ struct Gtk {
                                 void (*)(void*)) = nullptr;
     void (*fileChooserAddFilter)(void*, void*) = nullptr;
     void (*fileChooserSetFilter)(void*, void*) = nullptr;
+    void (*dialogResponse)(void*, int) = nullptr;
 
     template <typename F>
     static void Load(F& function, const char* name) {
@@ -60,6 +63,7 @@ struct Gtk {
         Load(fileFilterAddCustom, "gtk_file_filter_add_custom");
         Load(fileChooserAddFilter, "gtk_file_chooser_add_filter");
         Load(fileChooserSetFilter, "gtk_file_chooser_set_filter");
+        Load(dialogResponse, "gtk_dialog_response");
     }
     bool FiltersUsable() const {
         return fileFilterNew && fileFilterSetName && fileFilterAddCustom && fileChooserAddFilter &&
@@ -127,10 +131,27 @@ void OfferExecutablesOnly(wxWindow* fileDialog, const char* name) {
     gtk.fileChooserAddFilter(fileDialog->GetHandle(), filter);
     gtk.fileChooserSetFilter(fileDialog->GetHandle(), filter);
 }
+
+bool AnswerNativeBox(wxWindow* box, int answer) {
+    // GtkResponseType's values for the buttons a message box has.
+    constexpr int kOk = -5, kCancel = -6, kYes = -8, kNo = -9;
+    const Gtk& gtk = Functions();
+    if (gtk.dialogResponse == nullptr || box == nullptr || box->GetHandle() == nullptr) {
+        return false;
+    }
+    gtk.dialogResponse(box->GetHandle(), answer == kIdYes      ? kYes
+                                         : answer == kIdNo     ? kNo
+                                         : answer == kIdCancel ? kCancel
+                                                               : kOk);
+    return true;
+}
 #else
 void ApplyCompactStyle(wxWindow*) {}
 void ForgetScreenSnapshot(wxDC&) {}
 void OfferExecutablesOnly(wxWindow*, const char*) {}
+bool AnswerNativeBox(wxWindow*, int) {
+    return false;
+}
 #endif
 
 }  // namespace ui::wxkit

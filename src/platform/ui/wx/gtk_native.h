@@ -22,4 +22,8 @@ void ForgetScreenSnapshot(wxDC& screen);
 // files the user may execute, and makes it the current one. Does nothing outside GTK 3.
 void OfferExecutablesOnly(wxWindow* fileDialog, const char* name);
 
+// Ends the native message box `box` runs modally now with the response of the kit's button
+// `answer` (kIdOk, kIdCancel, kIdYes, kIdNo). False outside GTK 3, where EndModal ends it.
+bool AnswerNativeBox(wxWindow* box, int answer);
+
 }  // namespace ui::wxkit

@@ -337,8 +337,14 @@ void WxView::ApplyControl(wxWindow* window, const ControlState& state) {
     if (window->IsShown() != state.visible) window->Show(state.visible);
     wxString text = ToWx(state.text);
     switch (state.kind()) {
-        case ControlKind::PushButton:
         case ControlKind::Static:
+            if (auto* label = dynamic_cast<wxControl*>(window);
+                label != nullptr && (state.control.styles & kStyleNoPrefix)) {
+                if (label->GetLabelText() != text) label->SetLabelText(text);
+                break;
+            }
+            [[fallthrough]];
+        case ControlKind::PushButton:
         case ControlKind::GroupBox:
             if (window->GetLabel() != text) window->SetLabel(text);
             break;
