@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "geoclue_client.h"
+#include "nmea.h"
 #include "platform/access/account_access.h"
 #include "running_system.h"
 #include "terminal_screen.h"
@@ -26,14 +27,6 @@ namespace {
 
 constexpr int kNoFix = 8;  // epochs before the first fix
 constexpr int kEpochs = 600;
-
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
 
 // Epoch i of the route, from kNoFix on: 0.002' north and 0.0026' east of the one before.
 double RouteLatitude(int i) {
@@ -56,11 +49,12 @@ std::string RouteLog() {
         std::snprintf(
             lon, sizeof lon, "%s,E",
             fix ? ("139" + std::to_string(46.0 + 0.0026 * i)).substr(0, 10).c_str() : "01000.0000");
-        log += Sentence(std::string("GPRMC,") + time + (fix ? ",A," : ",V,") + lat + "," + lon +
-                        ",0.5,10.0,081226,,,A");
-        log += Sentence(std::string("GPGGA,") + time + "," + lat + "," + lon +
-                        (fix ? ",1,08,0.9,35.2,M,-29.8,M,," : ",0,00,,,M,,M,,"));
-        log += Sentence("GPGSV,1,1,04,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45");
+        log += cardsim::NmeaSentence(std::string("GPRMC,") + time + (fix ? ",A," : ",V,") + lat +
+                                     "," + lon + ",0.5,10.0,081226,,,A");
+        log += cardsim::NmeaSentence(std::string("GPGGA,") + time + "," + lat + "," + lon +
+                                     (fix ? ",1,08,0.9,35.2,M,-29.8,M,," : ",0,00,,,M,,M,,"));
+        log += cardsim::NmeaSentence(
+            "GPGSV,1,1,04,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45");
     }
     return log;
 }

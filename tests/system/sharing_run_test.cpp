@@ -18,8 +18,10 @@
 #include <regex>
 #include <sstream>
 
+#include "nmea.h"
 #include "running_system.h"
 #include "terminal_screen.h"
+#include "unix_socket.h"
 
 using system_test::Child;
 using system_test::RunningSystem;
@@ -30,14 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kEpochs = 600;
-
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body) sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
 
 // The route: epoch i one second after the one before, 0.001' north and 0.0013' east of it.
 double RouteLatitude(int i) {
@@ -54,12 +48,13 @@ std::string RouteLog() {
         std::snprintf(time, sizeof time, "%02d%02d%02d.00", 12 + i / 3600, i / 60 % 60, i % 60);
         std::snprintf(lat, sizeof lat, "35%07.4f,N", 40.0 + 0.001 * i);
         std::snprintf(lon, sizeof lon, "139%07.4f,E", 46.0 + 0.0013 * i);
-        log += Sentence(std::string("GPRMC,") + time + ",A," + lat + "," + lon +
-                        ",0.5,10.0,081226,,,A");
-        log += Sentence(std::string("GPGGA,") + time + "," + lat + "," + lon +
-                        ",1,08,0.9,35.2,M,-29.8,M,,");
-        log += Sentence("GPGSA,A,3,01,02,03,04,05,06,07,08,,,,,1.6,0.9,1.3");
-        log += Sentence("GPGSV,1,1,04,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45");
+        log += cardsim::NmeaSentence(std::string("GPRMC,") + time + ",A," + lat + "," + lon +
+                                     ",0.5,10.0,081226,,,A");
+        log += cardsim::NmeaSentence(std::string("GPGGA,") + time + "," + lat + "," + lon +
+                                     ",1,08,0.9,35.2,M,-29.8,M,,");
+        log += cardsim::NmeaSentence("GPGSA,A,3,01,02,03,04,05,06,07,08,,,,,1.6,0.9,1.3");
+        log += cardsim::NmeaSentence(
+            "GPGSV,1,1,04,01,40,083,46,02,17,308,41,03,07,344,39,04,22,228,45");
     }
     return log;
 }
@@ -99,19 +94,6 @@ int FreePort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
     ::close(fd);
     return ntohs(address.sin_port);
-}
-
-// A reader of the feed's socket, reading without blocking.
-int ConnectTo(const std::string& path) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 void ReadInto(int fd, std::string& into) {
@@ -205,7 +187,7 @@ TEST_F(SharingRun, GpsdAndTheTrackSeeWhatTheRowsShowAndNoReaderHoldsTheRowsUp) {
     ASSERT_EQ(::stat(socket.c_str(), &st), 0) << socket;
     EXPECT_TRUE(S_ISSOCK(st.st_mode));
     EXPECT_EQ(st.st_mode & 0077, 0u) << socket << " is open to others";
-    const int reader = ConnectTo(socket);
+    const int reader = testing_support::ConnectUnixSocket(socket);
     ASSERT_GE(reader, 0) << socket;
     std::string socketStream;
 

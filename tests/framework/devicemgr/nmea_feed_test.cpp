@@ -22,6 +22,9 @@
 #include "platform/access/account_access.h"
 #include "platform/runtime_folder.h"
 #include "temp_dir.h"
+#include "unix_socket.h"
+
+using testing_support::ConnectUnixSocket;
 
 namespace {
 
@@ -68,19 +71,6 @@ int OpenReader(const std::string& link) {
         ::cfmakeraw(&tio);
         ::tcsetattr(fd, TCSANOW, &tio);
     }
-    return fd;
-}
-
-int Connect(const std::string& path) {
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, O_NONBLOCK);
     return fd;
 }
 
@@ -268,7 +258,7 @@ TEST(NmeaFeed, SocketReadersEachGetTheSentencesAndAStoppedOneLosesOnlyItsOldest)
         EXPECT_TRUE(S_ISSOCK(st.st_mode));
         EXPECT_EQ(st.st_mode & 0077, 0u) << "only the owner may connect";
         std::vector<int> fds;
-        for (int i = 0; i < row.readers; ++i) fds.push_back(Connect(feed.SocketPath()));
+        for (int i = 0; i < row.readers; ++i) fds.push_back(ConnectUnixSocket(feed.SocketPath()));
         ASSERT_TRUE(WaitFor([&] { return feed.SocketReaders().size() == fds.size(); }));
         std::vector<std::string> got(fds.size());
         for (int i = 0; i < kSentences; ++i) {
@@ -323,11 +313,11 @@ TEST(NmeaFeed, SocketReadersComeAndGoAndGetNoPositionWithoutAFix) {
     ::close(stale);
     NmeaFeed feed(options);
     ASSERT_TRUE(feed.Open());
-    int early = Connect(feed.SocketPath());
+    int early = ConnectUnixSocket(feed.SocketPath());
     ASSERT_GE(early, 0);
     ASSERT_TRUE(WaitFor([&] { return feed.SocketReaders().size() == 1; }));
     feed.Write({"$GPGSV,1*00"});
-    int late = Connect(feed.SocketPath());
+    int late = ConnectUnixSocket(feed.SocketPath());
     ASSERT_TRUE(WaitFor([&] { return feed.SocketReaders().size() == 2; }));
     int terminal = OpenReader(options.link);
     const std::vector<std::string> session = {
