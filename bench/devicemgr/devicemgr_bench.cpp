@@ -63,15 +63,19 @@ class BenchContainer final : public framework::IPluginContainer {
     framework::IBasePlugin* manager_;
 };
 
-// Counts GPS records (or views of the sky) and wakes a waiter on each.
+// Counts GPS records (or views of the sky), notes when the last one came and wakes a waiter on
+// each. The time is taken in the sink, on the manager's thread: what is measured ends there, not
+// when the waiting thread gets the processor back.
 class RecordSink : public framework::IDeviceMgrEvent {
   public:
     explicit RecordSink(uint32_t counted = framework::kEventGpsData) : counted_(counted) {}
     bool OnDeviceEvent(uint32_t event, void*) override {
         if (event != counted_) return true;
+        const Clock::time_point now = Clock::now();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++records_;
+            last_ = now;
         }
         cv_.notify_all();
         return true;
@@ -84,12 +88,18 @@ class RecordSink : public framework::IDeviceMgrEvent {
         std::lock_guard<std::mutex> lock(mutex_);
         return records_;
     }
+    // Microseconds from `start` to the last record.
+    double MicrosSince(Clock::time_point start) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::chrono::duration<double, std::micro>(last_ - start).count();
+    }
 
   private:
     const uint32_t counted_;
     std::mutex mutex_;
     std::condition_variable cv_;
     uint64_t records_ = 0;
+    Clock::time_point last_;
 };
 
 // A private ports folder, a simulated card whose ports are registered here (the GPS port is a
@@ -210,7 +220,7 @@ void BM_SentenceToSink(benchmark::State& state) {
         auto start = Clock::now();
         bench.gpsPty.Write(line);
         if (!sink.WaitFor(before + 1)) state.SkipWithError("no record");
-        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        micros.push_back(sink.MicrosSince(start));
     }
     bench.plugin->CloseGps();
     bench.deviceMgr->RemoveEventSink(&sink);
@@ -230,10 +240,10 @@ std::string FourSystemEpoch(long n) {
     std::vector<std::string> lines = cardsim::RouteEpoch(point, 1796000000 + n);
     std::string time = lines[0].substr(7, 9);
     lines.insert(lines.begin() + 1, cardsim::NmeaSentence("GPVTG,84.4,T,,M,12.4,N,23.0,K,A"));
-    lines.insert(lines.begin() + 3,
-                 {cardsim::NmeaSentence("GNGNS," + time + ",4807.038,N,01131.000,E,AAAN,25,0.6,"
-                                                          "545.4,46.9,,,V"),
-                  cardsim::NmeaSentence("GPZDA," + time + ",07,12,2026,00,00")});
+    lines.insert(lines.begin() + 3, {cardsim::NmeaSentence("GNGNS," + time +
+                                                           ",4807.038,N,01131.000,E,AAAN,25,0.6,"
+                                                           "545.4,46.9,,,V"),
+                                     cardsim::NmeaSentence("GPZDA," + time + ",07,12,2026,00,00")});
     // The second GPS signal (L5) of the satellites that send it.
     lines.insert(lines.end() - 1,
                  {cardsim::NmeaSentence("GPGSV,2,1,06,02,67,040,41,05,45,110,38,07,30,200,35,"
@@ -260,7 +270,7 @@ void BM_FourSystemEpochToSink(benchmark::State& state) {
         auto start = Clock::now();
         bench.gpsPty.Write(epoch);
         if (!sink.WaitFor(before + 1)) state.SkipWithError("no view of the sky");
-        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        micros.push_back(sink.MicrosSince(start));
     }
     bench.plugin->CloseGps();
     bench.deviceMgr->RemoveEventSink(&sink);

@@ -1,7 +1,8 @@
 // The whole program as a user runs it, on the simulated card, in the terminal front end (tmux):
 // how long Startup takes until the GPS dialog is on the screen, the CPU it uses while idle with
-// the card present (with no session, and with a session at one fix a second) and its resident
-// memory in the terminal.
+// the card present (with no session, with a session at one fix a second, and with the
+// satellites view open on it) and its resident memory in the terminal. The same session in the
+// window front end, under the display of DISPLAY (xvfb-run), driven with xdotool.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/files.h"
 #include "running_system.h"
 #include "tmux_session.h"
 
@@ -78,17 +80,8 @@ BENCHMARK(BM_StartupUntilDialogShown)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
-// CPU over ten seconds, as a share of one core; `session` presses Start first.
-void IdleCpu(benchmark::State& state, bool session) {
-    RunningSystem system;
-    if (!system.StartCard({"--ready-after", "0"})) state.SkipWithError("no simulated card");
-    TmuxSession tmux(Command(system), 100, 30);
-    if (!tmux.WaitForText(L"(COM")) state.SkipWithError("no dialog");
-    if (session) {
-        tmux.Keys("Enter");
-        if (!tmux.WaitForText(L"N ")) state.SkipWithError("no position");
-    }
-    pid_t pid = PanePid(tmux);
+// CPU and memory of `pid` over ten seconds, as counters: CPU as a share of one core.
+void MeasureIdle(benchmark::State& state, pid_t pid) {
     for (auto _ : state) {
         double before = CpuSeconds(pid);
         auto start = Clock::now();
@@ -101,14 +94,82 @@ void IdleCpu(benchmark::State& state, bool session) {
         state.counters["pss_MiB"] = StatusKb(pid, "Pss", "smaps_rollup") / 1024.0;
     }
 }
+
+enum class Run { kNoSession, kSession, kSessionAndSatellites };
+
+// The terminal front end; a session is started with Enter (Start has the focus), the
+// satellites view opened with its key.
+void IdleCpu(benchmark::State& state, Run run) {
+    RunningSystem system;
+    if (!system.StartCard({"--ready-after", "0"})) state.SkipWithError("no simulated card");
+    TmuxSession tmux(Command(system), 100, 30);
+    if (!tmux.WaitForText(L"(COM")) state.SkipWithError("no dialog");
+    if (run != Run::kNoSession) {
+        tmux.Keys("Enter");
+        if (!tmux.WaitForText(L"N ")) state.SkipWithError("no position");
+    }
+    if (run == Run::kSessionAndSatellites) {
+        tmux.Keys("s");
+        if (!tmux.WaitForText(L"Satview satellites")) state.SkipWithError("no satellites view");
+    }
+    MeasureIdle(state, PanePid(tmux));
+}
 void BM_IdleCpuNoSession(benchmark::State& state) {
-    IdleCpu(state, false);
+    IdleCpu(state, Run::kNoSession);
 }
 void BM_IdleCpuSessionAt1Hz(benchmark::State& state) {
-    IdleCpu(state, true);
+    IdleCpu(state, Run::kSession);
+}
+void BM_IdleCpuSessionAt1HzWithSatellitesView(benchmark::State& state) {
+    IdleCpu(state, Run::kSessionAndSatellites);
 }
 BENCHMARK(BM_IdleCpuNoSession)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_IdleCpuSessionAt1Hz)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleCpuSessionAt1HzWithSatellitesView)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The window front end on DISPLAY, read back through its screen-text dump. xdotool gives the
+// dialog the focus and presses Enter (Start is its default button); the satellites view is
+// chosen from the dialog's context menu (a right click on the panel), its last item.
+void WindowCpu(benchmark::State& state, Run run) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0' || system_test::Shell("command -v xdotool") != 0) {
+        state.SkipWithError("needs a display and xdotool: run under xvfb-run");
+        return;
+    }
+    RunningSystem system;
+    if (!system.StartCard({"--ready-after", "0"})) state.SkipWithError("no simulated card");
+    auto env = system.Env();
+    env["DISPLAY"] = display;
+    env["SATVIEW_SCREEN_TEXT"] = system.Dir() + "/screen.txt";
+    system_test::Child satview({system.Bin() + "/Startup"}, env, system.Dir() + "/startup.out");
+    auto shows = [&](const std::string& text) {
+        return system_test::WaitUntil([&] {
+            auto screen = platform::ReadWholeFile(system.Dir() + "/screen.txt");
+            return screen && screen->find(text) != std::string::npos;
+        });
+    };
+    const std::string dialog = "xdotool search --name '^Satview GPS$' | head -1";
+    if (!shows("are ready.")) state.SkipWithError("no dialog");
+    if (run != Run::kNoSession) {
+        system_test::Shell("xdotool windowfocus --sync $(" + dialog + ") key Return");
+        if (!shows("| Latitude | N ")) state.SkipWithError("no position");
+    }
+    if (run == Run::kSessionAndSatellites) {
+        // The panel's bottom right corner, below the buttons.
+        system_test::Shell("W=$(" + dialog +
+                           "); eval $(xdotool getwindowgeometry --shell $W); xdotool mousemove "
+                           "--window $W $((WIDTH - 8)) $((HEIGHT - 4)) click 3 sleep 0.5 key Up "
+                           "Return");
+        if (!shows("window: Satview satellites")) state.SkipWithError("no satellites view");
+    }
+    MeasureIdle(state, satview.Pid());
+}
+BENCHMARK_CAPTURE(WindowCpu, session_at_1Hz, Run::kSession)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(WindowCpu, session_at_1Hz_with_satellites_view, Run::kSessionAndSatellites)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 

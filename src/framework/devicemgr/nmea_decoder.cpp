@@ -39,24 +39,45 @@ void FormatDegrees(int64_t micro, char positive, char negative, char* out) {
 }  // namespace
 
 void NmeaLexer::Feed(std::string_view bytes, std::vector<std::string>& out) {
-    for (char ch : bytes) {
-        auto c = static_cast<unsigned char>(ch);
+    size_t i = 0;
+    while (i < bytes.size()) {
+        if (!inSentence_) {
+            // Bytes before a '$' are noise.
+            i = bytes.find('$', i);
+            if (i == std::string_view::npos) return;
+        } else {
+            // A sentence's body is taken a run at a time, up to the next byte that is not of it.
+            size_t end = i;
+            while (end < bytes.size() && bytes[end] != '$' &&
+                   Printable(static_cast<unsigned char>(bytes[end]))) {
+                ++end;
+            }
+            const size_t room = kMaxSentence - line_.size();
+            if (end - i > room) {
+                // Too long: thrown away from the byte that would not fit.
+                ++discarded_;
+                line_.clear();
+                inSentence_ = false;
+                i += room + 1;
+                continue;
+            }
+            line_.append(bytes.substr(i, end - i));
+            i = end;
+            if (i == bytes.size()) return;
+        }
+        const auto c = static_cast<unsigned char>(bytes[i++]);
         if (c == '$') {
             if (inSentence_ && line_.size() > 1) ++discarded_;
             line_.assign(1, '$');
             inSentence_ = true;
         } else if (c == '\r' || c == '\n') {
-            if (inSentence_ && line_.size() > 1) out.push_back(line_);
-            line_.clear();
-            inSentence_ = false;
-        } else if (!inSentence_) {
-            // Bytes before a '$' are noise.
-        } else if (!Printable(c) || line_.size() >= kMaxSentence) {
-            ++discarded_;
+            if (line_.size() > 1) out.push_back(line_);
             line_.clear();
             inSentence_ = false;
         } else {
-            line_.push_back(ch);
+            ++discarded_;  // a byte that is not printable, inside a sentence
+            line_.clear();
+            inSentence_ = false;
         }
     }
 }

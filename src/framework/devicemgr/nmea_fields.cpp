@@ -43,6 +43,7 @@ namespace nmea {
 
 std::vector<std::string_view> Split(std::string_view body) {
     std::vector<std::string_view> fields;
+    fields.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), ',')) + 1);
     size_t start = 0;
     while (true) {
         size_t comma = body.find(',', start);

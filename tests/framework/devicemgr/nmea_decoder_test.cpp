@@ -212,4 +212,28 @@ TEST(NmeaLexer, CutsSentencesOutOfNoise) {
     EXPECT_EQ(lexer.Discarded(), 2u);  // the binary one and the overlong one
 }
 
+// The longest sentence kept, whole or in pieces, and one byte more: the rest of that one is
+// dropped up to the next '$'.
+TEST(NmeaLexer, KeepsSentencesUpToTheLongestAndCutsLongerOnes) {
+    const std::string longest = "$" + std::string(devicemgr::kMaxSentence - 1, 'A');
+    const std::string longer = longest + "B";
+    struct Row {
+        std::vector<std::string> reads;
+        std::vector<std::string> kept;
+        uint64_t discarded;
+    } rows[] = {
+        {{longest + "\r\n"}, {longest}, 0},
+        {{longest.substr(0, 60), longest.substr(60) + "\n"}, {longest}, 0},
+        {{longer + "\r\n$GPGGA,1*00\r\n"}, {"$GPGGA,1*00"}, 1},
+        {{longest, "BC\r\n", "$GPGGA,1*00\n"}, {"$GPGGA,1*00"}, 1},
+    };
+    for (const Row& row : rows) {
+        NmeaLexer lexer;
+        std::vector<std::string> out;
+        for (const std::string& read : row.reads) lexer.Feed(read, out);
+        EXPECT_EQ(out, row.kept) << row.reads.front().size();
+        EXPECT_EQ(lexer.Discarded(), row.discarded) << row.reads.front().size();
+    }
+}
+
 }  // namespace
