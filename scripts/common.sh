@@ -18,6 +18,7 @@ SATVIEW_TEST_PACKAGES=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth  # the GUI tests' display
   imagemagick  # import: the window tests save the screen
+  xdotool  # the window benchmarks press Start and open the satellites view
   umockdev libumockdev-dev  # fake USB devices for the port-list tests
   python3-dbusmock dbus systemd  # a mock logind on a private bus, driven with busctl
   desktop-file-utils  # desktop-file-validate: autostart entries, the installed package
