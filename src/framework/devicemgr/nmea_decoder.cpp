@@ -89,20 +89,16 @@ framework::GpsDataRecord MakeRecord(const GpsFix& fix) {
     if (fix.satellites) {
         std::snprintf(record.satellites, sizeof record.satellites, "%d", *fix.satellites);
     }
-    auto put = [](const auto& from, bool& known, auto& to) {
-        known = from.has_value();
-        if (from) to = *from;
-    };
-    put(fix.altitudeMetres, record.altitudeKnown, record.altitudeMetres);
-    put(fix.speedMetresPerSecond, record.speedKnown, record.speedMetresPerSecond);
-    put(fix.courseDegrees, record.courseKnown, record.courseDegrees);
-    put(fix.fixMode, record.fixModeKnown, record.fixMode);
-    put(fix.satellitesUsed, record.satellitesUsedKnown, record.satellitesUsed);
-    put(fix.pdop, record.pdopKnown, record.pdop);
-    put(fix.hdop, record.hdopKnown, record.hdop);
-    put(fix.vdop, record.vdopKnown, record.vdop);
-    put(fix.utcMillisecondOfDay, record.utcTimeKnown, record.utcMillisecondOfDay);
-    put(fix.utcMilliseconds, record.utcDateTimeKnown, record.utcMilliseconds);
+    nmea::PutKnown(fix.altitudeMetres, record.altitudeKnown, record.altitudeMetres);
+    nmea::PutKnown(fix.speedMetresPerSecond, record.speedKnown, record.speedMetresPerSecond);
+    nmea::PutKnown(fix.courseDegrees, record.courseKnown, record.courseDegrees);
+    nmea::PutKnown(fix.fixMode, record.fixModeKnown, record.fixMode);
+    nmea::PutKnown(fix.satellitesUsed, record.satellitesUsedKnown, record.satellitesUsed);
+    nmea::PutKnown(fix.pdop, record.pdopKnown, record.pdop);
+    nmea::PutKnown(fix.hdop, record.hdopKnown, record.hdop);
+    nmea::PutKnown(fix.vdop, record.vdopKnown, record.vdop);
+    nmea::PutKnown(fix.utcMillisecondOfDay, record.utcTimeKnown, record.utcMillisecondOfDay);
+    nmea::PutKnown(fix.utcMilliseconds, record.utcDateTimeKnown, record.utcMilliseconds);
     return record;
 }
 

@@ -37,5 +37,12 @@ std::optional<int32_t> TimeOfDay(std::string_view text);
 // "ddmmyy" in days since 1970-01-01; years 80 to 99 are 1980 to 1999, the others 2000 on.
 std::optional<int64_t> Date(std::string_view text);
 
+// A value read into a record's pair of fields: whether it is known, and the value when it is.
+template <class From, class To>
+void PutKnown(const std::optional<From>& from, bool& known, To& to) {
+    known = from.has_value();
+    if (from) to = *from;
+}
+
 }  // namespace nmea
 }  // namespace devicemgr

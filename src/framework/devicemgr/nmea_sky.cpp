@@ -48,17 +48,13 @@ framework::GpsSkyRecord MakeSkyRecord(const SkyView& view) {
         out.snr = s.snr.value_or(0);
         out.signals = s.signals;
     }
-    auto put = [](const auto& from, bool& known, auto& to) {
-        known = from.has_value();
-        if (from) to = *from;
-    };
-    put(view.fixMode, record.fixModeKnown, record.fixMode);
-    put(view.pdop, record.pdopKnown, record.pdop);
-    put(view.hdop, record.hdopKnown, record.hdop);
-    put(view.vdop, record.vdopKnown, record.vdop);
-    put(view.latitudeError, record.latitudeErrorKnown, record.latitudeErrorMetres);
-    put(view.longitudeError, record.longitudeErrorKnown, record.longitudeErrorMetres);
-    put(view.altitudeError, record.altitudeErrorKnown, record.altitudeErrorMetres);
+    nmea::PutKnown(view.fixMode, record.fixModeKnown, record.fixMode);
+    nmea::PutKnown(view.pdop, record.pdopKnown, record.pdop);
+    nmea::PutKnown(view.hdop, record.hdopKnown, record.hdop);
+    nmea::PutKnown(view.vdop, record.vdopKnown, record.vdop);
+    nmea::PutKnown(view.latitudeError, record.latitudeErrorKnown, record.latitudeErrorMetres);
+    nmea::PutKnown(view.longitudeError, record.longitudeErrorKnown, record.longitudeErrorMetres);
+    nmea::PutKnown(view.altitudeError, record.altitudeErrorKnown, record.altitudeErrorMetres);
     return record;
 }
 
