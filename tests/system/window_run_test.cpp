@@ -73,3 +73,37 @@ TEST_F(WindowRun, ShowsTheDialogOnTheSimulatedCardAndASecondStartEndsAtOnce) {
 }
 
 }  // namespace
+
+// A session's satellites view in the window, opened from the dialog's context menu: Esc in the
+// view closes the view alone, and the dialog and its session go on.
+TEST_F(WindowRun, EscInTheSatellitesViewClosesTheViewAlone) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    if (Shell("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no xdotool";
+    ASSERT_TRUE(system_.StartCard({"--ready-after", "0"}));
+    auto env = system_.Env();
+    env["DISPLAY"] = std::getenv("DISPLAY");
+    env["SATVIEW_SCREEN_TEXT"] = system_.Dir() + "/screen.txt";
+    Child satview({system_.Bin() + "/Startup"}, env, system_.Bin() + "/startup.out");
+    ASSERT_TRUE(Wait("sky_ready", [](const std::string& s) { return Has(s, "are ready."); }))
+        << ScreenText();
+    const std::string dialog = "W=$(xdotool search --name '^Satview GPS$' | head -1); ";
+    ASSERT_EQ(Shell(dialog + "xdotool windowfocus --sync $W key Return"), 0);  // Start
+    ASSERT_TRUE(Wait("sky_session", [](const std::string& s) { return Has(s, "| Latitude | N "); }))
+        << ScreenText();
+    // The panel's bottom right corner, below the buttons; the view is the menu's last item.
+    ASSERT_EQ(Shell(dialog +
+                    "eval $(xdotool getwindowgeometry --shell $W); xdotool mousemove --window $W "
+                    "$((WIDTH - 8)) $((HEIGHT - 4)) click 3 sleep 0.5 key Up Return"),
+              0);
+    ASSERT_TRUE(Wait("sky_open", [](const std::string& s) {
+        return Has(s, "window: Satview satellites") && Has(s, "All ");
+    })) << ScreenText();
+    ASSERT_EQ(Shell("xdotool windowfocus --sync $(xdotool search --name '^Satview satellites$' | "
+                    "head -1) key Escape"),
+              0);
+    EXPECT_TRUE(Wait("sky_closed", [](const std::string& s) {
+        return !Has(s, "window: Satview satellites") && Has(s, "window: Satview GPS");
+    })) << ScreenText();
+    EXPECT_TRUE(satview.Running()) << "Esc in the view leaves Satview running";
+    EXPECT_TRUE(Has(ScreenText(), "| Latitude | N ")) << ScreenText();
+}

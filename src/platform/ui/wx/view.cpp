@@ -150,9 +150,20 @@ WxView::WxView(WxBackend& backend, Dialog& dialog)
         event.Veto();
         Deliver(handle, [](Dialog& d) { DialogAccess::CloseRequested(d); });
     });
-    shell_->Bind(wxEVT_CHAR_HOOK, [handle](wxKeyEvent& event) {
+    wxDialog* shell = shell_;
+    shell_->Bind(wxEVT_CHAR_HOOK, [handle, shell](wxKeyEvent& event) {
         if (event.GetKeyCode() != WXK_ESCAPE) {
             event.Skip();
+            return;
+        }
+        // A window shown over another may get its keys as the control focused in the window
+        // before it (GTK had not yet moved its focus): Esc is the window's that has the focus.
+        wxWindow* focus = wxWindow::FindFocus();
+        wxWindow* top = focus != nullptr ? wxGetTopLevelParent(focus) : nullptr;
+        if (top != nullptr && top != shell) {
+            wxKeyEvent forwarded(event);
+            forwarded.SetEventObject(focus);
+            top->GetEventHandler()->ProcessEvent(forwarded);
             return;
         }
         Deliver(handle, [](Dialog& d) { DialogAccess::Command(d, kIdCancel, Notify::Clicked); });
