@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace devicemgr {
 namespace {
@@ -340,15 +341,11 @@ void NmeaDecoder::Finish() {
 }
 
 std::optional<SkyView> NmeaDecoder::TakeSky() {
-    std::optional<SkyView> view = std::move(skyReady_);
-    skyReady_.reset();
-    return view;
+    return std::exchange(skyReady_, std::nullopt);
 }
 
 std::optional<GpsFix> NmeaDecoder::TakeEpochFix() {
-    std::optional<GpsFix> fix = std::move(endedFix_);
-    endedFix_.reset();
-    return fix;
+    return std::exchange(endedFix_, std::nullopt);
 }
 
 std::optional<GpsFix> NmeaDecoder::Emit(std::string_view time, int64_t lat, int64_t lon) {
@@ -408,8 +405,7 @@ void NmeaDecoder::EnterEpoch(std::string_view time) {
 void NmeaDecoder::EndEpoch() {
     if (!epochFix_) return;
     FillExtras(*epochFix_);
-    endedFix_ = std::move(epochFix_);
-    epochFix_.reset();
+    endedFix_ = std::exchange(epochFix_, std::nullopt);
 }
 
 bool RepeatedUnchanged(std::string_view sentence) {

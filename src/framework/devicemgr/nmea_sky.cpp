@@ -18,6 +18,11 @@ std::optional<int> HexDigit(std::string_view text) {
     return std::nullopt;
 }
 
+// The parts of a group of `total` parts, as bits: part n is bit n - 1.
+uint32_t AllParts(int total) {
+    return total == 32 ? ~0u : (1u << total) - 1;
+}
+
 std::optional<int> Degrees(std::string_view text, int limit) {
     auto value = Integer(text);
     if (!value || *value > limit) return std::nullopt;
@@ -79,10 +84,9 @@ SkyBuilder::Gsv SkyBuilder::Add(std::string_view talker, const std::vector<std::
     }
     Group& group = groups_[{std::string(talker), signal}];
     const uint32_t bit = 1u << (*part - 1);
-    const uint32_t all = *total == 32 ? ~0u : (1u << *total) - 1;
     if (group.total == *total && (group.parts & bit)) {
         // This part again: a new run when the group was whole, else a repeat of the part.
-        if (group.parts == all) return Gsv::kNewRun;
+        if (group.parts == AllParts(*total)) return Gsv::kNewRun;
     }
     group.total = *total;
     group.parts |= bit;
@@ -109,8 +113,7 @@ SkyBuilder::Gsv SkyBuilder::Add(std::string_view talker, const std::vector<std::
 
 bool SkyBuilder::Whole() const {
     return std::all_of(groups_.begin(), groups_.end(), [](const auto& entry) {
-        const Group& g = entry.second;
-        return g.parts == (g.total == 32 ? ~0u : (1u << g.total) - 1);
+        return entry.second.parts == AllParts(entry.second.total);
     });
 }
 

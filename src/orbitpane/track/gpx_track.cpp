@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "markup/markup_stl.h"
 #include "platform/paths.h"
 #include "platform/runtime_folder.h"
 #include "platform/user_files.h"
@@ -38,16 +39,7 @@ std::string Number(const char* format, double value) {
 
 // The description as XML text, `width` characters at least (blanks after it).
 std::string DescriptionText(const std::string& text, size_t width) {
-    std::string out;
-    for (char c : text) {
-        if (c == '<') {
-            out += "&lt;";
-        } else if (c == '&') {
-            out += "&amp;";
-        } else {
-            out += c;
-        }
-    }
+    std::string out = CMarkupSTL::EscapeText(text);
     if (out.size() < width) out.append(width - out.size(), ' ');
     return out;
 }

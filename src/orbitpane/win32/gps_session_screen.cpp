@@ -140,9 +140,9 @@ void CGPSUIDlg::Pause(int milliseconds) {
     ui::WaitServingSends([] { return false; }, milliseconds);
 }
 
-void CGPSUIDlg::ShowFirstFix(std::chrono::milliseconds after) {
-    fixReadings_.firstFixAfter = after;
-    ShowFixRows(false);
+void CGPSUIDlg::ShowFirstFix(std::chrono::milliseconds) {
+    // The first fix row is drawn with the position that brought it (OnGpsData), which reads
+    // the time from the session.
     ShowSkyView();
 }
 
