@@ -473,6 +473,7 @@ TEST_F(ManagerTest, AGpsPortThatComesLaterOrHangsUpIsFollowed) {
     card.SetGpsPort(true);
     EXPECT_GE(sink.WaitRecords(before + 2).size(), before + 2) << "positions again";
     EXPECT_TRUE(manager.CloseGps());
+    manager.RemoveDeviceSink(&sink);  // records and views may still be on their way
 }
 
 // A card silent from the start has arrived and is unavailable; once it answers it is brought
